@@ -1,0 +1,116 @@
+// Seekable byte streams: a growable memory stream and a file stream.
+// Every format of the program reads and writes through these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+public:
+  virtual ~TStream() = default;
+
+  // Raw transfer: returns the number of bytes moved, which may be short.
+  virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+  virtual std::size_t Write(const void* buffer, std::size_t count) = 0;
+  // Returns the new position. A position before the start raises EReadError.
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+  virtual int64_t Size() const = 0;
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t Position() const { return const_cast<TStream*>(this)->Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+  // Bytes between the position and the end; 0 when the position lies past the end.
+  int64_t Remaining() const;
+
+  // Exact transfer: a short read raises EReadError, a short write EWriteError.
+  void ReadBuffer(void* buffer, std::size_t count);
+  void WriteBuffer(const void* buffer, std::size_t count);
+  void WriteBytes(std::span<const uint8_t> bytes) { WriteBuffer(bytes.data(), bytes.size()); }
+  // Reads exactly count bytes; checks the count against what is left before allocating.
+  std::vector<uint8_t> ReadBytes(int64_t count);
+  // Moves the position forward by count bytes; a negative count or one past the end raises EReadError.
+  void Skip(int64_t count);
+
+  // Copies count bytes from source at its position; count 0 copies the whole source from its start.
+  // Moves data in chunks of at most 10000 bytes. Returns the number of bytes copied.
+  int64_t CopyFrom(TStream& source, int64_t count);
+};
+
+// Growable in-memory stream whose whole content is one contiguous block.
+class TMemoryStream : public TStream {
+public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<uint8_t> bytes) : Data(std::move(bytes)) {}
+  TMemoryStream(const TMemoryStream&) = default;
+  TMemoryStream& operator=(const TMemoryStream&) = default;
+  TMemoryStream(TMemoryStream&&) noexcept = default;
+  TMemoryStream& operator=(TMemoryStream&&) noexcept = default;
+
+  std::size_t Read(void* buffer, std::size_t count) override;
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() const override { return static_cast<int64_t>(Data.size()); }
+  void SetSize(int64_t size) override;
+
+  void Clear() {
+    Data.clear();
+    Pos = 0;
+  }
+  const uint8_t* Memory() const { return Data.data(); }
+  uint8_t* Memory() { return Data.data(); }
+  const std::vector<uint8_t>& Bytes() const { return Data; }
+  std::vector<uint8_t>& Bytes() { return Data; }
+  bool Empty() const { return Data.empty(); }
+
+  // Replaces the content with a copy of the whole of source (from its start); position 0 afterwards.
+  void LoadFromStream(TStream& source);
+  void LoadFromFile(const std::string& fileName);
+  void SaveToFile(const std::string& fileName) const;
+
+private:
+  std::vector<uint8_t> Data;
+  int64_t Pos = 0;
+};
+
+enum class TFileMode {
+  fmOpenRead,      // read only, others may read and write
+  fmOpenReadWrite, // read and write an existing file
+  fmCreate         // create or truncate, read and write
+};
+
+class TFileStream : public TStream {
+public:
+  // Raises EFOpenError or EFCreateError when the file cannot be opened or created.
+  TFileStream(const std::string& fileName, TFileMode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  std::size_t Read(void* buffer, std::size_t count) override;
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() const override;
+  void SetSize(int64_t size) override;
+  // Pushes written bytes to the operating system; raises EWriteError on failure.
+  void Flush();
+  const std::string& FileName() const { return Name; }
+
+private:
+  std::string Name;
+  std::FILE* File = nullptr;
+};
+
+bool FileExists(const std::string& fileName);
+// Writes bytes to fileName through a temporary file in the same folder that is renamed over it, so that a
+// failed or interrupted save leaves the previous file intact. Raises EFCreateError or EWriteError.
+void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes);
+
+} // namespace kv

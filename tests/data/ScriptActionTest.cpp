@@ -1,0 +1,142 @@
+#include "data/uKVStandardFunc.h"
+#include "data/uScriptAction.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace kv;
+using kvtest::Bytes;
+
+TEST(ScriptAction, EmptyParameterListIsTwelveBytes) {
+  TScriptParameter p;
+  TMemoryStream s;
+  p.SaveToStream(s);
+  EXPECT_EQ(s.Bytes(), Bytes().u32(0x00DEEDEE).u32(0x00DEEDE0).i32(0).data());
+}
+
+TEST(ScriptAction, ScriptItemLayout) {
+  TScriptItem item;
+  item.ID = 14;
+  item.Parameter.AddInteger(3);
+  TMemoryStream s;
+  item.SaveToStream(s);
+  const auto params = Bytes().u32(0x00DEEDEE).u32(0x00DEEDEF).i32(12).i32(1).i32(4).i32(3).u32(0x00DEEDE0).i32(0);
+  ASSERT_EQ(params.size(), 32u);
+  const auto expected =
+      Bytes().u32(0x00BEEBEE).u32(0x00BEEBEF).i32(44).i32(14).i32(32).raw(params.data()).u32(0x00BEEBE0).i32(0);
+  EXPECT_EQ(s.Bytes(), expected.data());
+
+  TScriptItem back;
+  s.SetPosition(0);
+  back.LoadFromStream(s);
+  EXPECT_EQ(back.ID, 14);
+  ASSERT_EQ(back.Parameter.Count(), 1);
+  EXPECT_EQ(back.Parameter.Entries(0).AsInteger(), 3);
+}
+
+TEST(ScriptAction, UnknownRecordsAreSkippedAndEntriesAppend) {
+  TScriptParameter p;
+  p.AddText("first");
+  auto s = Bytes()
+               .u32(0x00DEEDEE)
+               .u32(0x12345678)
+               .i32(5)
+               .raw({1, 2, 3, 4, 5})
+               .u32(0x00DEEDEF)
+               .i32(10)
+               .i32(2)
+               .i32(2)
+               .chars("hi")
+               .u32(0x00DEEDE0)
+               .i32(0)
+               .stream();
+  p.LoadFromStream(s);
+  ASSERT_EQ(p.Count(), 2);
+  EXPECT_EQ(p.Entries(0).AsText(), "first");
+  EXPECT_EQ(p.Entries(1).AsText(), "hi");
+}
+
+TEST(ScriptAction, WrongHeadersAndHostileLengths) {
+  auto bad = Bytes().u32(1).u32(0x00DEEDE0).i32(0).stream();
+  TScriptParameter p;
+  EXPECT_THROW(p.LoadFromStream(bad), EScriptParamErr);
+  bad.SetPosition(0);
+  TScriptItem item;
+  EXPECT_THROW(item.LoadFromStream(bad), EScriptItemErr);
+  bad.SetPosition(0);
+  TActionItem action;
+  EXPECT_THROW(action.LoadFromStream(bad), EActionItemErr);
+  bad.SetPosition(0);
+  TActionGroup group;
+  EXPECT_NO_THROW(group.LoadFromStream(bad));
+  EXPECT_EQ(group.ActionCount(), 0);
+
+  // A negative skip would walk backwards for ever; an entry larger than the stream cannot be allocated.
+  auto negative = Bytes().u32(0x00DEEDEE).u32(0x99).i32(-12).stream();
+  EXPECT_THROW(p.LoadFromStream(negative), EReadError);
+  auto huge = Bytes().u32(0x00DEEDEE).u32(0x00DEEDEF).i32(8).i32(2).i32(INT32_MAX).stream();
+  EXPECT_THROW(p.LoadFromStream(huge), EReadError);
+  auto endless = Bytes().u32(0x00DEEDEE).stream();
+  EXPECT_THROW(p.LoadFromStream(endless), EReadError);
+}
+
+TEST(ScriptAction, GroupRoundTripKeepsIdsAndCaptions) {
+  TActionGroup group;
+  group.Caption = "Start";
+  TActionItem& a = group.AddAction();
+  a.Caption = "Open page";
+  TScriptItem& si = a.AddScript();
+  si.ID = 13;
+  si.AddText("intro.htm,400,300");
+  TActionItem& b = group.AddAction();
+  b.Caption = "Play";
+  b.AddScript().ID = 14;
+  EXPECT_NE(a.ID(), b.ID());
+
+  TMemoryStream s;
+  group.SaveToStream(s);
+  TActionGroup back;
+  s.SetPosition(0);
+  back.LoadFromStream(s);
+  EXPECT_EQ(back.Caption, "Start");
+  ASSERT_EQ(back.ActionCount(), 2);
+  EXPECT_EQ(back.Actions(0).ID(), a.ID());
+  EXPECT_EQ(back.Actions(1).ID(), b.ID());
+  EXPECT_EQ(back.Actions(0).Caption, "Open page");
+  ASSERT_EQ(back.Actions(0).ScriptCount(), 1);
+  EXPECT_EQ(back.Actions(0).Scripts(0).Parameter.Entries(0).AsText(), "intro.htm,400,300");
+  EXPECT_EQ(back.Actions(0).Scripts(0).ActionOwner, &back.Actions(0));
+  EXPECT_EQ(back.Actions(1).ActionGroup(), &back);
+
+  TMemoryStream again;
+  back.SaveToStream(again);
+  EXPECT_EQ(again.Bytes(), s.Bytes());
+}
+
+TEST(ScriptAction, ActionIdsStayUniqueInAGroup) {
+  TKVStandardFunc::Instance().Seed(1);
+  TActionGroup group;
+  std::set<int32_t> ids;
+  for (int i = 0; i < 200; ++i) ids.insert(group.AddAction().ID());
+  EXPECT_EQ(ids.size(), 200u);
+}
+
+TEST(ScriptAction, ExecuteCallsTheHookInOrder) {
+  TActionItem action;
+  int sender = 0;
+  for (int id : {3, 14, 7}) {
+    TScriptItem& s = action.AddScript();
+    s.ID = id;
+    s.ActualSender = &sender;
+  }
+  action.Execute(); // no hook: nothing happens
+  std::vector<int32_t> seen;
+  SetScriptCommandHook([&](void* from, int32_t id, const TScriptParameter&) {
+    EXPECT_EQ(from, &sender);
+    seen.push_back(id);
+  });
+  action.Execute();
+  SetScriptCommandHook(nullptr);
+  EXPECT_EQ(seen, (std::vector<int32_t>{3, 14, 7}));
+}

@@ -1,0 +1,154 @@
+#include "data/uKVErrors.h"
+#include "data/uKVStandardFunc.h"
+#include "data/uKVStreamFunc.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using kvtest::Bytes;
+using SF = TKVStreamFunc;
+
+TEST(StreamFunc, IntegersAreLittleEndian) {
+  TMemoryStream s;
+  SF::WriteByte(0xAB, s);
+  SF::WriteWord(-2, s);
+  SF::WriteInteger(80303, s);
+  SF::WriteCardinal(0xDEADBEEF, s);
+  EXPECT_EQ(s.Bytes(), (std::vector<uint8_t>{0xAB, 0xFE, 0xFF, 0xAF, 0x39, 0x01, 0x00, 0xEF, 0xBE, 0xAD, 0xDE}));
+  s.SetPosition(0);
+  EXPECT_EQ(SF::ReadByte(s), 0xAB);
+  EXPECT_EQ(SF::ReadWord(s), -2);
+  EXPECT_EQ(SF::ReadInteger(s), 80303);
+  EXPECT_EQ(SF::ReadCardinal(s), 0xDEADBEEFu);
+  EXPECT_THROW(SF::ReadByte(s), EReadError);
+}
+
+TEST(StreamFunc, CountedStrings) {
+  TMemoryStream s;
+  SF::WriteString("", s);
+  EXPECT_EQ(s.Bytes(), (std::vector<uint8_t>{0, 0, 0, 0}));
+  SF::WriteString("Ann", s);
+  s.SetPosition(0);
+  EXPECT_EQ(SF::ReadString(s), "");
+  EXPECT_EQ(SF::ReadString(s), "Ann");
+
+  for (int32_t stored : {0, -1, INT32_MIN}) {
+    auto t = Bytes().i32(stored).u8(7).stream();
+    EXPECT_EQ(SF::ReadString(t), "");
+    EXPECT_EQ(t.Position(), 4) << stored;
+  }
+  // A length beyond the bytes left fails before anything is allocated.
+  auto huge = Bytes().i32(INT32_MAX).chars("abc").stream();
+  EXPECT_THROW(SF::ReadString(huge), EReadError);
+}
+
+TEST(StreamFunc, SizedBlocks) {
+  TMemoryStream s;
+  SF::WriteSizedStream(nullptr, s);
+  EXPECT_EQ(s.Bytes(), (std::vector<uint8_t>{0, 0, 0, 0}));
+  TMemoryStream dest(std::vector<uint8_t>{9, 9});
+  s.SetPosition(0);
+  SF::ReadSizedStream(dest, s);
+  EXPECT_EQ(dest.Size(), 0);
+  EXPECT_EQ(dest.Position(), 0);
+
+  TMemoryStream source(std::vector<uint8_t>(25000, 0x5A));
+  source.SetPosition(100); // the block always carries the whole source
+  TMemoryStream block;
+  SF::WriteSizedStream(&source, block);
+  EXPECT_EQ(block.Size(), 25004);
+  block.SetPosition(0);
+  SF::ReadSizedStream(dest, block);
+  EXPECT_EQ(dest.Bytes(), source.Bytes());
+  EXPECT_EQ(dest.Position(), 0);
+
+  for (int32_t bad : {-1, 5}) {
+    auto t = Bytes().i32(bad).u8(1).stream();
+    EXPECT_THROW(SF::ReadSizedStream(dest, t), EReadError) << bad;
+  }
+}
+
+TEST(StreamFunc, CompressRoundTripAndGarbage) {
+  std::vector<uint8_t> text;
+  for (int i = 0; i < 100000; ++i) text.push_back(static_cast<uint8_t>(i % 251));
+  TMemoryStream source(text), packed, unpacked;
+  SF::CompressStream(source, packed);
+  ASSERT_GT(packed.Size(), 2);
+  EXPECT_EQ(packed.Bytes()[0], 0x78); // zlib header
+  SF::DecompressStream(packed, unpacked);
+  EXPECT_EQ(unpacked.Bytes(), text);
+  EXPECT_EQ(unpacked.Position(), 0);
+
+  TMemoryStream garbage(std::vector<uint8_t>{1, 2, 3, 4, 5}), out(std::vector<uint8_t>{1});
+  SF::DecompressStream(garbage, out);
+  EXPECT_EQ(out.Size(), 0);
+  // A truncated zlib stream is no stream either.
+  TMemoryStream cut(std::vector<uint8_t>(packed.Bytes().begin(), packed.Bytes().begin() + packed.Size() / 2));
+  SF::DecompressStream(cut, out);
+  EXPECT_EQ(out.Size(), 0);
+}
+
+TEST(StreamFunc, Base64) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    std::string text;
+  };
+  const Case cases[] = {{{}, ""},
+                        {{'M'}, "TQ=="},
+                        {{'M', 'a'}, "TWE="},
+                        {{'M', 'a', 'n'}, "TWFu"},
+                        {{0xFF, 0xFE, 0x00, 0x01}, "//4AAQ=="}};
+  for (const auto& c : cases) {
+    TMemoryStream s(c.bytes);
+    s.SetPosition(1);
+    EXPECT_EQ(SF::EncodeBase64(s), c.text);
+    TMemoryStream d;
+    EXPECT_TRUE(SF::DecodeBase64(c.text, d)) << c.text;
+    EXPECT_EQ(d.Bytes(), c.bytes) << c.text;
+  }
+  TMemoryStream d;
+  EXPECT_FALSE(SF::DecodeBase64("TQ= =", d));
+  EXPECT_FALSE(SF::DecodeBase64("TWFu\nTQ==", d));
+  EXPECT_EQ(d.Bytes(), (std::vector<uint8_t>{'M', 'a', 'n'})); // what came before the fault stays
+  EXPECT_FALSE(SF::DecodeBase64("TWFuT", d));                  // one leftover character
+}
+
+TEST(StreamFunc, ExtensionCountSkipsForwardOnly) {
+  auto s = Bytes().i32(3).raw({1, 2, 3}).u16(7850).stream();
+  SF::SkipExtension(s);
+  EXPECT_EQ(SF::ReadTag(s), 7850);
+  for (int32_t bad : {-1, 100}) {
+    auto t = Bytes().i32(bad).raw({1, 2}).stream();
+    EXPECT_THROW(SF::SkipExtension(t), EReadError) << bad;
+  }
+}
+
+TEST(StandardFunc, TextHelpers) {
+  EXPECT_EQ(TKVStandardFunc::LowerText("QUIT=\xC9T\xC9"), "quit=\xE9t\xE9");
+  const std::pair<const char*, int32_t> ints[] = {{"42", 42},   {"-7", -7}, {"+5", 5}, {"", 0},
+                                                  {"12a", 0},   {" 1", 0},  {"99999999999", 0}};
+  for (const auto& [text, value] : ints) EXPECT_EQ(TKVStandardFunc::TextToIntOrZero(text), value) << text;
+  auto& random = TKVStandardFunc::Instance();
+  for (int i = 0; i < 1000; ++i) {
+    const int32_t v = random.RandomBelow(3);
+    ASSERT_TRUE(v >= 0 && v < 3);
+  }
+  EXPECT_EQ(random.RandomBelow(0), 0);
+}
+
+TEST(Streams, FileStreamErrorsAndAtomicWrite) {
+  kvtest::TempDir dir;
+  EXPECT_THROW(TFileStream(dir.file("missing"), TFileMode::fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(dir.file("no/such/folder/x"), TFileMode::fmCreate), EFCreateError);
+  const std::string name = dir.file("table.dat");
+  WriteFileAtomically(name, std::vector<uint8_t>{1, 2, 3});
+  EXPECT_EQ(kvtest::ReadFileBytes(name), (std::vector<uint8_t>{1, 2, 3}));
+  WriteFileAtomically(name, std::vector<uint8_t>{4});
+  EXPECT_EQ(kvtest::ReadFileBytes(name), (std::vector<uint8_t>{4}));
+  // Only the file itself is left in the folder: no temporary files.
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1);
+  EXPECT_THROW(WriteFileAtomically(dir.file("no/such/x"), std::vector<uint8_t>{1}), EFCreateError);
+}
