@@ -1,0 +1,255 @@
+// The package model: everything one game package holds, with its defaults, identifiers and copy rules.
+// Reading and writing the package format live in uExecDataReader and uExecDataWriter.
+#pragma once
+
+#include "data/uBanners.h"
+#include "data/uKVCustomJigsawProject.h"
+#include "data/uKVErrors.h"
+#include "data/uScriptAction.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+// One sound file as stored (WAV, MIDI, MP3 or WMA).
+struct TWaveData {
+  uint32_t ID = 0;
+  std::string Name;
+  TMemoryStream Data;
+  int32_t Extension = 0;
+};
+
+// The old menu form (record 7861): read and kept, never written or shown.
+struct TMenuRec {
+  std::string Caption;
+  std::string Text2;
+  uint8_t Flag = 0;
+  int32_t Extension = 0;
+};
+
+// A node of the menu tree. The script item's ID is the node's action number (-1: runs nothing).
+struct TMenuExRec {
+  uint32_t ID = 0;
+  uint32_t ParentID = 0;
+  uint8_t MenuNumber = 0; // 0 the toolbar menu, 1 the pop-up menu
+  std::string Name;
+  std::string Caption; // "-" makes a separator
+  uint8_t Visible = 1;
+  TScriptItem Script;
+  int32_t Reserved = 0;
+  std::vector<std::unique_ptr<TMenuExRec>> Children;
+};
+using TMenuList = std::vector<std::unique_ptr<TMenuExRec>>;
+
+struct TEventSoundSlot {
+  int32_t Slot = 0;
+  std::vector<uint32_t> SoundIds; // the first one chooses the sound
+  int32_t Extension = 0;
+};
+
+struct TPreparedGame {
+  int32_t Columns = 0;
+  int32_t Rows = 0;
+  TMemoryStream Pieces; // 40-byte piece states, rows outer
+};
+
+struct TPictureSettings {
+  uint32_t PictureID = 0;
+  int32_t NumPiecesMin = 0;
+  int32_t NumPiecesMax = 0;
+  uint8_t PrepareGame = 0;
+  int32_t Extension = 0;
+};
+
+struct TPreparedPictureGame {
+  uint32_t PictureID = 0;
+  int32_t Columns = 0;
+  int32_t Rows = 0;
+  TMemoryStream Pieces;
+  int32_t Extension = 0;
+};
+
+// An image button on a skin; the four images are raw 32-bit pixels (Width x Height x 4 bytes each).
+struct TImageButton {
+  uint32_t ID = 0;
+  int32_t Left = 0;
+  int32_t Top = 0;
+  std::array<TMemoryStream, 4> Images; // normal, hover, pressed, fourth
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t Action = 0;
+  int32_t Reserved = 0;
+};
+
+struct TSkinEntry {
+  uint32_t ID = 0;
+  int16_t SkinMode = 15;
+  TMemoryStream Data;
+  int32_t Reserved = 0;
+  std::vector<uint32_t> ButtonIds;
+  std::array<int32_t, 5> Area{}; // third and fourth: the playing-area width and height
+  int32_t Reserved2 = 0;
+};
+
+struct TWallpaperEntry {
+  uint32_t ID = 0;
+  int32_t Param = 0;
+  int32_t Param2 = 0;
+  int32_t Extension = 0;
+};
+
+using TEdgeShapes = std::array<uint8_t, 4>; // left, top, right, bottom
+
+struct TPictureCut {
+  uint32_t PictureID = 0;
+  std::vector<TEdgeShapes> Pieces; // row order
+};
+
+struct TSoundFormat {
+  int32_t SoundID = 0;
+  uint8_t Format = 0; // 1 WAV, 2 MIDI
+};
+
+struct TClockDisplay {
+  uint32_t ID = 0;
+  uint32_t SkinID = 0;
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  uint8_t Transparent = 0;
+  uint8_t Reserved = 0;
+  TColor Background = 0;
+  TColor FontColor = 0;
+  std::string FontName;
+  int32_t FontHeight = 0;
+  int32_t FontSize = 0;
+  uint8_t FontStyle = 0; // bit 0 bold, 1 italic, 2 underline, 3 strike-out
+  TMemoryStream Data;
+};
+
+struct TButtonScript {
+  uint32_t ID = 0;
+  uint32_t OwnerID = 0;
+  TScriptItem Script;
+  int32_t Reserved = 0;
+};
+
+class TJigsawProject2;
+
+// Computes the stored cut of one picture (the four edge bytes of each piece in row order), or nothing when
+// no cut can be made. Installed by the piece engine; without one, stored cuts are not completed at load.
+using TPictureCutBuilder =
+    std::function<std::optional<std::vector<TEdgeShapes>>(const TJigsawProject2& project, const TBMPData& picture)>;
+
+class TJigsawProject2 : public TKVCustomJigsawProject {
+public:
+  // Raises EExecDataError "Error initializing object." when construction fails.
+  TJigsawProject2();
+  ~TJigsawProject2() override;
+
+  // ---- settings and lists, with the defaults of a new model
+  uint8_t PieceScale = 4;
+  uint8_t CutOption = 7;
+  uint8_t PreparedFlag = 0;
+  TColor PreparedColor = 0;
+  std::vector<std::unique_ptr<TWaveData>> Sounds;
+  std::vector<TEventSoundSlot> EventSounds; // ten empty slots 0..9
+  TPreparedGame PreparedGame;
+  std::vector<TMenuRec> OldMenus;
+  TMenuList Menus;
+  std::vector<TPictureSettings> PictureSettings;
+  std::vector<std::unique_ptr<TPreparedPictureGame>> PreparedGames;
+  uint8_t PictureChoiceMode = 0;
+  uint8_t Countdown = 0;
+  int32_t CountdownSeconds = 0;
+  // Thumbnail of the preview section: the grid and the BMP file.
+  int32_t ThumbnailColumns = 0;
+  int32_t ThumbnailRows = 0;
+  TMemoryStream Thumbnail;
+  int32_t NumPiecesMin = 0;
+  int32_t NumPiecesMax = 0;
+  int32_t EmbedPreparedGame = 0;
+  int16_t SkinMode = 0;
+  TMemoryStream LegacySkinData;
+  int32_t LegacySkinExtension = 0;
+  std::vector<std::unique_ptr<TImageButton>> Buttons;
+  std::vector<std::unique_ptr<TSkinEntry>> Skins;
+  int32_t SkinIndex = 0;
+  std::array<int32_t, 5> BoardArea{};
+  int32_t WallpaperParam = 0;
+  int32_t WallpaperParam2 = 0;
+  std::string Title = "Korvane Jigsaw";
+  TMemoryStream Icon; // a Windows ICO file, or empty
+  uint8_t SoundOn = 1;
+  uint8_t WindowPosition = 4;
+  std::vector<TWallpaperEntry> Wallpapers;
+  std::vector<std::unique_ptr<TActionGroup>> ActionGroups;
+  std::vector<TPictureCut> PictureCuts;
+  uint8_t UseStoredCuts = 1;
+  uint8_t NoRotation = 0;
+  uint8_t PieceOption2 = 0;
+  uint8_t OutlineOption = 0;
+  TBanners Banners;
+  TBannerContainerManager BannerContainers{&Banners};
+  std::vector<TSoundFormat> SoundFormats;
+  std::vector<std::unique_ptr<TClockDisplay>> ClockDisplays;
+  int32_t StartWallpaperIndex = 0;
+  int32_t StartSkinIndex = 0;
+  bool SelectionStored = false;
+  uint8_t HtmlNameEntry = 0;
+  uint8_t ShowHighScoreTable = 0;
+  std::string NameEntryPage;
+  int32_t NameEntryWidth = 0;
+  int32_t NameEntryHeight = 0;
+  std::vector<std::unique_ptr<TButtonScript>> ButtonScripts;
+  TActionItem StartActions;
+  TActionItem ExitActions;
+  TActionItem EndActions;
+
+  // ---- reading and writing the package format
+  // Reads a package (preview section optional) from the stream's position; nothing when stream is null.
+  void LoadFromStream(TStream* stream);
+  void LoadFromFile(const std::string& fileName);
+  // Writes the preview section and the compressed data section at the stream's position.
+  void SaveToStream(TStream& stream);
+
+  // ---- entries and identifiers
+  // kind 0 a picture, 1 a wallpaper; id 0 draws a fresh one.
+  TBMPData& AddPicture(int kind, uint32_t id = 0);
+  // A fresh unused picture id (kind 0) or wallpaper id (kind 1); 0 for any other kind.
+  uint32_t NewPictureId(int kind) const;
+  TPictureSettings* FindPictureSettings(uint32_t pictureId);
+  const TPictureSettings* FindPictureSettings(uint32_t pictureId) const;
+  int32_t PictureCount() const;   // ids at most 65535
+  int32_t WallpaperCount() const; // ids with the low 16 bits 0
+  std::unique_ptr<TSkinEntry> NewSkin() const;
+  std::unique_ptr<TButtonScript> NewButtonScript() const;
+  TMenuExRec& AddMenu(const std::string& name, const std::string& caption, TMenuList& list, uint8_t menuNumber,
+                      int32_t action, uint32_t parentId, bool visible);
+  uint32_t NewMenuId() const;
+  uint32_t NewSkinId() const;
+  uint32_t NewButtonId() const;
+  uint32_t NewButtonScriptId() const;
+
+  // ---- copies
+  // Through a package written into memory: the copy carries exactly what the format carries.
+  void Assign(TJigsawProject2& source);
+  // To and from the clipboard under the format "KorvanePRJX".
+  void CopyToClipboard();
+  void PasteFromClipboard();
+
+  static void SetPictureCutBuilder(TPictureCutBuilder builder);
+  static const TPictureCutBuilder& PictureCutBuilder();
+};
+
+bool IsPictureId(uint32_t id);   // a playable picture: upper 16 bits zero
+bool IsWallpaperId(uint32_t id); // non-zero with the low 16 bits zero
+
+} // namespace kv

@@ -1,0 +1,66 @@
+// Settings shared by jigsaw games, and the published properties that the package keeps as XML.
+#pragma once
+
+#include "data/uKVBGVClass.h"
+#include "data/uKVComponent.h"
+#include "data/uKVStream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+// A platform colour: an RGB value, or 0xFF000000 | n for system colour n.
+using TColor = int32_t;
+
+struct TProjectOptions {
+  bool NoHighScores = false;
+  bool NoDragMode = false;
+  bool ShowGhost = false;
+  bool ShowPreview = true;
+  bool operator==(const TProjectOptions&) const = default;
+};
+
+// One picture or wallpaper: the JPEG file as stored.
+struct TBMPData {
+  uint32_t ID = 0;
+  std::string Name;
+  TMemoryStream Data;
+  int32_t Extension = 0; // as read; written as 0
+};
+
+class TKVCustomJigsawProject : public TKVCustomProject {
+public:
+  TKVCustomJigsawProject();
+  ~TKVCustomJigsawProject() override;
+
+  TProjectOptions Options;
+  uint8_t BevelLevel = 0;   // 0..7
+  uint8_t PreviewScale = 3; // 1..7 tenths of the picture
+  // int32 n followed by n bytes of zlib data; empty when the package has no piece shapes.
+  TMemoryStream PieceShapeData;
+  std::vector<std::unique_ptr<TBMPData>> Pictures;
+  TColor OutlineColor = static_cast<TColor>(0xFF00000C);
+  uint8_t GhostMode = 2;
+  uint8_t GhostAlpha = 255;
+  TColor GhostColor = static_cast<TColor>(0xFF00000C);
+  std::string HighScoreFileName = "JigsawHighScore.dat";
+  TMemoryStream SkinData;
+
+  // Published properties, read from PublishedXml.
+  TKVBGVClass Splash2;
+  TKVBGVClass About2;
+  TKVBGVClass Icon2;
+  std::vector<std::string> Language;
+  // The XML text they were read from, written back unchanged.
+  TMemoryStream PublishedXml;
+
+  // Applies PublishedXml to the published properties; raises EXmlError for malformed XML.
+  void ApplyPublishedXml();
+  // The text of the quit confirmation from a "quit=" line of Language (case ignored), or empty.
+  std::string QuitText() const;
+};
+
+} // namespace kv
