@@ -1,0 +1,76 @@
+#include "ImageFixtures.h"
+
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <jpeglib.h>
+
+namespace kvtest {
+
+namespace {
+
+std::vector<uint8_t> Pixels24(int32_t width, int32_t height) {
+  const int32_t stride = (width * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> pixels(static_cast<std::size_t>(stride * height), 0);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width * 3; ++x)
+      pixels[static_cast<std::size_t>(y * stride + x)] = uint8_t(x * 20 + y);
+  return pixels;
+}
+
+} // namespace
+
+std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, bool topDown) {
+  const auto pixels = Pixels24(width, height);
+  const uint32_t offset = 14 + 40;
+  Bytes b;
+  b.chars("BM").u32(offset + static_cast<uint32_t>(pixels.size())).u32(0).u32(offset);
+  b.u32(40).i32(width).i32(topDown ? -height : height).u16(1).u16(24).u32(0);
+  b.u32(static_cast<uint32_t>(pixels.size())).i32(2835).i32(2835).u32(0).u32(0);
+  b.raw(pixels);
+  return b.data();
+}
+
+std::vector<uint8_t> MakeCoreBmp(uint16_t width, uint16_t height) {
+  const auto pixels = Pixels24(width, height);
+  const uint32_t offset = 14 + 12;
+  Bytes b;
+  b.chars("BM").u32(offset + static_cast<uint32_t>(pixels.size())).u32(0).u32(offset);
+  b.u32(12).u16(width).u16(height).u16(1).u16(24);
+  b.raw(pixels);
+  return b.data();
+}
+
+std::vector<uint8_t> MakeJpeg(int width, int height) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<uint8_t> row(static_cast<std::size_t>(width) * 3);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    for (std::size_t i = 0; i < row.size(); ++i)
+      row[i] = static_cast<uint8_t>(i * 30 + cinfo.next_scanline * 50);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> bytes(buffer, buffer + size);
+  std::free(buffer);
+  return bytes;
+}
+
+} // namespace kvtest
