@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ public:
   TKVCustomJigsawProject();
   ~TKVCustomJigsawProject() override;
 
+  // Published: Name and Tag (component), Splash2, About2, Icon2 (each stored as "Data"), Language.
+  static const TKVClassInfo& StaticClassInfo();
+  const TKVClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
   TProjectOptions Options;
   uint8_t BevelLevel = 0;   // 0..7
   uint8_t PreviewScale = 3; // 1..7 tenths of the picture
@@ -57,9 +62,13 @@ public:
   // The XML text they were read from, written back unchanged.
   TMemoryStream PublishedXml;
 
-  // Applies PublishedXml to the published properties; raises EXmlError for malformed XML.
+  // Applies PublishedXml to the published properties; raises EXmlError for malformed XML. Elements that are
+  // missing leave their properties as they are; an empty PublishedXml (no record) changes nothing.
   void ApplyPublishedXml();
-  // The text of the quit confirmation from a "quit=" line of Language (case ignored), or empty.
+  // The text of the quit confirmation: the rest of the last Language line that begins with "quit=" (case
+  // ignored), at most 255 characters; nothing when no line does. An empty text means: close without asking.
+  std::optional<std::string> LanguageQuitText() const;
+  // The same, empty when no line gives one.
   std::string QuitText() const;
 };
 
