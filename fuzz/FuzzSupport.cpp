@@ -1,0 +1,62 @@
+#include "FuzzSupport.h"
+
+#include "data/uKVErrors.h"
+#include "data/uKVStreamFunc.h"
+#include "data/uScriptAction.h"
+
+namespace kvfuzz {
+
+using namespace kv;
+using SF = TKVStreamFunc;
+
+namespace {
+
+TMemoryStream Package(const TMemoryStream& section) {
+  TMemoryStream packed;
+  SF::CompressStream(section, packed);
+  TMemoryStream package;
+  package.WriteBytes(packed.Bytes());
+  package.SetPosition(0);
+  return package;
+}
+
+TMemoryStream Section() {
+  TMemoryStream section;
+  const uint8_t signature[4] = {0x03, 0x50, 0x5A, 0x5A};
+  section.WriteBuffer(signature, 4);
+  return section;
+}
+
+void EndRecord(TMemoryStream& section) {
+  SF::WriteWord(static_cast<int16_t>(7850), section);
+  SF::WriteInteger(0, section);
+}
+
+} // namespace
+
+TMemoryStream PackageWithRecords(const uint8_t* data, std::size_t size) {
+  TMemoryStream section = Section();
+  section.WriteBuffer(data, size);
+  EndRecord(section);
+  return Package(section);
+}
+
+TMemoryStream PackageWithRecord(uint16_t tag, const uint8_t* data, std::size_t size) {
+  TMemoryStream section = Section();
+  SF::WriteWord(static_cast<int16_t>(tag), section);
+  SF::WriteInteger(static_cast<int32_t>(size), section);
+  section.WriteBuffer(data, size);
+  EndRecord(section);
+  return Package(section);
+}
+
+void LoadTolerant(TMemoryStream& package) {
+  try {
+    TJigsawProject2 project;
+    project.LoadFromStream(&package);
+  } catch (const Exception&) {
+    // Every error the readers raise derives from kv::Exception: read errors, format errors, bad pictures.
+  }
+}
+
+} // namespace kvfuzz

@@ -1,0 +1,224 @@
+// A sample game with something in every part of the package, written as a package file, a game executable
+// with extra pictures, a saved game and a high-score table. scripts/demo runs the package tool on them.
+#include "PackTool.h"
+#include "PackageJson.h"
+#include "data/ImageFixtures.h"
+#include "data/uAppendedData.h"
+#include "data/uExecData.h"
+#include "data/uExtJigsawImages.h"
+#include "data/uHighScore.h"
+#include "data/uJigsawFile.h"
+#include "data/uKVStreamFunc.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace kv;
+using json = nlohmann::ordered_json;
+
+namespace {
+
+TMemoryStream Stream(const std::vector<uint8_t>& bytes) { return TMemoryStream(bytes); }
+
+// A 0.05 s 8-bit mono WAV of silence.
+std::vector<uint8_t> TinyWav() {
+  TMemoryStream s;
+  using SF = TKVStreamFunc;
+  const int32_t samples = 400;
+  s.WriteBuffer("RIFF", 4);
+  SF::WriteInteger(36 + samples, s);
+  s.WriteBuffer("WAVEfmt ", 8);
+  SF::WriteInteger(16, s);
+  SF::WriteWord(1, s);
+  SF::WriteWord(1, s);
+  SF::WriteInteger(8000, s);
+  SF::WriteInteger(8000, s);
+  SF::WriteWord(1, s);
+  SF::WriteWord(8, s);
+  s.WriteBuffer("data", 4);
+  SF::WriteInteger(samples, s);
+  s.WriteBytes(std::vector<uint8_t>(samples, 0x80));
+  return s.Bytes();
+}
+
+void BuildSample(TJigsawProject2& p) {
+  p.Title = "Sample Jigsaw \xE9t\xE9"; // Windows-1252 text: "été"
+  const char* names[] = {"Mountains", "Lake", "Forest"};
+  for (int i = 0; i < 3; ++i) {
+    TBMPData& picture = p.AddPicture(0, static_cast<uint32_t>(101 + i));
+    picture.Name = names[i];
+    picture.Data = Stream(kvtest::MakeJpeg(320 + 40 * i, 240));
+    p.FindPictureSettings(picture.ID)->NumPiecesMax = 24 * (i + 1);
+  }
+  TBMPData& wallpaper = p.AddPicture(1, 0x00030000);
+  wallpaper.Name = "Wood";
+  wallpaper.Data = Stream(kvtest::MakeJpeg(64, 64));
+
+  auto sound = std::make_unique<TWaveData>();
+  sound->ID = 1;
+  sound->Name = "snap.wav";
+  sound->Data = Stream(TinyWav());
+  p.Sounds.push_back(std::move(sound));
+  p.EventSounds[0].SoundIds = {1};
+  p.SoundFormats.push_back({1, 1});
+
+  p.Options.ShowGhost = true;
+  p.BevelLevel = 3;
+  p.PictureChoiceMode = 1;
+  p.Countdown = 1;
+  p.CountdownSeconds = 900;
+  p.NumPiecesMin = 10;
+  p.NumPiecesMax = 60;
+
+  TMenuExRec& game = p.AddMenu("&Game", "&Game", p.Menus, 0, 0, 0, true);
+  p.AddMenu("New", "&New game", game.Children, 0, 1, game.ID, true);
+  p.AddMenu("Sep", "-", game.Children, 0, -1, game.ID, true);
+  TMenuExRec& page = p.AddMenu("About", "&About page", game.Children, 0, 13, game.ID, true);
+  page.Script.AddText("about.htm,400,300");
+  p.AddMenu("Solve", "Solve", p.Menus, 1, 9, 0, true);
+
+  TScriptItem& start = p.StartActions.AddScript();
+  start.ID = 14;
+  start.Parameter.AddInteger(1);
+  p.EndActions.AddScript().ID = 5;
+
+  TBanner& banner = p.Banners.Add();
+  banner.Name = "Visit";
+  banner.Data = Stream(kvtest::MakeJpeg(120, 30));
+  banner.URL = "https://example.org/";
+  banner.Interval = 3000;
+  banner.SetEventID(11);
+  banner.ComputeSize();
+  TBannerContainer& container = p.BannerContainers.Add();
+  container.Name = "Top";
+  container.AddBanner(&banner);
+  p.Language = {"quit=Quit the sample jigsaw?"};
+}
+
+std::string RunTool(const std::vector<std::string>& args, int expectedStatus = 0) {
+  std::ostringstream out, err;
+  const int status = kvtools::RunPackTool(args, out, err);
+  EXPECT_EQ(status, expectedStatus) << err.str();
+  return status == 0 ? out.str() : err.str();
+}
+
+json LoadedJson(TMemoryStream package) {
+  TJigsawProject2 project;
+  package.SetPosition(0);
+  project.LoadFromStream(&package);
+  return kvtools::ProjectJson(project);
+}
+
+} // namespace
+
+TEST(SampleGame, WritesPackageGameSavedGameAndScores) {
+  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
+  std::filesystem::create_directories(folder);
+
+  TJigsawProject2 project;
+  BuildSample(project);
+  TMemoryStream package;
+  project.SaveToStream(package);
+  package.SaveToFile((folder / "sample.kvj").string());
+
+  // A game executable: a stand-in player, the package, and one extra picture of the player's own.
+  TExtJigsawImages extras;
+  TExtJigsawImage& own = extras.Add();
+  own.ImgFormat = TImageFormat::ifJPEG;
+  own.Stream = Stream(kvtest::MakeJpeg(200, 150));
+  TMemoryStream block;
+  extras.SaveToStream(block);
+  TMemoryStream player(std::vector<uint8_t>(4096, 0x90));
+  TFileStream game((folder / "sample-game").string(), TFileMode::fmCreate);
+  AppendGameData(game, player, package, &block);
+  game.Flush();
+
+  TJigsawFile saved;
+  saved.Columns = 2;
+  saved.Rows = 2;
+  saved.Scale = 3.0f;
+  saved.ElapsedSeconds = 75;
+  saved.ProgramName = "/usr/games/sample-game";
+  saved.PictureId = 101;
+  saved.Difficulty = 1;
+  saved.PieceStates.resize(4);
+  for (int i = 0; i < 4; ++i) saved.PieceStates[static_cast<std::size_t>(i)].X = 10 * i;
+  saved.Resaving = true;
+  saved.SaveToFile((folder / "sample.jsw").string());
+
+  THighScore scores;
+  scores.Add({"Ann", 75, 0});
+  scores.Add({"Bob", 130, 0});
+  scores.Add({"Cy", 400, 2});
+  scores.SaveToFile((folder / "JigsawHighScore.dat").string());
+
+  // The summary names what the package holds.
+  const std::string summary = RunTool({"info", (folder / "sample.kvj").string()});
+  for (const char* expected : {"Title: Sample Jigsaw \xC3\xA9t\xC3\xA9", "\"Mountains\"", "pieces 0..48", "wallpaper",
+                               "format WAV, event slot(s) 0", "\"&About page\"", "command 14 1", "countdown 900 s",
+                               "https://example.org/", "120x30"})
+    EXPECT_NE(summary.find(expected), std::string::npos) << expected << "\n" << summary;
+
+  // The game executable shows the same package and its extra picture.
+  const json fromGame = json::parse(RunTool({"info", "--json", (folder / "sample-game").string()}));
+  EXPECT_EQ(fromGame["source"], "executable");
+  ASSERT_EQ(fromGame["extraPictures"].size(), 1u);
+  EXPECT_EQ(fromGame["extraPictures"][0]["format"], "jpeg");
+  EXPECT_EQ(fromGame["package"], LoadedJson(package));
+
+  const json jsw = json::parse(RunTool({"jsw", "--json", (folder / "sample.jsw").string()}));
+  EXPECT_EQ(jsw["version"], 6);
+  EXPECT_EQ(jsw["pieces"][3]["x"], 30);
+  const json table = json::parse(RunTool({"scores", "--json", (folder / "JigsawHighScore.dat").string()}));
+  EXPECT_EQ(table["levels"][0]["entries"][1]["name"], "Bob");
+  EXPECT_EQ(table["levels"][2]["entries"][0]["time"], 400);
+}
+
+TEST(SampleGame, JsonDescribesEveryPartOfThePackage) {
+  TJigsawProject2 project;
+  BuildSample(project);
+  TMemoryStream package;
+  project.SaveToStream(package);
+  const json j = LoadedJson(package);
+
+  EXPECT_EQ(j["title"], "Sample Jigsaw \xC3\xA9t\xC3\xA9");
+  ASSERT_EQ(j["pictures"].size(), 4u);
+  EXPECT_EQ(j["pictures"][3]["kind"], "wallpaper");
+  EXPECT_EQ(j["pictures"][0]["data"]["size"], project.Pictures[0]->Data.Size());
+  EXPECT_EQ(j["pictureSettings"][2]["numPiecesMax"], 72);
+  EXPECT_EQ(j["settings"]["countdownSeconds"], 900);
+  EXPECT_EQ(j["settings"]["bevelLevel"], 3);
+  EXPECT_EQ(j["options"]["showGhost"], true);
+  EXPECT_EQ(j["sounds"][0]["name"], "snap.wav");
+  EXPECT_EQ(j["eventSounds"][0]["soundIds"][0], 1);
+  const json& game = j["menus"][2]; // after the default "&File" and "&Help"
+  EXPECT_EQ(game["caption"], "&Game");
+  EXPECT_EQ(game["children"][2]["script"]["parameters"][0]["text"], "about.htm,400,300");
+  EXPECT_EQ(j["startActions"]["scripts"][0]["parameters"][0]["integer"], 1);
+  EXPECT_EQ(j["banners"][0]["width"], 120);
+  EXPECT_EQ(j["banners"][0]["script"]["parameters"][0]["text"], "https://example.org/");
+  EXPECT_EQ(j["bannerContainers"][0]["bannerIds"][0], j["banners"][0]["id"]);
+
+  // Loading what was loaded and written again changes nothing.
+  TJigsawProject2 again;
+  package.SetPosition(0);
+  again.LoadFromStream(&package);
+  TMemoryStream second;
+  again.SaveToStream(second);
+  EXPECT_EQ(LoadedJson(second), j);
+}
+
+TEST(PackTool, ReportsErrorsWithoutStackTraces) {
+  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
+  std::filesystem::create_directories(folder);
+  const std::string garbage = (folder / "garbage.bin").string();
+  TMemoryStream(std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}).SaveToFile(garbage);
+
+  EXPECT_NE(RunTool({}, 2).find("usage:"), std::string::npos);
+  EXPECT_NE(RunTool({"info"}, 2).find("usage:"), std::string::npos);
+  EXPECT_NE(RunTool({"jsw", garbage}, 2).find("usage:"), std::string::npos);
+  EXPECT_NE(RunTool({"info", (folder / "missing.kvj").string()}, 1).find("Cannot open file"), std::string::npos);
+  EXPECT_EQ(RunTool({"info", garbage}, 1), "jigsaw-pack: " + garbage + ": Stream read error\n");
+  EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1), "jigsaw-pack: " + garbage + ": Error\n");
+}

@@ -1,0 +1,112 @@
+#include "PackTool.h"
+
+#include "FileJson.h"
+#include "PackageJson.h"
+#include "PackageSummary.h"
+#include "data/uAppendedData.h"
+#include "data/uExecData.h"
+#include "data/uExtJigsawImages.h"
+#include "data/uKVErrors.h"
+
+#include <exception>
+
+namespace kvtools {
+
+namespace {
+
+constexpr const char* kUsage = "usage: jigsaw-pack info [--json] PACKAGE\n"
+                               "       jigsaw-pack jsw --json FILE.jsw\n"
+                               "       jigsaw-pack scores --json FILE\n";
+
+// A package file, or a game executable with a package (and perhaps extra pictures) appended.
+struct LoadedPackage {
+  kv::TJigsawProject2 Project;
+  bool Appended = false;
+  kv::TExtJigsawImages Extras;
+};
+
+void LoadPackage(const std::string& fileName, LoadedPackage& loaded) {
+  kv::TMemoryStream package, extra;
+  loaded.Appended = kv::ReadAppendedData(fileName, package, extra);
+  if (loaded.Appended) {
+    package.SetPosition(0);
+    loaded.Project.LoadFromStream(&package);
+    if (extra.Size() > 0) loaded.Extras.LoadFromStream(extra);
+  } else {
+    loaded.Project.LoadFromFile(fileName);
+  }
+}
+
+nlohmann::ordered_json ExtrasJson(const kv::TExtJigsawImages& extras) {
+  auto list = nlohmann::ordered_json::array();
+  for (int32_t i = 0; i < extras.Count(); ++i) {
+    const kv::TExtJigsawImage& image = extras[static_cast<std::size_t>(i)];
+    list.push_back({{"imageId", image.ImageID},
+                    {"type", image.ImgType == kv::TExtJigsawImageType::itWallpaper ? "wallpaper" : "picture"},
+                    {"format", image.ImgFormat == kv::TImageFormat::ifBMP ? "bmp" : "jpeg"},
+                    {"data", BlobJson(image.Stream)}});
+  }
+  return list;
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  bool asJson = false;
+  std::string file;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--json") asJson = true;
+    else if (file.empty()) file = args[i];
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (file.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  LoadedPackage loaded;
+  LoadPackage(file, loaded);
+  if (asJson) {
+    nlohmann::ordered_json j;
+    j["source"] = loaded.Appended ? "executable" : "package";
+    j["package"] = ProjectJson(loaded.Project);
+    if (loaded.Appended) j["extraPictures"] = ExtrasJson(loaded.Extras);
+    out << j.dump(2) << '\n';
+  } else {
+    out << "Source: " << (loaded.Appended ? "game executable" : "package file") << '\n';
+    PrintProjectSummary(loaded.Project, out);
+    if (loaded.Appended) out << "Extra pictures: " << loaded.Extras.Count() << '\n';
+  }
+  return 0;
+}
+
+int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 3 || args[1] != "--json") {
+    err << kUsage;
+    return 2;
+  }
+  const nlohmann::ordered_json j = args[0] == "jsw" ? SavedGameJson(args[2]) : HighScoreJson(args[2]);
+  out << j.dump(2) << '\n';
+  return 0;
+}
+
+} // namespace
+
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  try {
+    if (args[0] == "info") return Info(args, out, err);
+    if (args[0] == "jsw" || args[0] == "scores") return DumpFile(args, out, err);
+    err << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    // The file's name first: the program's own messages ("Error", "Stream read error") do not carry it.
+    err << "jigsaw-pack: " << (args.size() > 1 ? args.back() + ": " : "") << e.what() << '\n';
+    return 1;
+  }
+}
+
+} // namespace kvtools
