@@ -1,6 +1,7 @@
 // A sample game with something in every part of the package, written as a package file, a game executable
 // with extra pictures, a saved game and a high-score table. scripts/demo runs the package tool on them.
 #include "PackTool.h"
+#include "SampleGame.h"
 #include "PackageJson.h"
 #include "data/ImageFixtures.h"
 #include "data/uAppendedData.h"
@@ -16,85 +17,10 @@
 
 using namespace kv;
 using json = nlohmann::ordered_json;
+using kvtest::BuildSample;
+using kvtest::Stream;
 
 namespace {
-
-TMemoryStream Stream(const std::vector<uint8_t>& bytes) { return TMemoryStream(bytes); }
-
-// A 0.05 s 8-bit mono WAV of silence.
-std::vector<uint8_t> TinyWav() {
-  TMemoryStream s;
-  using SF = TKVStreamFunc;
-  const int32_t samples = 400;
-  s.WriteBuffer("RIFF", 4);
-  SF::WriteInteger(36 + samples, s);
-  s.WriteBuffer("WAVEfmt ", 8);
-  SF::WriteInteger(16, s);
-  SF::WriteWord(1, s);
-  SF::WriteWord(1, s);
-  SF::WriteInteger(8000, s);
-  SF::WriteInteger(8000, s);
-  SF::WriteWord(1, s);
-  SF::WriteWord(8, s);
-  s.WriteBuffer("data", 4);
-  SF::WriteInteger(samples, s);
-  s.WriteBytes(std::vector<uint8_t>(samples, 0x80));
-  return s.Bytes();
-}
-
-void BuildSample(TJigsawProject2& p) {
-  p.Title = "Sample Jigsaw \xE9t\xE9"; // Windows-1252 text: "été"
-  const char* names[] = {"Mountains", "Lake", "Forest"};
-  for (int i = 0; i < 3; ++i) {
-    TBMPData& picture = p.AddPicture(0, static_cast<uint32_t>(101 + i));
-    picture.Name = names[i];
-    picture.Data = Stream(kvtest::MakeJpeg(320 + 40 * i, 240));
-    p.FindPictureSettings(picture.ID)->NumPiecesMax = 24 * (i + 1);
-  }
-  TBMPData& wallpaper = p.AddPicture(1, 0x00030000);
-  wallpaper.Name = "Wood";
-  wallpaper.Data = Stream(kvtest::MakeJpeg(64, 64));
-
-  auto sound = std::make_unique<TWaveData>();
-  sound->ID = 1;
-  sound->Name = "snap.wav";
-  sound->Data = Stream(TinyWav());
-  p.Sounds.push_back(std::move(sound));
-  p.EventSounds[0].SoundIds = {1};
-  p.SoundFormats.push_back({1, 1});
-
-  p.Options.ShowGhost = true;
-  p.BevelLevel = 3;
-  p.PictureChoiceMode = 1;
-  p.Countdown = 1;
-  p.CountdownSeconds = 900;
-  p.NumPiecesMin = 10;
-  p.NumPiecesMax = 60;
-
-  TMenuExRec& game = p.AddMenu("&Game", "&Game", p.Menus, 0, 0, 0, true);
-  p.AddMenu("New", "&New game", game.Children, 0, 1, game.ID, true);
-  p.AddMenu("Sep", "-", game.Children, 0, -1, game.ID, true);
-  TMenuExRec& page = p.AddMenu("About", "&About page", game.Children, 0, 13, game.ID, true);
-  page.Script.AddText("about.htm,400,300");
-  p.AddMenu("Solve", "Solve", p.Menus, 1, 9, 0, true);
-
-  TScriptItem& start = p.StartActions.AddScript();
-  start.ID = 14;
-  start.Parameter.AddInteger(1);
-  p.EndActions.AddScript().ID = 5;
-
-  TBanner& banner = p.Banners.Add();
-  banner.Name = "Visit";
-  banner.Data = Stream(kvtest::MakeJpeg(120, 30));
-  banner.URL = "https://example.org/";
-  banner.Interval = 3000;
-  banner.SetEventID(11);
-  banner.ComputeSize();
-  TBannerContainer& container = p.BannerContainers.Add();
-  container.Name = "Top";
-  container.AddBanner(&banner);
-  p.Language = {"quit=Quit the sample jigsaw?"};
-}
 
 std::string RunTool(const std::vector<std::string>& args, int expectedStatus = 0) {
   std::ostringstream out, err;

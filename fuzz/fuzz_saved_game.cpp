@@ -1,0 +1,13 @@
+// A saved game file (*.jsw) of any version.
+#include "data/uJigsawFile.h"
+#include "data/uKVErrors.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  kv::TMemoryStream stream(std::vector<uint8_t>(data, data + size));
+  kv::TJigsawFile file;
+  try {
+    file.LoadFromStream(stream);
+  } catch (const kv::Exception&) {
+  }
+  return 0;
+}
