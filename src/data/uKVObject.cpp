@@ -19,16 +19,16 @@ int32_t LittleInt32(const std::vector<uint8_t>& b, std::size_t at) {
                               static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
-int32_t LittleInt16(const std::vector<uint8_t>& b, std::size_t at) {
-  return static_cast<int16_t>(static_cast<uint16_t>(b[at] | b[at + 1] << 8));
+int32_t LittleWord(const std::vector<uint8_t>& b, std::size_t at) {
+  return b[at] | b[at + 1] << 8;
 }
 
 // Width and height from the info header that follows the 14-byte file header; the old 12-byte core header
-// holds 16-bit values. A negative height marks a top-down picture.
+// holds unsigned 16-bit values. A negative height marks a top-down picture.
 std::pair<int32_t, int32_t> BmpSize(const std::vector<uint8_t>& b) {
   if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return {0, 0};
   const int32_t headerSize = LittleInt32(b, 14);
-  if (headerSize == 12) return {LittleInt16(b, 18), std::abs(LittleInt16(b, 20))};
+  if (headerSize == 12) return {LittleWord(b, 18), LittleWord(b, 20)};
   const int32_t height = LittleInt32(b, 22);
   return {LittleInt32(b, 18), height == INT32_MIN ? 0 : std::abs(height)};
 }

@@ -227,6 +227,63 @@ void SetBytes(TKVBGVClass& animation, std::string_view bytes) {
 
 } // namespace
 
+// ---- the class registry and the property descriptions
+
+TEST_F(ReflectionTest, ClassesAreCreatedByName) {
+  auto& registry = TKVClassRegistry::Instance();
+  struct Case {
+    const char* name;
+    const char* created; // class name of the result, "" for none
+  };
+  const Case cases[] = {
+      {"TTestThing", "TTestThing"},   {"ttestthing", "TTestThing"}, {"TKVObject", "TKVObject"},
+      {"TKVBGVClass", "TKVBGVClass"}, {"TNoSuchClass", ""},         {"", ""},
+  };
+  for (const auto& c : cases) {
+    const auto object = registry.Create(c.name);
+    EXPECT_EQ(object ? object->ClassName() : "", c.created) << c.name;
+  }
+  // The virtual constructor gives TKVObject descendants only.
+  EXPECT_EQ(TKVObject::Create("TTestThing")->ClassName(), "TTestThing");
+  EXPECT_EQ(TKVObject::Create("TKVBGVClass"), nullptr); // a component, not a TKVObject
+  EXPECT_EQ(TKVObject::Create("TNoSuchClass"), nullptr);
+  TKVObject object;
+  EXPECT_EQ(object.QueryInterface(IStreamStorage::GUID), nullptr);
+
+  // Properties come in class order, the parent's first; lookups ignore case.
+  TThing thing;
+  const auto props = thing.PublishedProperties();
+  ASSERT_EQ(props.size(), 12u);
+  EXPECT_EQ(props.front()->Name, "Count");
+  EXPECT_EQ(props.back()->Name, "Bag");
+  EXPECT_EQ(thing.FindProperty("PICTURE32")->ObjectKind, TKVObjectKind::okBitmap32);
+  EXPECT_EQ(thing.FindProperty("Missing"), nullptr);
+  TKVCustomJigsawProject project;
+  std::vector<std::string> names;
+  for (const auto* p : project.PublishedProperties()) names.push_back(p->Name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Name", "Tag", "Splash2", "About2", "Icon2", "Language"}));
+}
+
+TEST(ProjectReflection, BitmapSizeComesFromTheBmpHeader) {
+  TKVBitmapBytes info{TinyBmp(2, -3), 0}; // top-down
+  EXPECT_EQ(info.Width(), 2);
+  EXPECT_EQ(info.Height(), 3);
+  TKVBitmapBytes core{TinyBmp(0, 0), 0};
+  core.Bmp[14] = 12; // the old core header: two 16-bit values
+  core.Bmp[18] = 0x2C;
+  core.Bmp[19] = 0x01;
+  core.Bmp[20] = 0xFF;
+  core.Bmp[21] = 0xFF;
+  EXPECT_EQ(core.Width(), 300);
+  EXPECT_EQ(core.Height(), 65535);
+  for (const std::vector<uint8_t>& bad :
+       {std::vector<uint8_t>{}, std::vector<uint8_t>{'B', 'M', 0}, std::vector<uint8_t>(58, 'x')}) {
+    const TKVBitmapBytes b{bad, 0};
+    EXPECT_EQ(b.Width(), 0);
+    EXPECT_EQ(b.Height(), 0);
+  }
+}
+
 // ---- the jigsaw project's form
 
 TEST(ProjectReflection, LanguageElementGivesItsLines) {
