@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace kv {
@@ -141,12 +142,87 @@ struct TButtonScript {
   int32_t Reserved = 0;
 };
 
+// Record tags of the package (preview section and data section).
+namespace PackageTag {
+inline constexpr uint16_t PreviewMagic = 0xDEAD;
+inline constexpr uint16_t End = 7850;
+inline constexpr uint16_t Picture = 7856;
+inline constexpr uint16_t Sound = 7857;
+inline constexpr uint16_t EventSounds = 7858;
+inline constexpr uint16_t PreparedGame = 7859;
+inline constexpr uint16_t CutDefaults = 7860;
+inline constexpr uint16_t OldMenuList = 7861;
+inline constexpr uint16_t PictureChoice = 7862;
+inline constexpr uint16_t Countdown = 7863;
+inline constexpr uint16_t Thumbnail = 7864;
+inline constexpr uint16_t PreviewEnd = 7865;
+inline constexpr uint16_t PieceRange = 7866;
+inline constexpr uint16_t PictureSettings = 7867;
+inline constexpr uint16_t PreparedPictureGame = 7868;
+inline constexpr uint16_t LegacySkin = 7870;
+inline constexpr uint16_t ImageButton = 7871;
+inline constexpr uint16_t BoardArea = 7873;
+inline constexpr uint16_t LegacyStream = 7874;
+inline constexpr uint16_t WallpaperDefaults = 7875;
+inline constexpr uint16_t Skin = 7876;
+inline constexpr uint16_t Title = 7877;
+inline constexpr uint16_t Icon = 7878;
+inline constexpr uint16_t SoundAndWindow = 7879;
+inline constexpr uint16_t Wallpaper = 7880;
+inline constexpr uint16_t ActionGroup = 7881;
+inline constexpr uint16_t OldMenuTree = 7882;
+inline constexpr uint16_t ClockDisplay = 7883;
+inline constexpr uint16_t StartSelection = 7884;
+inline constexpr uint16_t PictureCut = 7885;
+inline constexpr uint16_t CutUse = 7886;
+inline constexpr uint16_t PieceOptions = 7887;
+inline constexpr uint16_t Banner = 7888;
+inline constexpr uint16_t BannerContainer = 7889;
+inline constexpr uint16_t MenuTree = 7890;
+inline constexpr uint16_t SoundFormats = 7891;
+inline constexpr uint16_t ButtonScript = 7893;
+inline constexpr uint16_t StartActions = 7894;
+inline constexpr uint16_t ExitActions = 7895;
+inline constexpr uint16_t EndActions = 7896;
+inline constexpr uint16_t NameEntry = 7897;
+inline constexpr uint16_t Flags = 8080;
+inline constexpr uint16_t PieceShapes = 8081;
+inline constexpr uint16_t Ghost = 8084;
+inline constexpr uint16_t HighScoreFile = 8085;
+inline constexpr uint16_t SkinBitmaps = 8086;
+inline constexpr uint16_t PublishedProperties = 8087;
+// Entries of the sound-format table inside record 7891.
+inline constexpr int32_t SoundFormatEntry = 44449;
+inline constexpr int32_t SoundFormatEnd = 44448;
+} // namespace PackageTag
+
+// The data section begins with this short string: 03 50 5A 5A.
+inline constexpr char kPackageSignature[] = "PZZ";
+// The clipboard format of a copied package model.
+inline constexpr char kPackageClipboardFormat[] = "KorvanePRJX";
+
 class TJigsawProject2;
+
+// How the stored cut of one picture is scaled: a fixed scale, or the grid fit over the picture's own width
+// and height with its piece-count range.
+struct TPictureCutScale {
+  bool FitGrid = false;
+  double Scale = 4.0; // when FitGrid is false
+  int32_t NumPiecesMin = 0;
+  int32_t NumPiecesMax = 0;
+  bool operator==(const TPictureCutScale&) const = default;
+};
 
 // Computes the stored cut of one picture (the four edge bytes of each piece in row order), or nothing when
 // no cut can be made. Installed by the piece engine; without one, stored cuts are not completed at load.
-using TPictureCutBuilder =
-    std::function<std::optional<std::vector<TEdgeShapes>>(const TJigsawProject2& project, const TBMPData& picture)>;
+using TPictureCutBuilder = std::function<std::optional<std::vector<TEdgeShapes>>(
+    const TJigsawProject2& project, const TBMPData& picture, const TPictureCutScale& scale)>;
+
+struct TAreaSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  bool operator==(const TAreaSize&) const = default;
+};
 
 class TJigsawProject2 : public TKVCustomJigsawProject {
 public:
@@ -231,12 +307,19 @@ public:
   int32_t WallpaperCount() const; // ids with the low 16 bits 0
   std::unique_ptr<TSkinEntry> NewSkin() const;
   std::unique_ptr<TButtonScript> NewButtonScript() const;
-  TMenuExRec& AddMenu(const std::string& name, const std::string& caption, TMenuList& list, uint8_t menuNumber,
-                      int32_t action, uint32_t parentId, bool visible);
+  TMenuExRec& AddMenu(const std::string& name, const std::string& caption, TMenuList& list,
+                      uint8_t menuNumber, int32_t action, uint32_t parentId, bool visible);
+  // Reseeds the random source from the clock, then draws an id unused anywhere in the menu tree.
   uint32_t NewMenuId() const;
   uint32_t NewSkinId() const;
   uint32_t NewButtonId() const;
   uint32_t NewButtonScriptId() const;
+
+  // The scale the stored cut of a picture is built with (loader completion of PictureCuts).
+  TPictureCutScale PictureCutScale(uint32_t pictureId) const;
+  // The playing area that grid fits of the writer use: BoardArea for skin modes 15, 20 and 49, the area of
+  // the current skin for mode 19, nothing otherwise.
+  TAreaSize SkinModeArea() const;
 
   // ---- copies
   // Through a package written into memory: the copy carries exactly what the format carries.
@@ -251,5 +334,8 @@ public:
 
 bool IsPictureId(uint32_t id);   // a playable picture: upper 16 bits zero
 bool IsWallpaperId(uint32_t id); // non-zero with the low 16 bits zero
+
+// A non-zero draw from [0, 2^31 - 1) that is not in used.
+uint32_t NewUniqueId(const std::unordered_set<uint32_t>& used);
 
 } // namespace kv

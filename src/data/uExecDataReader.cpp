@@ -1,0 +1,770 @@
+#include "data/uExecDataReader.h"
+
+#include "data/uKVErrors.h"
+#include "data/uKVStandardFunc.h"
+#include "data/uKVStreamFunc.h"
+
+#include <cstring>
+#include <unordered_set>
+
+namespace kv {
+
+namespace {
+
+using SF = TKVStreamFunc;
+namespace Tag = PackageTag;
+
+// A length, size or count that may not be negative.
+int32_t ReadCount(TStream& stream) {
+  const int32_t n = SF::ReadInteger(stream);
+  if (n < 0) throw EReadError();
+  return n;
+}
+
+// The length of a fixed-size record: larger than the payload it describes is a format error.
+void ReadFixedLength(TStream& stream, int32_t payload) {
+  const int32_t n = SF::ReadInteger(stream);
+  if (n < 0 || n > payload) throw EReadError();
+}
+
+// Reads the extension count that ends a record, skips that many bytes and returns it.
+int32_t ReadExtension(TStream& stream) {
+  const int32_t e = ReadCount(stream);
+  stream.Skip(e);
+  return e;
+}
+
+// The next n bytes as a buffer of their own, so that a nested reader cannot run past its record.
+TMemoryStream SubBuffer(TStream& stream, int64_t n) {
+  return TMemoryStream(stream.ReadBytes(n));
+}
+
+TMemoryStream ReadBlob(TStream& stream, int64_t n) {
+  return TMemoryStream(stream.ReadBytes(n));
+}
+
+// k entries of `width` bytes each must fit in what is left before anything is allocated for them.
+void CheckEntries(const TStream& stream, int32_t k, int64_t width) {
+  if (k < 0 || static_cast<int64_t>(k) * width > stream.Remaining()) throw EReadError();
+}
+
+void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth) {
+  if (depth > TExecDataReader::kMaxMenuDepth) throw EReadError();
+  // id, parent, menu number, name and caption counts, visible, action, [script size], reserved, child count
+  const int64_t smallestNode = withScripts ? 34 : 30;
+  const int32_t count = SF::ReadInteger(stream);
+  if (count < 0 || count > stream.Remaining() / smallestNode) throw EReadError();
+  for (int32_t i = 0; i < count; ++i) {
+    auto node = std::make_unique<TMenuExRec>();
+    node->ID = SF::ReadCardinal(stream);
+    node->ParentID = SF::ReadCardinal(stream);
+    node->MenuNumber = SF::ReadByte(stream);
+    node->Name = SF::ReadString(stream);
+    node->Caption = SF::ReadString(stream);
+    node->Visible = SF::ReadByte(stream);
+    const int32_t action = SF::ReadInteger(stream);
+    if (withScripts) {
+      const int32_t size = ReadCount(stream);
+      TMemoryStream script = SubBuffer(stream, size);
+      if (size > 0) node->Script.LoadFromStream(script);
+    }
+    // The node's action number is its script's command.
+    node->Script.ID = action;
+    node->Reserved = SF::ReadInteger(stream);
+    ReadNodeList(stream, node->Children, withScripts, depth + 1);
+    list.push_back(std::move(node));
+  }
+}
+
+} // namespace
+
+void TExecDataReader::LoadFromStream(TStream* stream) {
+  if (!stream) return;
+  const int64_t start = stream->Position();
+  ReadPreview(*stream, start);
+
+  TMemoryStream packed(stream->ReadBytes(stream->Remaining()));
+  TMemoryStream data;
+  SF::DecompressStream(packed, data);
+  packed.Clear();
+
+  ClearLists();
+  // Data that is not a zlib stream has decompressed to nothing: the signature read fails as a read error.
+  uint8_t signature[4];
+  data.ReadBuffer(signature, 4);
+  if (signature[0] != 3 || std::memcmp(signature + 1, kPackageSignature, 3) != 0)
+    throw EExecDataError("Stream data contains invalid project format.");
+  ReadRecords(data);
+  CompleteAfterLoad();
+}
+
+void TExecDataReader::ReadPreview(TStream& stream, int64_t start) {
+  uint8_t header[8] = {};
+  if (stream.Read(header, 8) != 8 || header[0] != 0xAD || header[1] != 0xDE) {
+    // No preview section: the whole package is the data section.
+    stream.SetPosition(start);
+    return;
+  }
+  const int32_t size =
+      static_cast<int32_t>(static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
+                           static_cast<uint32_t>(header[6]) << 16 | static_cast<uint32_t>(header[7]) << 24);
+  if (size < 0) throw EReadError();
+  TMemoryStream preview = SubBuffer(stream, size);
+  while (true) {
+    const uint16_t tag = SF::ReadTag(preview);
+    const int32_t length = SF::ReadInteger(preview);
+    if (tag == Tag::PreviewEnd) break;
+    if (tag != Tag::Thumbnail) {
+      preview.Skip(length);
+      continue;
+    }
+    const int32_t columns = SF::ReadInteger(preview);
+    const int32_t rows = SF::ReadInteger(preview);
+    TMemoryStream bitmap = ReadBlob(preview, ReadCount(preview));
+    ReadExtension(preview);
+    Project.ThumbnailColumns = columns;
+    Project.ThumbnailRows = rows;
+    Project.Thumbnail = std::move(bitmap);
+  }
+}
+
+void TExecDataReader::ClearLists() {
+  TJigsawProject2& p = Project;
+  // Pictures stay: a package read into a model that holds pictures adds its own after them.
+  p.EventSounds.clear();
+  p.Sounds.clear();
+  p.OldMenus.clear();
+  p.Menus.clear();
+  p.PictureSettings.clear();
+  p.PreparedGames.clear();
+  p.Skins.clear();
+  p.Buttons.clear();
+  p.Wallpapers.clear();
+  p.ActionGroups.clear();
+  p.PictureCuts.clear();
+  p.ClockDisplays.clear();
+  p.ButtonScripts.clear();
+  p.BannerContainers.Clear();
+  p.Banners.Clear();
+  // The formats describe the sounds just removed; kept, they would hide the new sounds' formats.
+  p.SoundFormats.clear();
+  p.SelectionStored = false;
+}
+
+void TExecDataReader::ReadRecords(TMemoryStream& data) {
+  while (true) {
+    const uint16_t tag = SF::ReadTag(data);
+    SF::ReadInteger(data);
+    data.Seek(-4, TSeekOrigin::soCurrent);
+    if (tag == Tag::End) break;
+    ReadRecord(tag, data);
+  }
+}
+
+void TExecDataReader::ReadRecord(uint16_t tag, TMemoryStream& data) {
+  switch (tag) {
+  case Tag::Picture:
+    ReadPicture(data);
+    break;
+  case Tag::Sound:
+    ReadSound(data);
+    break;
+  case Tag::EventSounds:
+    ReadEventSounds(data);
+    break;
+  case Tag::PreparedGame:
+  case Tag::PreparedPictureGame:
+    ReadPreparedGame(data);
+    break;
+  case Tag::CutDefaults:
+    ReadCutDefaults(data);
+    break;
+  case Tag::OldMenuList:
+    ReadOldMenuList(data);
+    break;
+  case Tag::PictureChoice:
+    ReadPictureChoice(data);
+    break;
+  case Tag::Countdown:
+    ReadCountdown(data);
+    break;
+  case Tag::PieceRange:
+    ReadPieceRange(data);
+    break;
+  case Tag::PictureSettings:
+    ReadPictureSettings(data);
+    break;
+  case Tag::LegacySkin:
+    ReadLegacySkin(data);
+    break;
+  case Tag::ImageButton:
+    ReadImageButton(data);
+    break;
+  case Tag::BoardArea:
+    ReadBoardArea(data);
+    break;
+  case Tag::WallpaperDefaults:
+    ReadWallpaperDefaults(data);
+    break;
+  case Tag::Skin:
+    ReadSkin(data);
+    break;
+  case Tag::Title:
+    ReadTitle(data);
+    break;
+  case Tag::Icon:
+    ReadIcon(data);
+    break;
+  case Tag::SoundAndWindow:
+    ReadSoundAndWindow(data);
+    break;
+  case Tag::Wallpaper:
+    ReadWallpaper(data);
+    break;
+  case Tag::ActionGroup:
+    ReadActionGroup(data);
+    break;
+  case Tag::OldMenuTree:
+    ReadMenuTree(data, false);
+    break;
+  case Tag::MenuTree:
+    ReadMenuTree(data, true);
+    break;
+  case Tag::ClockDisplay:
+    ReadClockDisplay(data);
+    break;
+  case Tag::StartSelection:
+    ReadStartSelection(data);
+    break;
+  case Tag::PictureCut:
+    ReadPictureCut(data);
+    break;
+  case Tag::CutUse:
+    ReadCutUse(data);
+    break;
+  case Tag::PieceOptions:
+    ReadPieceOptions(data);
+    break;
+  case Tag::Banner:
+    Project.Banners.ReadRecord(data);
+    break;
+  case Tag::BannerContainer:
+    Project.BannerContainers.ReadRecord(data);
+    break;
+  case Tag::SoundFormats:
+    ReadSoundFormats(data);
+    break;
+  case Tag::ButtonScript:
+    ReadButtonScript(data);
+    break;
+  case Tag::StartActions:
+    ReadActions(data, Project.StartActions);
+    break;
+  case Tag::ExitActions:
+    ReadActions(data, Project.ExitActions);
+    break;
+  case Tag::EndActions:
+    ReadActions(data, Project.EndActions);
+    break;
+  case Tag::NameEntry:
+    ReadNameEntry(data);
+    break;
+  case Tag::Flags:
+    ReadFlags(data);
+    break;
+  case Tag::PieceShapes:
+    ReadPieceShapes(data);
+    break;
+  case Tag::Ghost:
+    ReadGhost(data);
+    break;
+  case Tag::HighScoreFile:
+    ReadHighScoreFile(data);
+    break;
+  case Tag::SkinBitmaps:
+    ReadSkinBitmaps(data);
+    break;
+  case Tag::PublishedProperties:
+    ReadPublishedProperties(data);
+    break;
+  default:
+    data.Skip(SF::ReadInteger(data));
+    break;
+  }
+}
+
+// ---- records
+
+void TExecDataReader::ReadPicture(TStream& data) {
+  // The length holds the size of the image bytes only; a record without any carries nothing else.
+  const int32_t n = SF::ReadInteger(data);
+  if (n <= 0) return;
+  auto picture = std::make_unique<TBMPData>();
+  picture->ID = SF::ReadCardinal(data);
+  picture->Name = SF::ReadString(data);
+  picture->Data = ReadBlob(data, n);
+  picture->Extension = ReadExtension(data);
+  Project.Pictures.push_back(std::move(picture));
+}
+
+void TExecDataReader::ReadSound(TStream& data) {
+  const int32_t n = SF::ReadInteger(data);
+  if (n <= 0) return;
+  auto sound = std::make_unique<TWaveData>();
+  sound->ID = SF::ReadCardinal(data);
+  sound->Name = SF::ReadString(data);
+  sound->Data = ReadBlob(data, n);
+  sound->Extension = ReadExtension(data);
+  Project.Sounds.push_back(std::move(sound));
+}
+
+void TExecDataReader::ReadEventSounds(TStream& data) {
+  const int32_t k = ReadCount(data) / 4;
+  TEventSoundSlot slot;
+  slot.Slot = SF::ReadInteger(data);
+  CheckEntries(data, k, 4);
+  slot.SoundIds.reserve(static_cast<std::size_t>(k));
+  for (int32_t i = 0; i < k; ++i) slot.SoundIds.push_back(SF::ReadCardinal(data));
+  slot.Extension = ReadExtension(data);
+  Project.EventSounds.push_back(std::move(slot));
+}
+
+void TExecDataReader::ReadPreparedGame(TStream& data) {
+  // Shared by 7859 and 7868: with 7868 the picture id lands in the columns, the columns in the rows and the
+  // rows at the front of the piece data.
+  const int32_t length = SF::ReadInteger(data);
+  const int32_t columns = SF::ReadInteger(data);
+  const int32_t rows = SF::ReadInteger(data);
+  TMemoryStream pieces = ReadBlob(data, static_cast<int64_t>(length) - 12);
+  ReadExtension(data);
+  Project.PreparedGame.Columns = columns;
+  Project.PreparedGame.Rows = rows;
+  Project.PreparedGame.Pieces = std::move(pieces);
+}
+
+void TExecDataReader::ReadCutDefaults(TStream& data) {
+  ReadFixedLength(data, 12);
+  Project.PieceScale = SF::ReadByte(data);
+  Project.CutOption = SF::ReadByte(data);
+  Project.PreparedFlag = SF::ReadByte(data);
+  SF::ReadByte(data);
+  Project.PreparedColor = SF::ReadInteger(data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadOldMenuList(TStream& data) {
+  TMemoryStream content = SubBuffer(data, ReadCount(data));
+  while (content.Remaining() > 0) {
+    TMenuRec entry;
+    entry.Caption = SF::ReadString(content);
+    entry.Text2 = SF::ReadString(content);
+    entry.Flag = SF::ReadByte(content);
+    entry.Extension = ReadExtension(content);
+    Project.OldMenus.push_back(std::move(entry));
+  }
+}
+
+void TExecDataReader::ReadPictureChoice(TStream& data) {
+  ReadFixedLength(data, 8);
+  Project.PictureChoiceMode = SF::ReadByte(data);
+  data.Skip(3);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadCountdown(TStream& data) {
+  ReadFixedLength(data, 12);
+  Project.Countdown = SF::ReadByte(data);
+  data.Skip(3);
+  Project.CountdownSeconds = SF::ReadInteger(data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadPieceRange(TStream& data) {
+  ReadFixedLength(data, 16);
+  Project.NumPiecesMin = SF::ReadInteger(data);
+  Project.NumPiecesMax = SF::ReadInteger(data);
+  Project.EmbedPreparedGame = SF::ReadInteger(data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadPictureSettings(TStream& data) {
+  TPictureSettings entry;
+  if (SF::ReadInteger(data) > 0) {
+    entry.PictureID = SF::ReadCardinal(data);
+    entry.NumPiecesMin = SF::ReadInteger(data);
+    entry.NumPiecesMax = SF::ReadInteger(data);
+    entry.PrepareGame = SF::ReadByte(data);
+    entry.Extension = ReadExtension(data);
+  }
+  Project.PictureSettings.push_back(entry);
+}
+
+void TExecDataReader::ReadLegacySkin(TStream& data) {
+  if (SF::ReadInteger(data) < 1) return;
+  Project.SkinMode = SF::ReadWord(data);
+  SF::ReadSizedStream(Project.LegacySkinData, data);
+  Project.LegacySkinExtension = ReadExtension(data);
+}
+
+void TExecDataReader::ReadImageButton(TStream& data) {
+  ReadCount(data);
+  auto button = std::make_unique<TImageButton>();
+  button->ID = SF::ReadCardinal(data);
+  button->Left = SF::ReadInteger(data);
+  button->Top = SF::ReadInteger(data);
+  for (auto& image : button->Images) SF::ReadSizedStream(image, data);
+  button->Width = SF::ReadInteger(data);
+  button->Height = SF::ReadInteger(data);
+  button->Action = SF::ReadInteger(data);
+  button->Reserved = SF::ReadInteger(data);
+  Project.Buttons.push_back(std::move(button));
+}
+
+void TExecDataReader::ReadBoardArea(TStream& data) {
+  ReadFixedLength(data, 20);
+  std::array<int32_t, 5> area{};
+  for (auto& value : area) value = SF::ReadInteger(data);
+  // The fifth value doubles as the record's extension count.
+  if (area[4] < 0) throw EReadError();
+  data.Skip(area[4]);
+  Project.BoardArea = area;
+}
+
+void TExecDataReader::ReadWallpaperDefaults(TStream& data) {
+  ReadFixedLength(data, 8);
+  const int32_t param = SF::ReadInteger(data);
+  const int32_t param2 = SF::ReadInteger(data);
+  // The second value doubles as the record's extension count.
+  if (param2 < 0) throw EReadError();
+  data.Skip(param2);
+  Project.WallpaperParam = param;
+  Project.WallpaperParam2 = param2;
+}
+
+void TExecDataReader::ReadSkin(TStream& data) {
+  ReadCount(data);
+  auto skin = std::make_unique<TSkinEntry>();
+  skin->ID = SF::ReadCardinal(data);
+  skin->SkinMode = SF::ReadWord(data);
+  SF::ReadSizedStream(skin->Data, data);
+  skin->Reserved = SF::ReadInteger(data);
+  const int32_t k = SF::ReadInteger(data);
+  CheckEntries(data, k, 4);
+  skin->ButtonIds.reserve(static_cast<std::size_t>(k));
+  for (int32_t i = 0; i < k; ++i) skin->ButtonIds.push_back(SF::ReadCardinal(data));
+  for (auto& value : skin->Area) value = SF::ReadInteger(data);
+  skin->Reserved2 = SF::ReadInteger(data);
+  Project.Skins.push_back(std::move(skin));
+}
+
+void TExecDataReader::ReadTitle(TStream& data) {
+  ReadCount(data);
+  Project.Title = SF::ReadString(data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadIcon(TStream& data) {
+  ReadCount(data);
+  SF::ReadSizedStream(Project.Icon, data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadSoundAndWindow(TStream& data) {
+  ReadCount(data);
+  Project.SoundOn = SF::ReadByte(data);
+  Project.WindowPosition = SF::ReadByte(data);
+  ReadExtension(data);
+}
+
+void TExecDataReader::ReadWallpaper(TStream& data) {
+  ReadFixedLength(data, 16);
+  TWallpaperEntry entry;
+  entry.ID = SF::ReadCardinal(data);
+  entry.Param = SF::ReadInteger(data);
+  entry.Param2 = SF::ReadInteger(data);
+  entry.Extension = ReadExtension(data);
+  Project.Wallpapers.push_back(entry);
+}
+
+void TExecDataReader::ReadActionGroup(TStream& data) {
+  ReadCount(data);
+  TMemoryStream content;
+  SF::ReadSizedStream(content, data);
+  auto group = std::make_unique<TActionGroup>();
+  group->LoadFromStream(content);
+  Project.ActionGroups.push_back(std::move(group));
+}
+
+void TExecDataReader::ReadMenuTree(TStream& data, bool withScripts) {
+  const int32_t n = SF::ReadInteger(data);
+  if (n < 1) return;
+  TMemoryStream content = SubBuffer(data, n);
+  ReadNodeList(content, Project.Menus, withScripts, 1);
+}
+
+void TExecDataReader::ReadClockDisplay(TStream& data) {
+  ReadCount(data);
+  auto clock = std::make_unique<TClockDisplay>();
+  clock->ID = SF::ReadCardinal(data);
+  clock->SkinID = SF::ReadCardinal(data);
+  clock->Left = SF::ReadInteger(data);
+  clock->Top = SF::ReadInteger(data);
+  clock->Width = SF::ReadInteger(data);
+  clock->Height = SF::ReadInteger(data);
+  clock->Transparent = SF::ReadByte(data);
+  clock->Reserved = SF::ReadByte(data);
+  clock->Background = SF::ReadInteger(data);
+  clock->FontColor = SF::ReadInteger(data);
+  clock->FontName = SF::ReadString(data);
+  clock->FontHeight = SF::ReadInteger(data);
+  clock->FontSize = SF::ReadInteger(data);
+  clock->FontStyle = SF::ReadByte(data);
+  SF::ReadSizedStream(clock->Data, data);
+  Project.ClockDisplays.push_back(std::move(clock));
+}
+
+void TExecDataReader::ReadStartSelection(TStream& data) {
+  ReadCount(data);
+  Project.StartWallpaperIndex = SF::ReadInteger(data);
+  Project.StartSkinIndex = SF::ReadInteger(data);
+  Project.SelectionStored = true;
+}
+
+void TExecDataReader::ReadPictureCut(TStream& data) {
+  ReadCount(data);
+  TPictureCut cut;
+  cut.PictureID = SF::ReadCardinal(data);
+  const int32_t k = SF::ReadInteger(data);
+  CheckEntries(data, k, 4);
+  cut.Pieces.resize(static_cast<std::size_t>(k));
+  for (auto& piece : cut.Pieces) data.ReadBuffer(piece.data(), piece.size());
+  Project.PictureCuts.push_back(std::move(cut));
+}
+
+void TExecDataReader::ReadCutUse(TStream& data) {
+  ReadCount(data);
+  Project.UseStoredCuts = SF::ReadByte(data);
+}
+
+void TExecDataReader::ReadPieceOptions(TStream& data) {
+  ReadCount(data);
+  Project.NoRotation = SF::ReadByte(data);
+  Project.PieceOption2 = SF::ReadByte(data);
+  Project.OutlineOption = SF::ReadByte(data);
+}
+
+void TExecDataReader::ReadSoundFormats(TStream& data) {
+  TMemoryStream table = SubBuffer(data, ReadCount(data));
+  while (true) {
+    const int32_t tag = SF::ReadInteger(table);
+    TMemoryStream entry = SubBuffer(table, ReadCount(table));
+    if (tag == Tag::SoundFormatEnd) break;
+    if (tag != Tag::SoundFormatEntry) continue;
+    TSoundFormat format;
+    format.SoundID = SF::ReadInteger(entry);
+    format.Format = SF::ReadByte(entry);
+    Project.SoundFormats.push_back(format);
+  }
+}
+
+void TExecDataReader::ReadButtonScript(TStream& data) {
+  ReadCount(data);
+  auto entry = std::make_unique<TButtonScript>();
+  entry->ID = SF::ReadCardinal(data);
+  entry->OwnerID = SF::ReadCardinal(data);
+  const int32_t size = ReadCount(data);
+  TMemoryStream script = SubBuffer(data, size);
+  if (size > 0) entry->Script.LoadFromStream(script);
+  entry->Reserved = SF::ReadInteger(data);
+  Project.ButtonScripts.push_back(std::move(entry));
+}
+
+void TExecDataReader::ReadActions(TStream& data, TActionItem& action) {
+  const int32_t n = ReadCount(data);
+  TMemoryStream content = SubBuffer(data, n);
+  if (n == 0) return;
+  // A repeated record replaces the earlier one instead of adding to its scripts.
+  action.ClearScripts();
+  action.Caption.clear();
+  action.LoadFromStream(content);
+}
+
+void TExecDataReader::ReadNameEntry(TStream& data) {
+  ReadCount(data);
+  Project.HtmlNameEntry = SF::ReadByte(data);
+  Project.ShowHighScoreTable = SF::ReadByte(data);
+  Project.NameEntryPage = SF::ReadString(data);
+  Project.NameEntryWidth = SF::ReadInteger(data);
+  Project.NameEntryHeight = SF::ReadInteger(data);
+}
+
+void TExecDataReader::ReadFlags(TStream& data) {
+  if (SF::ReadInteger(data) <= 0) return;
+  const uint32_t flags = SF::ReadCardinal(data);
+  Project.Options.NoHighScores = (flags & 1) != 0;
+  Project.Options.NoDragMode = (flags & 2) != 0;
+  Project.Options.ShowGhost = (flags & 4) != 0;
+  Project.BevelLevel = static_cast<uint8_t>((flags >> 3) & 7);
+  Project.Options.ShowPreview = (flags & 64) != 0;
+  const auto scale = static_cast<uint8_t>((flags >> 7) & 7);
+  Project.PreviewScale = scale == 0 ? 3 : scale;
+}
+
+void TExecDataReader::ReadPieceShapes(TStream& data) {
+  const int32_t n = SF::ReadInteger(data);
+  if (n <= 0) return;
+  std::vector<uint8_t> packed = data.ReadBytes(n);
+  TMemoryStream shapes;
+  SF::WriteInteger(n, shapes);
+  shapes.WriteBytes(packed);
+  shapes.SetPosition(0);
+  Project.PieceShapeData = std::move(shapes);
+}
+
+void TExecDataReader::ReadGhost(TStream& data) {
+  const int32_t n = SF::ReadInteger(data);
+  if (n != 6) {
+    data.Skip(n);
+    return;
+  }
+  Project.GhostMode = SF::ReadByte(data);
+  Project.GhostAlpha = SF::ReadByte(data);
+  Project.GhostColor = SF::ReadInteger(data);
+}
+
+void TExecDataReader::ReadHighScoreFile(TStream& data) {
+  TMemoryStream content = SubBuffer(data, ReadCount(data));
+  Project.HighScoreFileName = SF::ReadShortString(content);
+}
+
+void TExecDataReader::ReadSkinBitmaps(TStream& data) {
+  Project.SkinData = ReadBlob(data, ReadCount(data));
+}
+
+void TExecDataReader::ReadPublishedProperties(TStream& data) {
+  Project.PublishedXml = ReadBlob(data, ReadCount(data));
+  // An empty record carries no properties to apply.
+  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml();
+}
+
+// ---- completion after the records
+
+void TExecDataReader::CompleteAfterLoad() {
+  TJigsawProject2& p = Project;
+  if (!p.SelectionStored) {
+    const int32_t wallpapers = p.WallpaperCount();
+    if (wallpapers > 0) {
+      for (std::size_t i = 0; i < p.Pictures.size(); ++i)
+        if ((p.Pictures[i]->ID & 0xFFFF) == 0) {
+          p.StartWallpaperIndex = static_cast<int32_t>(i);
+          break;
+        }
+    }
+    if (wallpapers > 0 || !p.Skins.empty()) p.StartSkinIndex = 0;
+  }
+  CompleteSkins();
+  CompleteWallpapers();
+  CompleteCuts();
+  CompleteMenuIds();
+  CompleteButtonScripts();
+  CompleteSoundFormats();
+}
+
+void TExecDataReader::CompleteSkins() {
+  TJigsawProject2& p = Project;
+  if (p.LegacySkinData.Empty() || !p.Skins.empty()) return;
+  std::unique_ptr<TSkinEntry> skin = p.NewSkin();
+  skin->SkinMode = p.SkinMode;
+  skin->Data = p.LegacySkinData;
+  skin->Data.SetPosition(0);
+  skin->Reserved = p.LegacySkinExtension;
+  skin->Area = p.BoardArea;
+  for (const auto& button : p.Buttons) skin->ButtonIds.push_back(button->ID);
+  p.Skins.insert(p.Skins.begin(), std::move(skin));
+}
+
+void TExecDataReader::CompleteWallpapers() {
+  TJigsawProject2& p = Project;
+  if (static_cast<std::size_t>(p.WallpaperCount()) == p.Wallpapers.size()) return;
+  for (const auto& picture : p.Pictures)
+    if ((picture->ID & 0xFFFF) == 0)
+      p.Wallpapers.push_back({picture->ID, p.WallpaperParam, p.WallpaperParam2, 0});
+}
+
+void TExecDataReader::CompleteCuts() {
+  TJigsawProject2& p = Project;
+  const TPictureCutBuilder& builder = TJigsawProject2::PictureCutBuilder();
+  const int32_t pictures = p.PictureCount();
+  if (!builder || pictures == 0 || static_cast<std::size_t>(pictures) == p.PictureCuts.size()) return;
+  p.PictureCuts.clear();
+  for (const auto& picture : p.Pictures) {
+    if (picture->ID > 0xFFFF) continue;
+    std::optional<std::vector<TEdgeShapes>> pieces = builder(p, *picture, p.PictureCutScale(picture->ID));
+    if (pieces) p.PictureCuts.push_back({picture->ID, std::move(*pieces)});
+  }
+}
+
+namespace {
+
+void CollectIds(const TMenuList& list, std::unordered_set<uint32_t>& ids) {
+  for (const auto& node : list) {
+    if (node->ID != 0) ids.insert(node->ID);
+    CollectIds(node->Children, ids);
+  }
+}
+
+void AssignMenuIds(TMenuList& list, uint32_t parentId, std::unordered_set<uint32_t>& used) {
+  for (auto& node : list) {
+    if (node->ID != 0) continue;
+    node->ID = NewUniqueId(used);
+    used.insert(node->ID);
+    node->ParentID = parentId;
+    AssignMenuIds(node->Children, node->ID, used);
+  }
+}
+
+bool HasUnassignedTopNode(const TMenuList& list) {
+  for (const auto& node : list)
+    if (node->ID == 0) return true;
+  return false;
+}
+
+} // namespace
+
+void TExecDataReader::CompleteMenuIds() {
+  TJigsawProject2& p = Project;
+  if (!HasUnassignedTopNode(p.Menus)) return;
+  std::unordered_set<uint32_t> used;
+  CollectIds(p.Menus, used);
+  // Menu ids come from a freshly seeded source; one reseed serves the whole walk.
+  TKVStandardFunc::Instance().Randomize();
+  AssignMenuIds(p.Menus, 0, used);
+}
+
+void TExecDataReader::CompleteButtonScripts() {
+  TJigsawProject2& p = Project;
+  if (p.Buttons.empty() || !p.ButtonScripts.empty()) return;
+  std::unordered_set<uint32_t> used;
+  for (const auto& button : p.Buttons) {
+    auto entry = std::make_unique<TButtonScript>();
+    entry->ID = NewUniqueId(used);
+    used.insert(entry->ID);
+    entry->OwnerID = button->ID;
+    entry->Script.ID = button->Action;
+    p.ButtonScripts.push_back(std::move(entry));
+  }
+}
+
+void TExecDataReader::CompleteSoundFormats() {
+  TJigsawProject2& p = Project;
+  if (!p.SoundFormats.empty()) return;
+  for (const auto& sound : p.Sounds) {
+    const uint32_t id = sound->ID;
+    if (id < 256)
+      p.SoundFormats.push_back({static_cast<int32_t>(id), 1});
+    else if (id % 256 == 0 && id < 65536)
+      p.SoundFormats.push_back({static_cast<int32_t>(id), 2});
+  }
+}
+
+} // namespace kv

@@ -1,0 +1,80 @@
+// Reading a game package into the package model: the optional preview section, the zlib data section with
+// its tagged records, and the completion steps that run after the records.
+#pragma once
+
+#include "data/uExecData.h"
+#include "data/uKVStream.h"
+
+#include <cstdint>
+
+namespace kv {
+
+class TExecDataReader {
+public:
+  // Menu trees nested deeper than this are refused, so that a hostile package cannot exhaust the stack.
+  static constexpr int kMaxMenuDepth = 64;
+
+  explicit TExecDataReader(TJigsawProject2& project) : Project(project) {}
+
+  // Reads a package from the stream's position; nothing happens for a null stream. Raises EExecDataError
+  // "Stream data contains invalid project format." for a bad signature and EReadError for damaged data.
+  void LoadFromStream(TStream* stream);
+
+  // The steps that complete a model after its records were read (stored skins, wallpaper entries, cuts,
+  // menu ids, button scripts, sound formats).
+  void CompleteAfterLoad();
+
+private:
+  void ReadPreview(TStream& stream, int64_t start);
+  void ClearLists();
+  void ReadRecords(TMemoryStream& data);
+  // Each record reader starts at the record's length field.
+  void ReadRecord(uint16_t tag, TMemoryStream& data);
+  void ReadPicture(TStream& data);
+  void ReadSound(TStream& data);
+  void ReadEventSounds(TStream& data);
+  void ReadPreparedGame(TStream& data);
+  void ReadCutDefaults(TStream& data);
+  void ReadOldMenuList(TStream& data);
+  void ReadPictureChoice(TStream& data);
+  void ReadCountdown(TStream& data);
+  void ReadPieceRange(TStream& data);
+  void ReadPictureSettings(TStream& data);
+  void ReadLegacySkin(TStream& data);
+  void ReadImageButton(TStream& data);
+  void ReadBoardArea(TStream& data);
+  void ReadWallpaperDefaults(TStream& data);
+  void ReadSkin(TStream& data);
+  void ReadTitle(TStream& data);
+  void ReadIcon(TStream& data);
+  void ReadSoundAndWindow(TStream& data);
+  void ReadWallpaper(TStream& data);
+  void ReadActionGroup(TStream& data);
+  void ReadMenuTree(TStream& data, bool withScripts);
+  void ReadClockDisplay(TStream& data);
+  void ReadStartSelection(TStream& data);
+  void ReadPictureCut(TStream& data);
+  void ReadCutUse(TStream& data);
+  void ReadPieceOptions(TStream& data);
+  void ReadSoundFormats(TStream& data);
+  void ReadButtonScript(TStream& data);
+  void ReadActions(TStream& data, TActionItem& action);
+  void ReadNameEntry(TStream& data);
+  void ReadFlags(TStream& data);
+  void ReadPieceShapes(TStream& data);
+  void ReadGhost(TStream& data);
+  void ReadHighScoreFile(TStream& data);
+  void ReadSkinBitmaps(TStream& data);
+  void ReadPublishedProperties(TStream& data);
+
+  void CompleteSkins();
+  void CompleteWallpapers();
+  void CompleteCuts();
+  void CompleteMenuIds();
+  void CompleteButtonScripts();
+  void CompleteSoundFormats();
+
+  TJigsawProject2& Project;
+};
+
+} // namespace kv

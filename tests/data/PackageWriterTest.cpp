@@ -1,0 +1,754 @@
+#include "PackageFixture.h"
+
+#include "data/uExecData.h"
+#include "data/uExecDataWriter.h"
+#include "data/uKVErrors.h"
+#include "data/uKVStreamFunc.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using kvtest::Bytes;
+namespace T = kv::PackageTag;
+
+namespace {
+
+TMemoryStream Blob(std::initializer_list<uint8_t> bytes) {
+  return TMemoryStream(std::vector<uint8_t>(bytes));
+}
+TMemoryStream Blob(std::vector<uint8_t> bytes) {
+  return TMemoryStream(std::move(bytes));
+}
+
+std::vector<uint8_t> Save(TJigsawProject2& p) {
+  TMemoryStream s;
+  p.SaveToStream(s);
+  return s.Bytes();
+}
+
+void Reload(TJigsawProject2& from, TJigsawProject2& into) {
+  kvtest::Load(into, TMemoryStream(Save(from)));
+}
+
+std::vector<uint8_t> Serialized(const TActionItem& action) {
+  TMemoryStream s;
+  action.SaveToStream(s);
+  return s.Bytes();
+}
+
+std::vector<uint8_t> Serialized(const TActionGroup& group) {
+  TMemoryStream s;
+  group.SaveToStream(s);
+  return s.Bytes();
+}
+
+// The published-properties text of a project whose language list holds one line.
+std::string PublishedXmlText(const std::string& line) {
+  TMemoryStream plain(std::vector<uint8_t>(line.begin(), line.end()));
+  TMemoryStream packed;
+  TKVStreamFunc::CompressStream(plain, packed);
+  return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><TJigsawProject2><Name>Game</Name><Tag>0</Tag>"
+         "<Language>" +
+         TKVStreamFunc::EncodeBase64(packed) + "</Language></TJigsawProject2>";
+}
+
+TMenuExRec& AddNode(TJigsawProject2& p, TMenuList& list, uint32_t parent, const std::string& caption,
+                    int32_t action) {
+  TMenuExRec& node = p.AddMenu(caption + "Name", caption, list, 0, action, parent, true);
+  return node;
+}
+
+// A model with every field that the package carries set away from its default.
+void FillEveryField(TJigsawProject2& p) {
+  p.Options = {true, true, true, false};
+  p.BevelLevel = 5;
+  p.PreviewScale = 6;
+  p.PieceShapeData = Blob({4, 0, 0, 0, 0x78, 0x9C, 0x03, 0x00});
+  TBMPData& picture = p.AddPicture(0, 11);
+  picture.Name = "Lake";
+  picture.Data = Blob({0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3});
+  TBMPData& second = p.AddPicture(0, 12);
+  second.Name = "Hills";
+  second.Data = Blob({0xFF, 0xD8, 9});
+  p.PictureSettings[1] = {12, 60, 120, 1, 0};
+  TBMPData& wallpaper = p.AddPicture(1, 0x50000);
+  wallpaper.Name = "Wood";
+  wallpaper.Data = Blob({0xFF, 0xD8, 7, 7});
+  p.Wallpapers[0].Param = 3;
+  p.Wallpapers[0].Param2 = 4;
+  p.GhostMode = 3;
+  p.GhostAlpha = 128;
+  p.GhostColor = 0x102030;
+  p.HighScoreFileName = "Scores \xE9t\xE9.dat";
+  p.SkinData = Blob({'S', 'K', 1, 2});
+  const std::string xml = PublishedXmlText("quit=Really quit?");
+  p.PublishedXml = Blob(std::vector<uint8_t>(xml.begin(), xml.end()));
+  p.ApplyPublishedXml();
+
+  p.PieceScale = 6;
+  p.CutOption = 2;
+  p.PreparedFlag = 1;
+  p.PreparedColor = 0x00C0FFEE;
+  for (const uint32_t id : {5u, 512u}) {
+    auto sound = std::make_unique<TWaveData>();
+    sound->ID = id;
+    sound->Name = "sound" + std::to_string(id);
+    sound->Data = Blob({'R', 'I', 'F', 'F', static_cast<uint8_t>(id)});
+    p.Sounds.push_back(std::move(sound));
+  }
+  p.EventSounds[0].SoundIds = {512};
+  p.EventSounds[9].SoundIds = {5, 512};
+  p.PreparedGame.Columns = 3;
+  p.PreparedGame.Rows = 2;
+  p.PreparedGame.Pieces = Blob(std::vector<uint8_t>(6 * 40, 0x42));
+  p.PictureChoiceMode = 2;
+  p.Countdown = 1;
+  p.CountdownSeconds = 600;
+  p.ThumbnailColumns = 7;
+  p.ThumbnailRows = 5;
+  p.Thumbnail = Blob(kvtest::TinyBmp(4, 3));
+  p.NumPiecesMin = 20;
+  p.NumPiecesMax = 80;
+  p.EmbedPreparedGame = 1;
+  p.SkinMode = 19;
+  p.LegacySkinData = Blob({'L', 'S'});
+  for (const uint32_t id : {101u, 102u}) {
+    auto button = std::make_unique<TImageButton>();
+    button->ID = id;
+    button->Left = 10;
+    button->Top = 20;
+    button->Width = 1;
+    button->Height = 1;
+    for (std::size_t i = 0; i < 4; ++i) button->Images[i] = Blob({static_cast<uint8_t>(i), 1, 2, 255});
+    button->Action = 14;
+    button->Reserved = 8;
+    p.Buttons.push_back(std::move(button));
+  }
+  for (int i = 0; i < 2; ++i) {
+    auto skin = p.NewSkin();
+    skin->SkinMode = static_cast<int16_t>(19 + i);
+    skin->Data = Blob({'s', static_cast<uint8_t>(i)});
+    skin->Reserved = 2;
+    skin->ButtonIds = {101, 102};
+    skin->Area = {1, 2, 800, 600, 5};
+    skin->Reserved2 = 6;
+    p.Skins.push_back(std::move(skin));
+  }
+  p.BoardArea = {1, 2, 640, 480, 0};
+  p.WallpaperParam = 9;
+  p.Title = "Full \x80 Game";
+  p.Icon = Blob({0, 0, 1, 0, 1, 0});
+  p.SoundOn = 0;
+  p.WindowPosition = 2;
+  for (int i = 0; i < 2; ++i) {
+    auto group = std::make_unique<TActionGroup>();
+    group->Caption = "Group" + std::to_string(i);
+    TActionItem& action = group->AddAction();
+    action.Caption = "Action";
+    action.AddScript().ID = 13;
+    action.Scripts(0).AddText("page.htm,300,200");
+    p.ActionGroups.push_back(std::move(group));
+  }
+  p.Menus.clear();
+  TMenuExRec& game = AddNode(p, p.Menus, 0, "&Game", 0);
+  TMenuExRec& play = AddNode(p, game.Children, game.ID, "&Play", 14);
+  play.Script.Parameter.AddInteger(2);
+  play.Reserved = 77;
+  TMenuExRec& more = AddNode(p, game.Children, game.ID, "More", -1);
+  AddNode(p, more.Children, more.ID, "-", -1);
+  TMenuExRec& popup = AddNode(p, p.Menus, 0, "Popup", 21);
+  popup.MenuNumber = 1;
+  popup.Visible = 0;
+  p.PictureCuts = {{11, {{0, 1, 2, 0}, {2, 0, 0, 1}}}, {12, {{3, 3, 3, 3}}}};
+  p.UseStoredCuts = 0;
+  p.NoRotation = 1;
+  p.PieceOption2 = 2;
+  p.OutlineOption = 1;
+  for (int i = 0; i < 2; ++i) {
+    TBanner& banner = p.Banners.Add();
+    banner.Name = "Banner" + std::to_string(i);
+    banner.URL = i == 0 ? "http://example.org" : "";
+    banner.Left = 3;
+    banner.Top = 4;
+    banner.Interval = 2000 + i;
+    banner.TypeData = 1;
+    banner.Data = Blob(kvtest::TinyBmp(5 + i, 2));
+    banner.SetEventID(i == 0 ? 11 : 3);
+    banner.ComputeSize();
+  }
+  TBannerContainer& container = p.BannerContainers.Add();
+  container.Name = "Top";
+  container.SkinID = p.Skins[0]->ID;
+  container.Left = 100;
+  container.Top = 5;
+  container.AddBanner(p.Banners.Items(1));
+  container.AddBanner(p.Banners.Items(0));
+  p.SoundFormats = {{5, 1}, {512, 2}, {9, 4}};
+  auto clock = std::make_unique<TClockDisplay>();
+  clock->ID = 201;
+  clock->SkinID = p.Skins[0]->ID;
+  clock->Left = 1;
+  clock->Top = 2;
+  clock->Width = 80;
+  clock->Height = 20;
+  clock->Transparent = 1;
+  clock->Reserved = 4;
+  clock->Background = 0xFFEEDD;
+  clock->FontColor = static_cast<TColor>(0xFF000008);
+  clock->FontName = "Tahoma";
+  clock->FontHeight = -11;
+  clock->FontSize = 8;
+  clock->FontStyle = 3;
+  clock->Data = Blob({'c'});
+  p.ClockDisplays.push_back(std::move(clock));
+  p.StartWallpaperIndex = 2;
+  p.StartSkinIndex = 1;
+  p.SelectionStored = true;
+  p.HtmlNameEntry = 1;
+  p.ShowHighScoreTable = 1;
+  p.NameEntryPage = "<html>ACT_CLOSE</html>";
+  p.NameEntryWidth = 320;
+  p.NameEntryHeight = 240;
+  for (const auto& button : p.Buttons) {
+    auto script = p.NewButtonScript();
+    script->OwnerID = button->ID;
+    script->Script.ID = button->Action;
+    script->Script.Parameter.AddInteger(1);
+    script->Reserved = 3;
+    p.ButtonScripts.push_back(std::move(script));
+  }
+  p.StartActions.Caption = "Start";
+  p.StartActions.AddScript().ID = 13;
+  p.ExitActions.AddScript().ID = 1;
+  p.EndActions.AddScript().ID = 2;
+  p.EndActions.Scripts(0).AddText("bye");
+}
+
+void ExpectSameMenus(const TMenuList& a, const TMenuList& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const TMenuExRec& x = *a[i];
+    const TMenuExRec& y = *b[i];
+    EXPECT_EQ(x.ID, y.ID);
+    EXPECT_EQ(x.ParentID, y.ParentID);
+    EXPECT_EQ(x.MenuNumber, y.MenuNumber);
+    EXPECT_EQ(x.Name, y.Name);
+    EXPECT_EQ(x.Caption, y.Caption);
+    EXPECT_EQ(x.Visible, y.Visible);
+    EXPECT_EQ(x.Script.ID, y.Script.ID);
+    EXPECT_EQ(x.Script.Parameter, y.Script.Parameter);
+    EXPECT_EQ(x.Reserved, y.Reserved);
+    ExpectSameMenus(x.Children, y.Children);
+  }
+}
+
+// Every field the package carries.
+void ExpectSameModel(const TJigsawProject2& a, const TJigsawProject2& b) {
+  EXPECT_EQ(a.Options, b.Options);
+  EXPECT_EQ(a.BevelLevel, b.BevelLevel);
+  EXPECT_EQ(a.PreviewScale, b.PreviewScale);
+  EXPECT_EQ(a.PieceShapeData.Bytes(), b.PieceShapeData.Bytes());
+  ASSERT_EQ(a.Pictures.size(), b.Pictures.size());
+  for (std::size_t i = 0; i < a.Pictures.size(); ++i) {
+    EXPECT_EQ(a.Pictures[i]->ID, b.Pictures[i]->ID);
+    EXPECT_EQ(a.Pictures[i]->Name, b.Pictures[i]->Name);
+    EXPECT_EQ(a.Pictures[i]->Data.Bytes(), b.Pictures[i]->Data.Bytes());
+    EXPECT_EQ(a.Pictures[i]->Extension, b.Pictures[i]->Extension);
+  }
+  EXPECT_EQ(a.OutlineColor, b.OutlineColor);
+  EXPECT_EQ(a.GhostMode, b.GhostMode);
+  EXPECT_EQ(a.GhostAlpha, b.GhostAlpha);
+  EXPECT_EQ(a.GhostColor, b.GhostColor);
+  EXPECT_EQ(a.HighScoreFileName, b.HighScoreFileName);
+  EXPECT_EQ(a.SkinData.Bytes(), b.SkinData.Bytes());
+  EXPECT_EQ(a.PublishedXml.Bytes(), b.PublishedXml.Bytes());
+  EXPECT_EQ(a.Language, b.Language);
+
+  EXPECT_EQ(a.PieceScale, b.PieceScale);
+  EXPECT_EQ(a.CutOption, b.CutOption);
+  EXPECT_EQ(a.PreparedFlag, b.PreparedFlag);
+  EXPECT_EQ(a.PreparedColor, b.PreparedColor);
+  ASSERT_EQ(a.Sounds.size(), b.Sounds.size());
+  for (std::size_t i = 0; i < a.Sounds.size(); ++i) {
+    EXPECT_EQ(a.Sounds[i]->ID, b.Sounds[i]->ID);
+    EXPECT_EQ(a.Sounds[i]->Name, b.Sounds[i]->Name);
+    EXPECT_EQ(a.Sounds[i]->Data.Bytes(), b.Sounds[i]->Data.Bytes());
+  }
+  ASSERT_EQ(a.EventSounds.size(), b.EventSounds.size());
+  for (std::size_t i = 0; i < a.EventSounds.size(); ++i) {
+    EXPECT_EQ(a.EventSounds[i].Slot, b.EventSounds[i].Slot);
+    EXPECT_EQ(a.EventSounds[i].SoundIds, b.EventSounds[i].SoundIds);
+  }
+  EXPECT_EQ(a.PreparedGame.Columns, b.PreparedGame.Columns);
+  EXPECT_EQ(a.PreparedGame.Rows, b.PreparedGame.Rows);
+  EXPECT_EQ(a.PreparedGame.Pieces.Bytes(), b.PreparedGame.Pieces.Bytes());
+  ExpectSameMenus(a.Menus, b.Menus);
+  ASSERT_EQ(a.PictureSettings.size(), b.PictureSettings.size());
+  for (std::size_t i = 0; i < a.PictureSettings.size(); ++i) {
+    EXPECT_EQ(a.PictureSettings[i].PictureID, b.PictureSettings[i].PictureID);
+    EXPECT_EQ(a.PictureSettings[i].NumPiecesMin, b.PictureSettings[i].NumPiecesMin);
+    EXPECT_EQ(a.PictureSettings[i].NumPiecesMax, b.PictureSettings[i].NumPiecesMax);
+    EXPECT_EQ(a.PictureSettings[i].PrepareGame, b.PictureSettings[i].PrepareGame);
+  }
+  EXPECT_EQ(a.PreparedGames.size(), b.PreparedGames.size());
+  EXPECT_EQ(a.PictureChoiceMode, b.PictureChoiceMode);
+  EXPECT_EQ(a.Countdown, b.Countdown);
+  EXPECT_EQ(a.CountdownSeconds, b.CountdownSeconds);
+  EXPECT_EQ(a.ThumbnailColumns, b.ThumbnailColumns);
+  EXPECT_EQ(a.ThumbnailRows, b.ThumbnailRows);
+  EXPECT_EQ(a.Thumbnail.Bytes(), b.Thumbnail.Bytes());
+  EXPECT_EQ(a.NumPiecesMin, b.NumPiecesMin);
+  EXPECT_EQ(a.NumPiecesMax, b.NumPiecesMax);
+  EXPECT_EQ(a.EmbedPreparedGame, b.EmbedPreparedGame);
+  EXPECT_EQ(a.SkinMode, b.SkinMode);
+  EXPECT_EQ(a.LegacySkinData.Bytes(), b.LegacySkinData.Bytes());
+  EXPECT_EQ(a.LegacySkinExtension, b.LegacySkinExtension);
+  ASSERT_EQ(a.Buttons.size(), b.Buttons.size());
+  for (std::size_t i = 0; i < a.Buttons.size(); ++i) {
+    const TImageButton& x = *a.Buttons[i];
+    const TImageButton& y = *b.Buttons[i];
+    EXPECT_EQ(x.ID, y.ID);
+    EXPECT_EQ(x.Left, y.Left);
+    EXPECT_EQ(x.Top, y.Top);
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(x.Images[k].Bytes(), y.Images[k].Bytes());
+    EXPECT_EQ(x.Width, y.Width);
+    EXPECT_EQ(x.Height, y.Height);
+    EXPECT_EQ(x.Action, y.Action);
+    EXPECT_EQ(x.Reserved, y.Reserved);
+  }
+  ASSERT_EQ(a.Skins.size(), b.Skins.size());
+  for (std::size_t i = 0; i < a.Skins.size(); ++i) {
+    const TSkinEntry& x = *a.Skins[i];
+    const TSkinEntry& y = *b.Skins[i];
+    EXPECT_EQ(x.ID, y.ID);
+    EXPECT_EQ(x.SkinMode, y.SkinMode);
+    EXPECT_EQ(x.Data.Bytes(), y.Data.Bytes());
+    EXPECT_EQ(x.Reserved, y.Reserved);
+    EXPECT_EQ(x.ButtonIds, y.ButtonIds);
+    EXPECT_EQ(x.Area, y.Area);
+    EXPECT_EQ(x.Reserved2, y.Reserved2);
+  }
+  EXPECT_EQ(a.SkinIndex, b.SkinIndex);
+  EXPECT_EQ(a.BoardArea, b.BoardArea);
+  EXPECT_EQ(a.WallpaperParam, b.WallpaperParam);
+  EXPECT_EQ(a.WallpaperParam2, b.WallpaperParam2);
+  EXPECT_EQ(a.Title, b.Title);
+  EXPECT_EQ(a.Icon.Bytes(), b.Icon.Bytes());
+  EXPECT_EQ(a.SoundOn, b.SoundOn);
+  EXPECT_EQ(a.WindowPosition, b.WindowPosition);
+  ASSERT_EQ(a.Wallpapers.size(), b.Wallpapers.size());
+  for (std::size_t i = 0; i < a.Wallpapers.size(); ++i) {
+    EXPECT_EQ(a.Wallpapers[i].ID, b.Wallpapers[i].ID);
+    EXPECT_EQ(a.Wallpapers[i].Param, b.Wallpapers[i].Param);
+    EXPECT_EQ(a.Wallpapers[i].Param2, b.Wallpapers[i].Param2);
+  }
+  ASSERT_EQ(a.ActionGroups.size(), b.ActionGroups.size());
+  for (std::size_t i = 0; i < a.ActionGroups.size(); ++i)
+    EXPECT_EQ(Serialized(*a.ActionGroups[i]), Serialized(*b.ActionGroups[i]));
+  ASSERT_EQ(a.PictureCuts.size(), b.PictureCuts.size());
+  for (std::size_t i = 0; i < a.PictureCuts.size(); ++i) {
+    EXPECT_EQ(a.PictureCuts[i].PictureID, b.PictureCuts[i].PictureID);
+    EXPECT_EQ(a.PictureCuts[i].Pieces, b.PictureCuts[i].Pieces);
+  }
+  EXPECT_EQ(a.UseStoredCuts, b.UseStoredCuts);
+  EXPECT_EQ(a.NoRotation, b.NoRotation);
+  EXPECT_EQ(a.PieceOption2, b.PieceOption2);
+  EXPECT_EQ(a.OutlineOption, b.OutlineOption);
+  ASSERT_EQ(a.Banners.Count(), b.Banners.Count());
+  for (int32_t i = 0; i < a.Banners.Count(); ++i) {
+    const TBanner& x = *a.Banners.Items(i);
+    const TBanner& y = *b.Banners.Items(i);
+    EXPECT_EQ(x.ID, y.ID);
+    EXPECT_EQ(x.Name, y.Name);
+    EXPECT_EQ(x.URL, y.URL);
+    EXPECT_EQ(x.Left, y.Left);
+    EXPECT_EQ(x.Top, y.Top);
+    EXPECT_EQ(x.EventID(), y.EventID());
+    EXPECT_EQ(x.Interval, y.Interval);
+    EXPECT_EQ(x.TypeData, y.TypeData);
+    EXPECT_EQ(x.Data.Bytes(), y.Data.Bytes());
+    EXPECT_EQ(x.Width(), y.Width());
+    EXPECT_EQ(x.Height(), y.Height());
+    EXPECT_EQ(x.Script().Parameter, y.Script().Parameter);
+  }
+  ASSERT_EQ(a.BannerContainers.Count(), b.BannerContainers.Count());
+  for (int32_t i = 0; i < a.BannerContainers.Count(); ++i) {
+    const TBannerContainer& x = *a.BannerContainers.Items(i);
+    const TBannerContainer& y = *b.BannerContainers.Items(i);
+    EXPECT_EQ(x.ID, y.ID);
+    EXPECT_EQ(x.Name, y.Name);
+    EXPECT_EQ(x.SkinID, y.SkinID);
+    EXPECT_EQ(x.Left, y.Left);
+    EXPECT_EQ(x.Top, y.Top);
+    ASSERT_EQ(x.Count(), y.Count());
+    for (int32_t k = 0; k < x.Count(); ++k) EXPECT_EQ(x.Item(k)->ID, y.Item(k)->ID);
+  }
+  ASSERT_EQ(a.SoundFormats.size(), b.SoundFormats.size());
+  for (std::size_t i = 0; i < a.SoundFormats.size(); ++i) {
+    EXPECT_EQ(a.SoundFormats[i].SoundID, b.SoundFormats[i].SoundID);
+    EXPECT_EQ(a.SoundFormats[i].Format, b.SoundFormats[i].Format);
+  }
+  ASSERT_EQ(a.ClockDisplays.size(), b.ClockDisplays.size());
+  for (std::size_t i = 0; i < a.ClockDisplays.size(); ++i) {
+    const TClockDisplay& x = *a.ClockDisplays[i];
+    const TClockDisplay& y = *b.ClockDisplays[i];
+    EXPECT_EQ(std::tie(x.ID, x.SkinID, x.Left, x.Top, x.Width, x.Height, x.Transparent, x.Reserved,
+                       x.Background, x.FontColor, x.FontName, x.FontHeight, x.FontSize, x.FontStyle),
+              std::tie(y.ID, y.SkinID, y.Left, y.Top, y.Width, y.Height, y.Transparent, y.Reserved,
+                       y.Background, y.FontColor, y.FontName, y.FontHeight, y.FontSize, y.FontStyle));
+    EXPECT_EQ(x.Data.Bytes(), y.Data.Bytes());
+  }
+  EXPECT_EQ(a.StartWallpaperIndex, b.StartWallpaperIndex);
+  EXPECT_EQ(a.StartSkinIndex, b.StartSkinIndex);
+  EXPECT_EQ(a.SelectionStored, b.SelectionStored);
+  EXPECT_EQ(a.HtmlNameEntry, b.HtmlNameEntry);
+  EXPECT_EQ(a.ShowHighScoreTable, b.ShowHighScoreTable);
+  EXPECT_EQ(a.NameEntryPage, b.NameEntryPage);
+  EXPECT_EQ(a.NameEntryWidth, b.NameEntryWidth);
+  EXPECT_EQ(a.NameEntryHeight, b.NameEntryHeight);
+  ASSERT_EQ(a.ButtonScripts.size(), b.ButtonScripts.size());
+  for (std::size_t i = 0; i < a.ButtonScripts.size(); ++i) {
+    EXPECT_EQ(a.ButtonScripts[i]->ID, b.ButtonScripts[i]->ID);
+    EXPECT_EQ(a.ButtonScripts[i]->OwnerID, b.ButtonScripts[i]->OwnerID);
+    EXPECT_EQ(a.ButtonScripts[i]->Script.ID, b.ButtonScripts[i]->Script.ID);
+    EXPECT_EQ(a.ButtonScripts[i]->Script.Parameter, b.ButtonScripts[i]->Script.Parameter);
+    EXPECT_EQ(a.ButtonScripts[i]->Reserved, b.ButtonScripts[i]->Reserved);
+  }
+  EXPECT_EQ(Serialized(a.StartActions), Serialized(b.StartActions));
+  EXPECT_EQ(Serialized(a.ExitActions), Serialized(b.ExitActions));
+  EXPECT_EQ(Serialized(a.EndActions), Serialized(b.EndActions));
+}
+
+// Records whose presence depends on the model: the tags a package of `p` must carry, in order.
+std::vector<uint16_t> ExpectedTags(const TJigsawProject2& p) {
+  std::vector<uint16_t> tags;
+  auto add = [&](uint16_t tag, std::size_t times = 1) { tags.insert(tags.end(), times, tag); };
+  for (const auto& picture : p.Pictures)
+    if (!picture->Data.Empty()) add(T::Picture);
+  for (const auto& sound : p.Sounds)
+    if (!sound->Data.Empty()) add(T::Sound);
+  add(T::EventSounds, p.EventSounds.size());
+  if (p.PreparedGame.Columns >= 1 && p.PreparedGame.Rows >= 1) add(T::PreparedGame);
+  add(T::PreparedPictureGame, p.PreparedGames.size());
+  add(T::CutDefaults);
+  add(T::PieceRange);
+  add(T::PictureSettings, p.PictureSettings.size());
+  add(T::PictureChoice);
+  add(T::Countdown);
+  add(T::LegacySkin);
+  add(T::ImageButton, p.Buttons.size());
+  if (p.BoardArea[2] != 0 && p.BoardArea[3] != 0) add(T::BoardArea);
+  add(T::LegacyStream);
+  add(T::WallpaperDefaults);
+  add(T::Skin, p.Skins.size());
+  add(T::Title);
+  add(T::Icon);
+  add(T::SoundAndWindow);
+  add(T::Wallpaper, p.Wallpapers.size());
+  add(T::ActionGroup, p.ActionGroups.size());
+  add(T::MenuTree);
+  add(T::StartSelection);
+  add(T::PictureCut, p.PictureCuts.size());
+  add(T::CutUse);
+  add(T::ClockDisplay, p.ClockDisplays.size());
+  add(T::PieceOptions);
+  add(T::Banner, static_cast<std::size_t>(p.Banners.Count()));
+  add(T::BannerContainer, static_cast<std::size_t>(p.BannerContainers.Count()));
+  add(T::SoundFormats);
+  add(T::ButtonScript, p.ButtonScripts.size());
+  if (p.StartActions.ScriptCount() > 0) add(T::StartActions);
+  if (p.ExitActions.ScriptCount() > 0) add(T::ExitActions);
+  if (p.EndActions.ScriptCount() > 0) add(T::EndActions);
+  add(T::NameEntry);
+  add(T::Flags);
+  add(T::Ghost);
+  add(T::HighScoreFile);
+  if (!p.SkinData.Empty()) add(T::SkinBitmaps);
+  if (!p.PieceShapeData.Empty()) add(T::PieceShapes);
+  if (!p.PublishedXml.Empty()) add(T::PublishedProperties);
+  add(T::End);
+  return tags;
+}
+
+const kvtest::TWrittenRecord* Find(const kvtest::TWrittenPackage& package, uint16_t tag) {
+  for (const auto& r : package.Records)
+    if (r.Tag == tag) return &r;
+  return nullptr;
+}
+
+} // namespace
+
+TEST(PackageWriter, FullModelRoundTrips) {
+  TJigsawProject2 source;
+  FillEveryField(source);
+  ASSERT_EQ(source.Language, (std::vector<std::string>{"quit=Really quit?"}));
+  const std::vector<uint8_t> first = Save(source);
+
+  TJigsawProject2 copy;
+  kvtest::Load(copy, TMemoryStream(first));
+  ExpectSameModel(source, copy);
+  EXPECT_EQ(copy.QuitText(), "Really quit?");
+  EXPECT_EQ(Save(copy), first);
+}
+
+TEST(PackageWriter, NewModelRoundTrips) {
+  TJigsawProject2 source;
+  TJigsawProject2 copy;
+  Reload(source, copy);
+  // Every package carries its start selection.
+  source.SelectionStored = true;
+  ExpectSameModel(source, copy);
+  EXPECT_EQ(Save(copy), Save(source));
+}
+
+TEST(PackageWriter, RecordsComeInTheirOrderWithTheirLengths) {
+  TJigsawProject2 p;
+  FillEveryField(p);
+  const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
+  // The walker follows what each length field means; reaching the end record exactly proves the lengths.
+  EXPECT_EQ(kvtest::TagsOf(package.Records), ExpectedTags(p));
+
+  const auto& r = package.Records;
+  EXPECT_EQ(r[0].Length, 7); // picture: the image bytes only
+  const auto* button = Find(package, T::ImageButton);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->Length, static_cast<int32_t>(button->Payload.size()) + 16);
+  const auto* events = Find(package, T::EventSounds);
+  EXPECT_EQ(events->Length, 4);
+  const auto* clock = Find(package, T::ClockDisplay);
+  EXPECT_EQ(clock->Length, 51 + 6 + 1); // exactly its payload
+  const auto* banner = Find(package, T::Banner);
+  EXPECT_EQ(banner->Length, 25 + 7 + static_cast<int32_t>(kvtest::TinyBmp(5, 2).size()));
+  const auto* legacy = Find(package, T::LegacyStream);
+  EXPECT_EQ(legacy->Payload, (std::vector<uint8_t>(8, 0)));
+  const auto* flags = Find(package, T::Flags);
+  EXPECT_EQ(flags->Payload, (std::vector<uint8_t>{1 | 2 | 4 | (5 << 3), 6 >> 1, 0, 0}));
+  const auto* ghost = Find(package, T::Ghost);
+  EXPECT_EQ(ghost->Payload, (std::vector<uint8_t>{3, 128, 0x30, 0x20, 0x10, 0}));
+  const auto* score = Find(package, T::HighScoreFile);
+  EXPECT_EQ(score->Payload[0], p.HighScoreFileName.size());
+  const auto* shapes = Find(package, T::PieceShapes);
+  EXPECT_EQ(shapes->Length, 4);
+  EXPECT_EQ(shapes->Payload, (std::vector<uint8_t>{0x78, 0x9C, 0x03, 0x00}));
+  // Values that double as extension counts are written as 0.
+  const auto* area = Find(package, T::BoardArea);
+  EXPECT_EQ(std::vector<uint8_t>(area->Payload.end() - 4, area->Payload.end()), (std::vector<uint8_t>(4, 0)));
+}
+
+TEST(PackageWriter, PreviewSectionHoldsTheStoredThumbnail) {
+  TJigsawProject2 p;
+  p.ThumbnailColumns = 6;
+  p.ThumbnailRows = 4;
+  p.Thumbnail = Blob(kvtest::TinyBmp(2, 2));
+  const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
+  const auto bmpSize = static_cast<int32_t>(p.Thumbnail.Size());
+  const int32_t previewSize = 6 + 16 + bmpSize + 6;
+  EXPECT_EQ(package.PreviewHeader, (std::vector<uint8_t>{0xAD, 0xDE, 0, 0, static_cast<uint8_t>(previewSize),
+                                                         static_cast<uint8_t>(previewSize >> 8), 0, 0}));
+  ASSERT_EQ(kvtest::TagsOf(package.Preview), (std::vector<uint16_t>{T::Thumbnail, T::PreviewEnd}));
+  EXPECT_EQ(package.Preview[0].Length, 16 + bmpSize);
+  EXPECT_EQ(package.Preview[0].Payload,
+            Bytes().i32(6).i32(4).i32(bmpSize).raw(p.Thumbnail.Bytes()).i32(0).data());
+
+  // A model without a thumbnail still writes the preview with an empty one.
+  TJigsawProject2 empty;
+  const kvtest::TWrittenPackage bare = kvtest::SplitPackage(Save(empty));
+  EXPECT_EQ(bare.Preview[0].Length, 16);
+}
+
+TEST(PackageWriter, WritesAtTheStreamPosition) {
+  TJigsawProject2 p;
+  p.Title = "Appended";
+  TMemoryStream s(std::vector<uint8_t>{'E', 'X', 'E'});
+  s.Seek(0, TSeekOrigin::soEnd);
+  p.SaveToStream(s);
+  EXPECT_EQ(std::vector<uint8_t>(s.Bytes().begin(), s.Bytes().begin() + 3),
+            (std::vector<uint8_t>{'E', 'X', 'E'}));
+  s.SetPosition(3);
+  TJigsawProject2 q;
+  q.LoadFromStream(&s);
+  EXPECT_EQ(q.Title, "Appended");
+}
+
+TEST(PackageWriter, OptionalRecordsAreLeftOutWhenEmpty) {
+  TJigsawProject2 p;
+  p.AddPicture(0, 5);         // no data yet: a length of 0 could carry no fields
+  p.PreparedGame.Columns = 3; // rows 0
+  p.BoardArea = {0, 0, 640, 0, 0};
+  const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
+  EXPECT_EQ(kvtest::TagsOf(package.Records), ExpectedTags(p));
+  for (const uint16_t tag :
+       {T::Picture, T::PreparedGame, T::BoardArea, T::StartActions, T::ExitActions, T::EndActions,
+        T::SkinBitmaps, T::PieceShapes, T::PublishedProperties, T::OldMenuList, T::OldMenuTree})
+    EXPECT_EQ(Find(package, tag), nullptr) << tag;
+
+  // An action with only a caption is still written.
+  p.ExitActions.Caption = "bye";
+  EXPECT_NE(Find(kvtest::SplitPackage(Save(p)), T::ExitActions), nullptr);
+}
+
+TEST(PackageWriter, EmptyIconIsWrittenWithSizeZeroAndLoadsEmpty) {
+  TJigsawProject2 p;
+  const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
+  const auto* icon = Find(package, T::Icon);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->Length, 8);
+  EXPECT_EQ(icon->Payload, (std::vector<uint8_t>(8, 0)));
+  TJigsawProject2 q;
+  q.Icon = Blob({1, 2, 3});
+  Reload(p, q);
+  EXPECT_TRUE(q.Icon.Empty());
+}
+
+TEST(PackageWriter, GhostHighScoreFileAndSkinBitmapsSurviveARoundTrip) {
+  struct Case {
+    const char* what;
+    uint8_t mode, alpha;
+    TColor color;
+    std::string fileName;
+    std::vector<uint8_t> skin;
+  };
+  const std::vector<Case> cases = {
+      {"defaults", 2, 255, static_cast<TColor>(0xFF00000C), "JigsawHighScore.dat", {}},
+      {"changed", 3, 40, 0x00FF8800, "Other.dat", {1, 2, 3}},
+      {"no high-score file", 1, 0, 0, "", {9}},
+      {"longest name", 2, 255, 0, std::string(255, 'n'), {}},
+  };
+  for (const auto& c : cases) {
+    TJigsawProject2 p;
+    p.GhostMode = c.mode;
+    p.GhostAlpha = c.alpha;
+    p.GhostColor = c.color;
+    p.HighScoreFileName = c.fileName;
+    p.SkinData = Blob(c.skin);
+    TJigsawProject2 q;
+    Reload(p, q);
+    EXPECT_EQ(q.GhostMode, c.mode) << c.what;
+    EXPECT_EQ(q.GhostAlpha, c.alpha) << c.what;
+    EXPECT_EQ(q.GhostColor, c.color) << c.what;
+    EXPECT_EQ(q.HighScoreFileName, c.fileName) << c.what;
+    EXPECT_EQ(q.SkinData.Bytes(), c.skin) << c.what;
+  }
+  // A name the short-string record cannot hold is refused rather than cut.
+  TJigsawProject2 p;
+  p.HighScoreFileName = std::string(256, 'n');
+  TMemoryStream s;
+  EXPECT_THROW(p.SaveToStream(s), EWriteError);
+}
+
+TEST(PackageWriter, WhatThePackageDoesNotCarry) {
+  TJigsawProject2 p;
+  p.OldMenus.push_back({"Old", "O", 1, 0});
+  auto game = std::make_unique<TPreparedPictureGame>();
+  game->PictureID = 11;
+  game->Columns = 3;
+  game->Rows = 2;
+  game->Pieces = Blob(std::vector<uint8_t>(240, 1));
+  p.PreparedGames.push_back(std::move(game));
+  p.WallpaperParam2 = 5;
+  p.BoardArea = {1, 2, 3, 4, 5};
+  p.OutlineColor = 0x123;
+  p.SkinIndex = 1;
+  p.AddPicture(0, 7).Data = Blob({1});
+  p.Pictures.back()->Extension = 4;
+
+  TJigsawProject2 q;
+  Reload(p, q);
+  // The old menu form is read but never written.
+  EXPECT_TRUE(q.OldMenus.empty());
+  // Prepared picture games come back through the shared reader as the prepared game, shifted.
+  EXPECT_TRUE(q.PreparedGames.empty());
+  EXPECT_EQ(q.PreparedGame.Columns, 11);
+  EXPECT_EQ(q.PreparedGame.Rows, 3);
+  EXPECT_EQ(q.PreparedGame.Pieces.Size(), 244);
+  // Values that double as extension counts, and extension counts themselves, are written as 0.
+  EXPECT_EQ(q.WallpaperParam2, 0);
+  EXPECT_EQ(q.BoardArea, (std::array<int32_t, 5>{1, 2, 3, 4, 0}));
+  EXPECT_EQ(q.Pictures[0]->Extension, 0);
+  // No record stores these.
+  EXPECT_EQ(q.OutlineColor, static_cast<TColor>(0xFF00000C));
+  EXPECT_EQ(q.SkinIndex, 0);
+}
+
+namespace {
+
+struct RecordingSteps : TPackagePictureSteps {
+  std::vector<std::string> Calls;
+  void MakeThumbnail(TJigsawProject2& project) override {
+    Calls.push_back("thumbnail");
+    project.ThumbnailColumns = 9;
+    project.Thumbnail = Blob({'B', 'M'});
+  }
+  void MakePreparedGame(TJigsawProject2& project) override {
+    Calls.push_back("game");
+    project.PreparedGame.Columns = 2;
+    project.PreparedGame.Rows = 1;
+    project.PreparedGame.Pieces = Blob(std::vector<uint8_t>(80, 3));
+  }
+  void MakePreparedGames(TJigsawProject2& project) override {
+    Calls.push_back("games");
+    auto game = std::make_unique<TPreparedPictureGame>();
+    game->PictureID = 5;
+    game->Columns = 1;
+    game->Rows = 1;
+    game->Pieces = Blob(std::vector<uint8_t>(40, 4));
+    project.PreparedGames.push_back(std::move(game));
+  }
+  TMemoryStream PieceShapes(const TJigsawProject2&) override {
+    Calls.push_back("shapes");
+    return Blob({2, 0, 0, 0, 0xAB, 0xCD});
+  }
+};
+
+class PictureStepsSeam : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Steps = std::make_shared<RecordingSteps>();
+    TExecDataWriter::SetPictureSteps(Steps);
+  }
+  void TearDown() override { TExecDataWriter::SetPictureSteps(nullptr); }
+  std::shared_ptr<RecordingSteps> Steps;
+};
+
+} // namespace
+
+TEST_F(PictureStepsSeam, InstalledStepsComputeWhatTheWriterWrites) {
+  TJigsawProject2 p;
+  p.EmbedPreparedGame = 1;
+  const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
+  EXPECT_EQ(Steps->Calls, (std::vector<std::string>{"thumbnail", "game", "games", "shapes"}));
+  EXPECT_EQ(package.Preview[0].Payload, Bytes().i32(9).i32(0).i32(2).chars("BM").i32(0).data());
+  ASSERT_NE(Find(package, T::PreparedGame), nullptr);
+  EXPECT_EQ(Find(package, T::PreparedGame)->Length, 12 + 80);
+  ASSERT_NE(Find(package, T::PreparedPictureGame), nullptr);
+  EXPECT_EQ(Find(package, T::PieceShapes)->Payload, (std::vector<uint8_t>{0xAB, 0xCD}));
+  // The model keeps what the writer computed.
+  EXPECT_EQ(p.PreparedGame.Columns, 2);
+  EXPECT_EQ(p.PreparedGames.size(), 1u);
+  EXPECT_EQ(p.ThumbnailColumns, 9);
+}
+
+TEST_F(PictureStepsSeam, PreparedGamesAreComputedOnlyWhenAsked) {
+  TJigsawProject2 p; // EmbedPreparedGame 0
+  auto game = std::make_unique<TPreparedPictureGame>();
+  game->PictureID = 8;
+  p.PreparedGames.push_back(std::move(game));
+  Save(p);
+  EXPECT_EQ(Steps->Calls, (std::vector<std::string>{"thumbnail", "shapes"}));
+}
+
+TEST(PackageWriter, DefaultStepsKeepWhatIsStored) {
+  TJigsawProject2 p;
+  p.EmbedPreparedGame = 1;
+  p.Thumbnail = Blob({'B', 'M', 1});
+  TPackagePictureSteps& steps = TExecDataWriter::PictureSteps();
+  steps.MakeThumbnail(p);
+  steps.MakePreparedGame(p);
+  steps.MakePreparedGames(p);
+  EXPECT_EQ(p.Thumbnail.Bytes(), (std::vector<uint8_t>{'B', 'M', 1}));
+  EXPECT_EQ(p.PreparedGame.Columns, 0);
+  EXPECT_TRUE(p.PreparedGames.empty());
+  EXPECT_TRUE(steps.PieceShapes(p).Empty());
+  p.PieceShapeData = Blob({1, 0, 0, 0, 7});
+  EXPECT_EQ(steps.PieceShapes(p).Bytes(), p.PieceShapeData.Bytes());
+}
