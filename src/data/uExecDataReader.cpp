@@ -83,10 +83,15 @@ void TExecDataReader::LoadFromStream(TStream* stream) {
   const int64_t start = stream->Position();
   ReadPreview(*stream, start);
 
-  TMemoryStream packed(stream->ReadBytes(stream->Remaining()));
+  // The data section runs to the end of the stream. A package in memory inflates in place.
   TMemoryStream data;
-  SF::DecompressStream(packed, data);
-  packed.Clear();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(stream)) {
+    const auto at = static_cast<std::size_t>(std::min(memory->Position(), memory->Size()));
+    SF::DecompressBuffer(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at), data);
+    memory->Seek(0, TSeekOrigin::soEnd);
+  } else {
+    SF::DecompressStream(TMemoryStream(stream->ReadBytes(stream->Remaining())), data);
+  }
 
   ClearLists();
   // Data that is not a zlib stream has decompressed to nothing: the signature read fails as a read error.

@@ -31,10 +31,18 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 } // namespace
 
-void TKVStreamFunc::WriteByte(uint8_t value, TStream& stream) { stream.WriteBuffer(&value, 1); }
-void TKVStreamFunc::WriteWord(int16_t value, TStream& stream) { WriteLE<int16_t>(value, stream); }
-void TKVStreamFunc::WriteInteger(int32_t value, TStream& stream) { WriteLE<int32_t>(value, stream); }
-void TKVStreamFunc::WriteCardinal(uint32_t value, TStream& stream) { WriteLE<uint32_t>(value, stream); }
+void TKVStreamFunc::WriteByte(uint8_t value, TStream& stream) {
+  stream.WriteBuffer(&value, 1);
+}
+void TKVStreamFunc::WriteWord(int16_t value, TStream& stream) {
+  WriteLE<int16_t>(value, stream);
+}
+void TKVStreamFunc::WriteInteger(int32_t value, TStream& stream) {
+  WriteLE<int32_t>(value, stream);
+}
+void TKVStreamFunc::WriteCardinal(uint32_t value, TStream& stream) {
+  WriteLE<uint32_t>(value, stream);
+}
 
 void TKVStreamFunc::WriteString(std::string_view text, TStream& stream) {
   WriteInteger(static_cast<int32_t>(text.size()), stream);
@@ -52,10 +60,18 @@ uint8_t TKVStreamFunc::ReadByte(TStream& stream) {
   stream.ReadBuffer(&value, 1);
   return value;
 }
-int16_t TKVStreamFunc::ReadWord(TStream& stream) { return ReadLE<int16_t>(stream); }
-uint16_t TKVStreamFunc::ReadTag(TStream& stream) { return ReadLE<uint16_t>(stream); }
-int32_t TKVStreamFunc::ReadInteger(TStream& stream) { return ReadLE<int32_t>(stream); }
-uint32_t TKVStreamFunc::ReadCardinal(TStream& stream) { return ReadLE<uint32_t>(stream); }
+int16_t TKVStreamFunc::ReadWord(TStream& stream) {
+  return ReadLE<int16_t>(stream);
+}
+uint16_t TKVStreamFunc::ReadTag(TStream& stream) {
+  return ReadLE<uint16_t>(stream);
+}
+int32_t TKVStreamFunc::ReadInteger(TStream& stream) {
+  return ReadLE<int32_t>(stream);
+}
+uint32_t TKVStreamFunc::ReadCardinal(TStream& stream) {
+  return ReadLE<uint32_t>(stream);
+}
 
 std::string TKVStreamFunc::ReadString(TStream& stream) {
   const int32_t n = ReadInteger(stream);
@@ -63,7 +79,9 @@ std::string TKVStreamFunc::ReadString(TStream& stream) {
   return ReadChars(stream, n);
 }
 
-std::string TKVStreamFunc::ReadShortString(TStream& stream) { return ReadChars(stream, ReadByte(stream)); }
+std::string TKVStreamFunc::ReadShortString(TStream& stream) {
+  return ReadChars(stream, ReadByte(stream));
+}
 
 std::string TKVStreamFunc::ReadChars(TStream& stream, int64_t count) {
   if (count <= 0) return {};
@@ -97,23 +115,30 @@ void TKVStreamFunc::CompressStream(const TMemoryStream& source, TMemoryStream& d
   destination.Clear();
   uLongf bound = compressBound(static_cast<uLong>(source.Size()));
   std::vector<uint8_t> out(bound);
-  if (compress2(out.data(), &bound, source.Memory(), static_cast<uLong>(source.Size()), Z_DEFAULT_COMPRESSION) !=
-      Z_OK)
+  if (compress2(out.data(), &bound, source.Memory(), static_cast<uLong>(source.Size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK)
     return;
   out.resize(bound);
   destination = TMemoryStream(std::move(out));
 }
 
 void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream& destination) {
+  DecompressBuffer(std::span<const uint8_t>(source.Memory(), static_cast<std::size_t>(source.Size())),
+                   destination);
+}
+
+void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination) {
   destination.Clear();
+  constexpr std::size_t kMaxOutput = INT32_MAX;
+  if (source.size() > UINT32_MAX) return;
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return;
-  std::vector<uint8_t> out;
-  // Grow by the input size rounded up to 256, at least 64 KiB, so that big sections inflate in few steps.
-  const std::size_t step = std::max<std::size_t>(((static_cast<std::size_t>(source.Size()) + 255) / 256) * 256, 65536);
-  out.resize(step);
-  z.next_in = const_cast<Bytef*>(source.Memory());
-  z.avail_in = static_cast<uInt>(source.Size());
+  // Packages are mostly JPEG data that deflate hardly shrinks: start a little above the input size and
+  // double when that is not enough, so that a typical section inflates without moving its output.
+  std::vector<uint8_t> out(
+      std::min(kMaxOutput, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
+  z.next_in = const_cast<Bytef*>(source.data());
+  z.avail_in = static_cast<uInt>(source.size());
   int rc = Z_OK;
   while (true) {
     z.next_out = out.data() + z.total_out;
@@ -122,16 +147,21 @@ void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream&
     if (rc == Z_STREAM_END) break;
     if (rc != Z_OK && rc != Z_BUF_ERROR) break;
     if (z.avail_out == 0) {
-      out.resize(out.size() + std::max(step, out.size() / 2));
+      if (out.size() >= kMaxOutput) {
+        rc = Z_MEM_ERROR;
+        break;
+      }
+      out.resize(std::min(kMaxOutput, out.size() * 2));
       continue;
     }
     // Input exhausted before the end of the zlib stream.
     rc = Z_DATA_ERROR;
     break;
   }
+  const std::size_t size = z.total_out;
   inflateEnd(&z);
   if (rc != Z_STREAM_END) return;
-  out.resize(z.total_out);
+  out.resize(size);
   destination = TMemoryStream(std::move(out));
 }
 
@@ -199,6 +229,8 @@ bool TKVStreamFunc::DecodeBase64(std::string_view text, TMemoryStream& destinati
   return true;
 }
 
-void TKVStreamFunc::SkipExtension(TStream& stream) { stream.Skip(ReadInteger(stream)); }
+void TKVStreamFunc::SkipExtension(TStream& stream) {
+  stream.Skip(ReadInteger(stream));
+}
 
 } // namespace kv

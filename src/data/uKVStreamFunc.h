@@ -5,6 +5,7 @@
 #include "data/uKVStream.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,10 @@ public:
   // zlib at the default level. On a zlib error the destination is left empty; no error reaches the caller.
   static void CompressStream(const TMemoryStream& source, TMemoryStream& destination);
   static void DecompressStream(const TMemoryStream& source, TMemoryStream& destination);
+  // The same over bytes in place, so that a caller holding the data in memory need not copy it first.
+  // The output is capped at 2 GiB - 1 (the formats address their content with 32-bit lengths); a larger
+  // result counts as invalid data.
+  static void DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination);
 
   static std::string EncodeBase64(TStream& stream);
   // Truncates destination, then decodes. False on a character outside the alphabet or a bad final group;
