@@ -27,7 +27,8 @@ struct TenPicturePackage {
     int32_t previewSize = 0;
     Package.ReadBuffer(&previewSize, 4);
     const int64_t start = 8 + previewSize;
-    DataSection = kv::TMemoryStream(std::vector<uint8_t>(Package.Bytes().begin() + start, Package.Bytes().end()));
+    DataSection =
+        kv::TMemoryStream(std::vector<uint8_t>(Package.Bytes().begin() + start, Package.Bytes().end()));
     kv::TMemoryStream inflated;
     kv::TKVStreamFunc::DecompressStream(DataSection, inflated);
     InflatedSize = inflated.Size();
@@ -59,7 +60,8 @@ void BM_PackageInflate(benchmark::State& state) {
   std::vector<uint8_t> out(static_cast<std::size_t>(f.InflatedSize));
   for (auto _ : state) {
     uLongf outSize = static_cast<uLongf>(out.size());
-    const int rc = uncompress(out.data(), &outSize, f.DataSection.Memory(), static_cast<uLong>(f.DataSection.Size()));
+    const int rc =
+        uncompress(out.data(), &outSize, f.DataSection.Memory(), static_cast<uLong>(f.DataSection.Size()));
     if (rc != Z_OK) state.SkipWithError("inflate failed");
     benchmark::DoNotOptimize(out.data());
   }

@@ -1,5 +1,5 @@
-// Shared by the fuzz targets: wrapping fuzzer bytes into a package so that the input reaches one record reader
-// past the zlib layer, and the errors a reader may raise.
+// Shared by the fuzz targets: wrapping fuzzer bytes into a package so that the input reaches one record
+// reader past the zlib layer, and the errors a reader may raise.
 #pragma once
 
 #include "data/uExecData.h"

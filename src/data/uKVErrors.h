@@ -12,7 +12,8 @@ public:
   explicit Exception(const std::string& message) : std::runtime_error(message) {}
 };
 
-// Stream failures: a read past the end, a write that cannot complete, a file that cannot be opened or created.
+// Stream failures: a read past the end, a write that cannot complete, a file that cannot be opened or
+// created.
 class EStreamError : public Exception {
 public:
   using Exception::Exception;

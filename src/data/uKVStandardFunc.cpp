@@ -8,7 +8,9 @@
 
 namespace kv {
 
-TKVStandardFunc::TKVStandardFunc() { Randomize(); }
+TKVStandardFunc::TKVStandardFunc() {
+  Randomize();
+}
 
 TKVStandardFunc& TKVStandardFunc::Instance() {
   static TKVStandardFunc instance;
@@ -31,9 +33,12 @@ std::string TKVStandardFunc::LowerText(std::string_view text) {
   for (char& ch : out) {
     const auto c = static_cast<uint8_t>(ch);
     // ASCII, the Latin-1 capitals (except the multiplication sign) and the three Windows-1252 capitals.
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) ch = static_cast<char>(c + 32);
-    else if (c == 0x8A || c == 0x8C || c == 0x8E) ch = static_cast<char>(c + 16);
-    else if (c == 0x9F) ch = static_cast<char>(0xFF);
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+      ch = static_cast<char>(c + 32);
+    else if (c == 0x8A || c == 0x8C || c == 0x8E)
+      ch = static_cast<char>(c + 16);
+    else if (c == 0x9F)
+      ch = static_cast<char>(0xFF);
   }
   return out;
 }
@@ -62,7 +67,8 @@ std::string XdgDocumentsDir(const std::string& home) {
     const std::string key = "XDG_DOCUMENTS_DIR=";
     if (line.rfind(key, 0) != 0) continue;
     std::string value = line.substr(key.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
     return value;
   }
@@ -78,8 +84,10 @@ std::string TKVStandardFunc::DocumentsFolder() {
   std::string folder = XdgDocumentsDir(home);
   std::error_code ec;
   if (folder.empty() || folder == home || !fs::is_directory(folder, ec)) {
-    if (fs::is_directory(home + "/Documents", ec)) folder = home + "/Documents";
-    else folder = home;
+    if (fs::is_directory(home + "/Documents", ec))
+      folder = home + "/Documents";
+    else
+      folder = home;
   }
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;

@@ -83,9 +83,15 @@ std::size_t TMemoryStream::Write(const void* buffer, std::size_t count) {
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = 0;
   switch (origin) {
-  case TSeekOrigin::soBeginning: base = 0; break;
-  case TSeekOrigin::soCurrent: base = Pos; break;
-  case TSeekOrigin::soEnd: base = Size(); break;
+  case TSeekOrigin::soBeginning:
+    base = 0;
+    break;
+  case TSeekOrigin::soCurrent:
+    base = Pos;
+    break;
+  case TSeekOrigin::soEnd:
+    base = Size();
+    break;
   }
   if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0) throw EReadError();
   Pos = base + offset;
@@ -142,14 +148,18 @@ TFileStream::~TFileStream() {
   if (File) std::fclose(File);
 }
 
-std::size_t TFileStream::Read(void* buffer, std::size_t count) { return std::fread(buffer, 1, count, File); }
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+  return std::fread(buffer, 1, count, File);
+}
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
   return std::fwrite(buffer, 1, count, File);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
+  const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                     : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                        : SEEK_END;
   if (fseeko(File, offset, whence) != 0) throw EReadError();
   return ftello(File);
 }
@@ -189,8 +199,10 @@ void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> b
   while (ok && done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   // Keep the permissions an ordinary new file would get, not mkstemp's 0600 for everyone's documents.
   const mode_t mask = umask(0);

@@ -25,10 +25,14 @@ TScriptCommandHook& Hook() {
 
 // Skips the payload of a record this reader does not know. A negative length would walk backwards and loop
 // for ever, so it counts as a read error.
-void SkipRecord(TStream& stream, int32_t length) { stream.Skip(length); }
+void SkipRecord(TStream& stream, int32_t length) {
+  stream.Skip(length);
+}
 
 // Copies a nested stream of the given size into a buffer of its own, so that its reader cannot run past it.
-TMemoryStream NestedStream(TStream& stream, int32_t size) { return TMemoryStream(stream.ReadBytes(size)); }
+TMemoryStream NestedStream(TStream& stream, int32_t size) {
+  return TMemoryStream(stream.ReadBytes(size));
+}
 
 void WriteRecordHeader(uint32_t tag, int64_t length, TStream& stream) {
   SF::WriteCardinal(tag, stream);
@@ -42,7 +46,8 @@ void WriteRecordHeader(uint32_t tag, int64_t length, TStream& stream) {
 int32_t TScriptParameterEntry::AsInteger() const {
   uint8_t bytes[4] = {};
   std::memcpy(bytes, Data.data(), std::min<std::size_t>(4, Data.size()));
-  return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+  return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                              static_cast<uint32_t>(bytes[3]) << 24);
 }
 
 void TScriptParameter::Add(int32_t kind, const void* data, std::size_t size) {
@@ -52,12 +57,14 @@ void TScriptParameter::Add(int32_t kind, const void* data, std::size_t size) {
 
 void TScriptParameter::AddInteger(int32_t value) {
   const auto u = static_cast<uint32_t>(value);
-  const uint8_t bytes[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
-                            static_cast<uint8_t>(u >> 24)};
+  const uint8_t bytes[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
+                            static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
   Add(kParamInteger, bytes, 4);
 }
 
-void TScriptParameter::AddText(std::string_view text) { Add(kParamText, text.data(), text.size()); }
+void TScriptParameter::AddText(std::string_view text) {
+  Add(kParamText, text.data(), text.size());
+}
 
 bool TScriptParameter::operator==(const TScriptParameter& other) const {
   if (Items.size() != other.Items.size()) return false;
@@ -271,7 +278,11 @@ void TActionGroup::SaveToStream(TStream& stream) const {
 
 // ---- command hook
 
-void SetScriptCommandHook(TScriptCommandHook hook) { Hook() = std::move(hook); }
-const TScriptCommandHook& ScriptCommandHook() { return Hook(); }
+void SetScriptCommandHook(TScriptCommandHook hook) {
+  Hook() = std::move(hook);
+}
+const TScriptCommandHook& ScriptCommandHook() {
+  return Hook();
+}
 
 } // namespace kv

@@ -12,7 +12,9 @@ bool THeadlessClipboard::SetData(const std::string& format, const std::vector<ui
   return true;
 }
 
-bool THeadlessClipboard::HasFormat(const std::string& format) const { return Content.count(format) != 0; }
+bool THeadlessClipboard::HasFormat(const std::string& format) const {
+  return Content.count(format) != 0;
+}
 
 std::optional<std::vector<uint8_t>> THeadlessClipboard::GetData(const std::string& format) const {
   const auto it = Content.find(format);
@@ -27,7 +29,9 @@ std::unique_ptr<IClipboard>& Current() {
 }
 } // namespace
 
-IClipboard& Clipboard() { return *Current(); }
+IClipboard& Clipboard() {
+  return *Current();
+}
 
 void SetClipboard(std::unique_ptr<IClipboard> clipboard) {
   Current() = clipboard ? std::move(clipboard) : std::make_unique<THeadlessClipboard>();

@@ -32,8 +32,10 @@ std::string Cp1252ToUtf8(std::string_view text) {
   out.reserve(text.size());
   for (const char ch : text) {
     const auto c = static_cast<uint8_t>(ch);
-    if (c >= 0x80 && c < 0xA0 && kHigh[c - 0x80] != 0) AppendUtf8(out, kHigh[c - 0x80]);
-    else AppendUtf8(out, c);
+    if (c >= 0x80 && c < 0xA0 && kHigh[c - 0x80] != 0)
+      AppendUtf8(out, kHigh[c - 0x80]);
+    else
+      AppendUtf8(out, c);
   }
   return out;
 }

@@ -21,10 +21,18 @@ TEST(ScriptAction, ScriptItemLayout) {
   item.Parameter.AddInteger(3);
   TMemoryStream s;
   item.SaveToStream(s);
-  const auto params = Bytes().u32(0x00DEEDEE).u32(0x00DEEDEF).i32(12).i32(1).i32(4).i32(3).u32(0x00DEEDE0).i32(0);
+  const auto params =
+      Bytes().u32(0x00DEEDEE).u32(0x00DEEDEF).i32(12).i32(1).i32(4).i32(3).u32(0x00DEEDE0).i32(0);
   ASSERT_EQ(params.size(), 32u);
-  const auto expected =
-      Bytes().u32(0x00BEEBEE).u32(0x00BEEBEF).i32(44).i32(14).i32(32).raw(params.data()).u32(0x00BEEBE0).i32(0);
+  const auto expected = Bytes()
+                            .u32(0x00BEEBEE)
+                            .u32(0x00BEEBEF)
+                            .i32(44)
+                            .i32(14)
+                            .i32(32)
+                            .raw(params.data())
+                            .u32(0x00BEEBE0)
+                            .i32(0);
   EXPECT_EQ(s.Bytes(), expected.data());
 
   TScriptItem back;

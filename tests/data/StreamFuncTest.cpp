@@ -15,7 +15,8 @@ TEST(StreamFunc, IntegersAreLittleEndian) {
   SF::WriteWord(-2, s);
   SF::WriteInteger(80303, s);
   SF::WriteCardinal(0xDEADBEEF, s);
-  EXPECT_EQ(s.Bytes(), (std::vector<uint8_t>{0xAB, 0xFE, 0xFF, 0xAF, 0x39, 0x01, 0x00, 0xEF, 0xBE, 0xAD, 0xDE}));
+  EXPECT_EQ(s.Bytes(),
+            (std::vector<uint8_t>{0xAB, 0xFE, 0xFF, 0xAF, 0x39, 0x01, 0x00, 0xEF, 0xBE, 0xAD, 0xDE}));
   s.SetPosition(0);
   EXPECT_EQ(SF::ReadByte(s), 0xAB);
   EXPECT_EQ(SF::ReadWord(s), -2);
@@ -126,8 +127,8 @@ TEST(StreamFunc, ExtensionCountSkipsForwardOnly) {
 
 TEST(StandardFunc, TextHelpers) {
   EXPECT_EQ(TKVStandardFunc::LowerText("QUIT=\xC9T\xC9"), "quit=\xE9t\xE9");
-  const std::pair<const char*, int32_t> ints[] = {{"42", 42},   {"-7", -7}, {"+5", 5}, {"", 0},
-                                                  {"12a", 0},   {" 1", 0},  {"99999999999", 0}};
+  const std::pair<const char*, int32_t> ints[] = {{"42", 42}, {"-7", -7}, {"+5", 5},         {"", 0},
+                                                  {"12a", 0}, {" 1", 0},  {"99999999999", 0}};
   for (const auto& [text, value] : ints) EXPECT_EQ(TKVStandardFunc::TextToIntOrZero(text), value) << text;
   auto& random = TKVStandardFunc::Instance();
   for (int i = 0; i < 1000; ++i) {

@@ -8,8 +8,8 @@ using namespace kv;
 TEST(Cp1252, ConvertsBothWays) {
   const std::pair<std::string, std::string> cases[] = {
       {"Jigsaw", "Jigsaw"},
-      {"\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},           // é
-      {"\x80 5", "\xE2\x82\xAC 5"},                 // euro sign
+      {"\xE9t\xE9", "\xC3\xA9t\xC3\xA9"}, // é
+      {"\x80 5", "\xE2\x82\xAC 5"},       // euro sign
       {"\x93quoted\x94", "\xE2\x80\x9Cquoted\xE2\x80\x9D"},
       {"\xFF", "\xC3\xBF"},
   };

@@ -20,8 +20,8 @@ public:
   Bytes& i16(int16_t v) { return u16(static_cast<uint16_t>(v)); }
   Bytes& u32(uint32_t v);
   Bytes& i32(int32_t v) { return u32(static_cast<uint32_t>(v)); }
-  Bytes& str(std::string_view s);      // counted string
-  Bytes& chars(std::string_view s);    // raw characters
+  Bytes& str(std::string_view s);   // counted string
+  Bytes& chars(std::string_view s); // raw characters
   Bytes& raw(const std::vector<uint8_t>& b);
   Bytes& raw(std::initializer_list<uint8_t> b);
   const std::vector<uint8_t>& data() const { return Buf; }

@@ -44,9 +44,10 @@ std::vector<uint8_t> RecordBytes(const kvtest::TWrittenRecord& r) {
 std::vector<uint8_t> PublishedXml() {
   TMemoryStream text(std::vector<uint8_t>{'q', 'u', 'i', 't', '=', 'Q', 'u', 'i', 't', '?'}), packed;
   TKVStreamFunc::CompressStream(text, packed);
-  const std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TJigsawProject2><Name>Sample</Name>"
-                          "<Tag>0</Tag><Language>" +
-                          TKVStreamFunc::EncodeBase64(packed) + "</Language></TJigsawProject2>";
+  const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TJigsawProject2><Name>Sample</Name>"
+      "<Tag>0</Tag><Language>" +
+      TKVStreamFunc::EncodeBase64(packed) + "</Language></TJigsawProject2>";
   return std::vector<uint8_t>(xml.begin(), xml.end());
 }
 
@@ -80,10 +81,10 @@ TEST(FuzzSeeds, WriteCorpus) {
   WriteSeed("fuzz_preview", "sample", preview);
   WriteSeed("fuzz_package_records", "sample", records);
   const std::pair<uint16_t, const char*> single[] = {{PackageTag::MenuTree, "fuzz_menu_tree"},
-                                                      {PackageTag::SoundFormats, "fuzz_sound_formats"},
-                                                      {PackageTag::Banner, "fuzz_banner"},
-                                                      {PackageTag::BannerContainer, "fuzz_banner_container"},
-                                                      {PackageTag::PublishedProperties, "fuzz_published_xml"}};
+                                                     {PackageTag::SoundFormats, "fuzz_sound_formats"},
+                                                     {PackageTag::Banner, "fuzz_banner"},
+                                                     {PackageTag::BannerContainer, "fuzz_banner_container"},
+                                                     {PackageTag::PublishedProperties, "fuzz_published_xml"}};
   for (const auto& [tag, target] : single) {
     bool found = false;
     for (const auto& r : parts.Records)
@@ -116,7 +117,13 @@ TEST(FuzzSeeds, WriteCorpus) {
   WriteSeed("fuzz_saved_game", "version6", jsw.Bytes());
   // Version 1: the 20-byte header, the states and a picture.
   kvtest::Bytes v1;
-  v1.i32(80303).i32(1).i32(1).i32(1).u32(0x40400000).raw(std::vector<uint8_t>(40, 0)).raw(kvtest::MakeBmp(2, 2));
+  v1.i32(80303)
+      .i32(1)
+      .i32(1)
+      .i32(1)
+      .u32(0x40400000)
+      .raw(std::vector<uint8_t>(40, 0))
+      .raw(kvtest::MakeBmp(2, 2));
   WriteSeed("fuzz_saved_game", "version1", v1.data());
   TJigsawFile old;
   TMemoryStream v1Stream = v1.stream();

@@ -7,8 +7,9 @@ namespace kvtest {
 
 using namespace kv;
 
-TMemoryStream Stream(const std::vector<uint8_t>& bytes) { return TMemoryStream(bytes); }
-
+TMemoryStream Stream(const std::vector<uint8_t>& bytes) {
+  return TMemoryStream(bytes);
+}
 
 std::vector<uint8_t> TinyWav() {
   TMemoryStream s;

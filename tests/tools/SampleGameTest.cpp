@@ -1,7 +1,7 @@
 // A sample game with something in every part of the package, written as a package file, a game executable
 // with extra pictures, a saved game and a high-score table. scripts/demo runs the package tool on them.
-#include "PackTool.h"
 #include "SampleGame.h"
+#include "PackTool.h"
 #include "PackageJson.h"
 #include "data/ImageFixtures.h"
 #include "data/uAppendedData.h"
@@ -81,9 +81,9 @@ TEST(SampleGame, WritesPackageGameSavedGameAndScores) {
 
   // The summary names what the package holds.
   const std::string summary = RunTool({"info", (folder / "sample.kvj").string()});
-  for (const char* expected : {"Title: Sample Jigsaw \xC3\xA9t\xC3\xA9", "\"Mountains\"", "pieces 0..48", "wallpaper",
-                               "format WAV, event slot(s) 0", "\"&About page\"", "command 14 1", "countdown 900 s",
-                               "https://example.org/", "120x30"})
+  for (const char* expected : {"Title: Sample Jigsaw \xC3\xA9t\xC3\xA9", "\"Mountains\"", "pieces 0..48",
+                               "wallpaper", "format WAV, event slot(s) 0", "\"&About page\"", "command 14 1",
+                               "countdown 900 s", "https://example.org/", "120x30"})
     EXPECT_NE(summary.find(expected), std::string::npos) << expected << "\n" << summary;
 
   // The game executable shows the same package and its extra picture.
@@ -144,7 +144,8 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
   EXPECT_NE(RunTool({}, 2).find("usage:"), std::string::npos);
   EXPECT_NE(RunTool({"info"}, 2).find("usage:"), std::string::npos);
   EXPECT_NE(RunTool({"jsw", garbage}, 2).find("usage:"), std::string::npos);
-  EXPECT_NE(RunTool({"info", (folder / "missing.kvj").string()}, 1).find("Cannot open file"), std::string::npos);
+  EXPECT_NE(RunTool({"info", (folder / "missing.kvj").string()}, 1).find("Cannot open file"),
+            std::string::npos);
   EXPECT_EQ(RunTool({"info", garbage}, 1), "jigsaw-pack: " + garbage + ": Stream read error\n");
   EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1), "jigsaw-pack: " + garbage + ": Error\n");
 }

@@ -49,7 +49,8 @@ json HighScoreJson(const std::string& fileName) {
       const kv::THighScoreData e = table.GetEntry(level, i);
       entries.push_back(json{{"name", TextJson(e.Name)}, {"time", e.Time}, {"level", e.Level}});
     }
-    levels.push_back(json{{"level", level}, {"name", kv::THighScore::LevelName(level)}, {"entries", entries}});
+    levels.push_back(
+        json{{"level", level}, {"name", kv::THighScore::LevelName(level)}, {"entries", entries}});
   }
   return json{{"levels", levels}};
 }

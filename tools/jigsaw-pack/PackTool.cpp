@@ -53,8 +53,10 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   bool asJson = false;
   std::string file;
   for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--json") asJson = true;
-    else if (file.empty()) file = args[i];
+    if (args[i] == "--json")
+      asJson = true;
+    else if (file.empty())
+      file = args[i];
     else {
       err << kUsage;
       return 2;

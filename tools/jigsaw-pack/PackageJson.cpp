@@ -12,7 +12,9 @@ json BlobJson(const TMemoryStream& blob) {
   return json{{"size", blob.Size()}, {"sha256", Sha256Hex(blob.Bytes())}};
 }
 
-json TextJson(const std::string& ansi) { return Cp1252ToUtf8(ansi); }
+json TextJson(const std::string& ansi) {
+  return Cp1252ToUtf8(ansi);
+}
 
 namespace {
 
@@ -21,9 +23,12 @@ json ParameterJson(const TScriptParameter& parameter) {
   for (int32_t i = 0; i < parameter.Count(); ++i) {
     const auto& entry = parameter.Entries(static_cast<std::size_t>(i));
     json e{{"kind", entry.Kind}, {"size", entry.Data.size()}};
-    if (entry.Kind == kParamInteger && entry.Data.size() == 4) e["integer"] = entry.AsInteger();
-    else if (entry.Kind == kParamText) e["text"] = TextJson(entry.AsText());
-    else e["sha256"] = Sha256Hex(entry.Data);
+    if (entry.Kind == kParamInteger && entry.Data.size() == 4)
+      e["integer"] = entry.AsInteger();
+    else if (entry.Kind == kParamText)
+      e["text"] = TextJson(entry.AsText());
+    else
+      e["sha256"] = Sha256Hex(entry.Data);
     list.push_back(std::move(e));
   }
   return list;
@@ -160,8 +165,10 @@ json ProjectJson(const TJigsawProject2& p) {
 
   json sounds = json::array();
   for (const auto& s : p.Sounds)
-    sounds.push_back(
-        json{{"id", s->ID}, {"name", TextJson(s->Name)}, {"data", BlobJson(s->Data)}, {"extension", s->Extension}});
+    sounds.push_back(json{{"id", s->ID},
+                          {"name", TextJson(s->Name)},
+                          {"data", BlobJson(s->Data)},
+                          {"extension", s->Extension}});
   j["sounds"] = sounds;
 
   json slots = json::array();
