@@ -1,8 +1,8 @@
 // Loading a package against bare inflation of its data section: the reader's own work must stay small
 // next to zlib's.
-#include "BenchSupport.h"
 #include "data/uExecData.h"
 #include "data/uKVStreamFunc.h"
+#include "support/ImageFixtures.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -19,7 +19,7 @@ struct TenPicturePackage {
     for (uint32_t i = 0; i < 10; ++i) {
       kv::TBMPData& picture = project.AddPicture(0, i + 1);
       picture.Name = "Picture " + std::to_string(i + 1);
-      picture.Data = kvbench::MakeJpeg(1600, 1200, i, 92);
+      picture.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(1600, 1200, i, 92));
     }
     project.SaveToStream(Package);
     // The preview section is an 8-byte header plus the size it states.

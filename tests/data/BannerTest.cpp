@@ -1,8 +1,8 @@
-#include "ImageFixtures.h"
 #include "data/uBanners.h"
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "ImageFixtures.h"
 #include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
+#include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

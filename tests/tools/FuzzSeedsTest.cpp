@@ -1,13 +1,13 @@
 // Writes the seed corpus of every fuzz target (build/fuzz-corpus/<target>/) from the sample game, and
 // checks that each seed is read without an error, so that the fuzzers start from inputs that go deep.
 #include "SampleGame.h"
-#include "data/ImageFixtures.h"
 #include "data/PackageFixture.h"
 #include "data/uAppendedData.h"
 #include "data/uExtJigsawImages.h"
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
+#include "support/ImageFixtures.h"
 
 #include <filesystem>
 #include <fstream>

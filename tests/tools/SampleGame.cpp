@@ -1,7 +1,7 @@
 #include "SampleGame.h"
 
-#include "data/ImageFixtures.h"
 #include "data/uKVStreamFunc.h"
+#include "support/ImageFixtures.h"
 
 namespace kvtest {
 

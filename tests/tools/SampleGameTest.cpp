@@ -3,13 +3,13 @@
 #include "SampleGame.h"
 #include "PackTool.h"
 #include "PackageJson.h"
-#include "data/ImageFixtures.h"
 #include "data/uAppendedData.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
+#include "support/ImageFixtures.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <random>
 
 namespace kvtest {
 
@@ -44,7 +45,7 @@ std::vector<uint8_t> MakeCoreBmp(uint16_t width, uint16_t height) {
   return b.data();
 }
 
-std::vector<uint8_t> MakeJpeg(int width, int height) {
+std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr errors;
   cinfo.err = jpeg_std_error(&errors);
@@ -57,13 +58,11 @@ std::vector<uint8_t> MakeJpeg(int width, int height) {
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row(static_cast<std::size_t>(width) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
-    for (std::size_t i = 0; i < row.size(); ++i)
-      row[i] = static_cast<uint8_t>(i * 30 + cinfo.next_scanline * 50);
-    JSAMPROW rows[1] = {row.data()};
+    JSAMPROW rows[1] = {
+        const_cast<uint8_t*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * width * 3])};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -71,6 +70,29 @@ std::vector<uint8_t> MakeJpeg(int width, int height) {
   std::vector<uint8_t> bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+std::vector<uint8_t> MakeJpeg(int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * 3; ++i)
+      rgb[static_cast<std::size_t>(y) * width * 3 + i] =
+          static_cast<uint8_t>(i * 30 + static_cast<std::size_t>(y) * 50);
+  return EncodeJpeg(rgb, width, height, 90);
+}
+
+std::vector<uint8_t> MakePhotoJpeg(int width, int height, uint32_t seed, int quality) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+      const int noise = static_cast<int>(random() % 64);
+      p[0] = static_cast<uint8_t>((x * 255 / width + noise) & 255);
+      p[1] = static_cast<uint8_t>((y * 255 / height + noise / 2) & 255);
+      p[2] = static_cast<uint8_t>(((x + y) * 127 / (width + height) + noise) & 255);
+    }
+  return EncodeJpeg(rgb, width, height, quality);
 }
 
 } // namespace kvtest

@@ -1,4 +1,4 @@
-// Small picture files made on the spot for the banner and saved-game tests.
+// Picture files made on the spot for the tests and the benchmarks.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +12,9 @@ std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, bool topDown = false
 std::vector<uint8_t> MakeCoreBmp(uint16_t width, uint16_t height);
 // A baseline JPEG of a colour gradient, encoded by libjpeg.
 std::vector<uint8_t> MakeJpeg(int width, int height);
+// A photo-like JPEG (noise over smooth gradients), the same bytes for the same seed.
+std::vector<uint8_t> MakePhotoJpeg(int width, int height, uint32_t seed, int quality);
+// Packed 8-bit RGB rows, top row first.
+std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality);
 
 } // namespace kvtest
