@@ -1,0 +1,80 @@
+#include "jigsaw/uKVJigsawTypes.h"
+
+#include <algorithm>
+
+namespace kv {
+
+void TPiece::SetImage(int k, std::vector<uint8_t> coded) {
+  Images[k] = std::move(coded);
+  ImageSizes[k] = static_cast<int32_t>(Images[k].size());
+}
+
+const TAverageTable& AverageTable() {
+  static const TAverageTable table = [] {
+    TAverageTable t{};
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = static_cast<uint8_t>(i / 25);
+    return t;
+  }();
+  return table;
+}
+
+namespace {
+
+// In place: every sum reads the buffer as it is at that moment, so earlier outputs feed later ones.
+void BlurInPlace(uint32_t* pixels, int32_t width, int32_t height, uint32_t colour,
+                 const TAverageTable& table) {
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      uint32_t sum = 0;
+      for (int32_t yy = std::max(0, y - 2); yy <= std::min(height - 1, y + 2); ++yy) {
+        const uint32_t* row = pixels + static_cast<std::size_t>(yy) * width;
+        for (int32_t xx = std::max(0, x - 2); xx <= std::min(width - 1, x + 2); ++xx) sum += row[xx] >> 24;
+      }
+      pixels[static_cast<std::size_t>(y) * width + x] = static_cast<uint32_t>(table[sum]) << 24 | colour;
+    }
+}
+
+// Separate buffers: running sums over rows, then over columns.
+void BlurSeparate(const uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint32_t colour,
+                  const TAverageTable& table) {
+  const std::size_t w = static_cast<std::size_t>(width);
+  std::vector<uint16_t> rowSums(w * static_cast<std::size_t>(height));
+  for (int32_t y = 0; y < height; ++y) {
+    const uint32_t* row = pixels + y * w;
+    uint16_t* sums = rowSums.data() + y * w;
+    uint32_t sum = 0;
+    for (int32_t x = 0; x < std::min(width, 2); ++x) sum += row[x] >> 24;
+    for (int32_t x = 0; x < width; ++x) {
+      if (x + 2 < width) sum += row[x + 2] >> 24;
+      if (x - 3 >= 0) sum -= row[x - 3] >> 24;
+      sums[x] = static_cast<uint16_t>(sum);
+    }
+  }
+  std::vector<uint32_t> column(w, 0);
+  for (int32_t y = 0; y < std::min(height, 2); ++y)
+    for (std::size_t x = 0; x < w; ++x) column[x] += rowSums[y * w + x];
+  for (int32_t y = 0; y < height; ++y) {
+    if (y + 2 < height)
+      for (std::size_t x = 0; x < w; ++x) column[x] += rowSums[(y + 2) * w + x];
+    if (y - 3 >= 0)
+      for (std::size_t x = 0; x < w; ++x) column[x] -= rowSums[(y - 3) * w + x];
+    uint32_t* out = shadow + y * w;
+    for (std::size_t x = 0; x < w; ++x) out[x] = static_cast<uint32_t>(table[column[x]]) << 24 | colour;
+  }
+}
+
+} // namespace
+
+void BlurShadow(uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
+                const TAverageTable& table) {
+  if (width <= 0 || height <= 0) return;
+  const uint32_t colour = static_cast<uint32_t>(grey) * 0x010101u;
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  for (std::size_t i = 0; i < count; ++i) pixels[i] = (pixels[i] & 0xFF000000u) | colour;
+  if (shadow == pixels)
+    BlurInPlace(pixels, width, height, colour, table);
+  else
+    BlurSeparate(pixels, shadow, width, height, colour, table);
+}
+
+} // namespace kv

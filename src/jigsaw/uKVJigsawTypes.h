@@ -1,0 +1,76 @@
+// One piece of a game as the board keeps it, and the drop-shadow blur of its images.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kv {
+
+struct TPiece {
+  int32_t TargetX = -1;
+  int32_t TargetY = -1;
+  bool Flying = false;
+  int32_t Visited = 0;
+  bool Visible = true;
+  // Edge template index + 1; 0 = straight side.
+  uint8_t LeftEdge = 0;
+  uint8_t TopEdge = 0;
+  uint8_t RightEdge = 0;
+  uint8_t BottomEdge = 0;
+  int32_t X = 0;
+  int32_t Y = 0;
+  int32_t CorrectX = 0;
+  int32_t CorrectY = 0;
+  int32_t StartX = 0;
+  int32_t StartY = 0;
+  // Size of the unrotated image.
+  int32_t Width = 0;
+  int32_t Height = 0;
+  uint8_t Rotation = 0;
+  uint8_t StartRotation = 0;
+  uint8_t Joined = 0;
+  // Run-length-coded image per rotation (empty when absent) and its byte length.
+  std::array<std::vector<uint8_t>, 4> Images;
+  std::array<int32_t, 4> ImageSizes{};
+  bool Marked = false;
+  bool Grabbed = false;
+  bool Rotating = false;
+  // Uncoded shadow per rotation, ShadowPixels words each; empty when not made yet.
+  std::array<std::vector<uint32_t>, 4> Shadows;
+  int32_t ShadowPixels = 0;
+  uint8_t TopSize = 0;
+  uint8_t RightSize = 0;
+  uint8_t BottomSize = 0;
+  uint8_t LeftSize = 0;
+  long double PivotX = 0;
+  long double PivotY = 0;
+  long double Angle = 0;
+  int32_t Column = 0;
+  int32_t Row = 0;
+
+  // Replaces the coded image of rotation k and keeps ImageSizes in step.
+  void SetImage(int k, std::vector<uint8_t> coded);
+  bool HasImage(int k) const { return !Images[k].empty(); }
+  bool HasShadow(int k) const { return !Shadows[k].empty(); }
+  // Width and height of the image in rotation k (turned by odd quarter turns they swap).
+  int32_t RotatedWidth(int k) const { return (k & 1) ? Height : Width; }
+  int32_t RotatedHeight(int k) const { return (k & 1) ? Width : Height; }
+};
+
+// Pieces indexed [row][column].
+using TPieces = std::vector<std::vector<TPiece>>;
+
+// Entry i = i div 25: the mean of a 5 x 5 sum of alpha values (at most 6375).
+using TAverageTable = std::array<uint8_t, 6400>;
+const TAverageTable& AverageTable();
+
+// Gives every pixel of `pixels` the colour (grey, grey, grey), alpha kept, then writes into `shadow` the
+// pixels with their alpha replaced by the 5 x 5 box mean of the alphas around them (outside counts 0).
+// `shadow` may equal `pixels`: the blur then runs in place and later pixels see blurred neighbours.
+// Both buffers hold width * height words.
+void BlurShadow(uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
+                const TAverageTable& table);
+
+} // namespace kv

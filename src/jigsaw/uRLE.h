@@ -1,0 +1,46 @@
+// Run-length coder of 32-bit pixel words, used to keep piece images small between draws.
+//
+// Coded layout (little-endian words): a zero run is a count n >= 1 followed by the word 0 (n pixels of 0);
+// a literal run is a count n >= 1 followed by its n words, the first of which is never 0. A source whose
+// length is not a multiple of 4 carries its last 1 to 3 bytes unchanged after the records.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kv {
+
+class TRLE {
+public:
+  // Source of Compress: the bytes to code.
+  void SetSource(const void* data, std::size_t length);
+  void Compress();
+
+  // Source of Decompress: coded bytes and the length they decode to.
+  void SetCoded(const void* data, std::size_t uncodedLength, std::size_t codedLength);
+  void Decompress();
+
+  // Result of the last Compress (coded bytes) or Decompress (decoded bytes).
+  const std::vector<uint8_t>& Data() const { return Output; }
+  std::vector<uint8_t> TakeData() { return std::move(Output); }
+  std::size_t UncodedLength() const { return Uncoded; }
+  std::size_t CodedLength() const { return Coded; }
+
+  static std::vector<uint8_t> Compress(std::span<const uint8_t> source);
+  // Decodes into a buffer of uncodedLength bytes. Records that claim more than the coded bytes hold, or more
+  // than the buffer takes, are cut short; what they do not cover stays 0.
+  static std::vector<uint8_t> Decompress(std::span<const uint8_t> coded, std::size_t uncodedLength);
+  // Expands the records of a coded image into pixel words, as the board does for every draw. Never reads
+  // past coded nor writes past destination; returns the number of words written.
+  static std::size_t Decode(std::span<const uint8_t> coded, std::span<uint32_t> destination);
+
+private:
+  const uint8_t* Source = nullptr;
+  std::size_t Uncoded = 0;
+  std::size_t Coded = 0;
+  std::vector<uint8_t> Output;
+};
+
+} // namespace kv

@@ -1,0 +1,69 @@
+#include "jigsaw/uKVJigsawTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(AverageTableTest, EntryIsSumDiv25) {
+  const auto& table = kv::AverageTable();
+  ASSERT_EQ(table.size(), 6400u);
+  EXPECT_EQ(table[0], 0);
+  EXPECT_EQ(table[24], 0);
+  EXPECT_EQ(table[25], 1);
+  EXPECT_EQ(table[255], 10);
+  EXPECT_EQ(table[6375], 255);
+  EXPECT_EQ(table[6399], 255);
+}
+
+TEST(BlurShadowTest, SingleOpaquePixelGivesAlphaTen) {
+  uint32_t pixel = 0xFF123456u;
+  uint32_t shadow = 0;
+  kv::BlurShadow(&pixel, &shadow, 1, 1, 30, kv::AverageTable());
+  EXPECT_EQ(pixel, 0xFF1E1E1Eu); // colour bits greyed, alpha kept
+  EXPECT_EQ(shadow, 0x0A1E1E1Eu);
+}
+
+TEST(BlurShadowTest, SeparateBufferMatchesTheBoxMean) {
+  const int w = 9, h = 7;
+  std::vector<uint32_t> pixels(w * h);
+  for (int i = 0; i < w * h; ++i) pixels[i] = static_cast<uint32_t>((i * 37) % 256) << 24 | 0x00ABCDEFu;
+  const std::vector<uint32_t> original = pixels;
+  std::vector<uint32_t> shadow(w * h);
+  const uint8_t grey = 30 + 5 * 7;
+  kv::BlurShadow(pixels.data(), shadow.data(), w, h, grey, kv::AverageTable());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint32_t sum = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+          if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
+            sum += original[(y + dy) * w + x + dx] >> 24;
+      EXPECT_EQ(shadow[y * w + x], (sum / 25) << 24 | 0x414141u) << x << "," << y;
+      EXPECT_EQ(pixels[y * w + x], (original[y * w + x] & 0xFF000000u) | 0x414141u);
+    }
+}
+
+TEST(BlurShadowTest, InPlaceBlurSeesBlurredNeighbours) {
+  // Two opaque pixels side by side: the second sum already reads the blurred first pixel.
+  std::vector<uint32_t> pixels{0xFF000000u, 0xFF000000u};
+  kv::BlurShadow(pixels.data(), pixels.data(), 2, 1, 30, kv::AverageTable());
+  EXPECT_EQ(pixels[0] >> 24, 510u / 25);
+  EXPECT_EQ(pixels[1] >> 24, (20u + 255u) / 25);
+  EXPECT_EQ(pixels[1] & 0xFFFFFFu, 0x1E1E1Eu);
+}
+
+TEST(PieceTest, CreatedStateAndImageSizesFollowTheImages) {
+  kv::TPiece piece;
+  EXPECT_EQ(piece.TargetX, -1);
+  EXPECT_EQ(piece.TargetY, -1);
+  EXPECT_TRUE(piece.Visible);
+  EXPECT_FALSE(piece.HasImage(0));
+  piece.SetImage(2, std::vector<uint8_t>(12, 1));
+  EXPECT_EQ(piece.ImageSizes[2], 12);
+  piece.Width = 5;
+  piece.Height = 3;
+  EXPECT_EQ(piece.RotatedWidth(1), 3);
+  EXPECT_EQ(piece.RotatedHeight(3), 5);
+  kv::TPiece copy = piece; // the board keeps its own copies
+  EXPECT_EQ(copy.Images[2], piece.Images[2]);
+}
