@@ -116,13 +116,13 @@ public:
   virtual std::string ClassName() const = 0;
   virtual std::unique_ptr<TCustomResampler> Clone() const = 0;
 
-  // Sample at (x, y); a position outside the surface gives the surface's OuterColor, neighbours of a position
-  // inside are taken from the nearest edge pixel.
-  virtual TColor32 GetSample(const TBitmap32& source, float x, float y) const = 0;
+  // Sample at (x, y). A position outside area (a rectangle within the surface) gives the surface's
+  // OuterColor; neighbours of a position inside are taken from the nearest pixel of area.
+  virtual TColor32 GetSample(const TBitmap32& source, const TRect& area, float x, float y) const = 0;
 
-  // Fills count destination pixels of one row with samples: destination pixel i samples at
-  // (x0 + i * dx, y). The default calls GetSample per pixel.
-  virtual void SampleRow(const TBitmap32& source, float x0, float dx, float y, int count,
+  // Fills count pixels of one row with samples: pixel i samples at (x0 + i * dx, y). The default calls
+  // GetSample per pixel.
+  virtual void SampleRow(const TBitmap32& source, const TRect& area, double x0, double dx, float y, int count,
                          TColor32* out) const;
 };
 

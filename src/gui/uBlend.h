@@ -1,0 +1,62 @@
+// Per-pixel combine rules of the surface: cmBlend (weighted average of all four channels) and cmMerge
+// (straight-alpha "over" that respects the destination's alpha). Integer arithmetic, no division.
+#pragma once
+
+#include "gui/uBitmap32.h"
+
+#include <array>
+#include <cstdint>
+
+namespace kv {
+
+// (w * F_c + (256 - w) * D_c + 128) shr 8 on all four channels, no shortcuts.
+inline TColor32 LerpReg(TColor32 f, TColor32 d, uint32_t w) {
+  const uint32_t iw = 256 - w;
+  const uint32_t rb = (w * (f & 0x00FF00FFu) + iw * (d & 0x00FF00FFu) + 0x00800080u) >> 8 & 0x00FF00FFu;
+  const uint32_t ag = (w * (f >> 8 & 0x00FF00FFu) + iw * (d >> 8 & 0x00FF00FFu) + 0x00800080u) & 0xFF00FF00u;
+  return rb | ag;
+}
+
+// cmBlend with weight w and both shortcuts: w = 0 keeps D, w = 255 gives F.
+inline TColor32 BlendPixel(TColor32 f, TColor32 d, uint32_t w) {
+  if (w == 0) return d;
+  if (w == 255) return f;
+  return LerpReg(f, d, w);
+}
+
+// The weight of a master alpha m < 255 for a foreground alpha fa: ((fa + 1) * m) shr 8.
+inline uint32_t MasterWeight(uint32_t fa, uint32_t m) {
+  return ((fa + 1) * m) >> 8;
+}
+
+// round(i * j / 255) and round(i * 255 / j) (0 for j = 0, at most 255), computed once.
+struct TMergeTables {
+  std::array<std::array<uint8_t, 256>, 256> MulDiv255;
+  std::array<std::array<uint8_t, 256>, 256> Div255;
+};
+const TMergeTables& MergeTables();
+
+// cmMerge of F onto D; with a master alpha m < 255 F's alpha first becomes round(Fa * m / 255).
+TColor32 MergePixel(TColor32 f, TColor32 d);
+TColor32 MergePixelMaster(TColor32 f, TColor32 d, uint32_t m);
+
+// One source pixel combined into one destination pixel by a combine mode and master alpha (dmBlend rule).
+inline TColor32 CombinePixel(TColor32 f, TColor32 d, TCombineMode mode, uint32_t m) {
+  if (mode == cmMerge) return m >= 255 ? MergePixel(f, d) : MergePixelMaster(f, d, m);
+  if (m >= 255) return BlendPixel(f, d, f >> 24);
+  return LerpReg(f, d, MasterWeight(f >> 24, m));
+}
+
+// count source pixels combined into count destination pixels (dmBlend), by mode and master alpha.
+void CombineLine(const TColor32* src, TColor32* dst, int count, TCombineMode mode, int masterAlpha);
+
+// One colour combined into count destination pixels with weight = its alpha (FillRectBlend, HorzLineBlend):
+// alpha 255 fills, alpha 0 leaves them.
+void CombineColorLine(TColor32 color, TColor32* dst, int count, TCombineMode mode);
+
+// A row transfer by a draw mode: dmOpaque copies, dmBlend combines. dmCustom and dmTransparent are never
+// selected by the program and copy like dmOpaque.
+void DrawLine(const TColor32* src, TColor32* dst, int count, TDrawMode drawMode, TCombineMode mode,
+              int masterAlpha);
+
+} // namespace kv
