@@ -1,0 +1,410 @@
+#include "gui/uBmpCodec.h"
+
+#include "data/uKVErrors.h"
+#include "gui/uBitmap32.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <string>
+
+namespace kv {
+
+namespace {
+
+constexpr uint32_t BI_RGB = 0;
+constexpr uint32_t BI_RLE8 = 1;
+constexpr uint32_t BI_RLE4 = 2;
+constexpr uint32_t BI_BITFIELDS = 3;
+constexpr uint32_t BI_ALPHABITFIELDS = 6;
+
+constexpr std::size_t FileHeaderSize = 14;
+constexpr uint32_t CoreHeaderSize = 12;
+constexpr uint32_t InfoHeaderSize = 40;
+constexpr uint32_t OpaqueBlack = 0xFF000000u;
+
+[[noreturn]] void Invalid(const std::string& reason) {
+  throw EImageError("Bitmap image is not valid: " + reason);
+}
+
+uint16_t Word(std::span<const uint8_t> d, std::size_t at) {
+  return static_cast<uint16_t>(d[at] | d[at + 1] << 8);
+}
+
+uint32_t DWord(std::span<const uint8_t> d, std::size_t at) {
+  return static_cast<uint32_t>(d[at]) | static_cast<uint32_t>(d[at + 1]) << 8 |
+         static_cast<uint32_t>(d[at + 2]) << 16 | static_cast<uint32_t>(d[at + 3]) << 24;
+}
+
+// One channel described by a bit mask, widened or narrowed to 8 bits.
+struct TChannel {
+  uint32_t Mask = 0;
+  int Shift = 0;
+  int Bits = 0;
+
+  explicit TChannel(uint32_t mask = 0) : Mask(mask) {
+    if (mask == 0) return;
+    Shift = std::countr_zero(mask);
+    Bits = 32 - std::countl_zero(mask) - Shift;
+  }
+  bool Present() const { return Mask != 0; }
+  uint8_t Extract(uint32_t value) const {
+    if (Bits == 0) return 0;
+    const uint64_t v = (value & Mask) >> Shift;
+    if (Bits >= 8) return static_cast<uint8_t>(v >> (Bits - 8));
+    const uint64_t max = (uint64_t{1} << Bits) - 1;
+    return static_cast<uint8_t>((v * 255 + max / 2) / max);
+  }
+};
+
+struct THeader {
+  int32_t Width = 0;
+  int32_t Height = 0; // absolute value
+  bool TopDown = false;
+  uint16_t BitCount = 0;
+  uint32_t Compression = BI_RGB;
+  uint32_t ColorsUsed = 0;
+  bool Core = false;
+  uint32_t Masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
+  bool HasMasks = false;
+  bool HasAlphaMask = false;
+};
+
+class TBmpDecoder {
+public:
+  explicit TBmpDecoder(std::span<const uint8_t> data) : Data(data) {}
+
+  TDecodedPicture Decode(std::size_t* consumed) {
+    if (Data.size() < FileHeaderSize + 4) Invalid("the file is too short");
+    if (Data[0] != 'B' || Data[1] != 'M') Invalid("the file does not start with \"BM\"");
+    const uint32_t offBits = DWord(Data, 10);
+    const uint32_t headerSize = DWord(Data, FileHeaderSize);
+    ReadHeader(headerSize);
+
+    // Colour masks that follow a 40-byte header, and the palette after them.
+    std::size_t at = FileHeaderSize + headerSize;
+    if (!H.Core && headerSize == InfoHeaderSize &&
+        (H.Compression == BI_BITFIELDS || H.Compression == BI_ALPHABITFIELDS)) {
+      const int count = H.Compression == BI_ALPHABITFIELDS ? 4 : 3;
+      Need(at, 4u * count, "the colour masks are cut short");
+      for (int i = 0; i < count; ++i) H.Masks[i] = DWord(Data, at + 4u * i);
+      H.HasMasks = true;
+      H.HasAlphaMask = count == 4;
+      at += 4u * count;
+    }
+    ReadPalette(at);
+
+    // The pixel data starts where the file header says; a missing or impossible offset falls back to the
+    // end of the palette, where writers that leave it 0 put the pixels.
+    std::size_t pixelsAt = at;
+    if (offBits != 0) {
+      if (offBits > Data.size()) Invalid("the pixel data lies past the end of the file");
+      if (offBits >= FileHeaderSize + headerSize) pixelsAt = offBits;
+    }
+
+    const uint64_t pixelCount = static_cast<uint64_t>(H.Width) * static_cast<uint64_t>(H.Height);
+    if (pixelCount > MaxPicturePixels) Invalid("the picture is too large");
+
+    TDecodedPicture picture;
+    std::size_t end = pixelsAt;
+    if (H.Compression == BI_RLE8 || H.Compression == BI_RLE4) {
+      if (H.BitCount != (H.Compression == BI_RLE8 ? 8 : 4))
+        Invalid("the compression does not suit the depth");
+      // A run of two bytes covers at most 255 pixels; a bitmap asking for far more pixels than its bytes
+      // could describe is not allocated.
+      const uint64_t available = Data.size() - pixelsAt;
+      if (pixelCount > (available + 1) * 1024) Invalid("the compressed pixel data is too short");
+      Allocate(picture);
+      end = DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
+    } else {
+      const uint64_t stride = ((static_cast<uint64_t>(H.Width) * H.BitCount + 31) / 32) * 4;
+      const uint64_t lastRow = (static_cast<uint64_t>(H.Width) * H.BitCount + 7) / 8;
+      const uint64_t needed = H.Height == 0 || H.Width == 0 ? 0 : stride * (H.Height - 1) + lastRow;
+      if (needed > Data.size() - pixelsAt) Invalid("the pixel data is cut short");
+      Allocate(picture);
+      DecodeRows(picture, pixelsAt, static_cast<std::size_t>(stride));
+      end =
+          pixelsAt + static_cast<std::size_t>(std::min<uint64_t>(stride * H.Height, Data.size() - pixelsAt));
+    }
+    if (consumed) *consumed = end;
+    return picture;
+  }
+
+private:
+  void Need(std::size_t at, std::size_t count, const char* reason) const {
+    if (at > Data.size() || count > Data.size() - at) Invalid(reason);
+  }
+
+  void ReadHeader(uint32_t headerSize) {
+    const std::size_t at = FileHeaderSize;
+    if (headerSize == CoreHeaderSize) {
+      Need(at, CoreHeaderSize, "the header is cut short");
+      H.Core = true;
+      H.Width = Word(Data, at + 4);
+      H.Height = Word(Data, at + 6);
+      H.BitCount = Word(Data, at + 10);
+    } else if (headerSize >= 16 && headerSize <= 0x10000) {
+      // BITMAPINFOHEADER and its successors (V2, V3, V4, V5) and the OS/2 2.x header share the first fields.
+      Need(at, headerSize, "the header is cut short");
+      const auto width = static_cast<int32_t>(DWord(Data, at + 4));
+      const auto height = static_cast<int32_t>(DWord(Data, at + 8));
+      H.BitCount = Word(Data, at + 14);
+      if (headerSize >= 20) H.Compression = DWord(Data, at + 16);
+      if (headerSize >= 36) H.ColorsUsed = DWord(Data, at + 32);
+      if (width < 0) Invalid("the width is negative");
+      if (height == INT32_MIN) Invalid("the height is out of range");
+      H.Width = width;
+      H.TopDown = height < 0;
+      H.Height = height < 0 ? -height : height;
+      if (headerSize >= 52 && (H.Compression == BI_BITFIELDS || H.Compression == BI_ALPHABITFIELDS)) {
+        for (int i = 0; i < 3; ++i) H.Masks[i] = DWord(Data, at + 40 + 4u * i);
+        H.HasMasks = true;
+      }
+      if (headerSize >= 56 && H.HasMasks) {
+        H.Masks[3] = DWord(Data, at + 52);
+        H.HasAlphaMask = true;
+      }
+      // The OS/2 2.x header uses 3 and 4 for Huffman and RLE24 coding, which nobody reads.
+      if (headerSize == 64 && (H.Compression == 3 || H.Compression == 4))
+        Invalid("OS/2 compressed bitmaps are not supported");
+    } else {
+      Invalid("unknown header size " + std::to_string(headerSize));
+    }
+    switch (H.BitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      Invalid("unsupported depth of " + std::to_string(H.BitCount) + " bits");
+    }
+    switch (H.Compression) {
+    case BI_RGB:
+    case BI_RLE8:
+    case BI_RLE4:
+      break;
+    case BI_BITFIELDS:
+    case BI_ALPHABITFIELDS:
+      if (H.BitCount != 16 && H.BitCount != 32) Invalid("colour masks need a depth of 16 or 32 bits");
+      break;
+    default:
+      Invalid("unsupported compression " + std::to_string(H.Compression));
+    }
+  }
+
+  void ReadPalette(std::size_t& at) {
+    const std::size_t entrySize = H.Core ? 3 : 4;
+    uint64_t entries = 0;
+    if (H.ColorsUsed != 0)
+      entries = H.ColorsUsed;
+    else if (H.BitCount <= 8)
+      entries = uint64_t{1} << H.BitCount;
+    if (H.BitCount > 8) {
+      // A palette on a true-colour bitmap is only a hint for display devices; skip what is there.
+      const uint64_t bytes = std::min<uint64_t>(entries * entrySize, Data.size() - std::min(at, Data.size()));
+      at += static_cast<std::size_t>(bytes);
+      return;
+    }
+    if (entries > 256) entries = 256;
+    Need(at, static_cast<std::size_t>(entries * entrySize), "the palette is cut short");
+    Palette.fill(OpaqueBlack);
+    for (std::size_t i = 0; i < entries; ++i) {
+      const std::size_t p = at + i * entrySize;
+      Palette[i] = OpaqueBlack | static_cast<uint32_t>(Data[p + 2]) << 16 |
+                   static_cast<uint32_t>(Data[p + 1]) << 8 | Data[p];
+    }
+    at += static_cast<std::size_t>(entries * entrySize);
+  }
+
+  void Allocate(TDecodedPicture& picture) const {
+    picture.Width = H.Width;
+    picture.Height = H.Height;
+    // Pixels an RLE bitmap leaves out take palette entry 0.
+    picture.Pixels.assign(static_cast<std::size_t>(H.Width) * static_cast<std::size_t>(H.Height),
+                          H.BitCount <= 8 ? Palette[0] : OpaqueBlack);
+  }
+
+  uint32_t* Row(TDecodedPicture& picture, uint32_t storedRow) const {
+    const uint32_t y = H.TopDown ? storedRow : static_cast<uint32_t>(H.Height) - 1 - storedRow;
+    return picture.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(H.Width);
+  }
+
+  void DecodeRows(TDecodedPicture& picture, std::size_t at, std::size_t stride) const {
+    const auto width = static_cast<std::size_t>(H.Width);
+    TChannel red, green, blue, alpha;
+    if (H.BitCount == 16 || H.BitCount == 32) {
+      uint32_t masks[4] = {H.Masks[0], H.Masks[1], H.Masks[2], H.Masks[3]};
+      if (!H.HasMasks) {
+        if (H.BitCount == 16) {
+          masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F, masks[3] = 0;
+        } else {
+          masks[0] = 0x00FF0000, masks[1] = 0x0000FF00, masks[2] = 0x000000FF, masks[3] = 0xFF000000;
+        }
+      } else if (H.BitCount == 32 && !H.HasAlphaMask && (masks[0] | masks[1] | masks[2]) == 0x00FFFFFF) {
+        // Byte-aligned colour masks leave the fourth byte, which a 32-bit image keeps as alpha.
+        masks[3] = 0xFF000000;
+      }
+      red = TChannel(masks[0]), green = TChannel(masks[1]), blue = TChannel(masks[2]);
+      // Only a 32-bit image carries alpha; every other depth is opaque.
+      if (H.BitCount == 32) alpha = TChannel(masks[3]);
+    }
+    for (uint32_t r = 0; r < static_cast<uint32_t>(H.Height); ++r) {
+      const uint8_t* src = Data.data() + at + static_cast<std::size_t>(r) * stride;
+      uint32_t* dst = Row(picture, r);
+      switch (H.BitCount) {
+      case 1:
+        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+        break;
+      case 4:
+        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+        break;
+      case 8:
+        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[src[x]];
+        break;
+      case 24:
+        for (std::size_t x = 0; x < width; ++x) {
+          const uint8_t* p = src + 3 * x;
+          dst[x] = OpaqueBlack | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+        }
+        break;
+      case 16:
+      case 32: {
+        const std::size_t bytes = H.BitCount / 8;
+        for (std::size_t x = 0; x < width; ++x) {
+          const uint8_t* p = src + bytes * x;
+          const uint32_t v = bytes == 2
+                                 ? static_cast<uint32_t>(p[0] | p[1] << 8)
+                                 : static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                       static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+          const uint32_t a = alpha.Present() ? alpha.Extract(v) : 255u;
+          dst[x] = a << 24 | static_cast<uint32_t>(red.Extract(v)) << 16 |
+                   static_cast<uint32_t>(green.Extract(v)) << 8 | blue.Extract(v);
+        }
+        break;
+      }
+      }
+    }
+  }
+
+  // Runs, absolute blocks and the escapes end of line (0 0), end of bitmap (0 1) and delta (0 2 dx dy).
+  // Pixels that fall outside the bitmap are dropped; data that ends without an end-of-bitmap escape ends
+  // the bitmap, one that ends inside a record is an error. Returns the offset after the data read.
+  std::size_t DecodeRle(TDecodedPicture& picture, std::size_t at, bool four) const {
+    const auto width = static_cast<uint32_t>(H.Width);
+    const auto height = static_cast<uint32_t>(H.Height);
+    uint32_t x = 0, row = 0;
+    auto put = [&](uint8_t index) {
+      if (x < width && row < height) Row(picture, row)[x] = Palette[index];
+      ++x;
+    };
+    std::size_t p = at;
+    const std::size_t size = Data.size();
+    while (row < height) {
+      if (p >= size) break;
+      if (size - p < 2) Invalid("the compressed pixel data is cut short");
+      const uint8_t count = Data[p], value = Data[p + 1];
+      p += 2;
+      if (count > 0) {
+        for (uint32_t i = 0; i < count && x < width; ++i)
+          put(four ? static_cast<uint8_t>((i & 1) ? value & 15 : value >> 4) : value);
+        continue;
+      }
+      if (value == 0) { // end of line
+        x = 0;
+        ++row;
+      } else if (value == 1) { // end of bitmap
+        break;
+      } else if (value == 2) { // delta
+        if (size - p < 2) Invalid("the compressed pixel data is cut short");
+        x = std::min(x + Data[p], width);
+        row += Data[p + 1];
+        p += 2;
+      } else { // absolute block, padded to a 16-bit boundary
+        const std::size_t bytes = four ? (value + 1u) / 2 : value;
+        const std::size_t padded = bytes + (bytes & 1);
+        if (size - p < bytes) Invalid("the compressed pixel data is cut short");
+        for (uint32_t i = 0; i < value && x < width; ++i) {
+          const uint8_t b = Data[p + (four ? i / 2 : i)];
+          put(four ? static_cast<uint8_t>((i & 1) ? b & 15 : b >> 4) : b);
+        }
+        p += std::min(padded, size - p);
+      }
+    }
+    return p;
+  }
+
+  std::span<const uint8_t> Data;
+  THeader H;
+  std::array<uint32_t, 256> Palette{};
+};
+
+void PutWord(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutDWord(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+} // namespace
+
+TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed) {
+  return TBmpDecoder(data).Decode(consumed);
+}
+
+TDecodedPicture ReadBmp(TStream& stream) {
+  const int64_t start = stream.Position();
+  const std::vector<uint8_t> bytes = stream.ReadBytes(stream.Remaining());
+  std::size_t consumed = 0;
+  TDecodedPicture picture = DecodeBmp(bytes, &consumed);
+  stream.SetPosition(start + static_cast<int64_t>(consumed));
+  return picture;
+}
+
+void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels) {
+  if (width < 0 || height < 0) throw EImageError("Bitmap image is not valid: negative size");
+  const uint64_t imageSize = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
+  if (imageSize > 0xFFFFFFFFull - FileHeaderSize - InfoHeaderSize)
+    throw EImageError("Bitmap image is not valid: the picture is too large for a BMP file");
+  uint8_t header[FileHeaderSize + InfoHeaderSize] = {};
+  header[0] = 'B';
+  header[1] = 'M';
+  PutDWord(header + 2, static_cast<uint32_t>(sizeof header + imageSize));
+  PutDWord(header + 10, sizeof header);
+  uint8_t* info = header + FileHeaderSize;
+  PutDWord(info, InfoHeaderSize);
+  PutDWord(info + 4, static_cast<uint32_t>(width));
+  PutDWord(info + 8, static_cast<uint32_t>(height)); // positive: bottom-up
+  PutWord(info + 12, 1);
+  PutWord(info + 14, 32);
+  PutDWord(info + 16, BI_RGB);
+  PutDWord(info + 20, static_cast<uint32_t>(imageSize));
+  stream.WriteBuffer(header, sizeof header);
+
+  std::vector<uint8_t> row(static_cast<std::size_t>(width) * 4);
+  for (int32_t y = height - 1; y >= 0; --y) {
+    const uint32_t* src = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    for (int32_t x = 0; x < width; ++x) PutDWord(row.data() + 4 * static_cast<std::size_t>(x), src[x]);
+    if (!row.empty()) stream.WriteBuffer(row.data(), row.size());
+  }
+}
+
+void WriteBmp(TStream& stream, const TDecodedPicture& picture) {
+  WriteBmp(stream, picture.Width, picture.Height, picture.Pixels.data());
+}
+
+// ---- The surface's BMP file image
+
+void TBitmap32::LoadFromStream(TStream& stream) {
+  Assign(ReadBmp(stream));
+}
+
+void TBitmap32::SaveToStream(TStream& stream) const {
+  WriteBmp(stream, Width(), Height(), Bits());
+}
+
+} // namespace kv

@@ -1,0 +1,29 @@
+// Windows BMP files: every header, depth and compression the format allows on reading; a 32-bit image with
+// alpha on writing, so that a save and a load keep all four channels.
+#pragma once
+
+#include "data/uKVStream.h"
+#include "gui/uDecodedPicture.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace kv {
+
+// Decodes the BMP file image at the start of data: BITMAPCOREHEADER, BITMAPINFOHEADER and its longer
+// successors; 1, 4, 8, 16, 24 and 32 bits; uncompressed, BI_BITFIELDS and BI_RLE4/BI_RLE8; bottom-up and
+// top-down. A 32-bit image keeps its fourth byte (or its alpha mask) as alpha; every other depth is opaque.
+// consumed, when given, receives the number of bytes the image occupies. Raises EImageError on anything
+// that is not a readable BMP.
+TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed = nullptr);
+
+// Reads a BMP file image at the stream's position and leaves the position after its pixel data.
+TDecodedPicture ReadBmp(TStream& stream);
+
+// Writes a bottom-up, uncompressed 32-bit BMP (BITMAPINFOHEADER) whose fourth byte is the alpha.
+// pixels holds width * height values A << 24 | R << 16 | G << 8 | B, top row first.
+void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels);
+void WriteBmp(TStream& stream, const TDecodedPicture& picture);
+
+} // namespace kv
