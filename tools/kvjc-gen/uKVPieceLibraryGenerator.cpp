@@ -1,0 +1,352 @@
+#include "uKVPieceLibraryGenerator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "data/uKVErrors.h"
+#include "data/uKVStreamFunc.h"
+
+namespace kv {
+
+uint64_t TKVGenRandom::Next() {
+  uint64_t z = (State += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+double TKVGenRandom::Uniform() {
+  return static_cast<double>(Next() >> 11) * 0x1.0p-53;
+}
+
+std::vector<TKVGenLayout> TKVPieceLibraryGenerator::DefaultLayouts() {
+  return {{39, 39},   {33, 33},   {121, 121}, {59, 59}, {35, 35}, {51, 49}, {56, 56},
+          {219, 219}, {139, 139}, {97, 102},  {76, 76}, {65, 67}, {43, 44}};
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Clamp01(double x) {
+  return std::clamp(x, 0.0, 1.0);
+}
+
+double SmoothStep(double edge0, double edge1, double x) {
+  const double t = Clamp01((x - edge0) / (edge1 - edge0));
+  return t * t * (3 - 2 * t);
+}
+
+// Polynomial smooth minimum: joins the head of a tab to the edge line with concave fillets, which make the
+// neck.
+double SmoothMin(double a, double b, double k) {
+  const double h = Clamp01(0.5 + 0.5 * (b - a) / k);
+  return b + (a - b) * h - k * h * (1 - h);
+}
+
+// One edge in its own frame: u runs along the edge (0..Length), q across it, positive into the piece that
+// receives the tab. Negative values of Field lie inside the piece that owns the tab.
+struct TEdgeShape {
+  double Length = 0;
+  double Centre = 0;           // tab position along the edge
+  double HeadX = 0, HeadQ = 0; // head centre
+  double RadiusU = 0, RadiusQ = 0;
+  double FilletLeft = 0, FilletRight = 0;
+  double WaveAmp = 0, WaveFreq1 = 0, WavePhase1 = 0, WaveFreq2 = 0, WavePhase2 = 0;
+  double EndZone = 0;
+  int Direction = 1; // +1: the tab belongs to the upper (left) piece
+
+  double Wave(double u) const {
+    const double ramp = 0.18 * Length;
+    const double window =
+        SmoothStep(EndZone, EndZone + ramp, u) * SmoothStep(EndZone, EndZone + ramp, Length - u);
+    const double t = u / Length;
+    return WaveAmp * window *
+           (0.7 * std::sin(2 * kPi * WaveFreq1 * t + WavePhase1) +
+            0.3 * std::sin(2 * kPi * WaveFreq2 * t + WavePhase2));
+  }
+
+  double TabField(double u, double q) const {
+    const double du = (u - HeadX) / RadiusU, dq = (q - HeadQ) / RadiusQ;
+    const double head = (std::sqrt(du * du + dq * dq) - 1) * 0.5 * (RadiusU + RadiusQ);
+    const double k =
+        FilletLeft + (FilletRight - FilletLeft) * SmoothStep(Centre - RadiusU, Centre + RadiusU, u);
+    return SmoothMin(q, head, k);
+  }
+
+  // v: across the edge, positive towards the lower (right) piece.
+  double Field(double u, double v) const { return TabField(u, Direction * (v - Wave(u))); }
+
+  double Depth() const { return HeadQ + RadiusQ; }
+};
+
+// Tabs of two crossing edges meet inside one cell only if their depth exceeds the distance of the other's
+// tab from the corner; MaxDepth and the end zone keep them apart with a gap for the bevel and the fringe.
+double MaxDepth(double size) {
+  return 0.3 * size;
+}
+
+TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
+  TEdgeShape shape;
+  shape.Length = length;
+  shape.EndZone = std::max(8.0, MaxDepth(size) + 3);
+  double scale = 1.0;
+  for (int attempt = 0;; ++attempt) {
+    shape.Direction = random.Uniform() < 0.5 ? 1 : -1;
+    const double radius = random.Range(0.1, 0.12) * size * scale;
+    shape.RadiusU = radius * random.Range(0.92, 1.08);
+    shape.RadiusQ = radius * random.Range(0.9, 1.08);
+    const double neck = random.Range(0.015, 0.04) * size * scale;
+    shape.HeadQ = shape.RadiusQ + neck;
+    const double fillet = random.Range(0.085, 0.105) * size * scale;
+    shape.FilletLeft = fillet * random.Range(0.8, 1.2);
+    shape.FilletRight = fillet * random.Range(0.8, 1.2);
+    shape.Centre = length * (0.5 + random.Range(-0.04, 0.04));
+    // The head leans a little to one side of its neck.
+    shape.HeadX = shape.Centre + random.Range(-0.15, 0.15) * shape.RadiusU;
+    shape.WaveAmp = std::max(0.35, random.Range(0.004, 0.011) * size);
+    shape.WaveFreq1 = random.Range(0.7, 1.4);
+    shape.WavePhase1 = random.Range(0, 2 * kPi);
+    shape.WaveFreq2 = random.Range(1.8, 3.0);
+    shape.WavePhase2 = random.Range(0, 2 * kPi);
+    bool fits = shape.Depth() + shape.WaveAmp <= MaxDepth(size);
+    for (double u = 0; u <= length && fits; u += 0.25)
+      if (shape.TabField(u, 0.3) < 0 && (u < shape.EndZone || u > length - shape.EndZone)) fits = false;
+    if (fits) return shape;
+    if (attempt % 8 == 7) scale *= 0.95;
+  }
+}
+
+struct TBevel {
+  int Lines = 2;
+  std::array<double, 4> Alpha{};
+};
+
+// The same depth and strength as the straight border bevel of the piece.
+TBevel BevelFor(int cellWidth) {
+  TBevel bevel;
+  int base = 30;
+  if (cellWidth > 100) {
+    bevel.Lines = 4;
+    base = 0;
+  } else if (cellWidth >= 50) {
+    bevel.Lines = 3;
+    base = 50;
+  }
+  for (int k = 1; k <= bevel.Lines; ++k) bevel.Alpha[k - 1] = 28 * bevel.Lines + base - 28 * (k - 1);
+  return bevel;
+}
+
+double BevelAlpha(const TBevel& bevel, double t) {
+  if (t <= 0) return 0;
+  if (t < 1) return bevel.Alpha[0] * t;
+  if (t >= bevel.Lines + 1) return 0;
+  const int i = static_cast<int>(t);
+  const double a0 = bevel.Alpha[i - 1];
+  const double a1 = i < bevel.Lines ? bevel.Alpha[i] : 0.0;
+  return a0 + (a1 - a0) * (t - i);
+}
+
+// d: distance into the piece (negative outside); (nx, ny): the piece's outward normal in picture coordinates.
+TKVMaskPixel Classify(bool inside, double d, double nx, double ny, const TBevel& bevel) {
+  TKVMaskPixel pixel;
+  if (!inside) {
+    const double out = std::max(0.0, -d);
+    if (out < 1.5) {
+      pixel.Op = TKVMaskOp::moFringe;
+      pixel.Value = static_cast<uint8_t>(std::lround(90 * Clamp01(1 - out / 1.6)));
+    }
+    return pixel;
+  }
+  d = std::max(0.0, d);
+  if (d < 0.6) {
+    pixel.Op = TKVMaskOp::moContour;
+    return pixel;
+  }
+  // Light comes from the upper left: edges facing it are lightened, the others darkened.
+  const double facing = std::clamp(-(nx + ny) * 0.70710678 * 1.41421356, -1.0, 1.0);
+  const double dark = d < 1.1 ? 150 * (1.1 - d) / 0.5 : 0;
+  const double value = BevelAlpha(bevel, d - 0.5) * facing - dark;
+  if (value >= 6) {
+    pixel.Op = TKVMaskOp::moHighlight;
+    pixel.Value = static_cast<uint8_t>(std::min(255L, std::lround(value)));
+  } else if (value <= -6) {
+    pixel.Op = TKVMaskOp::moShadow;
+    pixel.Value = static_cast<uint8_t>(std::min(255L, std::lround(-value)));
+  } else {
+    pixel.Op = TKVMaskOp::moKeep;
+  }
+  return pixel;
+}
+
+void EmitRun(std::vector<uint8_t>& out, TKVMaskOp op, const TKVMaskPixel* data, int n) {
+  switch (op) {
+  case TKVMaskOp::moKeep:
+    out.push_back(static_cast<uint8_t>(n));
+    out.push_back(0);
+    break;
+  case TKVMaskOp::moContour:
+    out.push_back(static_cast<uint8_t>(n));
+    out.push_back(208);
+    break;
+  case TKVMaskOp::moFringe:
+    out.push_back(static_cast<uint8_t>(n));
+    out.push_back(209);
+    for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
+    break;
+  case TKVMaskOp::moHighlight:
+    out.push_back(static_cast<uint8_t>(64 + n));
+    for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
+    break;
+  case TKVMaskOp::moShadow:
+    out.push_back(static_cast<uint8_t>(128 + n));
+    for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
+    break;
+  case TKVMaskOp::moClear:
+    break;
+  }
+}
+
+} // namespace
+
+std::vector<uint8_t> TKVPieceLibraryGenerator::EncodeMask(const std::vector<TKVMaskPixel>& pixels,
+                                                          uint16_t width, uint16_t height) {
+  std::vector<uint8_t> out;
+  for (int y = 0; y < height; ++y) {
+    const TKVMaskPixel* row = pixels.data() + static_cast<std::size_t>(y) * width;
+    int x = 0;
+    while (x < width) {
+      const TKVMaskOp op = row[x].Op;
+      int end = x + 1;
+      while (end < width && row[end].Op == op) ++end;
+      if (op != TKVMaskOp::moClear) {
+        for (int start = x; start < end;) {
+          const int n = std::min(64, end - start);
+          EmitRun(out, op, row + start, n);
+          start += n;
+        }
+        x = end;
+        continue;
+      }
+      // Clear run [x, end): each instruction clears one pixel more than it advances.
+      int k = end - x;
+      bool chained = false;
+      while (k > 63) {
+        out.push_back(255);
+        x += 63;
+        k -= 63;
+        chained = true;
+      }
+      if (end < width && row[end].Op == TKVMaskOp::moFringe) {
+        out.push_back(static_cast<uint8_t>(192 + k)); // the extra pixel is the fringe's, which sets it anyway
+      } else if (k >= 2) {
+        out.push_back(static_cast<uint8_t>(192 + k - 1));
+        out.push_back(1); // step over the last cleared pixel
+        out.push_back(0);
+      } else if (chained) {
+        out.push_back(1); // already cleared by the previous instruction
+        out.push_back(0);
+      } else {
+        // A lone clear pixel before a pixel of the piece: the faintest fringe instead.
+        out.push_back(1);
+        out.push_back(209);
+        out.push_back(0);
+      }
+      x = end;
+    }
+  }
+  return out;
+}
+
+std::array<std::vector<TKVMaskPixel>, 2>
+TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool vertical, TKVGenRandom& random,
+                                             uint16_t& width, uint16_t& height) {
+  const double size = std::min(layout.CellWidth, layout.CellHeight);
+  const int length = vertical ? layout.CellHeight : layout.CellWidth;
+  const TEdgeShape shape = MakeShape(length, size, random);
+  const int half = static_cast<int>(std::ceil(shape.Depth() + shape.WaveAmp + 3.5));
+  width = static_cast<uint16_t>(vertical ? 2 * half : length);
+  height = static_cast<uint16_t>(vertical ? length : 2 * half);
+  const TBevel bevel = BevelFor(layout.CellWidth);
+
+  // Field in template pixel coordinates; negative inside the piece that owns the tab.
+  auto field = [&](double px, double py) {
+    return vertical ? shape.Field(py, px - half) : shape.Field(px, py - half);
+  };
+  std::array<std::vector<TKVMaskPixel>, 2> masks;
+  masks[0].resize(static_cast<std::size_t>(width) * height);
+  masks[1].resize(masks[0].size());
+  // Mask 0 belongs to the lower piece of a horizontal edge and to the left piece of a vertical one.
+  const int firstMask = vertical ? 0 : 1; // the upper (left) piece
+  const int secondMask = 1 - firstMask;
+  const bool firstOwnsTab = shape.Direction > 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const double cx = x + 0.5, cy = y + 0.5;
+      const double f = field(cx, cy);
+      constexpr double h = 0.25;
+      double gx = field(cx + h, cy) - field(cx - h, cy);
+      double gy = field(cx, cy + h) - field(cx, cy - h);
+      const double g = std::hypot(gx, gy);
+      if (g > 0) {
+        gx /= g;
+        gy /= g;
+      }
+      const bool inOwner = f < 0;
+      const bool inFirst = firstOwnsTab ? inOwner : !inOwner;
+      const double dOwner = -f;
+      const double dFirst = firstOwnsTab ? dOwner : -dOwner;
+      // Outward normal of the owner is the field's gradient.
+      const double sFirst = firstOwnsTab ? 1.0 : -1.0;
+      const std::size_t i = static_cast<std::size_t>(y) * width + x;
+      masks[firstMask][i] = Classify(inFirst, dFirst, sFirst * gx, sFirst * gy, bevel);
+      masks[secondMask][i] = Classify(!inFirst, -dFirst, -sFirst * gx, -sFirst * gy, bevel);
+    }
+  return masks;
+}
+
+TKVGenLibrary TKVPieceLibraryGenerator::Generate(uint64_t seed) {
+  TKVGenLibrary library;
+  library.Layouts = DefaultLayouts();
+  TKVGenRandom random(seed);
+  for (std::size_t li = 0; li < library.Layouts.size(); ++li)
+    for (int n = 0; n < 2 * TemplatesPerOrientation; ++n) {
+      TKVGenTemplate entry;
+      entry.Vertical = n % 2 == 1;
+      entry.LayoutIndex = static_cast<uint8_t>(li);
+      const auto pixels =
+          DrawTemplatePixels(library.Layouts[li], entry.Vertical, random, entry.Width, entry.Height);
+      for (int m = 0; m < 2; ++m) entry.Masks[m] = EncodeMask(pixels[m], entry.Width, entry.Height);
+      library.Templates.push_back(std::move(entry));
+    }
+  return library;
+}
+
+void TKVPieceLibraryGenerator::SaveToStream(const TKVGenLibrary& library, TStream& stream) {
+  if (library.Layouts.size() > 255 || library.Templates.size() > 32767) throw EWriteError();
+  TMemoryStream content;
+  TKVStreamFunc::WriteByte(static_cast<uint8_t>(library.Layouts.size()), content);
+  for (const TKVGenLayout& layout : library.Layouts) {
+    TKVStreamFunc::WriteByte(layout.CellWidth, content);
+    TKVStreamFunc::WriteByte(layout.CellHeight, content);
+  }
+  TKVStreamFunc::WriteWord(static_cast<int16_t>(library.Templates.size()), content);
+  for (const TKVGenTemplate& entry : library.Templates) {
+    if (entry.Width > 255 || entry.Height > 255 || entry.LayoutIndex > 127) throw EWriteError();
+    TKVStreamFunc::WriteByte(static_cast<uint8_t>(entry.Width), content);
+    TKVStreamFunc::WriteByte(static_cast<uint8_t>(entry.Height), content);
+    for (const auto& mask : entry.Masks) {
+      if (mask.size() > 65535) throw EWriteError();
+      TKVStreamFunc::WriteWord(static_cast<int16_t>(static_cast<uint16_t>(mask.size())), content);
+      content.WriteBuffer(mask.data(), mask.size());
+    }
+    TKVStreamFunc::WriteByte(static_cast<uint8_t>((entry.Vertical ? 0x80 : 0) | entry.LayoutIndex), content);
+  }
+  TMemoryStream compressed;
+  TKVStreamFunc::CompressStream(content, compressed);
+  if (compressed.Empty() || compressed.Size() > INT32_MAX) throw EWriteError();
+  TKVStreamFunc::WriteInteger(static_cast<int32_t>(compressed.Size()), stream);
+  stream.WriteBuffer(compressed.Memory(), static_cast<std::size_t>(compressed.Size()));
+}
+
+} // namespace kv
