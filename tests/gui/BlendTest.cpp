@@ -54,10 +54,11 @@ TEST(BlendTest, TablesHoldRoundedProductsAndQuotients) {
   for (int i = 0; i < 256; ++i)
     for (int j = 0; j < 256; ++j) {
       ASSERT_EQ(t.MulDiv255[i][j], std::nearbyint(i * j / 255.0)) << i << "," << j;
-      if (j == 0)
+      if (j == 0) {
         ASSERT_EQ(t.Div255[i][j], 0);
-      else if (i <= j)
+      } else if (i <= j) {
         ASSERT_EQ(t.Div255[i][j], std::nearbyint(i * 255.0 / j)) << i << "," << j;
+      }
     }
   EXPECT_EQ(t.Div255[1][2], 128); // 127.5 ties to even
   EXPECT_EQ(t.Div255[3][2], 255); // out of the byte range: saturated
