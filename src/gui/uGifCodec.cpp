@@ -13,6 +13,8 @@ namespace kv {
 
 namespace {
 
+constexpr uint64_t PixelsPerByte = 8 * 4096 / 3 + 1;
+
 struct TSource {
   std::span<const uint8_t> Data;
   std::size_t Pos = 0;
@@ -87,8 +89,12 @@ TGifPicture DecodeGif(std::span<const uint8_t> data) {
     // Some encoders leave the logical screen 0 x 0 or smaller than the frame; the frame then decides.
     const int screenWidth = std::max(gif->SWidth, desc.Left + desc.Width);
     const int screenHeight = std::max(gif->SHeight, desc.Top + desc.Height);
-    if (static_cast<uint64_t>(screenWidth) * static_cast<uint64_t>(screenHeight) > MaxPicturePixels)
-      Fail("the picture is too large");
+    const uint64_t screenPixels = static_cast<uint64_t>(screenWidth) * static_cast<uint64_t>(screenHeight);
+    if (screenPixels > MaxPicturePixels) Fail("the picture is too large");
+    // An LZW code of at least 3 bits stands for at most 4096 pixels: a screen far larger than the data
+    // could fill is not allocated.
+    if (screenPixels > (static_cast<uint64_t>(data.size() - source.Pos) + 1) * PixelsPerByte)
+      Fail("the picture data is too short for its size");
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
 
     TGifPicture result;

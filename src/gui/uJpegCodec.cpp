@@ -18,6 +18,7 @@ namespace {
 // A progressive file may hold any number of scans, each costing a pass over the whole picture; real
 // encoders write about ten.
 constexpr int MaxScans = 1000;
+constexpr uint64_t HuffmanPixelsPerByte = 8 * 64 * 8; // eight times the least a byte can describe
 
 struct TJpegErrorManager {
   jpeg_error_mgr Pub;
@@ -98,6 +99,10 @@ TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   const uint64_t pixels = static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height;
   if (pixels > MaxPicturePixels) tooLarge = true;
+  // Huffman coding spends at least a bit on every 8 x 8 block, and libjpeg fills a picture whose data ends
+  // early: a frame far larger than its data could describe is not allocated.
+  if (!cinfo.arith_code && pixels > (static_cast<uint64_t>(data.size()) + 1) * HuffmanPixelsPerByte)
+    tooLarge = true;
   if (!tooLarge) {
     jpeg_start_decompress(&cinfo);
     const auto width = static_cast<std::size_t>(cinfo.output_width);

@@ -136,6 +136,16 @@ TEST(JpegCodecTest, BadDataRaisesImageError) {
       {"not a JPEG", kvtest::MakeBmp(4, 4)},
       {"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20)},
       {"huge frame", huge},
+      {"frame far larger than its data",
+       [&] {
+         auto b = huge;
+         for (std::size_t i = 0; i + 8 < b.size(); ++i)
+           if (b[i] == 0xFF && b[i + 1] == 0xC0) {
+             b[i + 5] = 0x1F, b[i + 6] = 0x40, b[i + 7] = 0x1F, b[i + 8] = 0x40; // 8000 x 8000
+             break;
+           }
+         return b;
+       }()},
   };
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
