@@ -20,8 +20,8 @@ double TKVGenRandom::Uniform() {
 }
 
 std::vector<TKVGenLayout> TKVPieceLibraryGenerator::DefaultLayouts() {
-  return {{39, 39},   {33, 33},   {121, 121}, {59, 59}, {35, 35}, {51, 49}, {56, 56},
-          {219, 219}, {139, 139}, {97, 102},  {76, 76}, {65, 67}, {43, 44}};
+  return {{78, 78}, {152, 152}, {39, 39},   {33, 33},  {121, 121}, {59, 59}, {35, 35}, {51, 49},
+          {56, 56}, {219, 219}, {139, 139}, {97, 102}, {76, 76},   {65, 67}, {43, 44}};
 }
 
 namespace {
@@ -301,6 +301,18 @@ TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool ve
       const std::size_t i = static_cast<std::size_t>(y) * width + x;
       masks[firstMask][i] = Classify(inFirst, dFirst, sFirst * gx, sFirst * gy, bevel);
       masks[secondMask][i] = Classify(!inFirst, -dFirst, -sFirst * gx, -sFirst * gy, bevel);
+    }
+  // A lone clear pixel cannot be cleared without its right neighbour (unless that is a fringe pixel, which
+  // is set anyway); it becomes the faintest fringe, as the encoder would draw it.
+  for (auto& mask : masks)
+    for (int y = 0; y < height; ++y) {
+      TKVMaskPixel* row = mask.data() + static_cast<std::size_t>(y) * width;
+      for (int x = 0; x < width; ++x) {
+        const bool lone =
+            row[x].Op == TKVMaskOp::moClear && (x == 0 || row[x - 1].Op != TKVMaskOp::moClear) &&
+            (x + 1 == width || (row[x + 1].Op != TKVMaskOp::moClear && row[x + 1].Op != TKVMaskOp::moFringe));
+        if (lone) row[x] = TKVMaskPixel{TKVMaskOp::moFringe, 0};
+      }
     }
   return masks;
 }

@@ -55,9 +55,11 @@ class TKVPieceLibraryGenerator {
 public:
   static constexpr int TemplatesPerOrientation = 16;
 
-  // Cell sizes in library order. The layout search lets the last in-range layout win at the picture's own
-  // size, so the favourites for a 1024 x 768 picture come last: 219 (about 20 pieces), 139 (35-42), 97 x 102
-  // (70-88), 76 (130), 65 x 67 (176) and 43 x 44 (about 400); the earlier ones serve smaller pictures.
+  // Cell sizes in library order. At the picture's own size the layout search lets the last in-range layout
+  // win, so the favourites for a 1024 x 768 picture come last: 219 (about 20 pieces), 139 (35-42),
+  // 97 x 102 (70-88), 76 (130), 65 x 67 (176) and 43 x 44 (about 400). The middle ones serve smaller
+  // pictures; 78 and 152 come first, where they decide only when nothing later fits, and give difficulties
+  // 4 and 1 a layout at the fallback size 1280 x 960.
   static std::vector<TKVGenLayout> DefaultLayouts();
 
   static TKVGenLibrary Generate(uint64_t seed);
