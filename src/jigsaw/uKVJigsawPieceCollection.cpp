@@ -198,7 +198,8 @@ void TKVJigsawPieceCollection::SetDifficulty(uint8_t d) {
   const TKVLayout* layout = ChosenLayout();
   if (layout == nullptr || Picture.Empty()) return;
   ScalePicture(static_cast<uint16_t>(RoundDiv(width, layout->CellWidth) * layout->CellWidth),
-               static_cast<uint16_t>(RoundDiv(height, layout->CellHeight) * layout->CellHeight), false);
+               static_cast<uint16_t>(RoundDiv(height, layout->CellHeight) * layout->CellHeight), false,
+               false);
 }
 
 TLayoutChoice TKVJigsawPieceCollection::ChooseLayoutSize(const std::vector<TKVLayout>& layouts, int32_t width,
@@ -273,7 +274,7 @@ void TKVJigsawPieceCollection::ChooseLayout() {
   LayoutIndex = choice.LayoutIndex;
   const bool unchanged =
       choice.Best == 0 && choice.FinalWidth == Picture.Width() && choice.FinalHeight == Picture.Height();
-  ScalePicture(choice.FinalWidth, choice.FinalHeight, unchanged);
+  ScalePicture(choice.FinalWidth, choice.FinalHeight, unchanged, true);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -561,7 +562,7 @@ void TKVJigsawPieceCollection::BuildPieceBitmap(const TBitmap32& source, TBitmap
 // ---------------------------------------------------------------------------------------------------------
 // Scaled picture
 
-void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, bool copy) {
+void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear) {
   if (copy) {
     ScaledPicture.Assign(Picture);
     return;
@@ -569,7 +570,7 @@ void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, boo
   ScaledPicture.SetSize(width, height);
   ScaledPicture.Clear(0);
   if (Picture.Empty() || ScaledPicture.Empty()) return;
-  if (TKVStandardFunc::LowerText(Picture.Resampler().ClassName()) != "tlinearresampler")
+  if (linear && TKVStandardFunc::LowerText(Picture.Resampler().ClassName()) != "tlinearresampler")
     NewResampler<TLinearResampler>(Picture);
   Picture.DrawStretched(ScaledPicture, ScaledPicture.BoundsRect(), Picture.BoundsRect());
 }

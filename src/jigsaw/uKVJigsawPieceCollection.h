@@ -29,7 +29,9 @@ struct TKVPieceTemplate {
   bool Vertical = false; // between two columns; otherwise between two rows
   uint8_t LayoutIndex = 0;
   std::array<std::vector<uint8_t>, 2> Masks;
-  TBitmap32 Bitmap; // sized Width x Height when read from a stream
+  // Draw mode dmBlend when read from a stream, but left without pixels: Width and Height carry the size that
+  // margins and origins are computed from.
+  TBitmap32 Bitmap;
 };
 
 // One piece of the current cut.
@@ -145,7 +147,9 @@ public:
   const TKVLayout& Layout(int32_t i) const { return Layouts.at(static_cast<std::size_t>(i)); }
 
 private:
-  void ScalePicture(uint16_t width, uint16_t height, bool copy);
+  // ScaledPicture := a copy of Picture, or Picture stretched to width x height (with a linear resampler
+  // when asked, else with Picture's own).
+  void ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear);
   const TKVLayout* ChosenLayout() const;
 };
 

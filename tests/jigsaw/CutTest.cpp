@@ -93,6 +93,8 @@ TEST(CutTest, SetDifficultyTakesTheLastLayoutInRange) {
   library.Picture = NoisePicture(200, 100);
   library.SetDifficulty(0);
   EXPECT_EQ(library.Difficulty, 0);
+  EXPECT_EQ(library.Picture.Resampler().ClassName(),
+            "TNearestResampler"); // only the search's scaling is linear
   EXPECT_EQ(library.LayoutIndex, 2);
   // Round(200 / 30) x 30 by Round(100 / 30) x 30.
   EXPECT_EQ(library.PictureWidth(), 210);
