@@ -1,0 +1,60 @@
+#include "gui/uPictureConverters.h"
+
+#include "data/uExtJigsawImages.h"
+#include "gui/uBmpCodec.h"
+#include "gui/uJpegCodec.h"
+#include "gui/uResamplers.h"
+
+#include <cmath>
+
+namespace kv {
+
+namespace {
+
+constexpr int ThumbnailLimit = 64;
+
+// Nearest integer, ties to even (the default rounding mode).
+int32_t Round(double value) {
+  return static_cast<int32_t>(std::nearbyint(value));
+}
+
+} // namespace
+
+TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
+  return EncodeJpeg(DecodeBmp(bmp.Bytes()), DefaultJpegQuality);
+}
+
+void InstallPictureConverters() {
+  TExtJigsawImage::SetBmpToJpegConverter(ConvertBmpToJpeg);
+}
+
+TThumbnailSize ThumbnailSize(int32_t width, int32_t height) {
+  const auto w = static_cast<uint16_t>(width), h = static_cast<uint16_t>(height);
+  double f = 1;
+  if (w > ThumbnailLimit || h > ThumbnailLimit) {
+    do f *= 0.95;
+    while (!(Round(w * f) < ThumbnailLimit && Round(h * f) < ThumbnailLimit));
+  }
+  TThumbnailSize size{Round(w * f), Round(h * f)};
+  // A very long, thin picture would otherwise lose its short side altogether.
+  if (w > 0 && size.Width == 0) size.Width = 1;
+  if (h > 0 && size.Height == 0) size.Height = 1;
+  return size;
+}
+
+TMemoryStream MakeThumbnail(const TBitmap32& picture) {
+  const TThumbnailSize size = ThumbnailSize(picture.Width(), picture.Height());
+  TBitmap32 thumbnail(size.Width, size.Height);
+  if (!picture.Empty() && !thumbnail.Empty()) {
+    TBitmap32 source(picture);
+    NewResampler<TLinearResampler>(source);
+    source.SetDrawMode(dmOpaque);
+    source.DrawStretched(thumbnail, thumbnail.BoundsRect(), source.BoundsRect());
+  }
+  TMemoryStream result;
+  thumbnail.SaveToStream(result);
+  result.SetPosition(0);
+  return result;
+}
+
+} // namespace kv

@@ -1,0 +1,32 @@
+// The picture work the data layer leaves to the picture codecs: converting extra BMP pictures to JPEG for
+// the package, and the package's thumbnail.
+#pragma once
+
+#include "data/uKVStream.h"
+#include "gui/uBitmap32.h"
+
+#include <cstdint>
+
+namespace kv {
+
+// A complete BMP file turned into a complete JPEG file at the encoder's default quality; EImageError for a
+// BMP that cannot be decoded.
+TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp);
+
+// Installs ConvertBmpToJpeg as the extra pictures' BMP to JPEG converter, so that extra BMP pictures can be
+// merged into a package.
+void InstallPictureConverters();
+
+// The size of a package thumbnail for a picture: unchanged when both sides are at most 64; otherwise the
+// factor f starts at 1 and shrinks by f := f * 0.95 until both Round(side * f) are below 64 (sides taken as
+// unsigned 16-bit, Round to nearest with ties to even). A non-empty side never shrinks to 0.
+struct TThumbnailSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+TThumbnailSize ThumbnailSize(int32_t width, int32_t height);
+
+// The picture resized to ThumbnailSize with linear resampling, as a 32-bit BMP file (rewound).
+TMemoryStream MakeThumbnail(const TBitmap32& picture);
+
+} // namespace kv
