@@ -1,6 +1,7 @@
 // The per-pixel blend that composes every frame of the playing area: a full 1024 x 768 straight-alpha
 // surface drawn over another with dmBlend and cmBlend.
 #include "gui/uBitmap32.h"
+#include "gui/uResamplers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,5 +49,19 @@ void BM_BlendFullArea(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1024 * 768);
 }
 BENCHMARK(BM_BlendFullArea)->Unit(benchmark::kMicrosecond);
+
+// Scaling a picture to its grid with the linear resampler, as a game does once per cut.
+void BM_StretchLinear(benchmark::State& state) {
+  kv::TBitmap32 source = PhotoLike(1024, 768, 3, false);
+  kv::NewResampler<kv::TLinearResampler>(source);
+  kv::TBitmap32 dest(900, 700);
+  for (auto _ : state) {
+    source.DrawStretched(dest, dest.BoundsRect());
+    benchmark::DoNotOptimize(dest.Bits());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * 900 * 700);
+}
+BENCHMARK(BM_StretchLinear)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -35,35 +35,77 @@ void TNearestResampler::SampleRow(const TBitmap32& source, const TRect& area, do
   }
   const TColor32* line = source.ScanLine(Clamp(static_cast<int>(std::floor(y)), area.Top, area.Bottom - 1));
   for (int i = 0; i < count; ++i) {
-    const double x = x0 + i * dx;
+    const auto x = static_cast<float>(x0 + i * dx); // the precision of GetSample
     out[i] = x >= area.Left && x < area.Right
                  ? line[Clamp(static_cast<int>(std::floor(x)), area.Left, area.Right - 1)]
                  : source.OuterColor();
   }
 }
 
+namespace {
+
+// Position p (pixel centres at i + 0.5) to its two neighbours within lo..hi and the weight of the second.
+inline void LinearTaps(double p, int lo, int hi, int& a, int& b, uint32_t& w) {
+  const double u = p - 0.5;
+  const double f = std::floor(u);
+  w = static_cast<uint32_t>(std::lround((u - f) * 256.0));
+  const int i = static_cast<int>(f);
+  a = Clamp(i, lo, hi);
+  b = Clamp(i + 1, lo, hi);
+}
+
+// (w * B + (256 - w) * A + 128) shr 8 on all four channels, w in 0..256.
+inline TColor32 Mix(TColor32 a, TColor32 b, uint32_t w) {
+  const uint32_t iw = 256 - w;
+  const uint32_t rb = (w * (b & 0x00FF00FFu) + iw * (a & 0x00FF00FFu) + 0x00800080u) >> 8 & 0x00FF00FFu;
+  const uint32_t ag = (w * (b >> 8 & 0x00FF00FFu) + iw * (a >> 8 & 0x00FF00FFu) + 0x00800080u) & 0xFF00FF00u;
+  return rb | ag;
+}
+
+} // namespace
+
 TColor32 TLinearResampler::GetSample(const TBitmap32& source, const TRect& area, float x, float y) const {
   if (area.IsEmpty() || Outside(area, x, y)) return source.OuterColor();
-  // Pixel centres lie at i + 0.5.
-  const float u = x - 0.5f, v = y - 0.5f;
-  const float fu = std::floor(u), fv = std::floor(v);
-  const auto wx = static_cast<uint32_t>(std::lround((u - fu) * 256.0f));
-  const auto wy = static_cast<uint32_t>(std::lround((v - fv) * 256.0f));
-  const int x0 = Clamp(static_cast<int>(fu), area.Left, area.Right - 1);
-  const int x1 = Clamp(static_cast<int>(fu) + 1, area.Left, area.Right - 1);
-  const int y0 = Clamp(static_cast<int>(fv), area.Top, area.Bottom - 1);
-  const int y1 = Clamp(static_cast<int>(fv) + 1, area.Top, area.Bottom - 1);
-  const TColor32 c00 = source.PixelAt(x0, y0), c10 = source.PixelAt(x1, y0);
-  const TColor32 c01 = source.PixelAt(x0, y1), c11 = source.PixelAt(x1, y1);
-  const uint32_t w00 = (256 - wx) * (256 - wy), w10 = wx * (256 - wy), w01 = (256 - wx) * wy, w11 = wx * wy;
-  TColor32 result = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const uint32_t c = ((c00 >> shift & 0xFF) * w00 + (c10 >> shift & 0xFF) * w10 +
-                        (c01 >> shift & 0xFF) * w01 + (c11 >> shift & 0xFF) * w11 + 32768) >>
-                       16;
-    result |= c << shift;
+  int x0, x1, y0, y1;
+  uint32_t wx, wy;
+  LinearTaps(x, area.Left, area.Right - 1, x0, x1, wx);
+  LinearTaps(y, area.Top, area.Bottom - 1, y0, y1, wy);
+  const TColor32* r0 = source.ScanLine(y0);
+  const TColor32* r1 = source.ScanLine(y1);
+  return Mix(Mix(r0[x0], r0[x1], wx), Mix(r1[x0], r1[x1], wx), wy);
+}
+
+void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, double x0, double dx, float y,
+                                 int count, TColor32* out) const {
+  if (area.IsEmpty() || !(y >= static_cast<float>(area.Top) && y < static_cast<float>(area.Bottom))) {
+    std::fill(out, out + count, source.OuterColor());
+    return;
   }
-  return result;
+  if (FColumns.size() != static_cast<std::size_t>(count) || FColumnsX0 != x0 || FColumnsDx != dx ||
+      !(FColumnsArea == area)) {
+    FColumns.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const auto x = static_cast<float>(x0 + i * dx); // the precision of GetSample
+      TColumn& c = FColumns[static_cast<std::size_t>(i)];
+      if (x >= area.Left && x < area.Right)
+        LinearTaps(x, area.Left, area.Right - 1, c.X0, c.X1, c.W);
+      else
+        c = TColumn{-1, -1, 0};
+    }
+    FColumnsX0 = x0;
+    FColumnsDx = dx;
+    FColumnsArea = area;
+  }
+  int y0, y1;
+  uint32_t wy;
+  LinearTaps(y, area.Top, area.Bottom - 1, y0, y1, wy);
+  const TColor32* r0 = source.ScanLine(y0);
+  const TColor32* r1 = source.ScanLine(y1);
+  for (int i = 0; i < count; ++i) {
+    const TColumn& c = FColumns[static_cast<std::size_t>(i)];
+    out[i] =
+        c.X0 < 0 ? source.OuterColor() : Mix(Mix(r0[c.X0], r0[c.X1], c.W), Mix(r1[c.X0], r1[c.X1], c.W), wy);
+  }
 }
 
 double TLanczosKernel::Filter(double x) const {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -24,6 +25,18 @@ public:
   std::string ClassName() const override { return "TLinearResampler"; }
   std::unique_ptr<TCustomResampler> Clone() const override { return std::make_unique<TLinearResampler>(); }
   TColor32 GetSample(const TBitmap32& source, const TRect& area, float x, float y) const override;
+  void SampleRow(const TBitmap32& source, const TRect& area, double x0, double dx, float y, int count,
+                 TColor32* out) const override;
+
+private:
+  // Column positions and weights of the last row geometry; a stretch samples every row with the same one.
+  struct TColumn {
+    int X0, X1; // neighbours, or X0 < 0 for a position outside the area
+    uint32_t W; // weight of X1, 0..256
+  };
+  mutable std::vector<TColumn> FColumns;
+  mutable double FColumnsX0 = 0, FColumnsDx = 0;
+  mutable TRect FColumnsArea;
 };
 
 // A filter kernel of a TKernelResampler: weight of a pixel centre at distance x, zero beyond Width.

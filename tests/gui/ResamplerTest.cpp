@@ -115,6 +115,27 @@ TEST(ResamplerTest, StretchedSamplesAreCombinedByTheDrawMode) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(dst.Bits()[i], 0xFF000000u);
 }
 
+TEST(ResamplerTest, RowSamplingAgreesWithSingleSamples) {
+  TBitmap32 src(7, 5);
+  uint32_t state = 12345;
+  for (int i = 0; i < 35; ++i) src.Bits()[i] = state = state * 1664525u + 1013904223u;
+  src.SetOuterColor(0x0BADF00Du);
+  const TRect area{1, 1, 6, 4};
+  for (int kind = 0; kind < 2; ++kind) {
+    if (kind == 1) NewResampler<TLinearResampler>(src);
+    // The same geometry twice (cached columns), then another one.
+    for (const double dx : {0.37, 0.37, 1.9}) {
+      std::vector<TColor32> row(12);
+      for (const float y : {0.5f, 1.2f, 2.5f, 3.99f, 4.5f}) {
+        src.Resampler().SampleRow(src, area, 0.3, dx, y, 12, row.data());
+        for (int i = 0; i < 12; ++i)
+          ASSERT_EQ(row[i], src.Resampler().GetSample(src, area, static_cast<float>(0.3 + i * dx), y))
+              << src.Resampler().ClassName() << " dx " << dx << " y " << y << " i " << i;
+      }
+    }
+  }
+}
+
 TEST(ResamplerTest, SamplesOutsideTheAreaGiveTheOuterColour) {
   TBitmap32 src = Row({0xFF000001u, 0xFF000002u});
   src.SetOuterColor(0x12345678u);
