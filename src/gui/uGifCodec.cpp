@@ -25,7 +25,7 @@ extern "C" int ReadSource(GifFileType* gif, GifByteType* buffer, int count) {
   if (count <= 0) return 0;
   const std::size_t n =
       std::min<std::size_t>(static_cast<std::size_t>(count), source->Data.size() - source->Pos);
-  std::memcpy(buffer, source->Data.data() + source->Pos, n);
+  if (n > 0) std::memcpy(buffer, source->Data.data() + source->Pos, n);
   source->Pos += n;
   return static_cast<int>(n);
 }

@@ -73,6 +73,7 @@ struct TFontRasterizer::TImpl {
     Chosen.clear();
     Faces.clear();
     if (Library) FT_Done_FreeType(Library);
+    if (FontconfigReady) FcFini();
   }
 
   FT_Face Find(const TFont32& font) {
