@@ -93,15 +93,15 @@ TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
   double scale = 1.0;
   for (int attempt = 0;; ++attempt) {
     shape.Direction = random.Uniform() < 0.5 ? 1 : -1;
-    const double radius = random.Range(0.1, 0.12) * size * scale;
+    const double radius = random.Range(0.12, 0.145) * size * scale;
     shape.RadiusU = radius * random.Range(0.92, 1.08);
     shape.RadiusQ = radius * random.Range(0.9, 1.08);
-    const double neck = random.Range(0.015, 0.04) * size * scale;
+    const double neck = random.Range(0.0, 0.03) * size * scale;
     shape.HeadQ = shape.RadiusQ + neck;
-    const double fillet = random.Range(0.085, 0.105) * size * scale;
+    const double fillet = random.Range(0.06, 0.085) * size * scale;
     shape.FilletLeft = fillet * random.Range(0.8, 1.2);
     shape.FilletRight = fillet * random.Range(0.8, 1.2);
-    shape.Centre = length * (0.5 + random.Range(-0.04, 0.04));
+    shape.Centre = length * (0.5 + random.Range(-0.035, 0.035));
     // The head leans a little to one side of its neck.
     shape.HeadX = shape.Centre + random.Range(-0.15, 0.15) * shape.RadiusU;
     shape.WaveAmp = std::max(0.35, random.Range(0.004, 0.011) * size);
@@ -152,9 +152,9 @@ TKVMaskPixel Classify(bool inside, double d, double nx, double ny, const TBevel&
   TKVMaskPixel pixel;
   if (!inside) {
     const double out = std::max(0.0, -d);
-    if (out < 1.5) {
+    if (out < 1.2) {
       pixel.Op = TKVMaskOp::moFringe;
-      pixel.Value = static_cast<uint8_t>(std::lround(90 * Clamp01(1 - out / 1.6)));
+      pixel.Value = static_cast<uint8_t>(std::lround(64 * Clamp01(1 - out / 1.3)));
     }
     return pixel;
   }
@@ -165,7 +165,7 @@ TKVMaskPixel Classify(bool inside, double d, double nx, double ny, const TBevel&
   }
   // Light comes from the upper left: edges facing it are lightened, the others darkened.
   const double facing = std::clamp(-(nx + ny) * 0.70710678 * 1.41421356, -1.0, 1.0);
-  const double dark = d < 1.1 ? 150 * (1.1 - d) / 0.5 : 0;
+  const double dark = d < 1.0 ? 120 * (1.0 - d) / 0.4 : 0;
   const double value = BevelAlpha(bevel, d - 0.5) * facing - dark;
   if (value >= 6) {
     pixel.Op = TKVMaskOp::moHighlight;
