@@ -196,4 +196,12 @@ void SaveJpegToFile(const std::string& fileName, int32_t width, int32_t height, 
   WriteFileAtomically(fileName, data.Bytes());
 }
 
+void SaveJpegToStream(const TBitmap32& bitmap, TStream& stream, int quality) {
+  WriteJpeg(stream, bitmap.Width(), bitmap.Height(), bitmap.Bits(), quality);
+}
+
+void SaveJpegToFile(const TBitmap32& bitmap, const std::string& fileName, int quality) {
+  SaveJpegToFile(fileName, bitmap.Width(), bitmap.Height(), bitmap.Bits(), quality);
+}
+
 } // namespace kv

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/uKVStream.h"
+#include "gui/uBitmap32.h"
 #include "gui/uDecodedPicture.h"
 
 #include <cstdint>
@@ -27,5 +28,9 @@ void WriteJpeg(TStream& stream, int32_t width, int32_t height, const uint32_t* p
 TMemoryStream EncodeJpeg(const TDecodedPicture& picture, int quality = DefaultJpegQuality);
 void SaveJpegToFile(const std::string& fileName, int32_t width, int32_t height, const uint32_t* pixels,
                     int quality = DefaultJpegQuality);
+
+// The surface as a JPEG file (alpha dropped), at the stream's position or into a file.
+void SaveJpegToStream(const TBitmap32& bitmap, TStream& stream, int quality = DefaultJpegQuality);
+void SaveJpegToFile(const TBitmap32& bitmap, const std::string& fileName, int quality = DefaultJpegQuality);
 
 } // namespace kv

@@ -176,6 +176,19 @@ TEST(JpegCodecTest, SaveToFile) {
   const TDecodedPicture loaded = DecodeJpeg(kvtest::ReadFileBytes(dir.file("view.jpg")));
   EXPECT_EQ(loaded.Width, 48);
   EXPECT_EQ(loaded.Height, 16);
+
+  // From a surface: alpha is dropped, the colour kept.
+  TBitmap32 bitmap(10, 6);
+  bitmap.Clear(0x20FF0000u);
+  SaveJpegToFile(bitmap, dir.file("surface.jpg"));
+  const TDecodedPicture fromSurface = DecodeJpeg(kvtest::ReadFileBytes(dir.file("surface.jpg")));
+  ASSERT_EQ(fromSurface.Width, 10);
+  ExpectNear(fromSurface.Pixels[0], 0xFFFF0000u, 8);
+  TMemoryStream stream;
+  stream.WriteBuffer("xy", 2);
+  SaveJpegToStream(bitmap, stream, 50);
+  stream.SetPosition(2);
+  EXPECT_EQ(ReadJpeg(stream).Height, 6);
 }
 
 } // namespace
