@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kv {
 
 namespace {
@@ -62,6 +66,37 @@ inline TColor32 Mix(TColor32 a, TColor32 b, uint32_t w) {
   return rb | ag;
 }
 
+// Mix of two rows with one weight.
+void MixRows(const TColor32* a, const TColor32* b, uint32_t w, TColor32* out, int count) {
+  if (w == 0) {
+    std::copy(a, a + count, out);
+    return;
+  }
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i wb = _mm_set1_epi16(static_cast<short>(w));
+  const __m128i wa = _mm_set1_epi16(static_cast<short>(256 - w));
+  const __m128i round = _mm_set1_epi16(128);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i lo =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pb, zero), wb),
+                                                   _mm_mullo_epi16(_mm_unpacklo_epi8(pa, zero), wa)),
+                                     round),
+                       8);
+    const __m128i hi =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pb, zero), wb),
+                                                   _mm_mullo_epi16(_mm_unpackhi_epi8(pa, zero), wa)),
+                                     round),
+                       8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < count; ++i) out[i] = Mix(a[i], b[i], w);
+}
+
 } // namespace
 
 TColor32 TLinearResampler::GetSample(const TBitmap32& source, const TRect& area, float x, float y) const {
@@ -72,7 +107,7 @@ TColor32 TLinearResampler::GetSample(const TBitmap32& source, const TRect& area,
   LinearTaps(y, area.Top, area.Bottom - 1, y0, y1, wy);
   const TColor32* r0 = source.ScanLine(y0);
   const TColor32* r1 = source.ScanLine(y1);
-  return Mix(Mix(r0[x0], r0[x1], wx), Mix(r1[x0], r1[x1], wx), wy);
+  return Mix(Mix(r0[x0], r1[x0], wy), Mix(r0[x1], r1[x1], wy), wx);
 }
 
 void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, double x0, double dx, float y,
@@ -84,27 +119,37 @@ void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, dou
   if (FColumns.size() != static_cast<std::size_t>(count) || FColumnsX0 != x0 || FColumnsDx != dx ||
       !(FColumnsArea == area)) {
     FColumns.resize(static_cast<std::size_t>(count));
+    FMinX = area.Right;
+    FMaxX = area.Left - 1;
     for (int i = 0; i < count; ++i) {
       const auto x = static_cast<float>(x0 + i * dx); // the precision of GetSample
       TColumn& c = FColumns[static_cast<std::size_t>(i)];
-      if (x >= area.Left && x < area.Right)
+      if (x >= area.Left && x < area.Right) {
         LinearTaps(x, area.Left, area.Right - 1, c.X0, c.X1, c.W);
-      else
+        FMinX = std::min(FMinX, c.X0);
+        FMaxX = std::max(FMaxX, c.X1);
+      } else {
         c = TColumn{-1, -1, 0};
+      }
     }
     FColumnsX0 = x0;
     FColumnsDx = dx;
     FColumnsArea = area;
   }
+  if (FMaxX < FMinX) {
+    std::fill(out, out + count, source.OuterColor());
+    return;
+  }
+  // Rows first (one weight for the whole span, four pixels at a time), then the columns.
   int y0, y1;
   uint32_t wy;
   LinearTaps(y, area.Top, area.Bottom - 1, y0, y1, wy);
-  const TColor32* r0 = source.ScanLine(y0);
-  const TColor32* r1 = source.ScanLine(y1);
+  FRow.resize(static_cast<std::size_t>(FMaxX - FMinX + 1));
+  MixRows(source.ScanLine(y0) + FMinX, source.ScanLine(y1) + FMinX, wy, FRow.data(), FMaxX - FMinX + 1);
+  const TColor32* v = FRow.data();
   for (int i = 0; i < count; ++i) {
     const TColumn& c = FColumns[static_cast<std::size_t>(i)];
-    out[i] =
-        c.X0 < 0 ? source.OuterColor() : Mix(Mix(r0[c.X0], r0[c.X1], c.W), Mix(r1[c.X0], r1[c.X1], c.W), wy);
+    out[i] = c.X0 < 0 ? source.OuterColor() : Mix(v[c.X0 - FMinX], v[c.X1 - FMinX], c.W);
   }
 }
 

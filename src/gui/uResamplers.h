@@ -37,6 +37,8 @@ private:
   mutable std::vector<TColumn> FColumns;
   mutable double FColumnsX0 = 0, FColumnsDx = 0;
   mutable TRect FColumnsArea;
+  mutable int FMinX = 0, FMaxX = -1;  // columns the taps reach
+  mutable std::vector<TColor32> FRow; // the two source rows mixed
 };
 
 // A filter kernel of a TKernelResampler: weight of a pixel centre at distance x, zero beyond Width.
