@@ -145,6 +145,8 @@ TColor32 TBitmap32::PixelSafe(int x, int y) const {
 }
 
 void TBitmap32::FillRect(int x1, int y1, int x2, int y2, TColor32 color) {
+  // An inverted rectangle would make the row fill run past its end.
+  if (x2 <= x1 || y2 <= y1) return;
   for (int y = y1; y < y2; ++y) std::fill(ScanLine(y) + x1, ScanLine(y) + x2, color);
   Changed();
 }

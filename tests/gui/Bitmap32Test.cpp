@@ -101,6 +101,9 @@ TEST(Bitmap32Test, FillRectVariants) {
   EXPECT_EQ(b.PixelAt(2, 1), 0xFF0000FFu);
   EXPECT_EQ(b.PixelAt(3, 1), 0u);
   EXPECT_EQ(b.PixelAt(1, 2), 0u);
+  b.FillRect(3, 1, 1, 2, 0xFFFFFFFFu); // inverted: nothing
+  b.FillRect(1, 3, 3, 1, 0xFFFFFFFFu);
+  EXPECT_EQ(b.PixelAt(2, 2), 0u);
 
   b.Clear(0);
   b.FillRectClipped(-5, -5, 2, 1, 0xFF00FF00u);
