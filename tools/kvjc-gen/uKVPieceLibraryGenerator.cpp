@@ -159,13 +159,13 @@ TKVMaskPixel Classify(bool inside, double d, double nx, double ny, const TBevel&
     return pixel;
   }
   d = std::max(0.0, d);
-  if (d < 0.6) {
+  if (d < 0.7) {
     pixel.Op = TKVMaskOp::moContour;
     return pixel;
   }
   // Light comes from the upper left: edges facing it are lightened, the others darkened.
   const double facing = std::clamp(-(nx + ny) * 0.70710678 * 1.41421356, -1.0, 1.0);
-  const double dark = d < 1.0 ? 120 * (1.0 - d) / 0.4 : 0;
+  const double dark = d < 1.15 ? 120 * (1.15 - d) / 0.45 : 0;
   const double value = BevelAlpha(bevel, d - 0.5) * facing - dark;
   if (value >= 6) {
     pixel.Op = TKVMaskOp::moHighlight;
