@@ -109,3 +109,59 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
     EXPECT_EQ(doubled, 0) << name;
   }
 }
+
+// Three by three pieces of every layout with random templates on the twelve inner edges: the middle piece
+// meets four tabs at once, and every corner sees a horizontal and a vertical tab side by side.
+TEST(PieceAssemblyTest, CornersOfEveryLayoutFitTogether) {
+  TKVJigsawPieceCollection collection;
+  kv::TMemoryStream stream(LibraryBytes());
+  collection.LoadFromStream(stream);
+  kv::TKVGenRandom random(99);
+  for (int32_t li = 0; li < static_cast<int32_t>(collection.Layouts.size()); ++li) {
+    collection.LayoutIndex = li;
+    const int cw = collection.Layouts[static_cast<std::size_t>(li)].CellWidth;
+    const int ch = collection.Layouts[static_cast<std::size_t>(li)].CellHeight;
+    std::vector<int32_t> horizontal, vertical;
+    for (int32_t t = 0; t < collection.TemplateCount(); ++t)
+      if (collection.Template(t).LayoutIndex == li)
+        (collection.Template(t).Vertical ? vertical : horizontal).push_back(t);
+    ASSERT_FALSE(horizontal.empty());
+    ASSERT_FALSE(vertical.empty());
+    kv::TBitmap32 source;
+    FillPhotoLike(source, 3 * cw, 3 * ch);
+    auto pick = [&](const std::vector<int32_t>& from) {
+      return from[static_cast<std::size_t>(random.Next() % from.size())];
+    };
+    for (int trial = 0; trial < 30; ++trial) {
+      int32_t below[3][3], right[3][3];
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+          below[r][c] = r < 2 ? pick(horizontal) : -1;
+          right[r][c] = c < 2 ? pick(vertical) : -1;
+        }
+      std::vector<uint8_t> cover(static_cast<std::size_t>(9 * cw * ch), 0);
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+          const int32_t top = r > 0 ? below[r - 1][c] : -1, left = c > 0 ? right[r][c - 1] : -1;
+          const int32_t x = c * cw - (left >= 0 ? collection.Template(left).Width / 2 : 0);
+          const int32_t y = r * ch - (top >= 0 ? collection.Template(top).Height / 2 : 0);
+          kv::TBitmap32 bitmap;
+          collection.BuildPieceBitmap(source, bitmap, x, y, top, below[r][c], right[r][c], left);
+          for (int py = 0; py < bitmap.Height(); ++py)
+            for (int px = 0; px < bitmap.Width(); ++px)
+              if ((bitmap.PixelAt(px, py) >> 24) == 255) {
+                const int sx = x + px, sy = y + py;
+                ASSERT_TRUE(sx >= 0 && sy >= 0 && sx < 3 * cw && sy < 3 * ch);
+                ++cover[static_cast<std::size_t>(sy) * 3 * cw + sx];
+              }
+        }
+      for (int sy = 0; sy < 3 * ch; ++sy)
+        for (int sx = 0; sx < 3 * cw; ++sx) {
+          const int n = cover[static_cast<std::size_t>(sy) * 3 * cw + sx];
+          // The bottom border line's extra pixel, as in the cut above.
+          if (n == 2 && sy == 3 * ch - 1 && sx % cw == 0) continue;
+          ASSERT_EQ(n, 1) << "layout " << li << " trial " << trial << " at " << sx << "," << sy;
+        }
+    }
+  }
+}

@@ -109,9 +109,14 @@ TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
     shape.WavePhase1 = random.Range(0, 2 * kPi);
     shape.WaveFreq2 = random.Range(1.8, 3.0);
     shape.WavePhase2 = random.Range(0, 2 * kPi);
+    // The whole tab with the ring its outline and bevel shade stays in the middle of the edge: in the end
+    // zones the edge is exactly straight, so that both templates of a corner agree there.
     bool fits = shape.Depth() + shape.WaveAmp <= MaxDepth(size);
-    for (double u = 0; u <= length && fits; u += 0.25)
-      if (shape.TabField(u, 0.3) < 0 && (u < shape.EndZone || u > length - shape.EndZone)) fits = false;
+    for (double u = 0; u <= length && fits; u += 0.25) {
+      if (u >= shape.EndZone && u <= length - shape.EndZone) continue;
+      for (double q = -6; q <= shape.Depth() + 6 && fits; q += 0.5)
+        if (std::abs(shape.TabField(u, q) - q) > 0.01) fits = false;
+    }
     if (fits) return shape;
     if (attempt % 8 == 7) scale *= 0.95;
   }
