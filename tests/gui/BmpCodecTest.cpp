@@ -15,7 +15,7 @@ namespace {
 
 // A hand-made BMP file: the header kind follows HeaderSize (12 core, 40 info with masks after it, 108/124
 // with masks inside).
-struct BmpSpec {
+struct BmpLayout {
   uint32_t HeaderSize = 40;
   int32_t Width = 3;
   int32_t Height = 2; // negative: top-down
@@ -28,7 +28,7 @@ struct BmpSpec {
   uint32_t OffBits = 0xFFFFFFFF; // default: right after the palette
 };
 
-std::vector<uint8_t> Build(const BmpSpec& s) {
+std::vector<uint8_t> Build(const BmpLayout& s) {
   kvtest::Bytes header;
   if (s.HeaderSize == 12) {
     header.u32(12)
@@ -83,7 +83,7 @@ std::vector<uint32_t> Sixteen(std::vector<uint32_t> colours) {
 
 struct DepthCase {
   const char* Name;
-  BmpSpec Spec;
+  BmpLayout Layout;
   std::vector<uint32_t> Pixels; // top row first
 };
 
@@ -179,9 +179,9 @@ std::vector<DepthCase> DepthCases() {
 TEST(BmpCodecTest, DecodesEveryDepth) {
   for (const DepthCase& c : DepthCases()) {
     SCOPED_TRACE(c.Name);
-    const TDecodedPicture picture = DecodeBmp(Build(c.Spec));
-    EXPECT_EQ(picture.Width, c.Spec.Width);
-    EXPECT_EQ(picture.Height, std::abs(c.Spec.Height));
+    const TDecodedPicture picture = DecodeBmp(Build(c.Layout));
+    EXPECT_EQ(picture.Width, c.Layout.Width);
+    EXPECT_EQ(picture.Height, std::abs(c.Layout.Height));
     EXPECT_EQ(picture.Pixels, c.Pixels);
   }
 }
@@ -189,7 +189,7 @@ TEST(BmpCodecTest, DecodesEveryDepth) {
 TEST(BmpCodecTest, DecodesRle8WithEscapes) {
   // 4 x 3 bottom-up. Bottom row: run of two 1s, absolute 2 3 2 (the last one falls off the row), end of
   // line. Then a delta (1, 1) to the top row, one pixel 4, end of bitmap. Skipped pixels take entry 0.
-  BmpSpec s{40, 4, 3, 8, 1, 5, {0x000010, 0x110000, 0x002200, 0x000033, 0x444444}, {}, {}};
+  BmpLayout s{40, 4, 3, 8, 1, 5, {0x000010, 0x110000, 0x002200, 0x000033, 0x444444}, {}, {}};
   s.Pixels = {2, 1, 0, 3, 2, 3, 2, 0, 0, 0, 0, 2, 1, 1, 1, 4, 0, 1};
   const TDecodedPicture p = DecodeBmp(Build(s));
   const uint32_t z = Opaque(0x000010);
@@ -200,7 +200,7 @@ TEST(BmpCodecTest, DecodesRle8WithEscapes) {
 TEST(BmpCodecTest, DecodesRle4WithEscapes) {
   // 5 x 2. Bottom row: run of three alternating 1 2, absolute 3 4 5 (5 falls off), end of line.
   // Top row: run of 0 then data ends without an end-of-bitmap escape.
-  BmpSpec s{40, 5, 2, 4, 2, 6, {0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0x000006}, {}, {}};
+  BmpLayout s{40, 5, 2, 4, 2, 6, {0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0x000006}, {}, {}};
   s.Pixels = {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 2, 0x55};
   const TDecodedPicture p = DecodeBmp(Build(s));
   const uint32_t z = Opaque(1);
@@ -210,14 +210,14 @@ TEST(BmpCodecTest, DecodesRle4WithEscapes) {
 
 TEST(BmpCodecTest, RleRunsAndDeltasNeverWriteOutside) {
   // Long runs, deltas far past the edges and absolute blocks past the end of each row.
-  BmpSpec s{40, 2, 2, 8, 1, 2, {0x000000, 0xFFFFFF}, {}, {}};
+  BmpLayout s{40, 2, 2, 8, 1, 2, {0x000000, 0xFFFFFF}, {}, {}};
   s.Pixels = {255, 1, 0, 2, 255, 0, 255, 1, 0, 0, 0, 2, 0, 255, 0, 5, 1, 1, 1, 1, 1, 0, 0, 0, 200, 1, 0, 1};
   const TDecodedPicture p = DecodeBmp(Build(s));
   EXPECT_EQ(p.Pixels.size(), 4u);
 }
 
 TEST(BmpCodecTest, PixelOffsetFromTheFileHeader) {
-  BmpSpec s{40, 1, 1, 24, 0, 0, {}, {}, {0xAA, 0xBB, 0x01, 0x02, 0x03, 0x00}};
+  BmpLayout s{40, 1, 1, 24, 0, 0, {}, {}, {0xAA, 0xBB, 0x01, 0x02, 0x03, 0x00}};
   s.OffBits = 14 + 40 + 2; // two filler bytes before the pixels
   EXPECT_EQ(DecodeBmp(Build(s)).Pixels, std::vector<uint32_t>{Opaque(0x030201)});
   s.OffBits = 0; // writers that leave it 0: the pixels follow the header
@@ -347,7 +347,7 @@ TEST(BmpCodecTest, BadFilesRaiseImageError) {
 // Random damage to valid files never crashes or reads outside; it loads or raises EImageError.
 TEST(BmpCodecTest, DamagedFilesLoadOrFail) {
   std::vector<std::vector<uint8_t>> seeds;
-  for (const DepthCase& c : DepthCases()) seeds.push_back(Build(c.Spec));
+  for (const DepthCase& c : DepthCases()) seeds.push_back(Build(c.Layout));
   seeds.push_back(Build(
       {40, 4, 3, 8, 1, 5, {1, 2, 3, 4, 5}, {}, {2, 1, 0, 3, 2, 3, 2, 0, 0, 0, 0, 2, 1, 1, 1, 4, 0, 1}}));
   seeds.push_back(

@@ -30,7 +30,7 @@ std::vector<uint32_t> Expand(const std::vector<uint8_t>& indices) {
 const std::vector<uint8_t> Picture = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 3, 3};
 
 TEST(GifCodecTest, FirstFrameWithTransparentColour) {
-  GifSpec s;
+  GifLayout s;
   s.Indices = Picture;
   s.Transparent = 3;
   const TGifPicture gif = DecodeGif(MakeGif(s));
@@ -49,7 +49,7 @@ TEST(GifCodecTest, FirstFrameWithTransparentColour) {
 }
 
 TEST(GifCodecTest, WithoutControlExtensionNothingIsTransparent) {
-  GifSpec s;
+  GifLayout s;
   s.Indices = Picture;
   const TGifPicture gif = DecodeGif(MakeGif(s));
   EXPECT_FALSE(gif.HasTransparentColor);
@@ -57,7 +57,7 @@ TEST(GifCodecTest, WithoutControlExtensionNothingIsTransparent) {
 }
 
 TEST(GifCodecTest, InterlacedFrameComesOutInRowOrder) {
-  GifSpec s;
+  GifLayout s;
   s.Width = s.ScreenWidth = 2;
   s.Height = s.ScreenHeight = 11;
   for (int y = 0; y < 11; ++y)
@@ -67,7 +67,7 @@ TEST(GifCodecTest, InterlacedFrameComesOutInRowOrder) {
 }
 
 TEST(GifCodecTest, FrameIsPlacedOnTheLogicalScreen) {
-  GifSpec s;
+  GifLayout s;
   s.ScreenWidth = 4;
   s.ScreenHeight = 3;
   s.Left = 1;
@@ -85,7 +85,7 @@ TEST(GifCodecTest, FrameIsPlacedOnTheLogicalScreen) {
 }
 
 TEST(GifCodecTest, BadDataRaisesImageError) {
-  GifSpec s;
+  GifLayout s;
   s.Indices = Picture;
   const auto good = MakeGif(s);
   auto huge = good;
@@ -115,7 +115,7 @@ TEST(GifCodecTest, BadDataRaisesImageError) {
 }
 
 TEST(GifCodecTest, DamagedFilesLoadOrFail) {
-  GifSpec s;
+  GifLayout s;
   s.ScreenWidth = s.Width = 16;
   s.ScreenHeight = s.Height = 16;
   s.Transparent = 1;

@@ -15,7 +15,7 @@ inline int WriteGifToVector(GifFileType* gif, const GifByteType* data, int count
   return count;
 }
 
-struct GifSpec {
+struct GifLayout {
   int ScreenWidth = 4, ScreenHeight = 3;
   int Left = 0, Top = 0, Width = 4, Height = 3;
   bool Interlace = false;
@@ -28,7 +28,7 @@ inline const GifColorType Colours[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {25
 
 // A one-frame GIF89a written by giflib's encoder, with a graphics control extension when a transparent
 // index is given.
-inline std::vector<uint8_t> MakeGif(const GifSpec& s) {
+inline std::vector<uint8_t> MakeGif(const GifLayout& s) {
   std::vector<uint8_t> out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, WriteGifToVector, &error);

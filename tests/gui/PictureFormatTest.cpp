@@ -77,7 +77,7 @@ TEST(PictureFormatTest, LoadsFilesByExtension) {
   kvtest::TempDir dir;
   kvtest::WriteFileBytes(dir.file("p.JPG"), kvtest::MakeJpeg(6, 5));
   kvtest::WriteFileBytes(dir.file("p.bmp"), kvtest::MakeBmp(4, 3));
-  kvtest::GifSpec gif;
+  kvtest::GifLayout gif;
   gif.Indices = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 3, 3};
   gif.Transparent = 3;
   kvtest::WriteFileBytes(dir.file("p.gif"), kvtest::MakeGif(gif));
