@@ -525,14 +525,15 @@ void TKVJigsawPieceCollection::BuildPieceBitmap(const TBitmap32& source, TBitmap
     for (int32_t k = 1; k <= lines; ++k) dest.VertLineBlend(r - 1 - k, topMargin + k, b - k, lineAlpha(k));
     dest.SetCombineMode(cmBlend);
   }
-  // Bottom
+  // Bottom. The border line ends at R - 1: column R belongs to the right neighbour, and the right template,
+  // drawn before this side, can no longer clear it.
   if (tBottom) {
     DrawEdgeTemplate(*tBottom, dest, leftMargin, b - tBottom->Height / 2, 2);
   } else if (OutlineOption) {
-    dest.HorzLineBlend(leftMargin, b - 1, r, outline);
+    dest.HorzLineBlend(leftMargin, b - 1, r - 1, outline);
   } else {
     dest.SetCombineMode(cmMerge);
-    dest.HorzLineBlend(leftMargin, b - 1, r, 0xFF010101u);
+    dest.HorzLineBlend(leftMargin, b - 1, r - 1, 0xFF010101u);
     for (int32_t k = 1; k <= lines; ++k) dest.HorzLineBlend(leftMargin + k, b - 1 - k, r - k, lineAlpha(k));
     dest.SetCombineMode(cmBlend);
   }
