@@ -1,6 +1,7 @@
 #include "PackTool.h"
 
 #include "FileJson.h"
+#include "Manifest.h"
 #include "PackageJson.h"
 #include "PackageSummary.h"
 #include "data/uAppendedData.h"
@@ -15,6 +16,7 @@ namespace kvtools {
 namespace {
 
 constexpr const char* kUsage = "usage: jigsaw-pack info [--json] PACKAGE\n"
+                               "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
                                "       jigsaw-pack jsw --json FILE.jsw\n"
                                "       jigsaw-pack scores --json FILE\n";
 
@@ -92,6 +94,42 @@ int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostre
   return 0;
 }
 
+// A package from a game author's manifest. Nothing is written unless the whole manifest is good and the
+// package is complete.
+int Create(const std::vector<std::string>& args, std::ostream& err) {
+  std::string manifest, output;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size() && output.empty())
+      output = args[++i];
+    else if (manifest.empty() && args[i] != "-o")
+      manifest = args[i];
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (manifest.empty() || output.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  kv::TJigsawProject2 project;
+  try {
+    LoadManifest(manifest, project);
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << manifest << ": " << e.what() << '\n';
+    return 1;
+  }
+  try {
+    kv::TMemoryStream package;
+    project.SaveToStream(package);
+    kv::WriteFileAtomically(output, package.Bytes());
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << output << ": " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 } // namespace
 
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -101,6 +139,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   try {
     if (args[0] == "info") return Info(args, out, err);
+    if (args[0] == "create") return Create(args, err);
     if (args[0] == "jsw" || args[0] == "scores") return DumpFile(args, out, err);
     err << kUsage;
     return 2;

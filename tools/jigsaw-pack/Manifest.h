@@ -1,0 +1,31 @@
+// A game author's manifest: a JSON file that names the title, pictures, wallpapers, sounds and the game
+// events they play on, menus, actions and the settings of a game package. Paths inside it are relative to the
+// manifest's folder; its texts are UTF-8 and are stored in the package as Windows-1252.
+#pragma once
+
+#include "data/uExecData.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace kvtools {
+
+// A manifest that cannot become a package. The message is "KEY: WHAT" with the JSON key path of the fault
+// (for example "pictures[2].pieces.min: must be between 0 and 65535"), or only WHAT for faults of the whole
+// file (cannot be read, not JSON).
+class EManifestError : public std::runtime_error {
+public:
+  EManifestError(const std::string& key, const std::string& what);
+  const std::string& Key() const { return FKey; }
+
+private:
+  std::string FKey;
+};
+
+// Fills a freshly created project from the manifest file; raises EManifestError.
+void LoadManifest(const std::string& fileName, kv::TJigsawProject2& project);
+
+// The command numbers of the game's main window by their manifest names ("newGame" -> 15); 0 when unknown.
+int32_t CommandNumber(const std::string& name);
+
+} // namespace kvtools
