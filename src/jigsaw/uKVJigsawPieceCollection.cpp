@@ -267,6 +267,43 @@ TLayoutChoice TKVJigsawPieceCollection::ChooseLayoutSize(const std::vector<TKVLa
   return choice;
 }
 
+TKVJigsawPieceCollection
+TKVJigsawPieceCollection::PackageLibrary(const std::vector<std::pair<int32_t, int32_t>>& pictureSizes) const {
+  std::vector<bool> chosen(Layouts.size(), false);
+  for (const auto& [width, height] : pictureSizes)
+    for (uint8_t d = 0; d < DifficultyRanges.size(); ++d) {
+      try {
+        const TLayoutChoice choice = ChooseLayoutSize(Layouts, width, height, d, MaxWidth, MaxHeight);
+        if (choice.LayoutIndex >= 0) chosen[static_cast<std::size_t>(choice.LayoutIndex)] = true;
+      } catch (const Exception&) {
+        // no layout for this size and difficulty
+      }
+    }
+  TKVJigsawPieceCollection result;
+  result.MaxWidth = MaxWidth;
+  result.MaxHeight = MaxHeight;
+  std::vector<int32_t> newIndex(Layouts.size(), -1);
+  for (std::size_t i = 0; i < Layouts.size(); ++i)
+    if (chosen[i]) {
+      newIndex[i] = static_cast<int32_t>(result.Layouts.size());
+      result.Layouts.push_back(Layouts[i]);
+    }
+  if (result.Layouts.empty()) return result;
+  const std::size_t perOrientation =
+      static_cast<std::size_t>(MaxRecordedTemplates / 2) / result.Layouts.size();
+  std::vector<std::array<std::size_t, 2>> kept(Layouts.size(), {0, 0});
+  for (const TKVPieceTemplate& t : Templates) {
+    if (t.LayoutIndex >= Layouts.size() || newIndex[t.LayoutIndex] < 0) continue;
+    std::size_t& count = kept[t.LayoutIndex][t.Vertical ? 1 : 0];
+    if (count == perOrientation) continue;
+    ++count;
+    TKVPieceTemplate copy = t;
+    copy.LayoutIndex = static_cast<uint8_t>(newIndex[t.LayoutIndex]);
+    result.Templates.push_back(std::move(copy));
+  }
+  return result;
+}
+
 void TKVJigsawPieceCollection::ChooseLayout() {
   const TLayoutChoice choice =
       ChooseLayoutSize(Layouts, Picture.Width(), Picture.Height(), Difficulty, MaxWidth, MaxHeight);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv {
@@ -98,6 +99,12 @@ public:
   // index above 127) raises EWriteError.
   void SaveToStream(TStream& stream) const;
   void SaveToFile(const std::string& fileName) const;
+  // The library a package carries for pictures of these sizes: the distinct layouts the search chooses for
+  // them at the six difficulties, in library order, with their templates. Games record edge shapes as bytes
+  // (template index + 1), so at most MaxRecordedTemplates are kept: with many layouts each keeps its first
+  // templates of each orientation. Sizes no layout fits add nothing.
+  static constexpr int32_t MaxRecordedTemplates = 254;
+  TKVJigsawPieceCollection PackageLibrary(const std::vector<std::pair<int32_t, int32_t>>& pictureSizes) const;
   // Forgets the library and the cut.
   void Clear();
 

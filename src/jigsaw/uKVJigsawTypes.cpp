@@ -9,6 +9,44 @@ void TPiece::SetImage(int k, std::vector<uint8_t> coded) {
   ImageSizes[k] = static_cast<int32_t>(Images[k].size());
 }
 
+TJigsawPieceState PieceState(const TPiece& piece) {
+  TJigsawPieceState state;
+  state.LeftEdge = piece.LeftEdge;
+  state.TopEdge = piece.TopEdge;
+  state.RightEdge = piece.RightEdge;
+  state.BottomEdge = piece.BottomEdge;
+  state.X = piece.X;
+  state.Y = piece.Y;
+  state.CorrectX = piece.CorrectX;
+  state.CorrectY = piece.CorrectY;
+  state.StartX = piece.StartX;
+  state.StartY = piece.StartY;
+  state.Width = piece.Width;
+  state.Height = piece.Height;
+  state.Rotation = piece.Rotation;
+  state.StartRotation = piece.StartRotation;
+  state.Joined = piece.Joined;
+  return state;
+}
+
+void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state) {
+  piece.LeftEdge = state.LeftEdge;
+  piece.TopEdge = state.TopEdge;
+  piece.RightEdge = state.RightEdge;
+  piece.BottomEdge = state.BottomEdge;
+  piece.X = state.X;
+  piece.Y = state.Y;
+  piece.CorrectX = state.CorrectX;
+  piece.CorrectY = state.CorrectY;
+  piece.StartX = state.StartX;
+  piece.StartY = state.StartY;
+  piece.Width = state.Width;
+  piece.Height = state.Height;
+  piece.Rotation = state.Rotation;
+  piece.StartRotation = state.StartRotation;
+  piece.Joined = state.Joined;
+}
+
 const TAverageTable& AverageTable() {
   static const TAverageTable table = [] {
     TAverageTable t{};

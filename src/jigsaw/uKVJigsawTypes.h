@@ -1,6 +1,8 @@
 // One piece of a game as the board keeps it, and the drop-shadow blur of its images.
 #pragma once
 
+#include "data/uJigsawFile.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -58,6 +60,10 @@ struct TPiece {
   int32_t RotatedWidth(int k) const { return (k & 1) ? Height : Width; }
   int32_t RotatedHeight(int k) const { return (k & 1) ? Width : Height; }
 };
+
+// The 40-byte saved form of a piece and back; the images are not part of it.
+TJigsawPieceState PieceState(const TPiece& piece);
+void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state);
 
 // Pieces indexed [row][column].
 using TPieces = std::vector<std::vector<TPiece>>;

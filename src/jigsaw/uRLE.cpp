@@ -12,13 +12,6 @@ uint32_t LoadWord(const uint8_t* p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
-void AppendWord(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value >> 16));
-  out.push_back(static_cast<uint8_t>(value >> 24));
-}
-
 // Decodes the records into dest (whole words only). Returns the number of coded bytes the records used.
 std::size_t DecodeRecords(std::span<const uint8_t> coded, uint8_t* dest, std::size_t destWords,
                           std::size_t& written) {
@@ -68,41 +61,53 @@ void TRLE::Decompress() {
   Output = Decompress(std::span<const uint8_t>(Source, Source ? Coded : 0), Uncoded);
 }
 
+namespace {
+
+void StoreWord(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+  p[2] = static_cast<uint8_t>(value >> 16);
+  p[3] = static_cast<uint8_t>(value >> 24);
+}
+
+// Codes `words` little-endian words from source into out, which must hold 8 bytes per word; returns the
+// bytes written. No run costs more than 8 bytes per pixel.
+std::size_t CompressRecords(const uint8_t* source, std::size_t words, uint8_t* out) {
+  uint8_t* o = out;
+  std::size_t i = 0;
+  while (i < words) {
+    std::size_t j = i;
+    if (LoadWord(source + i * 4) == 0) {
+      while (j < words && LoadWord(source + j * 4) == 0) ++j;
+      StoreWord(o, static_cast<uint32_t>(j - i));
+      StoreWord(o + 4, 0);
+      o += 8;
+    } else {
+      while (j < words && LoadWord(source + j * 4) != 0) ++j;
+      StoreWord(o, static_cast<uint32_t>(j - i));
+      std::memcpy(o + 4, source + i * 4, (j - i) * 4);
+      o += 4 + (j - i) * 4;
+    }
+    i = j;
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+} // namespace
+
 std::vector<uint8_t> TRLE::Compress(std::span<const uint8_t> source) {
   std::vector<uint8_t> out;
-  out.reserve(source.size() / 4 + 16);
-  const std::size_t words = source.size() / 4;
-  std::size_t zeros = 0;
-  std::size_t literalStart = 0, literalCount = 0;
-  auto flushZeros = [&] {
-    if (zeros > 0) {
-      AppendWord(out, static_cast<uint32_t>(zeros));
-      AppendWord(out, 0);
-      zeros = 0;
-    }
-  };
-  auto flushLiteral = [&] {
-    if (literalCount > 0) {
-      AppendWord(out, static_cast<uint32_t>(literalCount));
-      out.insert(out.end(), source.begin() + literalStart * 4,
-                 source.begin() + (literalStart + literalCount) * 4);
-      literalCount = 0;
-    }
-  };
-  for (std::size_t i = 0; i < words; ++i) {
-    if (LoadWord(source.data() + i * 4) == 0) {
-      flushLiteral();
-      ++zeros;
-    } else {
-      flushZeros();
-      if (literalCount == 0) literalStart = i;
-      ++literalCount;
-    }
-  }
-  flushZeros();
-  flushLiteral();
-  out.insert(out.end(), source.begin() + words * 4, source.end());
+  CompressInto(source, out);
   return out;
+}
+
+void TRLE::CompressInto(std::span<const uint8_t> source, std::vector<uint8_t>& out) {
+  const std::size_t words = source.size() / 4;
+  const std::size_t tail = source.size() % 4;
+  out.resize(words * 8 + tail);
+  std::size_t used = CompressRecords(source.data(), words, out.data());
+  std::memcpy(out.data() + used, source.data() + words * 4, tail);
+  out.resize(used + tail);
 }
 
 std::vector<uint8_t> TRLE::Decompress(std::span<const uint8_t> coded, std::size_t uncodedLength) {

@@ -1,4 +1,5 @@
 #include "jigsaw/uKVJigsawPieceCollection.h"
+#include "support/PieceFixtures.h"
 #include "uKVPieceLibraryGenerator.h"
 
 #include "data/uKVStandardFunc.h"
@@ -11,30 +12,6 @@
 #include <vector>
 
 using kv::TKVJigsawPieceCollection;
-
-namespace {
-
-const std::vector<uint8_t>& LibraryBytes() {
-  static const std::vector<uint8_t> bytes = [] {
-    kv::TMemoryStream stream;
-    kv::TKVPieceLibraryGenerator::SaveToStream(kv::TKVPieceLibraryGenerator::Generate(20261210), stream);
-    return stream.Bytes();
-  }();
-  return bytes;
-}
-
-void FillPhotoLike(kv::TBitmap32& picture, int width, int height) {
-  picture.SetSize(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const auto r = static_cast<uint32_t>(128 + 100 * std::sin(x * 0.021 + y * 0.004));
-      const auto g = static_cast<uint32_t>(128 + 90 * std::sin(y * 0.033 - x * 0.011));
-      const auto b = static_cast<uint32_t>(128 + 80 * std::cos((x + y) * 0.017));
-      picture.SetPixel(x, y, 0xFF000000u | r << 16 | g << 8 | b);
-    }
-}
-
-} // namespace
 
 // Cut real pictures with the generated library and lay every piece bitmap at its place: each pixel of the
 // scaled picture is opaque in exactly one piece. Pixels that are neither opaque nor clear are the dark
@@ -51,11 +28,11 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
     const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + " difficulty " +
                              std::to_string(c.difficulty);
     TKVJigsawPieceCollection collection;
-    kv::TMemoryStream stream(LibraryBytes());
+    kv::TMemoryStream stream(kvtest::GeneratedLibraryBytes());
     collection.LoadFromStream(stream);
     std::vector<std::string> errors;
     collection.OnError = [&](const std::string& message) { errors.push_back(message); };
-    FillPhotoLike(collection.Picture, c.width, c.height);
+    collection.Picture = kvtest::PhotoLikeBitmap(c.width, c.height);
     collection.SetDifficulty(c.difficulty);
     collection.ChooseLayout();
     kv::TKVStandardFunc::Instance().Seed(c.width * 7 + c.difficulty);
@@ -111,7 +88,7 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
 // meets four tabs at once, and every corner sees a horizontal and a vertical tab side by side.
 TEST(PieceAssemblyTest, CornersOfEveryLayoutFitTogether) {
   TKVJigsawPieceCollection collection;
-  kv::TMemoryStream stream(LibraryBytes());
+  kv::TMemoryStream stream(kvtest::GeneratedLibraryBytes());
   collection.LoadFromStream(stream);
   kv::TKVGenRandom random(99);
   for (int32_t li = 0; li < static_cast<int32_t>(collection.Layouts.size()); ++li) {
@@ -124,8 +101,7 @@ TEST(PieceAssemblyTest, CornersOfEveryLayoutFitTogether) {
         (collection.Template(t).Vertical ? vertical : horizontal).push_back(t);
     ASSERT_FALSE(horizontal.empty());
     ASSERT_FALSE(vertical.empty());
-    kv::TBitmap32 source;
-    FillPhotoLike(source, 3 * cw, 3 * ch);
+    const kv::TBitmap32 source = kvtest::PhotoLikeBitmap(3 * cw, 3 * ch);
     auto pick = [&](const std::vector<int32_t>& from) {
       return from[static_cast<std::size_t>(random.Next() % from.size())];
     };

@@ -1,0 +1,43 @@
+#include "jigsaw/uJigsawSpriteCreator.h"
+
+#include "data/uKVStandardFunc.h"
+#include "jigsaw/uKVJigsawPieceBuilder.h"
+
+namespace kv {
+
+TJigsawSpriteCreator::TJigsawSpriteCreator() {
+  TKVStandardFunc::Instance().Randomize();
+}
+
+void TJigsawSpriteCreator::Build(const TBitmap32& picture, uint8_t difficulty) {
+  Run(picture, difficulty, nullptr);
+}
+
+void TJigsawSpriteCreator::Build(const TBitmap32& picture, const TJigsawFile& saved) {
+  Run(picture, saved.Difficulty, &saved.PieceStates);
+}
+
+void TJigsawSpriteCreator::Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved) {
+  FPieces.clear();
+  Library.Picture.Assign(picture);
+  TPieceBuildOptions options;
+  options.Difficulty = difficulty;
+  options.BevelLevel = 0;
+  options.ShadowGrey = 30;
+  options.Composite = false;
+  options.NoRotation = NoRotation;
+  options.AreaWidth = AreaWidth;
+  options.AreaHeight = AreaHeight;
+  options.Saved = saved;
+  options.OnPieceDone = OnProgress;
+  BuildPieces(Library, options, FPieces);
+}
+
+TJigsawArrayData TJigsawSpriteCreator::PieceStates() const {
+  TJigsawArrayData states;
+  for (const auto& row : FPieces)
+    for (const TPiece& piece : row) states.push_back(PieceState(piece));
+  return states;
+}
+
+} // namespace kv

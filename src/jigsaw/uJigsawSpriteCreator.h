@@ -1,0 +1,43 @@
+// The piece builder of the package tools: cuts and scatters a picture with a piece library of its own, to
+// store an arrangement in a package (prepared games, stored cuts).
+#pragma once
+
+#include "data/uJigsawFile.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawTypes.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace kv {
+
+class TJigsawSpriteCreator {
+public:
+  // Seeds the random source from the clock.
+  TJigsawSpriteCreator();
+
+  // Must hold layouts and templates before a build.
+  TKVJigsawPieceCollection Library;
+  int32_t AreaWidth = 1024;
+  int32_t AreaHeight = 768;
+  bool NoRotation = false;
+  // Pieces done and the total, after each piece.
+  std::function<void(int32_t done, int32_t total)> OnProgress;
+
+  // A new arrangement of picture at a difficulty.
+  void Build(const TBitmap32& picture, uint8_t difficulty);
+  // The pieces of a saved game: its difficulty and piece records, cut from picture.
+  void Build(const TBitmap32& picture, const TJigsawFile& saved);
+
+  const TPieces& Pieces() const { return FPieces; }
+  int32_t Cols() const { return FPieces.empty() ? 0 : static_cast<int32_t>(FPieces.front().size()); }
+  int32_t Rows() const { return static_cast<int32_t>(FPieces.size()); }
+  // The 40-byte records of the pieces, rows outer.
+  TJigsawArrayData PieceStates() const;
+
+private:
+  void Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved);
+  TPieces FPieces;
+};
+
+} // namespace kv

@@ -1,0 +1,46 @@
+// Turns the cut of a picture into the pieces of a game: each piece's place in the picture, its starting
+// place and rotation, its image in all four rotations (run-length coded) and the shadow of the rotation it
+// shows. Used by the game session and by the sprite creator of the package tools.
+#pragma once
+
+#include "data/uJigsawFile.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kv {
+
+struct TPieceBuildOptions {
+  uint8_t Difficulty = 0;
+  uint8_t BevelLevel = 0;
+  // Grey of the shadows' colour bits.
+  uint8_t ShadowGrey = 30;
+  // The game draws each piece bitmap onto a clear surface (dmBlend) before coding it, which scales partly
+  // transparent pixels by their alpha; the package tools store the bitmap as built.
+  bool Composite = true;
+  bool NoRotation = false;
+  // Scatter area of a new game; a piece may lie up to half its size beyond the right and bottom border.
+  int32_t AreaWidth = 0;
+  int32_t AreaHeight = 0;
+  // A saved game to rebuild (its piece records, rows outer); null cuts a new game.
+  const TJigsawArrayData* Saved = nullptr;
+
+  // Texts pass through Translate (the package's language table) before they are shown.
+  std::function<std::string(const std::string&)> Translate;
+  std::function<void(const std::string& text)> OnStatus;
+  std::function<void(const std::string& text, int percent)> OnProgress;
+  std::function<void(const std::string& text)> OnFinish;
+  // Pieces done and the total, after each piece.
+  std::function<void(int32_t done, int32_t total)> OnPieceDone;
+};
+
+// Cuts library.Picture at options.Difficulty with the library's layouts and templates and fills pieces
+// [row][column]. Raises kv::Exception "Bitmap not spesified" for an empty picture, the library's error when
+// no layout fits, and an error when a saved game does not match the cut; OnFinish runs in every case once
+// the build has begun.
+void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces);
+
+} // namespace kv

@@ -1,0 +1,262 @@
+#include "jigsaw/uJigsawSpriteCreator.h"
+#include "jigsaw/uKVJigsawPieceBuilder.h"
+#include "jigsaw/uRLE.h"
+#include "support/PieceFixtures.h"
+
+#include "data/uKVErrors.h"
+#include "data/uKVStandardFunc.h"
+#include "data/uKVStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using kv::TBitmap32;
+using kv::TPiece;
+
+namespace {
+
+// What a game holds: the library of a package with this picture, and the picture.
+void LoadGame(kv::TKVJigsawPieceCollection& library, int width, int height) {
+  library = kvtest::GeneratedGameLibrary(width, height);
+  if (width > 0) library.Picture = kvtest::PhotoLikeBitmap(width, height);
+}
+
+std::vector<uint32_t> Decoded(const TPiece& piece, int k) {
+  std::vector<uint32_t> words(static_cast<std::size_t>(piece.Width) * piece.Height, 0xDEADBEEFu);
+  EXPECT_EQ(kv::TRLE::Decode(piece.Images[k], words), words.size());
+  return words;
+}
+
+// The image of rotation k as the game draws it: the bitmap blended onto a clear surface, then turned.
+std::vector<uint32_t> Expected(const TBitmap32& bitmap, int k, bool composite) {
+  TBitmap32 image;
+  if (composite) {
+    TBitmap32 source(bitmap);
+    source.SetDrawMode(kv::dmBlend);
+    image.SetSize(bitmap.Width(), bitmap.Height());
+    image.Clear(0);
+    source.Draw(image, 0, 0);
+  } else {
+    image.Assign(bitmap);
+  }
+  if (k == 1) image.Rotate90();
+  if (k == 2) image.Rotate180();
+  if (k == 3) image.Rotate270();
+  return {image.Bits(), image.Bits() + static_cast<std::size_t>(image.Width()) * image.Height()};
+}
+
+struct TBuildLog {
+  std::vector<std::string> Status, Progress, Finish;
+  std::vector<int> Percent;
+};
+
+kv::TPieceBuildOptions Options(TBuildLog& log) {
+  kv::TPieceBuildOptions options;
+  options.AreaWidth = 900;
+  options.AreaHeight = 700;
+  options.BevelLevel = 2;
+  options.ShadowGrey = 40;
+  options.Translate = [](const std::string& text) { return "<" + text + ">"; };
+  options.OnStatus = [&log](const std::string& text) { log.Status.push_back(text); };
+  options.OnProgress = [&log](const std::string& text, int percent) {
+    log.Progress.push_back(text);
+    log.Percent.push_back(percent);
+  };
+  options.OnFinish = [&log](const std::string& text) { log.Finish.push_back(text); };
+  return options;
+}
+
+} // namespace
+
+// A new game: every piece carries its four coded rotations, the shadow of the rotation it shows, its place
+// in the picture and a starting place inside the scatter area.
+TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 640, 480);
+  kv::TKVStandardFunc::Instance().Seed(7);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 1;
+  kv::TPieces pieces;
+  kv::BuildPieces(library, options, pieces);
+
+  const int rows = library.Rows(), cols = library.Cols();
+  ASSERT_EQ(pieces.size(), static_cast<std::size_t>(rows));
+  const int total = rows * cols;
+  EXPECT_GE(total, 25);
+  EXPECT_EQ(log.Status, std::vector<std::string>{"<Creating pieces>"});
+  EXPECT_EQ(log.Finish, std::vector<std::string>{"<Finish>"});
+  ASSERT_EQ(log.Progress.size(), static_cast<std::size_t>(total));
+  EXPECT_EQ(log.Progress.front(), "1 <of> " + std::to_string(total));
+  EXPECT_EQ(log.Progress.back(), std::to_string(total) + " <of> " + std::to_string(total));
+  EXPECT_EQ(log.Percent.back(), 100);
+  EXPECT_EQ(library.BevelLevel, 2);
+
+  int rotations[4] = {};
+  for (int r = 0; r < rows; ++r) {
+    ASSERT_EQ(pieces[r].size(), static_cast<std::size_t>(cols));
+    for (int c = 0; c < cols; ++c) {
+      const TPiece& piece = pieces[r][c];
+      const kv::TKVPuzzlePieceItem& item = library.Piece(r * cols + c);
+      SCOPED_TRACE("piece " + std::to_string(r) + "," + std::to_string(c));
+      EXPECT_EQ(piece.Row, r);
+      EXPECT_EQ(piece.Column, c);
+      EXPECT_EQ(piece.CorrectX, item.X);
+      EXPECT_EQ(piece.CorrectY, item.Y);
+      EXPECT_EQ(piece.Width, item.Bitmap.Width());
+      EXPECT_EQ(piece.Height, item.Bitmap.Height());
+      EXPECT_EQ(piece.TopEdge, item.TopEdge + 1);
+      EXPECT_EQ(piece.LeftEdge, item.LeftEdge + 1);
+      EXPECT_EQ(piece.TopSize, item.TopEdge < 0 ? 0 : library.Template(item.TopEdge).Height);
+      EXPECT_EQ(piece.RightSize, item.RightEdge < 0 ? 0 : library.Template(item.RightEdge).Width);
+      EXPECT_EQ(piece.StartRotation, piece.Rotation);
+      EXPECT_EQ(piece.StartX, piece.X);
+      EXPECT_GE(piece.X, 0);
+      EXPECT_LT(piece.X, std::max(1, 900 - piece.Width / 2));
+      EXPECT_LT(piece.Y, std::max(1, 700 - piece.Height / 2));
+      EXPECT_EQ(piece.TargetX, -1);
+      EXPECT_TRUE(piece.Visible);
+      ++rotations[piece.Rotation];
+      for (int k = 0; k < 4; ++k) {
+        ASSERT_TRUE(piece.HasImage(k));
+        EXPECT_EQ(piece.ImageSizes[k], static_cast<int32_t>(piece.Images[k].size()));
+        EXPECT_EQ(Decoded(piece, k), Expected(item.Bitmap, k, true)) << "rotation " << k;
+        EXPECT_EQ(piece.HasShadow(k), k == piece.Rotation);
+      }
+      // The shadow: grey colour bits, alpha the 5 x 5 mean of the shown image's alpha.
+      std::vector<uint32_t> image = Expected(item.Bitmap, piece.Rotation, true), shadow(image.size());
+      kv::BlurShadow(image.data(), shadow.data(), piece.RotatedWidth(piece.Rotation),
+                     piece.RotatedHeight(piece.Rotation), 40, kv::AverageTable());
+      EXPECT_EQ(piece.Shadows[piece.Rotation], shadow);
+      EXPECT_EQ(piece.ShadowPixels, piece.Width * piece.Height);
+    }
+  }
+  for (int k = 0; k < 4; ++k) EXPECT_GT(rotations[k], 0) << "no piece starts in rotation " << k;
+}
+
+TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 500, 400);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.NoRotation = true;
+  kv::TPieces pieces;
+  kv::BuildPieces(library, options, pieces);
+  ASSERT_FALSE(pieces.empty());
+  for (const auto& row : pieces)
+    for (const TPiece& piece : row) {
+      EXPECT_EQ(piece.Rotation, 0);
+      EXPECT_TRUE(piece.HasImage(0) && piece.HasShadow(0));
+      EXPECT_FALSE(piece.HasImage(1) || piece.HasImage(2) || piece.HasImage(3));
+    }
+}
+
+// A saved game is rebuilt from its records: the same edges and places whatever the random source does,
+// its own positions and rotations, and a shadow for every rotation of a joined piece.
+TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 800, 600);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 2;
+  kv::TKVStandardFunc::Instance().Seed(11);
+  kv::TPieces first;
+  kv::BuildPieces(library, options, first);
+
+  kv::TJigsawArrayData saved;
+  for (const auto& row : first)
+    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  saved[0].X = 12345;
+  saved[0].Rotation = 3;
+  saved[1].Joined = 1;
+  saved[2].Width = 1; // sizes come from the rebuilt image
+
+  kv::TKVStandardFunc::Instance().Seed(99);
+  options.Saved = &saved;
+  kv::TPieces again;
+  kv::BuildPieces(library, options, again);
+  ASSERT_EQ(again.size(), first.size());
+  for (std::size_t r = 0; r < first.size(); ++r)
+    for (std::size_t c = 0; c < first[r].size(); ++c) {
+      const TPiece& a = first[r][c];
+      const TPiece& b = again[r][c];
+      EXPECT_EQ(b.Images, a.Images);
+      EXPECT_EQ(b.Width, a.Width);
+      EXPECT_EQ(b.CorrectX, a.CorrectX);
+      EXPECT_EQ(b.TopEdge, a.TopEdge);
+      EXPECT_EQ(b.TopSize, a.TopSize);
+    }
+  EXPECT_EQ(again[0][0].X, 12345);
+  EXPECT_EQ(again[0][0].Rotation, 3);
+  EXPECT_TRUE(again[0][0].HasShadow(3));
+  for (int k = 0; k < 4; ++k) EXPECT_TRUE(again[0][1].HasShadow(k));
+  EXPECT_EQ(library.PieceItems.size(), saved.size());
+  EXPECT_EQ(library.PieceItems[5].X, saved[5].CorrectX);
+}
+
+TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
+  struct Case {
+    const char* name;
+    int width;
+    std::size_t savedRecords; // 0: a new game
+    const char* message;
+  };
+  const Case cases[] = {
+      {"empty picture", 0, 0, "Bitmap not spesified"},
+      {"saved game of another cut", 640, 3, "The saved game does not fit the pieces of this picture."},
+  };
+  for (const Case& c : cases) {
+    kv::TKVJigsawPieceCollection library;
+    LoadGame(library, c.width, 480);
+    TBuildLog log;
+    kv::TPieceBuildOptions options = Options(log);
+    kv::TJigsawArrayData saved(c.savedRecords);
+    if (c.savedRecords > 0) options.Saved = &saved;
+    kv::TPieces pieces;
+    try {
+      kv::BuildPieces(library, options, pieces);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const kv::Exception& e) {
+      EXPECT_STREQ(e.what(), c.message) << c.name;
+    }
+    // The finish hook runs once the build has begun; a picture without pixels stops before it.
+    EXPECT_EQ(log.Finish.size(), c.width > 0 ? 1u : 0u) << c.name;
+  }
+}
+
+// The creator stores the piece bitmaps as built (no blend), grey-30 shadows, bevel level 0, and rebuilds a
+// saved game from its records.
+TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
+  kv::TJigsawSpriteCreator creator;
+  creator.Library = kvtest::GeneratedGameLibrary(640, 480);
+  creator.Library.BevelLevel = 5;
+  creator.AreaWidth = 300;
+  creator.AreaHeight = 200;
+  std::vector<int32_t> done;
+  creator.OnProgress = [&done](int32_t n, int32_t total) {
+    done.push_back(n);
+    EXPECT_GE(total, n);
+  };
+  const TBitmap32 picture = kvtest::PhotoLikeBitmap(640, 480);
+  creator.Build(picture, 0);
+  EXPECT_EQ(creator.Library.BevelLevel, 0);
+  ASSERT_GT(creator.Rows() * creator.Cols(), 1);
+  EXPECT_EQ(done.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
+  const TPiece& piece = creator.Pieces()[1][1];
+  const TBitmap32& bitmap = creator.Library.Piece(creator.Cols() + 1).Bitmap;
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(Decoded(piece, k), Expected(bitmap, k, false));
+  EXPECT_EQ(piece.Shadows[piece.Rotation].front() & 0xFFFFFFu, 0x1E1E1Eu);
+
+  kv::TJigsawFile saved;
+  saved.Difficulty = 0;
+  saved.PieceStates = creator.PieceStates();
+  ASSERT_EQ(saved.PieceStates.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
+  EXPECT_EQ(saved.PieceStates[creator.Cols() + 1], kv::PieceState(piece));
+  kv::TJigsawSpriteCreator again;
+  again.Library = kvtest::GeneratedGameLibrary(640, 480);
+  again.Build(picture, saved);
+  EXPECT_EQ(again.PieceStates(), saved.PieceStates);
+  EXPECT_EQ(again.Pieces()[1][1].Images, piece.Images);
+}
