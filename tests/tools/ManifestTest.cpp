@@ -85,6 +85,13 @@ TEST(Manifest, BadManifestsNameTheKeyAndWriteNothing) {
       {R"({"pictures": [)" + picture + "]}", "title: missing"},
       {R"({"titel": "T", "pictures": [)" + picture + "]}", "titel: unknown key"},
       {R"({"title": 5, "pictures": [)" + picture + "]}", "title: must be a string"},
+      {R"({"title": "T", "title": "U", "pictures": [)" + picture + "]}", "title: given twice"},
+      {R"({"title": "T", "pictures": [)" + picture +
+           R"(, {"file": "images/hill.jpg", "pieces": {"min": 1, "max": 3, "min": 2}}]})",
+       "pictures[1].pieces.min: given twice"},
+      {WithTwoPictures(
+           R"("menus": {"menuBar": [{"caption": "G", "items": ["-", {"caption": "N", "command": 15, "command": 3}]}]},)"),
+       "menus.menuBar[0].items[1].command: given twice"},
       {R"({"title": "日本", "pictures": [)" + picture + "]}",
        "title: has characters that Windows-1252 cannot hold"},
       {R"({"title": "T"})", "pictures: missing"},

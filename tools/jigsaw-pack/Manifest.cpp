@@ -708,6 +708,57 @@ private:
   int32_t StartWallpaper = -1;
 };
 
+// Follows the parser through the document, so that a key given twice in one object (JSON keeps only the
+// last) is an error with its key path, like a misspelt key.
+class TDuplicateKeys {
+public:
+  bool operator()(int /*depth*/, json::parse_event_t event, json& parsed) {
+    switch (event) {
+    case json::parse_event_t::object_start:
+    case json::parse_event_t::array_start:
+      Frames.push_back({event == json::parse_event_t::object_start, Path() + ElementLabel(), {}, {}, 0});
+      break;
+    case json::parse_event_t::key: {
+      Frame& frame = Frames.back();
+      frame.Key = parsed.get<std::string>();
+      if (!frame.Keys.insert(frame.Key).second)
+        Fail(frame.Path.empty() ? frame.Key : frame.Path + "." + frame.Key, "given twice");
+      break;
+    }
+    case json::parse_event_t::object_end:
+    case json::parse_event_t::array_end:
+      Frames.pop_back();
+      Next();
+      break;
+    case json::parse_event_t::value:
+      Next();
+      break;
+    }
+    return true;
+  }
+
+private:
+  struct Frame {
+    bool Object = false;
+    std::string Path;
+    std::set<std::string> Keys;
+    std::string Key;
+    std::size_t Count = 0; // elements of an array seen so far
+  };
+  std::string Path() const { return Frames.empty() ? std::string() : Frames.back().Path; }
+  // The label of the element that begins now inside the innermost container.
+  std::string ElementLabel() const {
+    if (Frames.empty()) return {};
+    const Frame& parent = Frames.back();
+    if (!parent.Object) return "[" + std::to_string(parent.Count) + "]";
+    return parent.Path.empty() ? parent.Key : "." + parent.Key;
+  }
+  void Next() {
+    if (!Frames.empty() && !Frames.back().Object) ++Frames.back().Count;
+  }
+  std::vector<Frame> Frames;
+};
+
 } // namespace
 
 int32_t CommandNumber(const std::string& name) {
@@ -723,7 +774,7 @@ void LoadManifest(const std::string& fileName, TJigsawProject2& project) {
   if (!fs::is_regular_file(path, ec) || !in) Fail("", "cannot open the manifest");
   json root;
   try {
-    root = json::parse(in);
+    root = json::parse(in, TDuplicateKeys());
   } catch (const json::parse_error& e) {
     // The library's message begins with its own error code in brackets; the author needs only the rest.
     std::string what = e.what();
