@@ -196,6 +196,40 @@ TPictureCutScale TJigsawProject2::PictureCutScale(uint32_t pictureId) const {
   return {min >= 2 && max >= 2, scale, min, max};
 }
 
+uint8_t TJigsawProject2::DifficultyIndex(uint32_t pictureId) const {
+  if (PictureSettings.empty()) {
+    const int32_t min = NumPiecesMin, max = NumPiecesMax;
+    if (min >= 0 && max < 25) return 0;
+    if (min >= 25 && max <= 50) return 1;
+    if (min >= 50 && max <= 100) return 2;
+    if (min > 100 && max <= 150) return 3;
+    if (min > 150 && max <= 200) return 4;
+    return 5;
+  }
+  const TPictureSettings* settings = FindPictureSettings(pictureId);
+  if (!settings) return 0;
+  const int32_t min = settings->NumPiecesMin, max = settings->NumPiecesMax;
+  if (min == 0 && max == 24) return 0;
+  if (min == 25 && max == 50) return 1;
+  if (min == 51 && max == 100) return 2;
+  if (min > 100 && max <= 150) return 3;
+  if (min > 150 && max <= 200) return 4;
+  if (min > 200) return 5;
+  return 0;
+}
+
+void TJigsawProject2::CompletePictureCuts() {
+  const TPictureCutBuilder& builder = PictureCutBuilder();
+  const int32_t pictures = PictureCount();
+  if (!builder || pictures == 0 || static_cast<std::size_t>(pictures) == PictureCuts.size()) return;
+  PictureCuts.clear();
+  for (const auto& picture : Pictures) {
+    if (picture->ID > 0xFFFF) continue;
+    std::optional<std::vector<TEdgeShapes>> pieces = builder(*this, *picture, PictureCutScale(picture->ID));
+    if (pieces) PictureCuts.push_back({picture->ID, std::move(*pieces)});
+  }
+}
+
 TAreaSize TJigsawProject2::SkinModeArea() const {
   if (SkinMode == 15 || SkinMode == 20 || SkinMode == 49) return {BoardArea[2], BoardArea[3]};
   if (SkinMode == 19 && SkinIndex >= 0 && static_cast<std::size_t>(SkinIndex) < Skins.size()) {

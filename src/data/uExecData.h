@@ -315,6 +315,13 @@ public:
   uint32_t NewButtonId() const;
   uint32_t NewButtonScriptId() const;
 
+  // The difficulty 0..5 a game of this picture is played at: from its PictureSettings range, or from the
+  // package-wide range when the package has no settings at all.
+  uint8_t DifficultyIndex(uint32_t pictureId) const;
+  // The stored cuts, completed as a load completes them: when the picture count is not 0 and differs from
+  // the number of PictureCuts, every picture (id at most 65535) is cut anew by the installed cut builder.
+  void CompletePictureCuts();
+
   // The scale the stored cut of a picture is built with (loader completion of PictureCuts).
   TPictureCutScale PictureCutScale(uint32_t pictureId) const;
   // The playing area that grid fits of the writer use: BoardArea for skin modes 15, 20 and 49, the area of

@@ -178,8 +178,10 @@ void TExecDataReader::ReadRecord(uint16_t tag, TMemoryStream& data) {
     ReadEventSounds(data);
     break;
   case Tag::PreparedGame:
-  case Tag::PreparedPictureGame:
     ReadPreparedGame(data);
+    break;
+  case Tag::PreparedPictureGame:
+    ReadPreparedPictureGame(data);
     break;
   case Tag::CutDefaults:
     ReadCutDefaults(data);
@@ -335,8 +337,6 @@ void TExecDataReader::ReadEventSounds(TStream& data) {
 }
 
 void TExecDataReader::ReadPreparedGame(TStream& data) {
-  // Shared by 7859 and 7868: with 7868 the picture id lands in the columns, the columns in the rows and the
-  // rows at the front of the piece data.
   const int32_t length = SF::ReadInteger(data);
   const int32_t columns = SF::ReadInteger(data);
   const int32_t rows = SF::ReadInteger(data);
@@ -345,6 +345,19 @@ void TExecDataReader::ReadPreparedGame(TStream& data) {
   Project.PreparedGame.Columns = columns;
   Project.PreparedGame.Rows = rows;
   Project.PreparedGame.Pieces = std::move(pieces);
+}
+
+// A picture's prepared game has its own entry. Read as a prepared game, its picture id would become the
+// column count and every piece state would be four bytes off.
+void TExecDataReader::ReadPreparedPictureGame(TStream& data) {
+  const int32_t length = SF::ReadInteger(data);
+  auto game = std::make_unique<TPreparedPictureGame>();
+  game->PictureID = SF::ReadCardinal(data);
+  game->Columns = SF::ReadInteger(data);
+  game->Rows = SF::ReadInteger(data);
+  game->Pieces = ReadBlob(data, static_cast<int64_t>(length) - 16);
+  game->Extension = ReadExtension(data);
+  Project.PreparedGames.push_back(std::move(game));
 }
 
 void TExecDataReader::ReadCutDefaults(TStream& data) {
@@ -669,7 +682,7 @@ void TExecDataReader::CompleteAfterLoad() {
   }
   CompleteSkins();
   CompleteWallpapers();
-  CompleteCuts();
+  Project.CompletePictureCuts();
   CompleteMenuIds();
   CompleteButtonScripts();
   CompleteSoundFormats();
@@ -694,19 +707,6 @@ void TExecDataReader::CompleteWallpapers() {
   for (const auto& picture : p.Pictures)
     if ((picture->ID & 0xFFFF) == 0)
       p.Wallpapers.push_back({picture->ID, p.WallpaperParam, p.WallpaperParam2, 0});
-}
-
-void TExecDataReader::CompleteCuts() {
-  TJigsawProject2& p = Project;
-  const TPictureCutBuilder& builder = TJigsawProject2::PictureCutBuilder();
-  const int32_t pictures = p.PictureCount();
-  if (!builder || pictures == 0 || static_cast<std::size_t>(pictures) == p.PictureCuts.size()) return;
-  p.PictureCuts.clear();
-  for (const auto& picture : p.Pictures) {
-    if (picture->ID > 0xFFFF) continue;
-    std::optional<std::vector<TEdgeShapes>> pieces = builder(p, *picture, p.PictureCutScale(picture->ID));
-    if (pieces) p.PictureCuts.push_back({picture->ID, std::move(*pieces)});
-  }
 }
 
 namespace {

@@ -34,6 +34,7 @@ private:
   void ReadSound(TStream& data);
   void ReadEventSounds(TStream& data);
   void ReadPreparedGame(TStream& data);
+  void ReadPreparedPictureGame(TStream& data);
   void ReadCutDefaults(TStream& data);
   void ReadOldMenuList(TStream& data);
   void ReadPictureChoice(TStream& data);
@@ -69,7 +70,6 @@ private:
 
   void CompleteSkins();
   void CompleteWallpapers();
-  void CompleteCuts();
   void CompleteMenuIds();
   void CompleteButtonScripts();
   void CompleteSoundFormats();

@@ -201,6 +201,25 @@ TEST(PackageModel, PictureCutScaleFollowsThePictureRange) {
     EXPECT_EQ(p.PictureCutScale(c.id), c.expected) << c.id;
 }
 
+// The picture's own range decides; the package-wide range only when no picture has one.
+TEST(PackageModel, DifficultyIndexFollowsTheRanges) {
+  TJigsawProject2 p;
+  p.PictureSettings = {{1, 0, 24, 0, 0},    {2, 25, 50, 0, 0},   {3, 51, 100, 0, 0}, {4, 101, 150, 0, 0},
+                       {5, 151, 200, 0, 0}, {6, 201, 999, 0, 0}, {7, 0, 50, 0, 0},   {8, 101, 160, 0, 0}};
+  const std::pair<uint32_t, int> byPicture[] = {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4},
+                                                {6, 5}, {7, 0}, {8, 0}, {99, 0}};
+  for (const auto& [id, difficulty] : byPicture) EXPECT_EQ(p.DifficultyIndex(id), difficulty) << id;
+
+  TJigsawProject2 wide;
+  const std::array<std::array<int32_t, 3>, 7> byPackage = {
+      {{0, 24, 0}, {25, 50, 1}, {50, 100, 2}, {101, 150, 3}, {151, 200, 4}, {201, 500, 5}, {0, 50, 5}}};
+  for (const auto& [min, max, difficulty] : byPackage) {
+    wide.NumPiecesMin = min;
+    wide.NumPiecesMax = max;
+    EXPECT_EQ(wide.DifficultyIndex(1), difficulty) << min << "-" << max;
+  }
+}
+
 TEST(PackageModel, SkinModeAreaPicksTheAreaOfTheLayout) {
   TJigsawProject2 p;
   p.BoardArea = {1, 2, 640, 480, 0};

@@ -203,7 +203,8 @@ TEST(PackageReader, RecordsInAnyOrderAndRepeatedKeepTheLastValue) {
   EXPECT_EQ(p.Pictures[1]->Name, "a");
 }
 
-TEST(PackageReader, PreparedPictureGameAfterPreparedGameShiftsItsValues) {
+// A picture's prepared game gets its own entry and leaves the package's prepared game as it was.
+TEST(PackageReader, PreparedPictureGameKeepsItsOwnEntry) {
   Bytes records;
   records.raw(
       Record(T::PreparedGame, Bytes().i32(3).i32(2).raw(std::vector<uint8_t>(40 * 6, 1)).i32(0)).data());
@@ -212,13 +213,20 @@ TEST(PackageReader, PreparedPictureGameAfterPreparedGameShiftsItsValues) {
                   .data());
   TJigsawProject2 p;
   Load(p, records);
-  EXPECT_EQ(p.PreparedGame.Columns, 77);
-  EXPECT_EQ(p.PreparedGame.Rows, 4);
-  ASSERT_EQ(p.PreparedGame.Pieces.Size(), 44);
-  EXPECT_EQ(
-      std::vector<uint8_t>(p.PreparedGame.Pieces.Bytes().begin(), p.PreparedGame.Pieces.Bytes().begin() + 5),
-      (std::vector<uint8_t>{5, 0, 0, 0, 2}));
-  EXPECT_TRUE(p.PreparedGames.empty());
+  EXPECT_EQ(p.PreparedGame.Columns, 3);
+  EXPECT_EQ(p.PreparedGame.Rows, 2);
+  EXPECT_EQ(p.PreparedGame.Pieces.Bytes(), std::vector<uint8_t>(240, 1));
+  ASSERT_EQ(p.PreparedGames.size(), 1u);
+  EXPECT_EQ(p.PreparedGames[0]->PictureID, 77u);
+  EXPECT_EQ(p.PreparedGames[0]->Columns, 4);
+  EXPECT_EQ(p.PreparedGames[0]->Rows, 5);
+  EXPECT_EQ(p.PreparedGames[0]->Pieces.Bytes(), std::vector<uint8_t>(40, 2));
+
+  // A record too short for its four fixed fields is a read error.
+  Bytes shortRecord;
+  shortRecord.raw(Record(T::PreparedPictureGame, Bytes().u32(77).i32(4).i32(5).i32(0), 12).data());
+  TJigsawProject2 q;
+  EXPECT_THROW(Load(q, shortRecord), kv::EReadError);
 }
 
 TEST(PackageReader, ExtensionCountsAreSkipped) {

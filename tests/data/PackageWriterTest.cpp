@@ -656,11 +656,13 @@ TEST(PackageWriter, WhatThePackageDoesNotCarry) {
   Reload(p, q);
   // The old menu form is read but never written.
   EXPECT_TRUE(q.OldMenus.empty());
-  // Prepared picture games come back through the shared reader as the prepared game, shifted.
-  EXPECT_TRUE(q.PreparedGames.empty());
-  EXPECT_EQ(q.PreparedGame.Columns, 11);
-  EXPECT_EQ(q.PreparedGame.Rows, 3);
-  EXPECT_EQ(q.PreparedGame.Pieces.Size(), 244);
+  // Prepared picture games come back as they were written.
+  ASSERT_EQ(q.PreparedGames.size(), 1u);
+  EXPECT_EQ(q.PreparedGames[0]->PictureID, 11u);
+  EXPECT_EQ(q.PreparedGames[0]->Columns, 3);
+  EXPECT_EQ(q.PreparedGames[0]->Rows, 2);
+  EXPECT_EQ(q.PreparedGames[0]->Pieces.Size(), 240);
+  EXPECT_EQ(q.PreparedGame.Columns, 0);
   // Values that double as extension counts, and extension counts themselves, are written as 0.
   EXPECT_EQ(q.WallpaperParam2, 0);
   EXPECT_EQ(q.BoardArea, (std::array<int32_t, 5>{1, 2, 3, 4, 0}));

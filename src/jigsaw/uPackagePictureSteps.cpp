@@ -1,0 +1,194 @@
+#include "jigsaw/uPackagePictureSteps.h"
+
+#include "data/uGameData.h"
+#include "data/uImageInfo.h"
+#include "data/uKVErrors.h"
+#include "gui/uBitmap32.h"
+#include "gui/uPictureConverters.h"
+#include "gui/uPictureFormat.h"
+#include "jigsaw/uJigsawSpriteCreator.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace kv {
+
+namespace {
+
+// The picture prepared games and thumbnails are made from: the first with id at most 65535, or the only
+// one.
+const TBMPData* FirstPicture(const TJigsawProject2& project) {
+  if (project.Pictures.size() == 1) return project.Pictures.front().get();
+  for (const auto& picture : project.Pictures)
+    if (picture->ID <= 0xFFFF) return picture.get();
+  return nullptr;
+}
+
+TImageInfo StoredPictureSize(const TBMPData& picture) {
+  const TImageKind kind = DetectPictureKind(std::span<const uint8_t>(picture.Data.Bytes())) == pkBMP
+                              ? TImageKind::ikBMP
+                              : TImageKind::ikJPEG;
+  return ReadImageSize(picture.Data, kind);
+}
+
+TMemoryStream PieceStatesStream(const TJigsawArrayData& states) {
+  TMemoryStream stream;
+  for (const TJigsawPieceState& state : states) {
+    const auto bytes = state.Encode();
+    stream.WriteBuffer(bytes.data(), bytes.size());
+  }
+  stream.SetPosition(0);
+  return stream;
+}
+
+} // namespace
+
+void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap) {
+  TMemoryStream data(picture.Data.Bytes());
+  if (LoadPicture(bitmap, data) == pkPNG || bitmap.Empty()) throw EImageError("The picture cannot be read.");
+}
+
+std::string ProgramLibraryFile() {
+  const std::filesystem::path exe(TGameDataLocator::OwnExecutablePath());
+  return (exe.parent_path() / "all.kvjc").string();
+}
+
+const TKVJigsawPieceCollection& TEnginePictureSteps::Library() {
+  if (!Loaded) {
+    auto library = std::make_unique<TKVJigsawPieceCollection>();
+    try {
+      library->LoadFromFile(LibraryFile);
+    } catch (const Exception& e) {
+      throw Exception("The piece library " + LibraryFile + " cannot be read: " + e.what());
+    }
+    if (library->Layouts.empty() || library->Templates.empty())
+      throw Exception("The piece library " + LibraryFile + " holds no piece shapes.");
+    Loaded = std::move(library);
+  }
+  return *Loaded;
+}
+
+TKVJigsawPieceCollection TEnginePictureSteps::PackageLibrary(const TJigsawProject2& project) {
+  std::vector<std::pair<int32_t, int32_t>> sizes;
+  for (const auto& picture : project.Pictures) {
+    if ((picture->ID & 0xFFFF) == 0) continue;
+    try {
+      const TImageInfo size = StoredPictureSize(*picture);
+      sizes.emplace_back(size.Width, size.Height);
+    } catch (const Exception&) {
+      // a picture without a readable header cannot be played; it needs no layout
+    }
+  }
+  return Library().PackageLibrary(sizes);
+}
+
+void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
+  const TBMPData* picture = nullptr;
+  for (const auto& candidate : project.Pictures)
+    if (candidate->ID <= 0xFFFF) {
+      picture = candidate.get();
+      break;
+    }
+  if (!picture) return;
+  TBitmap32 bitmap;
+  DecodePackagePicture(*picture, bitmap);
+  project.Thumbnail = kv::MakeThumbnail(bitmap);
+  project.ThumbnailColumns = 0;
+  project.ThumbnailRows = 0;
+  if (const TPictureSettings* settings = project.FindPictureSettings(picture->ID)) {
+    const TAreaSize area = project.SkinModeArea();
+    const TScaleGrid grid =
+        TKVJigsawPieceCollection::FitScaleGrid(settings->NumPiecesMin, settings->NumPiecesMax, bitmap.Width(),
+                                               bitmap.Height(), area.Width, area.Height);
+    project.ThumbnailColumns = grid.Columns;
+    project.ThumbnailRows = grid.Rows;
+  }
+}
+
+TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, const TBMPData& picture) {
+  TBitmap32 bitmap;
+  DecodePackagePicture(picture, bitmap);
+  // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
+  // the player rebuilds exactly these pieces from the stored records.
+  TJigsawSpriteCreator creator;
+  creator.Library = PackageLibrary(project);
+  creator.Library.OutlineOption = project.PreparedFlag != 0;
+  creator.Library.OutlineColor = project.PreparedColor;
+  const TAreaSize area = project.SkinModeArea();
+  if (area.Width > 0 && area.Height > 0) {
+    creator.AreaWidth = area.Width;
+    creator.AreaHeight = area.Height;
+  }
+  creator.NoRotation = project.NoRotation != 0;
+  creator.Build(bitmap, project.DifficultyIndex(picture.ID));
+  TPreparedGame game;
+  game.Columns = creator.Cols();
+  game.Rows = creator.Rows();
+  game.Pieces = PieceStatesStream(creator.PieceStates());
+  return game;
+}
+
+void TEnginePictureSteps::MakePreparedGame(TJigsawProject2& project) {
+  const TBMPData* picture = FirstPicture(project);
+  if (!picture) return;
+  project.PreparedGame = PrepareGame(project, *picture);
+}
+
+void TEnginePictureSteps::MakePreparedGames(TJigsawProject2& project) {
+  for (const TPictureSettings& settings : project.PictureSettings) {
+    if (settings.PrepareGame == 0) continue;
+    const auto found = std::find_if(project.Pictures.begin(), project.Pictures.end(),
+                                    [&](const auto& p) { return p->ID == settings.PictureID; });
+    if (found == project.Pictures.end()) continue;
+    const TBMPData* picture = found->get();
+    TPreparedGame game = PrepareGame(project, *picture);
+    auto entry = std::make_unique<TPreparedPictureGame>();
+    entry->PictureID = picture->ID;
+    entry->Columns = game.Columns;
+    entry->Rows = game.Rows;
+    entry->Pieces = std::move(game.Pieces);
+    project.PreparedGames.push_back(std::move(entry));
+  }
+}
+
+TMemoryStream TEnginePictureSteps::PieceShapes(const TJigsawProject2& project) {
+  TMemoryStream shapes;
+  PackageLibrary(project).SaveToStream(shapes);
+  shapes.SetPosition(0);
+  return shapes;
+}
+
+std::optional<std::vector<TEdgeShapes>> TEnginePictureSteps::CutPicture(const TJigsawProject2& project,
+                                                                        const TBMPData& picture) {
+  try {
+    TBitmap32 bitmap;
+    DecodePackagePicture(picture, bitmap);
+    TJigsawSpriteCreator creator;
+    if (project.PieceShapeData.Size() > 4) {
+      TMemoryStream shapes(project.PieceShapeData.Bytes());
+      creator.Library.LoadFromStream(shapes);
+    } else {
+      creator.Library = PackageLibrary(project);
+    }
+    creator.NoRotation = true;
+    creator.Build(bitmap, project.DifficultyIndex(picture.ID));
+    std::vector<TEdgeShapes> edges;
+    for (const TJigsawPieceState& state : creator.PieceStates())
+      edges.push_back({state.LeftEdge, state.TopEdge, state.RightEdge, state.BottomEdge});
+    return edges;
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
+void InstallPackagePictureSteps(const std::string& libraryFile) {
+  auto steps = std::make_shared<TEnginePictureSteps>(libraryFile);
+  TExecDataWriter::SetPictureSteps(steps);
+  TJigsawProject2::SetPictureCutBuilder(
+      [steps](const TJigsawProject2& project, const TBMPData& picture, const TPictureCutScale&) {
+        return steps->CutPicture(project, picture);
+      });
+  InstallPictureConverters();
+}
+
+} // namespace kv

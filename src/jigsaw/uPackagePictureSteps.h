@@ -1,0 +1,57 @@
+// The package writer's picture work done with the piece engine: the thumbnail, the prepared games, the
+// piece-shape record, and the stored cuts a load completes. All of them use the piece library file
+// all.kvjc that sits beside the programs.
+#pragma once
+
+#include "data/uExecDataWriter.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+class TBitmap32;
+
+class TEnginePictureSteps : public TPackagePictureSteps {
+public:
+  explicit TEnginePictureSteps(std::string libraryFile) : LibraryFile(std::move(libraryFile)) {}
+
+  void MakeThumbnail(TJigsawProject2& project) override;
+  void MakePreparedGame(TJigsawProject2& project) override;
+  void MakePreparedGames(TJigsawProject2& project) override;
+  // The library of the package's pictures (see TKVJigsawPieceCollection::PackageLibrary), as int32 n and n
+  // bytes of zlib data. Raises kv::Exception when the library file cannot be read.
+  TMemoryStream PieceShapes(const TJigsawProject2& project) override;
+
+  // The cut stored for one picture at load: its edges from a new arrangement at the picture's difficulty,
+  // made with the package's own piece shapes (or, when it has none, the library file's part for the
+  // package). Nothing when the picture cannot be decoded or cut.
+  std::optional<std::vector<TEdgeShapes>> CutPicture(const TJigsawProject2& project, const TBMPData& picture);
+
+  // The library file, read once.
+  const TKVJigsawPieceCollection& Library();
+  // The part of it the package carries.
+  TKVJigsawPieceCollection PackageLibrary(const TJigsawProject2& project);
+
+private:
+  // The prepared game of one picture.
+  TPreparedGame PrepareGame(const TJigsawProject2& project, const TBMPData& picture);
+
+  std::string LibraryFile;
+  std::unique_ptr<TKVJigsawPieceCollection> Loaded;
+};
+
+// The file all.kvjc in the folder of the running program.
+std::string ProgramLibraryFile();
+
+// Installs the steps above for every package writer, their cut completion for every load, and the BMP to
+// JPEG conversion of extra pictures.
+void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryFile());
+
+// Decodes a package picture (JPEG, or BMP in old packages). Raises EImageError when it cannot.
+void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap);
+
+} // namespace kv

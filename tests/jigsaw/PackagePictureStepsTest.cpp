@@ -1,0 +1,173 @@
+#include "jigsaw/uKVJigsawPieceBuilder.h"
+#include "jigsaw/uPackagePictureSteps.h"
+#include "support/ImageFixtures.h"
+#include "support/PieceFixtures.h"
+#include "support/TestSupport.h"
+
+#include "data/uExecData.h"
+#include "data/uImageInfo.h"
+#include "data/uKVErrors.h"
+#include "gui/uPictureConverters.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using kv::TJigsawProject2;
+
+namespace {
+
+class PackagePictureSteps : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kvtest::WriteFileBytes(dir.file("all.kvjc"), kvtest::GeneratedLibraryBytes());
+    kv::InstallPackagePictureSteps(dir.file("all.kvjc"));
+  }
+  void TearDown() override {
+    kv::TExecDataWriter::SetPictureSteps(nullptr);
+    TJigsawProject2::SetPictureCutBuilder({});
+  }
+
+  // Two playable pictures and a wallpaper; the first asks for a prepared game at 25 - 50 pieces.
+  static void AddPictures(TJigsawProject2& p) {
+    p.AddPicture(0, 11).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 1, 85));
+    p.AddPicture(0, 12).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(300, 900, 2, 85));
+    p.AddPicture(1, 0x50000).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(200, 100, 3, 85));
+    *p.FindPictureSettings(11) = {11, 25, 50, 1, 0};
+    *p.FindPictureSettings(12) = {12, 101, 150, 0, 0};
+  }
+
+  static void Reload(TJigsawProject2& from, TJigsawProject2& to) {
+    kv::TMemoryStream package;
+    from.SaveToStream(package);
+    package.SetPosition(0);
+    to.LoadFromStream(&package);
+  }
+
+  kvtest::TempDir dir;
+};
+
+kv::TJigsawArrayData States(const kv::TMemoryStream& pieces) {
+  kv::TJigsawArrayData states;
+  const auto& bytes = pieces.Bytes();
+  for (std::size_t at = 0; at + kv::TJigsawPieceState::Size <= bytes.size();
+       at += kv::TJigsawPieceState::Size)
+    states.push_back(kv::TJigsawPieceState::Decode(std::span<const uint8_t, kv::TJigsawPieceState::Size>(
+        bytes.data() + at, kv::TJigsawPieceState::Size)));
+  return states;
+}
+
+} // namespace
+
+// A written package carries its thumbnail, the piece shapes its pictures need, prepared games a player can
+// rebuild with those shapes, and the stored cuts a load completes.
+TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
+  TJigsawProject2 p;
+  AddPictures(p);
+  p.EmbedPreparedGame = 1;
+  p.SkinMode = 15;
+  p.BoardArea = {0, 0, 800, 600, 0};
+  TJigsawProject2 loaded;
+  Reload(p, loaded);
+
+  // Thumbnail of the first picture, and the grid of its range in the playing area.
+  const kv::TImageInfo thumb = kv::ReadImageSize(loaded.Thumbnail, kv::TImageKind::ikBMP);
+  const kv::TThumbnailSize expected = kv::ThumbnailSize(640, 480);
+  EXPECT_EQ(thumb.Width, expected.Width);
+  EXPECT_EQ(thumb.Height, expected.Height);
+  const kv::TScaleGrid grid = kv::TKVJigsawPieceCollection::FitScaleGrid(25, 50, 640, 480, 800, 600);
+  EXPECT_EQ(loaded.ThumbnailColumns, grid.Columns);
+  EXPECT_EQ(loaded.ThumbnailRows, grid.Rows);
+
+  // Piece shapes: the library part for both pictures.
+  kv::TKVJigsawPieceCollection shapes;
+  kv::TMemoryStream shapeData(loaded.PieceShapeData.Bytes());
+  shapes.LoadFromStream(shapeData);
+  const kv::TKVJigsawPieceCollection expectedShapes =
+      kv::TEnginePictureSteps(dir.file("all.kvjc")).PackageLibrary(p);
+  EXPECT_EQ(shapes.Layouts.size(), expectedShapes.Layouts.size());
+  EXPECT_EQ(shapes.TemplateCount(), expectedShapes.TemplateCount());
+  EXPECT_GT(shapes.TemplateCount(), 0);
+  EXPECT_LE(shapes.TemplateCount(), kv::TKVJigsawPieceCollection::MaxRecordedTemplates);
+
+  // The prepared game of the first picture and the per-picture one rebuild in a game with those shapes.
+  EXPECT_EQ(loaded.DifficultyIndex(11), 1);
+  EXPECT_EQ(loaded.DifficultyIndex(12), 3);
+  ASSERT_EQ(loaded.PreparedGames.size(), 1u);
+  EXPECT_EQ(loaded.PreparedGames[0]->PictureID, 11u);
+  struct Prepared {
+    const char* name;
+    int32_t columns, rows;
+    const kv::TMemoryStream& pieces;
+  };
+  const Prepared prepared[] = {
+      {"7859", loaded.PreparedGame.Columns, loaded.PreparedGame.Rows, loaded.PreparedGame.Pieces},
+      {"7868", loaded.PreparedGames[0]->Columns, loaded.PreparedGames[0]->Rows,
+       loaded.PreparedGames[0]->Pieces},
+  };
+  for (const Prepared& game : prepared) {
+    const kv::TJigsawArrayData states = States(game.pieces);
+    ASSERT_EQ(states.size(), static_cast<std::size_t>(game.columns * game.rows)) << game.name;
+    EXPECT_GE(states.size(), 25u) << game.name; // difficulty 1 of picture 11
+    kv::TKVJigsawPieceCollection library;
+    kv::TMemoryStream libraryData(loaded.PieceShapeData.Bytes());
+    library.LoadFromStream(libraryData);
+    kv::DecodePackagePicture(*loaded.Pictures[0], library.Picture);
+    kv::TPieceBuildOptions options;
+    options.Difficulty = loaded.DifficultyIndex(11);
+    options.Saved = &states;
+    kv::TPieces pieces;
+    ASSERT_NO_THROW(kv::BuildPieces(library, options, pieces)) << game.name;
+    ASSERT_EQ(static_cast<int32_t>(pieces.size()), game.rows) << game.name;
+    for (const auto& row : pieces)
+      for (const kv::TPiece& piece : row) {
+        EXPECT_GE(piece.X, 0) << game.name;
+        EXPECT_LT(piece.X, 800) << game.name;
+      }
+  }
+
+  // Stored cuts: one per playable picture, one entry per piece at the picture's difficulty.
+  ASSERT_EQ(loaded.PictureCuts.size(), 2u);
+  EXPECT_EQ(loaded.PictureCuts[0].PictureID, 11u);
+  EXPECT_EQ(loaded.PictureCuts[0].Pieces.size(), States(loaded.PreparedGame.Pieces).size());
+  EXPECT_GE(loaded.PictureCuts[1].Pieces.size(), 100u); // 101 - 150 pieces
+  for (const auto& cut : loaded.PictureCuts)
+    for (const kv::TEdgeShapes& edges : cut.Pieces)
+      for (uint8_t edge : edges) EXPECT_LE(edge, shapes.TemplateCount());
+
+  // Written again, the cuts and the per-picture prepared game stay as they are.
+  TJigsawProject2 again;
+  Reload(loaded, again);
+  ASSERT_EQ(again.PictureCuts.size(), 2u);
+  EXPECT_EQ(again.PictureCuts[1].Pieces, loaded.PictureCuts[1].Pieces);
+  EXPECT_EQ(again.PreparedGames[0]->Pieces.Bytes(), loaded.PreparedGames[0]->Pieces.Bytes());
+  EXPECT_EQ(again.PieceShapeData.Bytes(), loaded.PieceShapeData.Bytes());
+}
+
+TEST_F(PackagePictureSteps, WithoutTheLibraryFileTheSaveFails) {
+  kv::InstallPackagePictureSteps(dir.file("missing.kvjc"));
+  TJigsawProject2 p;
+  AddPictures(p);
+  kv::TMemoryStream package;
+  try {
+    p.SaveToStream(package);
+    ADD_FAILURE() << "saved without a piece library";
+  } catch (const kv::Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.kvjc cannot be read"), std::string::npos) << e.what();
+  }
+}
+
+// A package without pictures gets no thumbnail and an empty shape library; a picture that cannot be decoded
+// stops the save with the decoder's error.
+TEST_F(PackagePictureSteps, PackagesWithoutUsablePictures) {
+  TJigsawProject2 empty;
+  TJigsawProject2 loaded;
+  Reload(empty, loaded);
+  EXPECT_EQ(loaded.Thumbnail.Size(), 0);
+  EXPECT_TRUE(loaded.PictureCuts.empty());
+
+  TJigsawProject2 broken;
+  broken.AddPicture(0, 3).Data = kv::TMemoryStream(std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 1, 2});
+  kv::TMemoryStream package;
+  EXPECT_THROW(broken.SaveToStream(package), kv::EImageError);
+}
