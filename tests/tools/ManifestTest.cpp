@@ -5,6 +5,8 @@
 #include "SampleGame.h"
 #include "Sha256.h"
 #include "data/uExecData.h"
+#include "data/uExecDataWriter.h"
+#include "jigsaw/uPackagePictureSteps.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -418,7 +420,20 @@ TEST(Manifest, SmallestManifestKeepsTheModelDefaults) {
   EXPECT_EQ(p.PictureCount(), 2);
 }
 
+// The picture steps of the jigsaw-pack program, with the piece library of the build, for one test.
+class EngineSteps {
+public:
+  EngineSteps() { InstallPackagePictureSteps((fs::path(JIGSAW_BINARY_DIR) / "all.kvjc").string()); }
+  ~EngineSteps() {
+    TExecDataWriter::SetPictureSteps(nullptr);
+    TJigsawProject2::SetPictureCutBuilder({});
+  }
+  EngineSteps(const EngineSteps&) = delete;
+  EngineSteps& operator=(const EngineSteps&) = delete;
+};
+
 TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {
+  const EngineSteps steps;
   const fs::path demo = fs::path(JIGSAW_SOURCE_DIR) / "assets" / "demo";
   kvtest::TempDir dir;
   const std::string first = dir.file("demo.kvj");
@@ -459,4 +474,12 @@ TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {
   for (const json& s : package["pictureSettings"]) EXPECT_GE(s["numPiecesMax"].get<int>(), 2);
   for (const int slot : {0, 6, 7, 9}) EXPECT_FALSE(package["eventSounds"][slot]["soundIds"].empty()) << slot;
   EXPECT_EQ(package["settings"]["highScoreFileName"], manifest["settings"]["highScoreFileName"]);
+
+  // The package is complete: thumbnail, piece shapes, the stored cut of every picture and the prepared game
+  // of the picture that asks for one.
+  EXPECT_GT(package["thumbnail"]["bitmap"]["size"].get<int>(), 0);
+  EXPECT_GT(package["pieceShapeData"]["size"].get<int>(), 0);
+  EXPECT_EQ(package["pictureCuts"].size(), 6u);
+  ASSERT_EQ(package["preparedGames"].size(), 1u);
+  EXPECT_EQ(package["preparedGames"][0]["pictureId"], 2);
 }

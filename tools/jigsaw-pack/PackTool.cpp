@@ -120,6 +120,9 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     return 1;
   }
   try {
+    // The package carries the stored cuts of its pictures, so that every load reads the same cuts instead of
+    // cutting the pictures anew.
+    project.CompletePictureCuts();
     kv::TMemoryStream package;
     project.SaveToStream(package);
     kv::WriteFileAtomically(output, package.Bytes());
