@@ -1,6 +1,7 @@
 // A game author's manifest: a JSON file that names the title, pictures, wallpapers, sounds and the game
 // events they play on, menus, actions and the settings of a game package. Paths inside it are relative to the
 // manifest's folder; its texts are UTF-8 and are stored in the package as Windows-1252.
+// Manifest.md describes the format for game authors.
 #pragma once
 
 #include "data/uExecData.h"
