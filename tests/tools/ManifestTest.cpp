@@ -208,6 +208,14 @@ TEST(Manifest, UnreadableManifestsAndUsage) {
       << run.Err;
   EXPECT_FALSE(fs::exists(output));
 
+  // Nesting is bounded before key paths grow with it.
+  const std::string deep = folder.Manifest(std::string(100000, '[') + std::string(100000, ']'));
+  run = RunTool({"create", deep, "-o", output});
+  EXPECT_EQ(run.Status, 1);
+  std::string path;
+  for (int i = 0; i < 99; ++i) path += "[0]";
+  EXPECT_EQ(run.Err, "jigsaw-pack: " + deep + ": " + path + ": nests deeper than 100 levels\n");
+
   for (const std::vector<std::string>& args : {std::vector<std::string>{"create", manifest},
                                                {"create", "-o", output},
                                                {"create", manifest, "-o"},

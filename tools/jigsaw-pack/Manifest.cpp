@@ -34,6 +34,7 @@ namespace {
 constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int kMaxMenuDepth = 16;
+constexpr std::size_t kMaxNesting = 100;
 
 [[noreturn]] void Fail(const std::string& key, const std::string& what) {
   throw EManifestError(key, what);
@@ -716,6 +717,9 @@ public:
     switch (event) {
     case json::parse_event_t::object_start:
     case json::parse_event_t::array_start:
+      // Key paths grow with the nesting; a manifest needs a few dozen levels at most.
+      if (Frames.size() >= kMaxNesting)
+        Fail(Path(), "nests deeper than " + std::to_string(kMaxNesting) + " levels");
       Frames.push_back({event == json::parse_event_t::object_start, Path() + ElementLabel(), {}, {}, 0});
       break;
     case json::parse_event_t::key: {
