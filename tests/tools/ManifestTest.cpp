@@ -483,11 +483,8 @@ TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {
   for (const int slot : {0, 6, 7, 9}) EXPECT_FALSE(package["eventSounds"][slot]["soundIds"].empty()) << slot;
   EXPECT_EQ(package["settings"]["highScoreFileName"], manifest["settings"]["highScoreFileName"]);
 
-  // The package is complete: thumbnail, piece shapes, the stored cut of every picture and the prepared game
-  // of the picture that asks for one.
+  // The package is complete: thumbnail, piece shapes and the stored cut of every picture.
   EXPECT_GT(package["thumbnail"]["bitmap"]["size"].get<int>(), 0);
   EXPECT_GT(package["pieceShapeData"]["size"].get<int>(), 0);
   EXPECT_EQ(package["pictureCuts"].size(), 6u);
-  ASSERT_EQ(package["preparedGames"].size(), 1u);
-  EXPECT_EQ(package["preparedGames"][0]["pictureId"], 2);
 }
