@@ -1,8 +1,11 @@
 // Loading a package against bare inflation of its data section: the reader's own work must stay small
-// next to zlib's.
+// next to zlib's. And writing one, with the thumbnail and the piece shapes the writer computes.
 #include "data/uExecData.h"
 #include "data/uKVStreamFunc.h"
+#include "jigsaw/uPackagePictureSteps.h"
 #include "support/ImageFixtures.h"
+#include "support/PieceFixtures.h"
+#include "support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -10,12 +13,13 @@
 namespace {
 
 struct TenPicturePackage {
+  kv::TJigsawProject2 Project;
   kv::TMemoryStream Package;
   kv::TMemoryStream DataSection; // the compressed section alone
   int64_t InflatedSize = 0;
 
   TenPicturePackage() {
-    kv::TJigsawProject2 project;
+    kv::TJigsawProject2& project = Project;
     for (uint32_t i = 0; i < 10; ++i) {
       kv::TBMPData& picture = project.AddPicture(0, i + 1);
       picture.Name = "Picture " + std::to_string(i + 1);
@@ -35,8 +39,8 @@ struct TenPicturePackage {
   }
 };
 
-const TenPicturePackage& Fixture() {
-  static const TenPicturePackage fixture;
+TenPicturePackage& Fixture() {
+  static TenPicturePackage fixture;
   return fixture;
 }
 
@@ -68,6 +72,25 @@ void BM_PackageInflate(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * f.InflatedSize);
 }
 BENCHMARK(BM_PackageInflate)->Unit(benchmark::kMillisecond);
+
+// The whole save: thumbnail of the first picture, the piece shapes for all ten (from all.kvjc), deflate.
+void BM_PackageSave(benchmark::State& state) {
+  auto& f = Fixture();
+  const kvtest::TempDir dir;
+  kvtest::WriteFileBytes(dir.file("all.kvjc"), kvtest::GeneratedLibraryBytes());
+  kv::InstallPackagePictureSteps(dir.file("all.kvjc"));
+  int64_t size = 0;
+  for (auto _ : state) {
+    kv::TMemoryStream package;
+    f.Project.SaveToStream(package);
+    size = package.Size();
+    benchmark::DoNotOptimize(package.Memory());
+  }
+  kv::TExecDataWriter::SetPictureSteps(nullptr);
+  state.SetBytesProcessed(state.iterations() * f.InflatedSize);
+  state.counters["package_MB"] = static_cast<double>(size) / 1e6;
+}
+BENCHMARK(BM_PackageSave)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -121,13 +121,20 @@ bool TBitmap32::SetSize(int width, int height) {
   if (width == FWidth && height == FHeight) return false;
   const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (count > MaxSurfacePixels) throw EBitmapError("Can't allocate the DIB handle");
-  std::vector<TColor32> bits;
-  try {
-    bits.assign(static_cast<std::size_t>(count), 0);
-  } catch (const std::bad_alloc&) {
-    throw EBitmapError("Can't allocate the DIB handle");
+  if (count == 0) {
+    FBits = {};
+  } else if (count <= FBits.capacity() && count >= FBits.capacity() / 2) {
+    // Surfaces resized again and again (scratch bitmaps) keep their storage.
+    FBits.assign(static_cast<std::size_t>(count), 0);
+  } else {
+    std::vector<TColor32> bits;
+    try {
+      bits.assign(static_cast<std::size_t>(count), 0);
+    } catch (const std::bad_alloc&) {
+      throw EBitmapError("Can't allocate the DIB handle");
+    }
+    FBits = std::move(bits);
   }
-  FBits = std::move(bits);
   FWidth = width;
   FHeight = height;
   Changed();

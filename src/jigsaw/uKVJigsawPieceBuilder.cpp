@@ -38,10 +38,17 @@ void Rotate(const TColor32* source, int32_t w, int32_t h, int turns, TColor32* o
 }
 
 struct TBuildScratch {
+  TBitmap32 Bitmap; // the piece bitmap being coded
   std::vector<TColor32> Image;
   std::vector<TColor32> Turned;
   std::vector<uint8_t> Coded;
 };
+
+// Replaces a coded image, reusing the storage the piece had from a previous game.
+void StoreImage(TPiece& piece, int k, const uint8_t* coded, std::size_t size) {
+  piece.Images[k].assign(coded, coded + size);
+  piece.ImageSizes[k] = static_cast<int32_t>(size);
+}
 
 // Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for.
 void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
@@ -54,19 +61,33 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
   else
     std::copy(bitmap.Bits(), bitmap.Bits() + count, scratch.Image.begin());
   scratch.Turned.resize(count);
+  // The scratch only grows, so it is written without being cleared first.
+  if (scratch.Coded.size() < TRLE::MaxCodedLength(count * 4))
+    scratch.Coded.resize(TRLE::MaxCodedLength(count * 4));
   piece.Width = w;
   piece.Height = h;
+  piece.ShadowPixels = static_cast<int32_t>(count);
   for (int k = 0; k < 4; ++k) {
-    if ((rotations & 1u << k) == 0) continue;
-    Rotate(scratch.Image.data(), w, h, k, scratch.Turned.data());
-    TRLE::CompressInto(std::span(reinterpret_cast<const uint8_t*>(scratch.Turned.data()), count * 4),
-                       scratch.Coded);
-    piece.SetImage(k, std::vector<uint8_t>(scratch.Coded.begin(), scratch.Coded.end()));
+    if ((rotations & 1u << k) == 0) {
+      piece.Images[k].clear();
+      piece.ImageSizes[k] = 0;
+      piece.Shadows[k].clear();
+      continue;
+    }
+    const TColor32* pixels = scratch.Image.data();
+    if (k != 0) {
+      Rotate(scratch.Image.data(), w, h, k, scratch.Turned.data());
+      pixels = scratch.Turned.data();
+    }
+    const std::size_t coded = TRLE::CompressTo(std::span(reinterpret_cast<const uint8_t*>(pixels), count * 4),
+                                               scratch.Coded.data());
+    StoreImage(piece, k, scratch.Coded.data(), coded);
     if ((shadows & 1u << k) != 0) {
-      piece.ShadowPixels = static_cast<int32_t>(count);
-      piece.Shadows[k].assign(count, 0);
-      BlurShadow(scratch.Turned.data(), piece.Shadows[k].data(), piece.RotatedWidth(k),
-                 piece.RotatedHeight(k), grey, AverageTable());
+      piece.Shadows[k].resize(count);
+      MakeShadow(pixels, piece.Shadows[k].data(), piece.RotatedWidth(k), piece.RotatedHeight(k), grey,
+                 AverageTable());
+    } else {
+      piece.Shadows[k].clear();
     }
   }
 }
@@ -98,11 +119,14 @@ private:
 
 void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
   if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
+  // The pieces of the previous game lend their storage to the new ones.
+  TPieces previous = std::move(pieces);
   pieces.clear();
   if (options.OnStatus) options.OnStatus(Translated(options, "Creating pieces"));
   TFinishGuard finish(options);
 
-  library.SetDifficulty(options.Difficulty);
+  // The layout search replaces the preliminary picture at once: no need to scale it.
+  library.SetDifficulty(options.Difficulty, false);
   library.ChooseLayout();
   library.BevelLevel = options.BevelLevel;
 
@@ -117,7 +141,8 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
     // Games record edge shapes as bytes.
     if (library.TemplateCount() > TKVJigsawPieceCollection::MaxRecordedTemplates)
       throw Exception("The piece library holds more edge shapes than a game can record.");
-    library.AssignEdges();
+    // Each bitmap is built below when its piece is coded, into one reused surface.
+    library.AssignEdges(false);
     if (library.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
@@ -125,16 +150,18 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   TKVStandardFunc& random = TKVStandardFunc::Instance();
   const std::string of = Translated(options, "of");
   TBuildScratch scratch;
-  TBitmap32 saved; // the rebuilt bitmap of a saved piece
   pieces.resize(static_cast<std::size_t>(rows));
   int32_t p = 0;
   for (int32_t row = 0; row < rows; ++row) {
-    pieces[static_cast<std::size_t>(row)].resize(static_cast<std::size_t>(cols));
+    auto& line = pieces[static_cast<std::size_t>(row)];
+    if (static_cast<std::size_t>(row) < previous.size())
+      line = std::move(previous[static_cast<std::size_t>(row)]);
+    line.resize(static_cast<std::size_t>(cols));
     for (int32_t col = 0; col < cols; ++col, ++p) {
-      TPiece& piece = pieces[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+      TPiece& piece = line[static_cast<std::size_t>(col)];
+      piece = TPiece{.Images = std::move(piece.Images), .Shadows = std::move(piece.Shadows)};
       piece.Row = row;
       piece.Column = col;
-      const TBitmap32* bitmap = nullptr;
       if (options.Saved) {
         ApplyPieceState(piece, (*options.Saved)[static_cast<std::size_t>(p)]);
         piece.Rotation &= 3;
@@ -147,16 +174,16 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
         item.X = piece.CorrectX;
         item.Y = piece.CorrectY;
         library.PieceItems.push_back(item);
-        library.BuildPieceBitmap(library.ScaledPicture, saved, piece.CorrectX, piece.CorrectY, item.TopEdge,
-                                 item.BottomEdge, item.RightEdge, item.LeftEdge);
-        bitmap = &saved;
-      } else {
-        const TKVPuzzlePieceItem& item = library.Piece(p);
+      }
+      const TKVPuzzlePieceItem& item = library.Piece(p);
+      library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
+                               item.BottomEdge, item.RightEdge, item.LeftEdge);
+      if (!options.Saved) {
         piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
         piece.StartRotation = piece.Rotation;
         piece.Joined = 0;
-        piece.X = random.RandomBelow(options.AreaWidth - item.Bitmap.Width() / 2);
-        piece.Y = random.RandomBelow(options.AreaHeight - item.Bitmap.Height() / 2);
+        piece.X = random.RandomBelow(options.AreaWidth - scratch.Bitmap.Width() / 2);
+        piece.Y = random.RandomBelow(options.AreaHeight - scratch.Bitmap.Height() / 2);
         piece.CorrectX = item.X;
         piece.CorrectY = item.Y;
         piece.StartX = piece.X;
@@ -165,13 +192,12 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
         piece.BottomEdge = static_cast<uint8_t>(item.BottomEdge + 1);
         piece.RightEdge = static_cast<uint8_t>(item.RightEdge + 1);
         piece.LeftEdge = static_cast<uint8_t>(item.LeftEdge + 1);
-        bitmap = &item.Bitmap;
       }
 
       // A saved piece turned while rotation is off still gets the image it shows.
       const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
       const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
-      CodePiece(*bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
+      CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
       auto size = [&](int32_t edge, bool vertical) -> uint8_t {
         if (edge <= 0 || edge > library.TemplateCount()) return 0;
         const TKVPieceTemplate& t = library.Template(edge - 1);

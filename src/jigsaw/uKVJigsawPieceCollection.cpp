@@ -183,7 +183,7 @@ int32_t TKVJigsawPieceCollection::CellHeight() const {
   return rows ? PictureHeight() / rows : 0;
 }
 
-void TKVJigsawPieceCollection::SetDifficulty(uint8_t d) {
+void TKVJigsawPieceCollection::SetDifficulty(uint8_t d, bool scalePicture) {
   Difficulty = d;
   const TDifficultyRange range = DifficultyRanges[std::min<std::size_t>(d, 5)];
   const int64_t minimum = d == 0 ? 0 : range.Minimum;
@@ -196,7 +196,7 @@ void TKVJigsawPieceCollection::SetDifficulty(uint8_t d) {
     if (count >= minimum && count <= range.Maximum) LayoutIndex = static_cast<int32_t>(i);
   }
   const TKVLayout* layout = ChosenLayout();
-  if (layout == nullptr || Picture.Empty()) return;
+  if (layout == nullptr || Picture.Empty() || !scalePicture) return;
   ScalePicture(static_cast<uint16_t>(RoundDiv(width, layout->CellWidth) * layout->CellWidth),
                static_cast<uint16_t>(RoundDiv(height, layout->CellHeight) * layout->CellHeight), false,
                false);
@@ -317,7 +317,7 @@ void TKVJigsawPieceCollection::ChooseLayout() {
 // ---------------------------------------------------------------------------------------------------------
 // Edges and origins
 
-void TKVJigsawPieceCollection::AssignEdges() {
+void TKVJigsawPieceCollection::AssignEdges(bool buildBitmaps) {
   if (ChosenLayout() == nullptr) throw Exception("No piece layout has been chosen.");
   const int32_t cols = Cols(), rows = Rows();
   PieceItems.clear();
@@ -358,6 +358,7 @@ void TKVJigsawPieceCollection::AssignEdges() {
       item.Y = row * ch - (item.TopEdge != -1 ? Template(item.TopEdge).Height / 2 : 0);
       x += cw + (item.LeftEdge != -1 ? Template(item.LeftEdge).Width / 2 : 0) -
            (item.RightEdge != -1 ? Template(item.RightEdge).Width / 2 : 0);
+      if (!buildBitmaps) continue;
       try {
         BuildPieceBitmap(ScaledPicture, item.Bitmap, item.X, item.Y, item.TopEdge, item.BottomEdge,
                          item.RightEdge, item.LeftEdge);
@@ -406,20 +407,26 @@ TScaleGrid TKVJigsawPieceCollection::FitScaleGrid(int32_t minimum, int32_t maxim
 // ---------------------------------------------------------------------------------------------------------
 // Piece bitmaps
 
-std::array<uint8_t, 256> TKVJigsawPieceCollection::AlphaTable(uint8_t bevelLevel) {
-  std::array<uint8_t, 256> table{};
-  const long double factor = 1.0L - 0.1L * ClampedBevel(bevelLevel);
-  for (int v = 0; v < 256; ++v)
-    table[static_cast<std::size_t>(v)] =
-        static_cast<uint8_t>(std::clamp<int64_t>(RoundExact(factor * v), 0, 255));
-  return table;
+const std::array<uint8_t, 256>& TKVJigsawPieceCollection::AlphaTable(uint8_t bevelLevel) {
+  // Every template draw needs one; the extended-precision rounding is worth doing once per level.
+  static const std::array<std::array<uint8_t, 256>, 8> tables = [] {
+    std::array<std::array<uint8_t, 256>, 8> all{};
+    for (uint8_t level = 0; level < all.size(); ++level) {
+      const long double factor = 1.0L - 0.1L * level;
+      for (int v = 0; v < 256; ++v)
+        all[level][static_cast<std::size_t>(v)] =
+            static_cast<uint8_t>(std::clamp<int64_t>(RoundExact(factor * v), 0, 255));
+    }
+    return all;
+  }();
+  return tables[ClampedBevel(bevelLevel)];
 }
 
 void TKVJigsawPieceCollection::DrawEdgeTemplate(const TKVPieceTemplate& pieceTemplate, TBitmap32& dest,
                                                 int32_t x, int32_t y, int32_t side) const {
   const std::vector<uint8_t>& mask = pieceTemplate.Masks[side < 2 ? 0 : 1];
   if (mask.empty()) return;
-  const std::array<uint8_t, 256> alpha = AlphaTable(BevelLevel);
+  const std::array<uint8_t, 256>& alpha = AlphaTable(BevelLevel);
   const TColor32 contour = static_cast<TColor32>(176 - 17 * ClampedBevel(BevelLevel)) << 24;
   const TColor32 outline = Color32(OutlineColor);
   const int32_t width = dest.Width(), height = dest.Height();

@@ -110,7 +110,8 @@ public:
 
   // Stores d and makes the preliminary choice: the last layout whose whole-cell count of Picture lies in
   // the difficulty's range (0..25 for difficulty 0), and Picture stretched to whole cells of it.
-  void SetDifficulty(uint8_t d);
+  // A caller that runs ChooseLayout right after can leave the preliminary picture out (scalePicture false).
+  void SetDifficulty(uint8_t d, bool scalePicture = true);
   // The layout search over the whole library; fills LayoutIndex and ScaledPicture. A picture of size 0 x 0
   // leaves both unchanged. Raises kv::Exception when no layout qualifies at any size.
   void ChooseLayout();
@@ -119,9 +120,10 @@ public:
                                         uint8_t difficulty, uint16_t maxWidth = 1024,
                                         uint16_t maxHeight = 768);
 
-  // Rows x Cols piece items with random templates of the chosen layout, their origins and bitmaps. Raises
-  // kv::Exception when the layout lacks templates of an orientation the grid needs.
-  void AssignEdges();
+  // Rows x Cols piece items with random templates of the chosen layout, their origins and bitmaps (a caller
+  // that builds each bitmap when it needs it can leave them out). Raises kv::Exception when the layout lacks
+  // templates of an orientation the grid needs.
+  void AssignEdges(bool buildBitmaps = true);
 
   // One piece bitmap: the rectangle at (x, y) of source carved and shaded by its four templates (-1 =
   // straight side, drawn as a bevel or an outline).
@@ -133,7 +135,7 @@ public:
   void DrawEdgeTemplate(const TKVPieceTemplate& pieceTemplate, TBitmap32& dest, int32_t x, int32_t y,
                         int32_t side) const;
   // Alpha(v) = Round((1 - 0.1 * bevelLevel) * v) for v = 0..255.
-  static std::array<uint8_t, 256> AlphaTable(uint8_t bevelLevel);
+  static const std::array<uint8_t, 256>& AlphaTable(uint8_t bevelLevel);
 
   // The first scale 0.25, 0.5, ... whose grid holds at most maximum pieces, or falls below minimum, or is
   // the smallest grid there is (3 x 3).

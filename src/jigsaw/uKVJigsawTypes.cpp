@@ -72,36 +72,58 @@ void BlurInPlace(uint32_t* pixels, int32_t width, int32_t height, uint32_t colou
     }
 }
 
-// Separate buffers: running sums over rows, then over columns.
-void BlurSeparate(const uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint32_t colour,
-                  const TAverageTable& table) {
+} // namespace
+
+void MakeShadow(const uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
+                const TAverageTable& table) {
+  if (width <= 0 || height <= 0) return;
+  const uint32_t colour = static_cast<uint32_t>(grey) * 0x010101u;
   const std::size_t w = static_cast<std::size_t>(width);
-  std::vector<uint16_t> rowSums(w * static_cast<std::size_t>(height));
+  // Running sums over rows (5 wide), then over columns; pixels outside count 0. The storage is kept
+  // between calls: every piece of a game gets a shadow.
+  thread_local std::vector<uint16_t> rowSums;
+  thread_local std::vector<uint32_t> column;
+  thread_local std::vector<uint16_t> zeros;
+  rowSums.resize(w * static_cast<std::size_t>(height));
   for (int32_t y = 0; y < height; ++y) {
     const uint32_t* row = pixels + y * w;
     uint16_t* sums = rowSums.data() + y * w;
-    uint32_t sum = 0;
-    for (int32_t x = 0; x < std::min(width, 2); ++x) sum += row[x] >> 24;
-    for (int32_t x = 0; x < width; ++x) {
-      if (x + 2 < width) sum += row[x + 2] >> 24;
-      if (x - 3 >= 0) sum -= row[x - 3] >> 24;
+    auto alpha = [&](int32_t x) -> uint32_t { return x >= 0 && x < width ? row[x] >> 24 : 0; };
+    uint32_t sum = alpha(0) + alpha(1);
+    int32_t x = 0;
+    for (; x < std::min(width, 3); ++x) {
+      sum += alpha(x + 2);
       sums[x] = static_cast<uint16_t>(sum);
+      sum -= alpha(x - 2);
+    }
+    for (; x + 2 < width; ++x) {
+      sum += row[x + 2] >> 24;
+      sums[x] = static_cast<uint16_t>(sum);
+      sum -= row[x - 2] >> 24;
+    }
+    for (; x < width; ++x) {
+      sum += alpha(x + 2);
+      sums[x] = static_cast<uint16_t>(sum);
+      sum -= alpha(x - 2);
     }
   }
-  std::vector<uint32_t> column(w, 0);
+  column.assign(w, 0);
+  zeros.assign(w, 0);
+  uint32_t* col = column.data();
   for (int32_t y = 0; y < std::min(height, 2); ++y)
-    for (std::size_t x = 0; x < w; ++x) column[x] += rowSums[y * w + x];
+    for (std::size_t x = 0; x < w; ++x) col[x] += rowSums[y * w + x];
+  // One pass per row: add the row entering the window, write, drop the row leaving it.
   for (int32_t y = 0; y < height; ++y) {
-    if (y + 2 < height)
-      for (std::size_t x = 0; x < w; ++x) column[x] += rowSums[(y + 2) * w + x];
-    if (y - 3 >= 0)
-      for (std::size_t x = 0; x < w; ++x) column[x] -= rowSums[(y - 3) * w + x];
+    const uint16_t* add = y + 2 < height ? rowSums.data() + (y + 2) * w : zeros.data();
+    const uint16_t* remove = y - 2 >= 0 ? rowSums.data() + (y - 2) * w : zeros.data();
     uint32_t* out = shadow + y * w;
-    for (std::size_t x = 0; x < w; ++x) out[x] = static_cast<uint32_t>(table[column[x]]) << 24 | colour;
+    for (std::size_t x = 0; x < w; ++x) {
+      const uint32_t sum = col[x] + add[x];
+      out[x] = static_cast<uint32_t>(table[sum]) << 24 | colour;
+      col[x] = sum - remove[x];
+    }
   }
 }
-
-} // namespace
 
 void BlurShadow(uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
                 const TAverageTable& table) {
@@ -112,7 +134,7 @@ void BlurShadow(uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t heigh
   if (shadow == pixels)
     BlurInPlace(pixels, width, height, colour, table);
   else
-    BlurSeparate(pixels, shadow, width, height, colour, table);
+    MakeShadow(pixels, shadow, width, height, grey, table);
 }
 
 } // namespace kv

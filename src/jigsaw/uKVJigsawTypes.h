@@ -79,4 +79,8 @@ const TAverageTable& AverageTable();
 void BlurShadow(uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
                 const TAverageTable& table);
 
+// The shadow alone: `shadow` gets the grey with the 5 x 5 mean alpha of `pixels`, which stay as they are.
+void MakeShadow(const uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
+                const TAverageTable& table);
+
 } // namespace kv

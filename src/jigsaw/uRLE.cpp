@@ -96,18 +96,17 @@ std::size_t CompressRecords(const uint8_t* source, std::size_t words, uint8_t* o
 } // namespace
 
 std::vector<uint8_t> TRLE::Compress(std::span<const uint8_t> source) {
-  std::vector<uint8_t> out;
-  CompressInto(source, out);
+  std::vector<uint8_t> out(MaxCodedLength(source.size()));
+  out.resize(CompressTo(source, out.data()));
   return out;
 }
 
-void TRLE::CompressInto(std::span<const uint8_t> source, std::vector<uint8_t>& out) {
+std::size_t TRLE::CompressTo(std::span<const uint8_t> source, uint8_t* out) {
   const std::size_t words = source.size() / 4;
   const std::size_t tail = source.size() % 4;
-  out.resize(words * 8 + tail);
-  std::size_t used = CompressRecords(source.data(), words, out.data());
-  std::memcpy(out.data() + used, source.data() + words * 4, tail);
-  out.resize(used + tail);
+  const std::size_t used = CompressRecords(source.data(), words, out);
+  std::memcpy(out + used, source.data() + words * 4, tail);
+  return used + tail;
 }
 
 std::vector<uint8_t> TRLE::Decompress(std::span<const uint8_t> coded, std::size_t uncodedLength) {

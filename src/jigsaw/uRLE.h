@@ -29,8 +29,10 @@ public:
   std::size_t CodedLength() const { return Coded; }
 
   static std::vector<uint8_t> Compress(std::span<const uint8_t> source);
-  // The same into out, whose storage is reused (its capacity only grows).
-  static void CompressInto(std::span<const uint8_t> source, std::vector<uint8_t>& out);
+  // The same into out, which must hold MaxCodedLength(source.size()) bytes; returns the bytes written.
+  static std::size_t CompressTo(std::span<const uint8_t> source, uint8_t* out);
+  // No run costs more than 8 bytes per pixel.
+  static constexpr std::size_t MaxCodedLength(std::size_t length) { return length / 4 * 8 + length % 4; }
   // Decodes into a buffer of uncodedLength bytes. Records that claim more than the coded bytes hold, or more
   // than the buffer takes, are cut short; what they do not cover stays 0.
   static std::vector<uint8_t> Decompress(std::span<const uint8_t> coded, std::size_t uncodedLength);

@@ -29,6 +29,14 @@ std::vector<uint32_t> Decoded(const TPiece& piece, int k) {
   return words;
 }
 
+// The bitmap of a piece item, built as the cut builds it.
+TBitmap32 ItemBitmap(const kv::TKVJigsawPieceCollection& library, const kv::TKVPuzzlePieceItem& item) {
+  TBitmap32 bitmap;
+  library.BuildPieceBitmap(library.ScaledPicture, bitmap, item.X, item.Y, item.TopEdge, item.BottomEdge,
+                           item.RightEdge, item.LeftEdge);
+  return bitmap;
+}
+
 // The image of rotation k as the game draws it: the bitmap blended onto a clear surface, then turned.
 std::vector<uint32_t> Expected(const TBitmap32& bitmap, int k, bool composite) {
   TBitmap32 image;
@@ -101,12 +109,13 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
       const TPiece& piece = pieces[r][c];
       const kv::TKVPuzzlePieceItem& item = library.Piece(r * cols + c);
       SCOPED_TRACE("piece " + std::to_string(r) + "," + std::to_string(c));
+      const TBitmap32 bitmap = ItemBitmap(library, item);
       EXPECT_EQ(piece.Row, r);
       EXPECT_EQ(piece.Column, c);
       EXPECT_EQ(piece.CorrectX, item.X);
       EXPECT_EQ(piece.CorrectY, item.Y);
-      EXPECT_EQ(piece.Width, item.Bitmap.Width());
-      EXPECT_EQ(piece.Height, item.Bitmap.Height());
+      EXPECT_EQ(piece.Width, bitmap.Width());
+      EXPECT_EQ(piece.Height, bitmap.Height());
       EXPECT_EQ(piece.TopEdge, item.TopEdge + 1);
       EXPECT_EQ(piece.LeftEdge, item.LeftEdge + 1);
       EXPECT_EQ(piece.TopSize, item.TopEdge < 0 ? 0 : library.Template(item.TopEdge).Height);
@@ -122,11 +131,11 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
       for (int k = 0; k < 4; ++k) {
         ASSERT_TRUE(piece.HasImage(k));
         EXPECT_EQ(piece.ImageSizes[k], static_cast<int32_t>(piece.Images[k].size()));
-        EXPECT_EQ(Decoded(piece, k), Expected(item.Bitmap, k, true)) << "rotation " << k;
+        EXPECT_EQ(Decoded(piece, k), Expected(bitmap, k, true)) << "rotation " << k;
         EXPECT_EQ(piece.HasShadow(k), k == piece.Rotation);
       }
       // The shadow: grey colour bits, alpha the 5 x 5 mean of the shown image's alpha.
-      std::vector<uint32_t> image = Expected(item.Bitmap, piece.Rotation, true), shadow(image.size());
+      std::vector<uint32_t> image = Expected(bitmap, piece.Rotation, true), shadow(image.size());
       kv::BlurShadow(image.data(), shadow.data(), piece.RotatedWidth(piece.Rotation),
                      piece.RotatedHeight(piece.Rotation), 40, kv::AverageTable());
       EXPECT_EQ(piece.Shadows[piece.Rotation], shadow);
@@ -245,7 +254,7 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   ASSERT_GT(creator.Rows() * creator.Cols(), 1);
   EXPECT_EQ(done.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
   const TPiece& piece = creator.Pieces()[1][1];
-  const TBitmap32& bitmap = creator.Library.Piece(creator.Cols() + 1).Bitmap;
+  const TBitmap32 bitmap = ItemBitmap(creator.Library, creator.Library.Piece(creator.Cols() + 1));
   for (int k = 0; k < 4; ++k) EXPECT_EQ(Decoded(piece, k), Expected(bitmap, k, false));
   EXPECT_EQ(piece.Shadows[piece.Rotation].front() & 0xFFFFFFu, 0x1E1E1Eu);
 
@@ -259,4 +268,33 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   again.Build(picture, saved);
   EXPECT_EQ(again.PieceStates(), saved.PieceStates);
   EXPECT_EQ(again.Pieces()[1][1].Images, piece.Images);
+}
+
+// A new game built into the pieces of the previous one (their storage is reused) is the game a fresh build
+// gives: nothing of the old pieces shows through.
+TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 800, 600);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  kv::TPieces reused, fresh;
+  options.Difficulty = 3;
+  kv::BuildPieces(library, options, reused); // more, smaller pieces with all four rotations
+  options.Difficulty = 1;
+  options.NoRotation = true;
+  kv::TKVStandardFunc::Instance().Seed(5);
+  kv::BuildPieces(library, options, reused);
+  kv::TKVStandardFunc::Instance().Seed(5);
+  kv::BuildPieces(library, options, fresh);
+  ASSERT_EQ(reused.size(), fresh.size());
+  for (std::size_t r = 0; r < fresh.size(); ++r) {
+    ASSERT_EQ(reused[r].size(), fresh[r].size());
+    for (std::size_t c = 0; c < fresh[r].size(); ++c) {
+      EXPECT_EQ(kv::PieceState(reused[r][c]), kv::PieceState(fresh[r][c]));
+      EXPECT_EQ(reused[r][c].Images, fresh[r][c].Images);
+      EXPECT_EQ(reused[r][c].ImageSizes, fresh[r][c].ImageSizes);
+      EXPECT_EQ(reused[r][c].Shadows, fresh[r][c].Shadows);
+      EXPECT_EQ(reused[r][c].ShadowPixels, fresh[r][c].ShadowPixels);
+    }
+  }
 }

@@ -1,24 +1,33 @@
 #include "PackTool.h"
 
+#include "CutPreview.h"
 #include "FileJson.h"
 #include "Manifest.h"
 #include "PackageJson.h"
 #include "PackageSummary.h"
+#include "PngWriter.h"
 #include "data/uAppendedData.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
 #include "data/uKVErrors.h"
+#include "data/uKVStandardFunc.h"
+#include "gui/uJpegCodec.h"
 
+#include <charconv>
+#include <cstdint>
 #include <exception>
+#include <optional>
 
 namespace kvtools {
 
 namespace {
 
-constexpr const char* kUsage = "usage: jigsaw-pack info [--json] PACKAGE\n"
-                               "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
-                               "       jigsaw-pack jsw --json FILE.jsw\n"
-                               "       jigsaw-pack scores --json FILE\n";
+constexpr const char* kUsage =
+    "usage: jigsaw-pack info [--json] PACKAGE\n"
+    "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
+    "       jigsaw-pack cut PACKAGE --picture ID --difficulty D -o OUT.jpg|OUT.png\n"
+    "       jigsaw-pack jsw --json FILE.jsw\n"
+    "       jigsaw-pack scores --json FILE\n";
 
 // A package file, or a game executable with a package (and perhaps extra pictures) appended.
 struct LoadedPackage {
@@ -133,6 +142,75 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
   return 0;
 }
 
+// A whole number from a command-line argument, or nothing when it is not one.
+std::optional<int64_t> Number(const std::string& text) {
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// The pieces of one cut, spread apart on a neutral background, as a JPEG file.
+int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string package, picture, difficulty, output;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string* option = args[i] == "--picture"      ? &picture
+                          : args[i] == "--difficulty" ? &difficulty
+                          : args[i] == "-o"           ? &output
+                                                      : nullptr;
+    if (option && i + 1 < args.size() && option->empty())
+      *option = args[++i];
+    else if (!option && package.empty())
+      package = args[i];
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (package.empty() || picture.empty() || difficulty.empty() || output.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  const std::optional<int64_t> id = Number(picture);
+  const std::optional<int64_t> level = Number(difficulty);
+  if (!id || *id < 0 || *id > UINT32_MAX) {
+    err << "jigsaw-pack: --picture: not a picture id: " << picture << '\n';
+    return 2;
+  }
+  if (!level || *level < 0 || *level > 5) {
+    err << "jigsaw-pack: --difficulty: must be 0 to 5: " << difficulty << '\n';
+    return 2;
+  }
+  LoadedPackage loaded;
+  try {
+    LoadPackage(package, loaded);
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    return 1;
+  }
+  try {
+    CutPreviewInfo info;
+    const kv::TBitmap32 preview =
+        RenderCutPreview(loaded.Project, static_cast<uint32_t>(*id), static_cast<uint8_t>(*level), &info);
+    // A name ending in .png gets a lossless picture; anything else a JPEG file.
+    const bool png =
+        output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
+    if (png) {
+      kv::WriteFileAtomically(output, EncodePng(preview));
+    } else {
+      kv::TMemoryStream jpeg;
+      kv::SaveJpegToStream(preview, jpeg, 90);
+      kv::WriteFileAtomically(output, jpeg.Bytes());
+    }
+    out << info.Columns * info.Rows << " pieces (" << info.Columns << " x " << info.Rows << ") in "
+        << preview.Width() << " x " << preview.Height() << " pixels\n";
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 } // namespace
 
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -143,6 +221,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
   try {
     if (args[0] == "info") return Info(args, out, err);
     if (args[0] == "create") return Create(args, err);
+    if (args[0] == "cut") return Cut(args, out, err);
     if (args[0] == "jsw" || args[0] == "scores") return DumpFile(args, out, err);
     err << kUsage;
     return 2;

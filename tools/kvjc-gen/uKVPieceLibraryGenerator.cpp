@@ -51,6 +51,7 @@ struct TEdgeShape {
   double Centre = 0;           // tab position along the edge
   double HeadX = 0, HeadQ = 0; // head centre
   double RadiusU = 0, RadiusQ = 0;
+  double NeckRadius = 0; // half the neck's width
   double FilletLeft = 0, FilletRight = 0;
   double WaveAmp = 0, WaveFreq1 = 0, WavePhase1 = 0, WaveFreq2 = 0, WavePhase2 = 0;
   double EndZone = 0;
@@ -69,9 +70,15 @@ struct TEdgeShape {
   double TabField(double u, double q) const {
     const double du = (u - HeadX) / RadiusU, dq = (q - HeadQ) / RadiusQ;
     const double head = (std::sqrt(du * du + dq * dq) - 1) * 0.5 * (RadiusU + RadiusQ);
+    // The neck: a round-ended bar from below the edge line up to the head's centre.
+    const double ax = Centre, ay = -NeckRadius, bx = HeadX, by = HeadQ;
+    const double t = Clamp01(((u - ax) * (bx - ax) + (q - ay) * (by - ay)) /
+                             ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)));
+    const double neck = std::hypot(u - (ax + t * (bx - ax)), q - (ay + t * (by - ay))) - NeckRadius;
+    const double tab = SmoothMin(head, neck, 0.35 * NeckRadius); // a waist where the neck meets the head
     const double k =
         FilletLeft + (FilletRight - FilletLeft) * SmoothStep(Centre - RadiusU, Centre + RadiusU, u);
-    return SmoothMin(q, head, k);
+    return SmoothMin(q, tab, k);
   }
 
   // v: across the edge, positive towards the lower (right) piece.
@@ -83,25 +90,31 @@ struct TEdgeShape {
 // Tabs of two crossing edges meet inside one cell only if their depth exceeds the distance of the other's
 // tab from the corner; MaxDepth and the end zone keep them apart with a gap for the bevel and the fringe.
 double MaxDepth(double size) {
-  return 0.3 * size;
+  return 0.26 * size;
+}
+
+// The outline, bevel and fringe around the edge line: the ring that must be straight near the corners.
+double Ring(double size) {
+  return size >= 50 ? 6.0 : 4.5;
 }
 
 TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
   TEdgeShape shape;
   shape.Length = length;
-  shape.EndZone = std::max(8.0, MaxDepth(size) + 3);
   double scale = 1.0;
   for (int attempt = 0;; ++attempt) {
     shape.Direction = random.Uniform() < 0.5 ? 1 : -1;
-    const double radius = random.Range(0.12, 0.145) * size * scale;
+    // Classic proportions: a head of about a fifth of the edge on a neck half as wide.
+    const double radius = random.Range(0.095, 0.115) * size * scale;
     shape.RadiusU = radius * random.Range(0.92, 1.08);
     shape.RadiusQ = radius * random.Range(0.9, 1.08);
-    const double neck = random.Range(0.0, 0.03) * size * scale;
+    const double neck = random.Range(0.02, 0.045) * size * scale;
     shape.HeadQ = shape.RadiusQ + neck;
-    const double fillet = random.Range(0.06, 0.085) * size * scale;
+    shape.NeckRadius = radius * random.Range(0.55, 0.68);
+    const double fillet = random.Range(0.03, 0.045) * size * scale;
     shape.FilletLeft = fillet * random.Range(0.8, 1.2);
     shape.FilletRight = fillet * random.Range(0.8, 1.2);
-    shape.Centre = length * (0.5 + random.Range(-0.035, 0.035));
+    shape.Centre = length * (0.5 + random.Range(-0.03, 0.03));
     // The head leans a little to one side of its neck.
     shape.HeadX = shape.Centre + random.Range(-0.15, 0.15) * shape.RadiusU;
     shape.WaveAmp = std::max(0.35, random.Range(0.004, 0.011) * size);
@@ -109,12 +122,16 @@ TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
     shape.WavePhase1 = random.Range(0, 2 * kPi);
     shape.WaveFreq2 = random.Range(1.8, 3.0);
     shape.WavePhase2 = random.Range(0, 2 * kPi);
-    // The whole tab with the ring its outline and bevel shade stays in the middle of the edge: in the end
-    // zones the edge is exactly straight, so that both templates of a corner agree there.
+    // A crossing edge's tab reaches at most its depth and ring into this cell, so outside that reach from
+    // either corner this edge may bend.
+    shape.EndZone = MaxDepth(size) * scale + Ring(size);
+    // The tab with the ring its outline and bevel shade stays in the middle of the edge: in the end zones
+    // the edge line and the ring around it (the field near 0) are exactly straight, so that both templates
+    // of a corner agree there.
     bool fits = shape.Depth() + shape.WaveAmp <= MaxDepth(size);
     for (double u = 0; u <= length && fits; u += 0.25) {
       if (u >= shape.EndZone && u <= length - shape.EndZone) continue;
-      for (double q = -6; q <= shape.Depth() + 6 && fits; q += 0.5)
+      for (double q = -Ring(size); q <= Ring(size) && fits; q += 0.5)
         if (std::abs(shape.TabField(u, q) - q) > 0.01) fits = false;
     }
     if (fits) return shape;
