@@ -122,7 +122,8 @@ public:
       const uint64_t needed = H.Height == 0 || H.Width == 0 ? 0 : stride * (H.Height - 1) + lastRow;
       if (needed > Data.size() - pixelsAt) Invalid("the pixel data is cut short");
       Allocate(picture);
-      DecodeRows(picture, pixelsAt, static_cast<std::size_t>(stride));
+      // A bitmap of width 0 may still claim two billion rows: with no pixels there is nothing to visit.
+      if (pixelCount != 0) DecodeRows(picture, pixelsAt, static_cast<std::size_t>(stride));
       end =
           pixelsAt + static_cast<std::size_t>(std::min<uint64_t>(stride * H.Height, Data.size() - pixelsAt));
     }

@@ -119,6 +119,8 @@ void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, dou
   if (FColumns.size() != static_cast<std::size_t>(count) || FColumnsX0 != x0 || FColumnsDx != dx ||
       !(FColumnsArea == area)) {
     FColumns.resize(static_cast<std::size_t>(count));
+    FWeights.resize(static_cast<std::size_t>(count) * 4);
+    FAllInside = true;
     FMinX = area.Right;
     FMaxX = area.Left - 1;
     for (int i = 0; i < count; ++i) {
@@ -130,7 +132,9 @@ void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, dou
         FMaxX = std::max(FMaxX, c.X1);
       } else {
         c = TColumn{-1, -1, 0};
+        FAllInside = false;
       }
+      std::fill_n(FWeights.begin() + 4 * i, 4, static_cast<uint16_t>(c.W));
     }
     FColumnsX0 = x0;
     FColumnsDx = dx;
@@ -147,7 +151,35 @@ void TLinearResampler::SampleRow(const TBitmap32& source, const TRect& area, dou
   FRow.resize(static_cast<std::size_t>(FMaxX - FMinX + 1));
   MixRows(source.ScanLine(y0) + FMinX, source.ScanLine(y1) + FMinX, wy, FRow.data(), FMaxX - FMinX + 1);
   const TColor32* v = FRow.data();
-  for (int i = 0; i < count; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  // Two output pixels per half register, each with its own weight; the sums stay below 2^16.
+  if (FAllInside) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(256);
+    const __m128i round = _mm_set1_epi16(128);
+    auto mix2 = [&](__m128i a, __m128i b, const uint16_t* weights) {
+      const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights));
+      const __m128i wa = _mm_sub_epi16(full, wb);
+      return _mm_srli_epi16(
+          _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(b, wb), _mm_mullo_epi16(a, wa)), round), 8);
+    };
+    for (; i + 4 <= count; i += 4) {
+      const TColumn* c = &FColumns[static_cast<std::size_t>(i)];
+      const __m128i a =
+          _mm_set_epi32(static_cast<int>(v[c[3].X0 - FMinX]), static_cast<int>(v[c[2].X0 - FMinX]),
+                        static_cast<int>(v[c[1].X0 - FMinX]), static_cast<int>(v[c[0].X0 - FMinX]));
+      const __m128i b =
+          _mm_set_epi32(static_cast<int>(v[c[3].X1 - FMinX]), static_cast<int>(v[c[2].X1 - FMinX]),
+                        static_cast<int>(v[c[1].X1 - FMinX]), static_cast<int>(v[c[0].X1 - FMinX]));
+      const uint16_t* weights = FWeights.data() + 4 * static_cast<std::size_t>(i);
+      const __m128i lo = mix2(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), weights);
+      const __m128i hi = mix2(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), weights + 8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+    }
+  }
+#endif
+  for (; i < count; ++i) {
     const TColumn& c = FColumns[static_cast<std::size_t>(i)];
     out[i] = c.X0 < 0 ? source.OuterColor() : Mix(v[c.X0 - FMinX], v[c.X1 - FMinX], c.W);
   }

@@ -37,8 +37,10 @@ private:
   mutable std::vector<TColumn> FColumns;
   mutable double FColumnsX0 = 0, FColumnsDx = 0;
   mutable TRect FColumnsArea;
-  mutable int FMinX = 0, FMaxX = -1;  // columns the taps reach
-  mutable std::vector<TColor32> FRow; // the two source rows mixed
+  mutable int FMinX = 0, FMaxX = -1;      // columns the taps reach
+  mutable std::vector<TColor32> FRow;     // the two source rows mixed
+  mutable std::vector<uint16_t> FWeights; // per column: its weight four times (one per channel)
+  mutable bool FAllInside = false;        // every column has taps
 };
 
 // A filter kernel of a TKernelResampler: weight of a pixel centre at distance x, zero beyond Width.

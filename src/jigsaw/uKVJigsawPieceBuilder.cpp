@@ -6,6 +6,11 @@
 #include "jigsaw/uRLE.h"
 
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 #include <span>
 
 namespace kv {
@@ -17,38 +22,66 @@ inline TColor32 OverClear(TColor32 f) {
   return BlendPixel(f, 0, f >> 24);
 }
 
-// The pixels of a w x h image turned `turns` quarter turns clockwise, row by row.
-void Rotate(const TColor32* source, int32_t w, int32_t h, int turns, TColor32* out) {
-  switch (turns) {
-  case 0:
-    std::copy(source, source + static_cast<std::size_t>(w) * h, out);
-    break;
-  case 1: // out(r, c) = source(r, h - 1 - c)
-    for (int32_t r = 0; r < w; ++r)
-      for (int32_t c = 0; c < h; ++c) *out++ = source[static_cast<std::size_t>(h - 1 - c) * w + r];
-    break;
-  case 2:
-    std::reverse_copy(source, source + static_cast<std::size_t>(w) * h, out);
-    break;
-  default: // out(r, c) = source(w - 1 - r, c)
-    for (int32_t r = 0; r < w; ++r)
-      for (int32_t c = 0; c < h; ++c) *out++ = source[static_cast<std::size_t>(c) * w + (w - 1 - r)];
-    break;
+// The whole image over a clear surface. Piece images are mostly opaque inside and clear around, so
+// groups of four pixels that are all one or the other are copied or cleared at once.
+void CompositeOverClear(const TColor32* source, TColor32* out, std::size_t count) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i opaque = _mm_set1_epi32(255);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+    const __m128i alpha = _mm_srli_epi32(v, 24);
+    const int full = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque));
+    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128()));
+    if (full == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+    } else if (clear == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_setzero_si128());
+    } else {
+      for (std::size_t k = i; k < i + 4; ++k) out[k] = OverClear(source[k]);
+    }
   }
+#endif
+  for (; i < count; ++i) out[i] = OverClear(source[i]);
+}
+
+// The pixels of a w x h image turned a quarter turn clockwise (h wide, w high): out(r, c) =
+// source(h - 1 - c, r).
+void RotateQuarter(const TColor32* source, int32_t w, int32_t h, TColor32* out) {
+  auto at = [&](int32_t r, int32_t c) -> TColor32& { return out[static_cast<std::size_t>(r) * h + c]; };
+  int32_t y = 0;
+#if defined(__SSE2__)
+  // Four source rows at a time, turned in 4 x 4 blocks: the plain loop reads down columns.
+  for (; y + 4 <= h; y += 4) {
+    int32_t x = 0;
+    for (; x + 4 <= w; x += 4) {
+      auto row = [&](int32_t k) {
+        return _mm_castsi128_ps(_mm_loadu_si128(
+            reinterpret_cast<const __m128i*>(source + static_cast<std::size_t>(y + k) * w + x)));
+      };
+      __m128 r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
+      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+      const __m128 columns[4] = {r0, r1, r2, r3};
+      for (int i = 0; i < 4; ++i)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&at(x + i, h - 4 - y)),
+                         _mm_shuffle_epi32(_mm_castps_si128(columns[i]), _MM_SHUFFLE(0, 1, 2, 3)));
+    }
+    for (; x < w; ++x)
+      for (int32_t k = 0; k < 4; ++k)
+        at(x, h - 1 - (y + k)) = source[static_cast<std::size_t>(y + k) * w + x];
+  }
+#endif
+  for (; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) at(x, h - 1 - y) = source[static_cast<std::size_t>(y) * w + x];
 }
 
 struct TBuildScratch {
   TBitmap32 Bitmap; // the piece bitmap being coded
   std::vector<TColor32> Image;
   std::vector<TColor32> Turned;
-  std::vector<uint8_t> Coded;
+  std::vector<TColor32> Reversed;
+  TRLE::TRuns Runs[2];
 };
-
-// Replaces a coded image, reusing the storage the piece had from a previous game.
-void StoreImage(TPiece& piece, int k, const uint8_t* coded, std::size_t size) {
-  piece.Images[k].assign(coded, coded + size);
-  piece.ImageSizes[k] = static_cast<int32_t>(size);
-}
 
 // Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for.
 void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
@@ -57,16 +90,19 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   scratch.Image.resize(count);
   if (composite)
-    std::transform(bitmap.Bits(), bitmap.Bits() + count, scratch.Image.begin(), OverClear);
+    CompositeOverClear(bitmap.Bits(), scratch.Image.data(), count);
   else
     std::copy(bitmap.Bits(), bitmap.Bits() + count, scratch.Image.begin());
   scratch.Turned.resize(count);
-  // The scratch only grows, so it is written without being cleared first.
-  if (scratch.Coded.size() < TRLE::MaxCodedLength(count * 4))
-    scratch.Coded.resize(TRLE::MaxCodedLength(count * 4));
+  scratch.Reversed.resize(count);
   piece.Width = w;
   piece.Height = h;
   piece.ShadowPixels = static_cast<int32_t>(count);
+  const std::span<const uint32_t> upright(scratch.Image.data(), count);
+  const std::span<const uint32_t> quarter(scratch.Turned.data(), count);
+  // Turned by 180 degrees an image reads backwards, and 270 is 90 read backwards: one turn and one search
+  // for runs serve two rotations.
+  bool found[2] = {false, false};
   for (int k = 0; k < 4; ++k) {
     if ((rotations & 1u << k) == 0) {
       piece.Images[k].clear();
@@ -74,15 +110,24 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
       piece.Shadows[k].clear();
       continue;
     }
-    const TColor32* pixels = scratch.Image.data();
-    if (k != 0) {
-      Rotate(scratch.Image.data(), w, h, k, scratch.Turned.data());
-      pixels = scratch.Turned.data();
+    if ((k & 1) != 0 && !found[1]) RotateQuarter(scratch.Image.data(), w, h, scratch.Turned.data());
+    const std::span<const uint32_t> source = (k & 1) != 0 ? quarter : upright;
+    TRLE::TRuns& runs = scratch.Runs[k & 1];
+    if (!found[k & 1]) {
+      TRLE::FindRuns(source, runs);
+      found[k & 1] = true;
     }
-    const std::size_t coded = TRLE::CompressTo(std::span(reinterpret_cast<const uint8_t*>(pixels), count * 4),
-                                               scratch.Coded.data());
-    StoreImage(piece, k, scratch.Coded.data(), coded);
+    // Sized exactly, then coded in place; the storage of a previous game's piece is reused.
+    TCodedImage& image = piece.Images[k];
+    image.resize(runs.CodedLength);
+    TRLE::WriteRuns(source, runs, k >= 2, image.data());
+    piece.ImageSizes[k] = static_cast<int32_t>(runs.CodedLength);
     if ((shadows & 1u << k) != 0) {
+      const TColor32* pixels = source.data();
+      if (k >= 2) {
+        std::reverse_copy(source.begin(), source.end(), scratch.Reversed.begin());
+        pixels = scratch.Reversed.data();
+      }
       piece.Shadows[k].resize(count);
       MakeShadow(pixels, piece.Shadows[k].data(), piece.RotatedWidth(k), piece.RotatedHeight(k), grey,
                  AverageTable());

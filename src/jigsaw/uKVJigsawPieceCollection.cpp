@@ -532,8 +532,8 @@ void TKVJigsawPieceCollection::BuildPieceBitmap(const TBitmap32& source, TBitmap
   const int32_t base = cw > 100 ? 0 : cw >= 50 ? 50 : 30;
   auto lineAlpha = [&](int32_t k) { return static_cast<TColor32>(28 * lines + base - 28 * (k - 1)) << 24; };
 
-  dest.SetSize(w, h);
-  dest.Clear(0);
+  // A new size comes cleared.
+  if (!dest.SetSize(w, h)) dest.Clear(0);
   dest.SetDrawMode(dmBlend);
   dest.SetCombineMode(cmBlend);
   // Opaque copy of the piece's rectangle; parts outside the source stay transparent.

@@ -6,9 +6,29 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace kv {
+
+// Leaves new elements uninitialised: coded images are written in full right after they are sized, and
+// clearing them first would double the cost of coding every piece.
+template <class T> struct TUninitializedAllocator : std::allocator<T> {
+  template <class U> struct rebind { using other = TUninitializedAllocator<U>; };
+  TUninitializedAllocator() = default;
+  template <class U> TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+  template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+  template <class U, class... Args> void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// Run-length-coded pixels of one piece image (see TRLE).
+using TCodedImage = std::vector<uint8_t, TUninitializedAllocator<uint8_t>>;
+// The uncoded shadow of one piece image: Width x Height words.
+using TShadowImage = std::vector<uint32_t, TUninitializedAllocator<uint32_t>>;
 
 struct TPiece {
   int32_t TargetX = -1;
@@ -34,13 +54,13 @@ struct TPiece {
   uint8_t StartRotation = 0;
   uint8_t Joined = 0;
   // Run-length-coded image per rotation (empty when absent) and its byte length.
-  std::array<std::vector<uint8_t>, 4> Images;
+  std::array<TCodedImage, 4> Images;
   std::array<int32_t, 4> ImageSizes{};
   bool Marked = false;
   bool Grabbed = false;
   bool Rotating = false;
   // Uncoded shadow per rotation, ShadowPixels words each; empty when not made yet.
-  std::array<std::vector<uint32_t>, 4> Shadows;
+  std::array<TShadowImage, 4> Shadows;
   int32_t ShadowPixels = 0;
   uint8_t TopSize = 0;
   uint8_t RightSize = 0;
@@ -53,7 +73,7 @@ struct TPiece {
   int32_t Row = 0;
 
   // Replaces the coded image of rotation k and keeps ImageSizes in step.
-  void SetImage(int k, std::vector<uint8_t> coded);
+  void SetImage(int k, TCodedImage coded);
   bool HasImage(int k) const { return !Images[k].empty(); }
   bool HasShadow(int k) const { return !Shadows[k].empty(); }
   // Width and height of the image in rotation k (turned by odd quarter turns they swap).

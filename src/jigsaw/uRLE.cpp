@@ -1,6 +1,11 @@
 #include "jigsaw/uRLE.h"
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 namespace kv {
@@ -94,6 +99,112 @@ std::size_t CompressRecords(const uint8_t* source, std::size_t words, uint8_t* o
 }
 
 } // namespace
+
+std::size_t TRLE::CodedLength(std::span<const uint8_t> source) {
+  const std::size_t words = source.size() / 4;
+  // 4 bytes per non-zero word, 4 more per literal run, 8 per zero run: count the words and where runs start.
+  std::size_t nonZero = 0, literalRuns = 0, zeroRuns = 0;
+  bool previousZero = false, previousLiteral = false;
+  for (std::size_t i = 0; i < words; ++i) {
+    const bool zero = LoadWord(source.data() + i * 4) == 0;
+    nonZero += !zero;
+    literalRuns += !zero && !previousLiteral;
+    zeroRuns += zero && !previousZero;
+    previousZero = zero;
+    previousLiteral = !zero;
+  }
+  return 4 * nonZero + 4 * literalRuns + 8 * zeroRuns + source.size() % 4;
+}
+
+// Piece images come as native words; the coded form is little-endian, which is the native order here.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+// Bit i set where word i of the four at p is 0.
+inline unsigned ZeroMask4(const uint32_t* p) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128()))));
+#else
+  return (p[0] == 0) | (p[1] == 0) << 1 | (p[2] == 0) << 2 | (p[3] == 0) << 3;
+#endif
+}
+
+// The end of the run of zero (zero = true) or non-zero words that starts at i.
+std::size_t RunEnd(const uint32_t* w, std::size_t i, std::size_t n, bool zero) {
+  const unsigned flip = zero ? 0xFu : 0u; // bits of the words that end the run
+  for (; i + 4 <= n; i += 4) {
+    const unsigned m = ZeroMask4(w + i) ^ flip;
+    if (m != 0) return i + static_cast<std::size_t>(std::countr_zero(m));
+  }
+  while (i < n && (w[i] == 0) == zero) ++i;
+  return i;
+}
+
+} // namespace
+
+void TRLE::FindRuns(std::span<const uint32_t> words, TRuns& runs) {
+  const uint32_t* w = words.data();
+  const std::size_t n = words.size();
+  runs.Counts.clear();
+  runs.CodedLength = 0;
+  runs.FirstZero = n > 0 && w[0] == 0;
+  bool zero = runs.FirstZero;
+  for (std::size_t i = 0; i < n; zero = !zero) {
+    const std::size_t end = RunEnd(w, i, n, zero);
+    runs.Counts.push_back(static_cast<uint32_t>(end - i));
+    runs.CodedLength += zero ? 8 : 4 + 4 * (end - i);
+    i = end;
+  }
+}
+
+void TRLE::WriteRuns(std::span<const uint32_t> words, const TRuns& runs, bool reversed, uint8_t* out) {
+  const uint32_t* w = words.data();
+  const std::size_t n = words.size();
+  uint8_t* o = out;
+  auto putCount = [&](uint32_t count) {
+    std::memcpy(o, &count, 4);
+    o += 4;
+  };
+  const std::size_t last = runs.Counts.size();
+  // Run r is zero when its parity matches the first run's kind.
+  auto isZero = [&](std::size_t r) { return ((r & 1) == 0) == runs.FirstZero; };
+  if (!reversed) {
+    std::size_t i = 0;
+    for (std::size_t r = 0; r < last; ++r) {
+      const uint32_t count = runs.Counts[r];
+      putCount(count);
+      if (isZero(r)) {
+        putCount(0);
+      } else {
+        std::memcpy(o, w + i, static_cast<std::size_t>(count) * 4);
+        o += static_cast<std::size_t>(count) * 4;
+      }
+      i += count;
+    }
+    return;
+  }
+  std::size_t end = n;
+  for (std::size_t r = last; r-- > 0;) {
+    const uint32_t count = runs.Counts[r];
+    putCount(count);
+    const std::size_t start = end - count;
+    if (isZero(r)) {
+      putCount(0);
+    } else {
+      std::size_t k = end;
+#if defined(__SSE2__)
+      for (; k >= start + 4; k -= 4, o += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k - 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)));
+      }
+#endif
+      for (; k > start; --k, o += 4) std::memcpy(o, w + k - 1, 4);
+    }
+    end = start;
+  }
+}
 
 std::vector<uint8_t> TRLE::Compress(std::span<const uint8_t> source) {
   std::vector<uint8_t> out(MaxCodedLength(source.size()));

@@ -31,6 +31,20 @@ public:
   static std::vector<uint8_t> Compress(std::span<const uint8_t> source);
   // The same into out, which must hold MaxCodedLength(source.size()) bytes; returns the bytes written.
   static std::size_t CompressTo(std::span<const uint8_t> source, uint8_t* out);
+  // The exact length Compress gives.
+  static std::size_t CodedLength(std::span<const uint8_t> source);
+
+  // The runs of a run of pixel words: alternating zero and literal counts, the first of the kind of the
+  // first word, and the length of the coded form, which is the same read forwards or backwards.
+  struct TRuns {
+    bool FirstZero = false;
+    std::vector<uint32_t> Counts;
+    std::size_t CodedLength = 0;
+  };
+  static void FindRuns(std::span<const uint32_t> words, TRuns& runs);
+  // Codes the words, as they are or read from the last to the first (an image turned by 180 degrees, or
+  // by 90 one way from 90 the other way), from their runs; out must hold runs.CodedLength bytes.
+  static void WriteRuns(std::span<const uint32_t> words, const TRuns& runs, bool reversed, uint8_t* out);
   // No run costs more than 8 bytes per pixel.
   static constexpr std::size_t MaxCodedLength(std::size_t length) { return length / 4 * 8 + length % 4; }
   // Decodes into a buffer of uncodedLength bytes. Records that claim more than the coded bytes hold, or more

@@ -23,24 +23,39 @@ TEST(BlurShadowTest, SingleOpaquePixelGivesAlphaTen) {
   EXPECT_EQ(shadow, 0x0A1E1E1Eu);
 }
 
+// Sizes around the eight-pixel steps of the fast path, and alphas near 255, whose sums reach every residue
+// of 25 close to the largest sum 6375.
 TEST(BlurShadowTest, SeparateBufferMatchesTheBoxMean) {
-  const int w = 9, h = 7;
-  std::vector<uint32_t> pixels(w * h);
-  for (int i = 0; i < w * h; ++i) pixels[i] = static_cast<uint32_t>((i * 37) % 256) << 24 | 0x00ABCDEFu;
-  const std::vector<uint32_t> original = pixels;
-  std::vector<uint32_t> shadow(w * h);
-  const uint8_t grey = 30 + 5 * 7;
-  kv::BlurShadow(pixels.data(), shadow.data(), w, h, grey, kv::AverageTable());
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint32_t sum = 0;
-      for (int dy = -2; dy <= 2; ++dy)
-        for (int dx = -2; dx <= 2; ++dx)
-          if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
-            sum += original[(y + dy) * w + x + dx] >> 24;
-      EXPECT_EQ(shadow[y * w + x], (sum / 25) << 24 | 0x414141u) << x << "," << y;
-      EXPECT_EQ(pixels[y * w + x], (original[y * w + x] & 0xFF000000u) | 0x414141u);
-    }
+  struct Case {
+    int w, h;
+    uint32_t (*alpha)(int i);
+  };
+  const Case cases[] = {
+      {9, 7, [](int i) { return static_cast<uint32_t>((i * 37) % 256); }},
+      {16, 16, [](int i) { return 255u - static_cast<uint32_t>((i * 7919) % 13); }},
+      {23, 5, [](int i) { return static_cast<uint32_t>((i * 2654435761u) >> 24); }},
+      {3, 40, [](int i) { return i % 2 == 0 ? 255u : 254u; }},
+  };
+  for (const Case& c : cases) {
+    const int w = c.w, h = c.h;
+    std::vector<uint32_t> pixels(static_cast<std::size_t>(w * h));
+    for (int i = 0; i < w * h; ++i) pixels[static_cast<std::size_t>(i)] = c.alpha(i) << 24 | 0x00ABCDEFu;
+    const std::vector<uint32_t> original = pixels;
+    std::vector<uint32_t> shadow(pixels.size());
+    const uint8_t grey = 30 + 5 * 7;
+    kv::BlurShadow(pixels.data(), shadow.data(), w, h, grey, kv::AverageTable());
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint32_t sum = 0;
+        for (int dy = -2; dy <= 2; ++dy)
+          for (int dx = -2; dx <= 2; ++dx)
+            if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
+              sum += original[static_cast<std::size_t>((y + dy) * w + x + dx)] >> 24;
+        const std::size_t i = static_cast<std::size_t>(y * w + x);
+        EXPECT_EQ(shadow[i], (sum / 25) << 24 | 0x414141u) << w << "x" << h << " at " << x << "," << y;
+        EXPECT_EQ(pixels[i], (original[i] & 0xFF000000u) | 0x414141u);
+      }
+  }
 }
 
 TEST(BlurShadowTest, InPlaceBlurSeesBlurredNeighbours) {
@@ -58,7 +73,7 @@ TEST(PieceTest, CreatedStateAndImageSizesFollowTheImages) {
   EXPECT_EQ(piece.TargetY, -1);
   EXPECT_TRUE(piece.Visible);
   EXPECT_FALSE(piece.HasImage(0));
-  piece.SetImage(2, std::vector<uint8_t>(12, 1));
+  piece.SetImage(2, kv::TCodedImage(12, 1));
   EXPECT_EQ(piece.ImageSizes[2], 12);
   piece.Width = 5;
   piece.Height = 3;
