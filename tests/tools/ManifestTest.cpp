@@ -4,6 +4,7 @@
 #include "PackTool.h"
 #include "SampleGame.h"
 #include "Sha256.h"
+#include "ToolRun.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
 #include "jigsaw/uPackagePictureSteps.h"
@@ -22,19 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TToolRun {
-  int Status = 0;
-  std::string Out, Err;
-};
-
-TToolRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TToolRun run;
-  run.Status = kvtools::RunPackTool(args, out, err);
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
-}
+using kvtest::EngineSteps;
+using kvtest::RunTool;
+using kvtest::TToolRun;
 
 void WriteText(const std::string& fileName, const std::string& text) {
   kvtest::WriteFileBytes(fileName, std::vector<uint8_t>(text.begin(), text.end()));
@@ -427,18 +418,6 @@ TEST(Manifest, SmallestManifestKeepsTheModelDefaults) {
   EXPECT_EQ(p.NumPiecesMax, -1);
   EXPECT_EQ(p.PictureCount(), 2);
 }
-
-// The picture steps of the jigsaw-pack program, with the piece library of the build, for one test.
-class EngineSteps {
-public:
-  EngineSteps() { InstallPackagePictureSteps((fs::path(JIGSAW_BINARY_DIR) / "all.kvjc").string()); }
-  ~EngineSteps() {
-    TExecDataWriter::SetPictureSteps(nullptr);
-    TJigsawProject2::SetPictureCutBuilder({});
-  }
-  EngineSteps(const EngineSteps&) = delete;
-  EngineSteps& operator=(const EngineSteps&) = delete;
-};
 
 TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {
   const EngineSteps steps;

@@ -39,7 +39,7 @@ void Expand(const kv::TPiece& piece, kv::TBitmap32& image) {
 } // namespace
 
 kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pictureId, uint8_t difficulty,
-                               CutPreviewInfo* info) {
+                               int32_t gap, CutPreviewInfo* info) {
   const auto found = std::find_if(project.Pictures.begin(), project.Pictures.end(),
                                   [&](const auto& picture) { return picture->ID == pictureId; });
   if (found == project.Pictures.end())
@@ -60,8 +60,8 @@ kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pict
 
   const int32_t rows = static_cast<int32_t>(pieces.size());
   const int32_t cols = rows > 0 ? static_cast<int32_t>(pieces.front().size()) : 0;
-  const int32_t gap = std::max(10, std::min(library.CellWidth(), library.CellHeight()) / 3);
-  const int32_t margin = gap;
+  if (gap < 0) gap = std::max(10, std::min(library.CellWidth(), library.CellHeight()) / 3);
+  const int32_t margin = std::max(gap, 16);
   kv::TBitmap32 canvas(library.PictureWidth() + (cols - 1) * gap + 2 * margin,
                        library.PictureHeight() + (rows - 1) * gap + 2 * margin);
   canvas.Clear(kBackground);

@@ -17,7 +17,8 @@ struct CutPreviewInfo {
 // Cuts the picture with the package's piece shapes (or, for a package without any, the installed picture
 // steps' library part for the package). Raises kv::Exception when the picture is not in the package or
 // cannot be cut.
+// gap: pixels between neighbouring pieces; 0 assembles the puzzle, -1 chooses a third of a cell.
 kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pictureId, uint8_t difficulty,
-                               CutPreviewInfo* info = nullptr);
+                               int32_t gap = -1, CutPreviewInfo* info = nullptr);
 
 } // namespace kvtools

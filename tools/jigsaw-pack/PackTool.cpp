@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: jigsaw-pack info [--json] PACKAGE\n"
     "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
-    "       jigsaw-pack cut PACKAGE --picture ID --difficulty D -o OUT.jpg|OUT.png\n"
+    "       jigsaw-pack cut PACKAGE --picture ID --difficulty D [--gap PIXELS] -o OUT.jpg|OUT.png\n"
     "       jigsaw-pack jsw --json FILE.jsw\n"
     "       jigsaw-pack scores --json FILE\n";
 
@@ -152,10 +152,11 @@ std::optional<int64_t> Number(const std::string& text) {
 
 // The pieces of one cut, spread apart on a neutral background, as a JPEG file.
 int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::string package, picture, difficulty, output;
+  std::string package, picture, difficulty, output, spacing;
   for (std::size_t i = 1; i < args.size(); ++i) {
     std::string* option = args[i] == "--picture"      ? &picture
                           : args[i] == "--difficulty" ? &difficulty
+                          : args[i] == "--gap"        ? &spacing
                           : args[i] == "-o"           ? &output
                                                       : nullptr;
     if (option && i + 1 < args.size() && option->empty())
@@ -181,6 +182,11 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "jigsaw-pack: --difficulty: must be 0 to 5: " << difficulty << '\n';
     return 2;
   }
+  const std::optional<int64_t> gap = spacing.empty() ? std::optional<int64_t>(-1) : Number(spacing);
+  if (!gap || *gap < -1 || *gap > 1000) {
+    err << "jigsaw-pack: --gap: must be 0 to 1000 pixels: " << spacing << '\n';
+    return 2;
+  }
   LoadedPackage loaded;
   try {
     LoadPackage(package, loaded);
@@ -191,7 +197,8 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   try {
     CutPreviewInfo info;
     const kv::TBitmap32 preview =
-        RenderCutPreview(loaded.Project, static_cast<uint32_t>(*id), static_cast<uint8_t>(*level), &info);
+        RenderCutPreview(loaded.Project, static_cast<uint32_t>(*id), static_cast<uint8_t>(*level),
+                         static_cast<int32_t>(*gap), &info);
     // A name ending in .png gets a lossless picture; anything else a JPEG file.
     const bool png =
         output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
