@@ -4,6 +4,9 @@
 #include "data/uKVStreamFunc.h"
 #include "data/uScriptAction.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace kvfuzz {
 
 using namespace kv;
@@ -56,6 +59,19 @@ void LoadTolerant(TMemoryStream& package) {
     project.LoadFromStream(&package);
   } catch (const Exception&) {
     // Every error the readers raise derives from kv::Exception: read errors, format errors, bad pictures.
+  }
+}
+
+void DecodeTolerant(const uint8_t* data, std::size_t size, TPictureKind kind) {
+  try {
+    const TLoadedPicture loaded = DecodePicture(std::span<const uint8_t>(data, size), kind);
+    const TDecodedPicture& picture = loaded.Picture;
+    const auto pixels = static_cast<uint64_t>(std::max(picture.Width, 0)) * std::max(picture.Height, 0);
+    if (picture.Width < 0 || picture.Height < 0 || picture.Pixels.size() != pixels ||
+        pixels > MaxPicturePixels)
+      std::abort();
+  } catch (const Exception&) {
+    // EImageError for data a decoder cannot read; stream errors underneath derive from Exception too.
   }
 }
 

@@ -344,6 +344,27 @@ TEST(BmpCodecTest, BadFilesRaiseImageError) {
   EXPECT_THROW(DecodeBmp(masks), EImageError);
 }
 
+// A bitmap without pixels loads as one at once, however many rows (or columns) of nothing it claims.
+TEST(BmpCodecTest, BitmapsWithoutPixelsLoadAtOnce) {
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+    int32_t Width, Height;
+  } cases[] = {
+      {"width 0, two billion rows", Build({40, 0, 0x7FFFFFFF, 24, 0, 0, {}, {}, {}}), 0, 0x7FFFFFFF},
+      {"width 0, top-down", Build({40, 0, -0x7FFFFFFF, 32, 0, 0, {}, {}, {}}), 0, 0x7FFFFFFF},
+      {"height 0, wide", Build({40, 0x7FFFFFFF, 0, 8, 0, 2, {1, 2}, {}, {}}), 0x7FFFFFFF, 0},
+      {"core header, width 0", Build({12, 0, 0xFFFF, 1, 0, 0, {1, 2}, {}, {}}), 0, 0xFFFF},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TDecodedPicture p = DecodeBmp(c.Bytes);
+    EXPECT_EQ(p.Width, c.Width);
+    EXPECT_EQ(p.Height, c.Height);
+    EXPECT_TRUE(p.Pixels.empty());
+  }
+}
+
 // Random damage to valid files never crashes or reads outside; it loads or raises EImageError.
 TEST(BmpCodecTest, DamagedFilesLoadOrFail) {
   std::vector<std::vector<uint8_t>> seeds;

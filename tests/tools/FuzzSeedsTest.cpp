@@ -1,5 +1,6 @@
 // Writes the seed corpus of every fuzz target (build/fuzz-corpus/<target>/) from the sample game, and
 // checks that each seed is read without an error, so that the fuzzers start from inputs that go deep.
+#include "Manifest.h"
 #include "SampleGame.h"
 #include "data/PackageFixture.h"
 #include "data/uAppendedData.h"
@@ -7,11 +8,18 @@
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/GifFixture.h"
+#include "gui/uPictureFormat.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uRLE.h"
 #include "support/ImageFixtures.h"
+#include "support/PieceFixtures.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace kv;
 namespace fs = std::filesystem;
@@ -49,6 +57,49 @@ std::vector<uint8_t> PublishedXml() {
       "<Tag>0</Tag><Language>" +
       TKVStreamFunc::EncodeBase64(packed) + "</Language></TJigsawProject2>";
   return std::vector<uint8_t>(xml.begin(), xml.end());
+}
+
+// A 3 x 2 BMP with a BITMAPINFOHEADER, the given palette ($00RRGGBB) and pixel data as stored; masks follow
+// the header for bit fields.
+std::vector<uint8_t> InfoBmp(uint16_t bitCount, uint32_t compression, const std::vector<uint32_t>& palette,
+                             const std::vector<uint8_t>& pixels, const std::vector<uint32_t>& masks = {}) {
+  kvtest::Bytes header;
+  header.u32(40).i32(3).i32(2).u16(1).u16(bitCount).u32(compression);
+  header.u32(static_cast<uint32_t>(pixels.size()))
+      .i32(0)
+      .i32(0)
+      .u32(static_cast<uint32_t>(palette.size()))
+      .u32(0);
+  for (uint32_t m : masks) header.u32(m);
+  for (uint32_t c : palette) header.u32(c);
+  kvtest::Bytes file;
+  file.chars("BM").u32(static_cast<uint32_t>(14 + header.size() + pixels.size())).u32(0);
+  file.u32(static_cast<uint32_t>(14 + header.size())).raw(header.data()).raw(pixels);
+  return file.data();
+}
+
+// The file names of the small assets fuzz_manifest puts beside its manifest.
+std::string StandInAsset(const std::string& file) {
+  const std::string extension = fs::path(file).extension().string();
+  if (extension == ".mid") return "music.mid";
+  if (extension == ".wav") return "sound.wav";
+  if (extension == ".ico") return "game.ico";
+  if (extension == ".bmp") return "picture.bmp";
+  return "picture.jpg";
+}
+
+// Every "file" and the icon of a manifest pointed at the stand-in assets.
+void UseStandInAssets(nlohmann::ordered_json& node) {
+  if (node.is_object()) {
+    for (auto& [key, value] : node.items()) {
+      if ((key == "file" || key == "icon") && value.is_string())
+        value = StandInAsset(value.get<std::string>());
+      else
+        UseStandInAssets(value);
+    }
+  } else if (node.is_array()) {
+    for (auto& item : node) UseStandInAssets(item);
+  }
 }
 
 } // namespace
@@ -150,4 +201,113 @@ TEST(FuzzSeeds, WriteCorpus) {
   block.SetPosition(0);
   AppendGameData(game, player, package, &block);
   WriteSeed("fuzz_appended_data", "game", game.Bytes());
+}
+
+// Picture files of every kind the decoders read; each seed decodes.
+TEST(FuzzSeeds, PictureCorpus) {
+  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                         0x102030, 0xFFFFFF, 0x808080};
+  const std::pair<const char*, std::vector<uint8_t>> bmps[] = {
+      {"info24", kvtest::MakeBmp(5, 3)},
+      {"topdown24", kvtest::MakeBmp(4, 2, true)},
+      {"core24", kvtest::MakeCoreBmp(3, 3)},
+      {"pal1", InfoBmp(1, 0, {0x000000, 0xFFFFFF}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0})},
+      {"pal4", InfoBmp(4, 0, palette, {0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0})},
+      {"pal8", InfoBmp(8, 0, palette, {1, 2, 3, 0, 4, 5, 6, 0})},
+      {"rle4", InfoBmp(4, 2, palette, {3, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 0, 0, 1})},
+      {"rle8", InfoBmp(8, 1, palette, {2, 1, 1, 3, 0, 0, 0, 3, 4, 5, 6, 0, 0, 0, 0, 1})},
+      {"bitfields16",
+       InfoBmp(16, 3, {},
+               {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x00, 0x00, 0x10, 0x84, 0, 0},
+               {0xF800, 0x07E0, 0x001F})},
+      {"rgb32", InfoBmp(32, 0, {}, std::vector<uint8_t>(24, 0x7F))},
+  };
+  for (const auto& [name, bytes] : bmps) {
+    WriteSeed("fuzz_bmp", name, bytes);
+    EXPECT_NO_THROW(DecodePicture(bytes, pkBMP)) << name;
+  }
+
+  const std::pair<const char*, std::vector<uint8_t>> jpegs[] = {
+      {"gradient", kvtest::MakeJpeg(16, 16)}, {"photo", kvtest::MakePhotoJpeg(24, 16, 7, 75)}};
+  for (const auto& [name, bytes] : jpegs) {
+    WriteSeed("fuzz_jpeg", name, bytes);
+    EXPECT_EQ(DecodePicture(bytes, pkJPEG).Picture.Pixels.size(), bytes == jpegs[0].second ? 256u : 384u);
+  }
+
+  kvtest::GifLayout plain;
+  plain.Indices = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2};
+  kvtest::GifLayout framed = plain;
+  framed.ScreenWidth = 6;
+  framed.ScreenHeight = 5;
+  framed.Left = 1;
+  framed.Top = 2;
+  framed.Interlace = true;
+  framed.Transparent = 2;
+  for (const auto& [name, layout] : {std::pair{"plain", plain}, std::pair{"framed", framed}}) {
+    const std::vector<uint8_t> bytes = kvtest::MakeGif(layout);
+    WriteSeed("fuzz_gif", name, bytes);
+    EXPECT_EQ(DecodePicture(bytes, pkGIF).HasTransparentColor, layout.Transparent == 2) << name;
+  }
+}
+
+// The content (inflated) of the piece library a game with one small picture carries, and of a library
+// reduced to its first layout; each loads again once compressed.
+TEST(FuzzSeeds, PieceLibraryCorpus) {
+  TKVJigsawPieceCollection game = kvtest::GeneratedGameLibrary(160, 120);
+  ASSERT_FALSE(game.Layouts.empty());
+  TKVJigsawPieceCollection single;
+  single.Layouts = {game.Layouts[0]};
+  for (const auto& t : game.Templates)
+    if (t.LayoutIndex == 0 && single.Templates.size() < 4) single.Templates.push_back(t);
+  for (const auto& [name, library] : {std::pair{"game", &game}, std::pair{"single", &single}}) {
+    TMemoryStream stream;
+    library->SaveToStream(stream);
+    TMemoryStream content;
+    TKVStreamFunc::DecompressBuffer(std::span(stream.Bytes()).subspan(4), content);
+    WriteSeed("fuzz_piece_library", name, content.Bytes());
+
+    TMemoryStream packed, again;
+    TKVStreamFunc::CompressStream(content, packed);
+    TKVStreamFunc::WriteInteger(static_cast<int32_t>(packed.Size()), again);
+    again.WriteBytes(packed.Bytes());
+    again.SetPosition(0);
+    TKVJigsawPieceCollection loaded;
+    loaded.LoadFromStream(again);
+    EXPECT_EQ(loaded.TemplateCount(), library->TemplateCount()) << name;
+  }
+}
+
+// Coded piece pixels (zero runs, literal runs and tail bytes) after the four-byte length they decode to.
+TEST(FuzzSeeds, RleCorpus) {
+  kvtest::Bytes pixels;
+  pixels.u32(0).u32(0).u32(0xFF102030).u32(0x80FFFFFF).u32(0).u32(0x01000000).u32(0x01000000).u16(0x0A0B);
+  const std::vector<uint8_t>& source = pixels.data();
+  const std::vector<uint8_t> coded = TRLE::Compress(source);
+  kvtest::Bytes seed;
+  seed.u32(static_cast<uint32_t>(source.size())).raw(coded);
+  WriteSeed("fuzz_rle", "pixels", seed.data());
+  EXPECT_EQ(TRLE::Decompress(coded, source.size()), source);
+}
+
+// The demo manifest as it is, and pointed at the small assets the fuzz target puts beside its input; that
+// one loads in a folder with the same assets.
+TEST(FuzzSeeds, ManifestCorpus) {
+  const std::vector<uint8_t> demo = kvtest::ReadFileBytes(JIGSAW_SOURCE_DIR "/assets/demo/demo.json");
+  WriteSeed("fuzz_manifest", "demo", demo);
+  nlohmann::ordered_json manifest = nlohmann::ordered_json::parse(demo);
+  UseStandInAssets(manifest);
+  const std::string text = manifest.dump(2);
+  WriteSeed("fuzz_manifest", "stand-ins", std::vector<uint8_t>(text.begin(), text.end()));
+
+  kvtest::TempDir dir;
+  kvtest::WriteFileBytes(dir.file("picture.jpg"), kvtest::MakeJpeg(8, 6));
+  kvtest::WriteFileBytes(dir.file("picture.bmp"), kvtest::MakeBmp(8, 6));
+  kvtest::WriteFileBytes(dir.file("sound.wav"), kvtest::TinyWav());
+  const std::string midi("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
+  kvtest::WriteFileBytes(dir.file("music.mid"), std::vector<uint8_t>(midi.begin(), midi.end()));
+  kvtest::WriteFileBytes(dir.file("game.ico"), {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0});
+  kvtest::WriteFileBytes(dir.file("game.json"), std::vector<uint8_t>(text.begin(), text.end()));
+  TJigsawProject2 project;
+  kvtools::LoadManifest(dir.file("game.json"), project);
+  EXPECT_FALSE(project.Sounds.empty());
 }

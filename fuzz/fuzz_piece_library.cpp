@@ -1,0 +1,73 @@
+// The piece library file (all.kvjc and the library a package carries). The input is the library's content;
+// the harness compresses it so that every input reaches the parser. A library that loads has every
+// template drawn at offsets in and around a small surface, and one piece bitmap built from its first
+// layout.
+#include "data/uKVErrors.h"
+#include "data/uKVStreamFunc.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+using namespace kv;
+
+// Enough templates to reach every path of the mask interpreter while each run stays fast.
+constexpr int32_t MaxDrawnTemplates = 64;
+
+void DrawTemplates(const TKVJigsawPieceCollection& library) {
+  TBitmap32 surface(48, 40);
+  const std::pair<int32_t, int32_t> offsets[] = {{0, 0}, {-7, -5}, {20, 17}, {-300, 3}, {45, -260}};
+  const int32_t count = std::min(library.TemplateCount(), MaxDrawnTemplates);
+  for (int32_t i = 0; i < count; ++i)
+    for (const auto& [x, y] : offsets)
+      for (int32_t side = 0; side < 4; ++side)
+        library.DrawEdgeTemplate(library.Template(i), surface, x, y, side);
+}
+
+int32_t FirstTemplate(const TKVJigsawPieceCollection& library, bool vertical) {
+  for (int32_t i = 0; i < std::min(library.TemplateCount(), MaxDrawnTemplates); ++i)
+    if (library.Template(i).Vertical == vertical) return i;
+  return -1;
+}
+
+void BuildPiece(TKVJigsawPieceCollection& library) {
+  if (library.Layouts.empty()) return;
+  library.LayoutIndex = 0;
+  library.ScaledPicture.SetSize(24, 20);
+  library.ScaledPicture.Clear(0xFF336699u);
+  const int32_t across = FirstTemplate(library, false), down = FirstTemplate(library, true);
+  TBitmap32 piece;
+  library.BuildPieceBitmap(library.ScaledPicture, piece, 3, 2, across, across, down, down);
+  library.BuildPieceBitmap(library.ScaledPicture, piece, -5, 11, -1, across, -1, down);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  TMemoryStream content(std::vector<uint8_t>(data, data + size)), packed;
+  TKVStreamFunc::CompressStream(content, packed);
+  TMemoryStream stream;
+  TKVStreamFunc::WriteInteger(static_cast<int32_t>(packed.Size()), stream);
+  stream.WriteBytes(packed.Bytes());
+  stream.SetPosition(0);
+
+  TKVJigsawPieceCollection library;
+  try {
+    library.LoadFromStream(stream);
+  } catch (const Exception&) {
+    return 0;
+  }
+  library.BevelLevel = static_cast<uint8_t>(size % 12);
+  library.OutlineOption = size % 2 == 1;
+  library.OutlineColor = 0x00204080;
+  DrawTemplates(library);
+  try {
+    BuildPiece(library);
+  } catch (const Exception&) {
+    // A layout of zero cells is no layout: "No piece layout has been chosen."
+  }
+  return 0;
+}
