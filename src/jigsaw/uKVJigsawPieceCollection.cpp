@@ -33,6 +33,9 @@ uint8_t ClampedBevel(uint8_t bevelLevel) {
 }
 
 // Bounded reader over the decompressed library content.
+// Width, height, the two mask lengths and the flags of a template with empty masks.
+constexpr std::size_t MinTemplateBytes = 7;
+
 class TContentReader {
 public:
   explicit TContentReader(const std::vector<uint8_t>& bytes) : Bytes(bytes) {}
@@ -53,6 +56,7 @@ public:
     Pos += count;
     return block;
   }
+  std::size_t Remaining() const { return Bytes.size() - Pos; }
 
 private:
   void Need(std::size_t count) const {
@@ -88,6 +92,9 @@ void TKVJigsawPieceCollection::LoadFromStream(TStream& stream) {
     layout.CellHeight = reader.Byte();
   }
   const uint16_t count = reader.Word();
+  // Two bytes could otherwise ask for 65535 templates, each with its own surface, before a byte of them
+  // is read.
+  if (static_cast<std::size_t>(count) * MinTemplateBytes > reader.Remaining()) throw EReadError();
   std::vector<TKVPieceTemplate> templates(count);
   for (auto& entry : templates) {
     entry.Width = reader.Byte();

@@ -128,6 +128,21 @@ TEST(PieceLibraryStreamTest, EmptyLengthReadsNothing) {
   EXPECT_EQ(stream.Position(), 4);
 }
 
+// The smallest template is its size, two empty masks and the flags: a count the content holds that way
+// loads.
+TEST(PieceLibraryStreamTest, TemplatesWithEmptyMasksLoad) {
+  const std::vector<uint8_t> bytes = Packed(
+      kvtest::Bytes().u8(0).u16(2).raw({4, 6}).u16(0).u16(0).u8(0x81).raw({8, 2}).u16(0).u16(0).u8(0).data());
+  kv::TMemoryStream stream(bytes);
+  kv::TKVJigsawPieceCollection library;
+  library.LoadFromStream(stream);
+  ASSERT_EQ(library.TemplateCount(), 2);
+  EXPECT_TRUE(library.Template(0).Vertical);
+  EXPECT_EQ(library.Template(0).LayoutIndex, 1);
+  EXPECT_EQ(library.Template(1).Width, 8);
+  EXPECT_TRUE(library.Template(1).Masks[0].empty());
+}
+
 TEST(PieceLibraryStreamTest, HostileStreamsRaiseReadErrorAndChangeNothing) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> cases{
       {"no length", {1, 2}},
@@ -137,6 +152,18 @@ TEST(PieceLibraryStreamTest, HostileStreamsRaiseReadErrorAndChangeNothing) {
       {"mask longer than the content",
        Packed(kvtest::Bytes().u8(0).u16(1).raw({4, 4}).u16(60000).u8(1).data())},
       {"huge template count", Packed(kvtest::Bytes().u8(1).raw({20, 20}).u16(65535).data())},
+      {"one template more than the content holds", Packed(kvtest::Bytes()
+                                                              .u8(0)
+                                                              .u16(3)
+                                                              .raw({4, 4})
+                                                              .u16(0)
+                                                              .u16(0)
+                                                              .u8(0)
+                                                              .raw({4, 4})
+                                                              .u16(0)
+                                                              .u16(0)
+                                                              .u8(0)
+                                                              .data())},
   };
   // Every cut of a valid content is malformed too.
   kv::TMemoryStream valid;
