@@ -32,10 +32,10 @@ uint8_t ClampedBevel(uint8_t bevelLevel) {
   return std::min<uint8_t>(bevelLevel, 7);
 }
 
-// Bounded reader over the decompressed library content.
 // Width, height, the two mask lengths and the flags of a template with empty masks.
 constexpr std::size_t MinTemplateBytes = 7;
 
+// Bounded reader over the decompressed library content.
 class TContentReader {
 public:
   explicit TContentReader(const std::vector<uint8_t>& bytes) : Bytes(bytes) {}
