@@ -9,6 +9,7 @@
 
 namespace {
 
+// Game after game: each build reuses the storage of the previous game's pieces, as a new game does.
 void BM_BuildPieces(benchmark::State& state) {
   kv::TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(1024, 768);
   library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
@@ -38,5 +39,21 @@ void BM_BuildPieces(benchmark::State& state) {
   state.counters["bitmaps_MB"] = bitmaps / 1e6;
 }
 BENCHMARK(BM_BuildPieces)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+// The first game: the pieces' storage is new (and the old pieces are freed) in every iteration.
+void BM_BuildPiecesFirstGame(benchmark::State& state) {
+  kv::TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(1024, 768);
+  library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
+  kv::TPieceBuildOptions options;
+  options.Difficulty = static_cast<uint8_t>(state.range(0));
+  options.AreaWidth = 1024;
+  options.AreaHeight = 768;
+  for (auto _ : state) {
+    kv::TPieces pieces;
+    kv::BuildPieces(library, options, pieces);
+    benchmark::DoNotOptimize(pieces.data());
+  }
+}
+BENCHMARK(BM_BuildPiecesFirstGame)->Arg(5)->Unit(benchmark::kMillisecond);
 
 } // namespace

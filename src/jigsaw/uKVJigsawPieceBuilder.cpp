@@ -75,11 +75,25 @@ void RotateQuarter(const TColor32* source, int32_t w, int32_t h, TColor32* out) 
     for (int32_t x = 0; x < w; ++x) at(x, h - 1 - y) = source[static_cast<std::size_t>(y) * w + x];
 }
 
+// Reverses n words in place, four at a time from both ends.
+void ReverseWords(uint32_t* words, std::size_t n) {
+  std::size_t i = 0, j = n;
+#if defined(__SSE2__)
+  for (; j - i >= 8; i += 4, j -= 4) {
+    const __m128i front = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + j - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + i), _mm_shuffle_epi32(back, _MM_SHUFFLE(0, 1, 2, 3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + j - 4),
+                     _mm_shuffle_epi32(front, _MM_SHUFFLE(0, 1, 2, 3)));
+  }
+#endif
+  std::reverse(words + i, words + j);
+}
+
 struct TBuildScratch {
   TBitmap32 Bitmap; // the piece bitmap being coded
   std::vector<TColor32> Image;
   std::vector<TColor32> Turned;
-  std::vector<TColor32> Reversed;
   TRLE::TRuns Runs[2];
 };
 
@@ -94,7 +108,6 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
   else
     std::copy(bitmap.Bits(), bitmap.Bits() + count, scratch.Image.begin());
   scratch.Turned.resize(count);
-  scratch.Reversed.resize(count);
   piece.Width = w;
   piece.Height = h;
   piece.ShadowPixels = static_cast<int32_t>(count);
@@ -123,14 +136,13 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
     TRLE::WriteRuns(source, runs, k >= 2, image.data());
     piece.ImageSizes[k] = static_cast<int32_t>(runs.CodedLength);
     if ((shadows & 1u << k) != 0) {
-      const TColor32* pixels = source.data();
-      if (k >= 2) {
-        std::reverse_copy(source.begin(), source.end(), scratch.Reversed.begin());
-        pixels = scratch.Reversed.data();
-      }
-      piece.Shadows[k].resize(count);
-      MakeShadow(pixels, piece.Shadows[k].data(), piece.RotatedWidth(k), piece.RotatedHeight(k), grey,
+      // The 5 x 5 mean looks the same from both ends: the shadow of the image read backwards is the
+      // shadow of the image, read backwards.
+      TShadowImage& shadow = piece.Shadows[k];
+      shadow.resize(count);
+      MakeShadow(source.data(), shadow.data(), piece.RotatedWidth(k & 1), piece.RotatedHeight(k & 1), grey,
                  AverageTable());
+      if (k >= 2) ReverseWords(shadow.data(), count);
     } else {
       piece.Shadows[k].clear();
     }
