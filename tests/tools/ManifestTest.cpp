@@ -199,6 +199,14 @@ TEST(Manifest, UnreadableManifestsAndUsage) {
       << run.Err;
   EXPECT_FALSE(fs::exists(output));
 
+  // A number no type holds is bad JSON too, not an error of the library.
+  const std::string overflow = folder.Manifest(R"({"title": "T", "settings": {"bevelLevel": 8e9477}})");
+  run = RunTool({"create", overflow, "-o", output});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Err, "jigsaw-pack: " + overflow + ": not valid JSON: number overflow parsing '8e9477'\n");
+  TJigsawProject2 project;
+  EXPECT_THROW(kvtools::LoadManifest(overflow, project), kvtools::EManifestError);
+
   // Nesting is bounded before key paths grow with it.
   const std::string deep = folder.Manifest(std::string(100000, '[') + std::string(100000, ']'));
   run = RunTool({"create", deep, "-o", output});

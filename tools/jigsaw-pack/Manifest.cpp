@@ -779,8 +779,9 @@ void LoadManifest(const std::string& fileName, TJigsawProject2& project) {
   json root;
   try {
     root = json::parse(in, TDuplicateKeys());
-  } catch (const json::parse_error& e) {
-    // The library's message begins with its own error code in brackets; the author needs only the rest.
+  } catch (const json::exception& e) {
+    // Syntax errors and numbers too large for any type ("8e9477") alike. The library's message begins
+    // with its own error code in brackets; the author needs only the rest.
     std::string what = e.what();
     if (const auto end = what.find("] "); what.starts_with("[") && end != std::string::npos)
       what = what.substr(end + 2);
