@@ -216,7 +216,7 @@ std::size_t TRLE::CompressTo(std::span<const uint8_t> source, uint8_t* out) {
   const std::size_t words = source.size() / 4;
   const std::size_t tail = source.size() % 4;
   const std::size_t used = CompressRecords(source.data(), words, out);
-  std::memcpy(out + used, source.data() + words * 4, tail);
+  if (tail > 0) std::memcpy(out + used, source.data() + words * 4, tail);
   return used + tail;
 }
 

@@ -9,13 +9,13 @@ namespace {
 
 std::vector<uint8_t> WordsToBytes(const std::vector<uint32_t>& words) {
   std::vector<uint8_t> bytes(words.size() * 4);
-  std::memcpy(bytes.data(), words.data(), bytes.size());
+  if (!words.empty()) std::memcpy(bytes.data(), words.data(), bytes.size());
   return bytes;
 }
 
 std::vector<uint32_t> BytesToWords(const std::vector<uint8_t>& bytes) {
   std::vector<uint32_t> words(bytes.size() / 4);
-  std::memcpy(words.data(), bytes.data(), words.size() * 4);
+  if (!words.empty()) std::memcpy(words.data(), bytes.data(), words.size() * 4);
   return words;
 }
 
