@@ -459,7 +459,11 @@ void TKVJigsawPieceCollection::DrawEdgeTemplate(const TKVPieceTemplate& pieceTem
         const int32_t px = x + col;
         if (b >= 193) {
           const int32_t n = b - 192;
-          dest.HorzLine(px, py, px + n, 0);
+          // HorzLine(px, py, px + n, 0), clipped: n + 1 pixels.
+          if (rowInside) {
+            const int32_t from = std::max(px, 0), to = std::min(px + n, width - 1);
+            if (from <= to) std::fill(line + from, line + to + 1, 0u);
+          }
           col += n;
         } else if (b >= 65) {
           const bool shadow = b >= 129;
@@ -539,13 +543,14 @@ void TKVJigsawPieceCollection::BuildPieceBitmap(const TBitmap32& source, TBitmap
   const int32_t base = cw > 100 ? 0 : cw >= 50 ? 50 : 30;
   auto lineAlpha = [&](int32_t k) { return static_cast<TColor32>(28 * lines + base - 28 * (k - 1)) << 24; };
 
-  // A new size comes cleared.
-  if (!dest.SetSize(w, h)) dest.Clear(0);
-  dest.SetDrawMode(dmBlend);
-  dest.SetCombineMode(cmBlend);
-  // Opaque copy of the piece's rectangle; parts outside the source stay transparent.
+  // Opaque copy of the piece's rectangle; parts outside the source stay transparent. A new size comes
+  // cleared, and a rectangle inside the source (every piece of a cut) overwrites all of it anyway.
   const int32_t x0 = std::max(0, -x), y0 = std::max(0, -y);
   const int32_t x1 = std::min(w, source.Width() - x), y1 = std::min(h, source.Height() - y);
+  const bool covered = x0 == 0 && y0 == 0 && x1 == w && y1 == h;
+  if (!dest.SetSize(w, h) && !covered) dest.Clear(0);
+  dest.SetDrawMode(dmBlend);
+  dest.SetCombineMode(cmBlend);
   for (int32_t row = y0; row < y1; ++row)
     if (x1 > x0)
       std::copy(source.ScanLine(y + row) + x + x0, source.ScanLine(y + row) + x + x1,
