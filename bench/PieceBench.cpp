@@ -9,21 +9,29 @@
 
 namespace {
 
+// A game of a 1024 x 768 photograph: the package's piece shapes, the picture and the build settings.
+struct TPhotoGame {
+  kv::TKVJigsawPieceCollection Library = kvtest::GeneratedGameLibrary(1024, 768);
+  kv::TPieceBuildOptions Options;
+
+  explicit TPhotoGame(int64_t difficulty) {
+    Library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
+    Options.Difficulty = static_cast<uint8_t>(difficulty);
+    Options.AreaWidth = 1024;
+    Options.AreaHeight = 768;
+  }
+};
+
 // Game after game: each build reuses the storage of the previous game's pieces, as a new game does.
 void BM_BuildPieces(benchmark::State& state) {
-  kv::TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(1024, 768);
-  library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
-  kv::TPieceBuildOptions options;
-  options.Difficulty = static_cast<uint8_t>(state.range(0));
-  options.AreaWidth = 1024;
-  options.AreaHeight = 768;
+  TPhotoGame game(state.range(0));
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(library, options, pieces);
+    kv::BuildPieces(game.Library, game.Options, pieces);
     benchmark::DoNotOptimize(pieces.data());
   }
-  // What the pieces of one game hold: coded images and shadows, and the piece bitmaps of the cut.
-  double images = 0, shadows = 0, count = 0, bitmaps = 0;
+  // What the pieces of one game hold: coded images and shadows.
+  double images = 0, shadows = 0, count = 0;
   for (const auto& row : pieces)
     for (const kv::TPiece& piece : row) {
       ++count;
@@ -32,25 +40,18 @@ void BM_BuildPieces(benchmark::State& state) {
         shadows += static_cast<double>(piece.Shadows[k].size() * 4);
       }
     }
-  for (const auto& item : library.PieceItems) bitmaps += 4.0 * item.Bitmap.Width() * item.Bitmap.Height();
   state.counters["pieces"] = count;
   state.counters["images_MB"] = images / 1e6;
   state.counters["shadows_MB"] = shadows / 1e6;
-  state.counters["bitmaps_MB"] = bitmaps / 1e6;
 }
 BENCHMARK(BM_BuildPieces)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 // The first game: the pieces' storage is new (and the old pieces are freed) in every iteration.
 void BM_BuildPiecesFirstGame(benchmark::State& state) {
-  kv::TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(1024, 768);
-  library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
-  kv::TPieceBuildOptions options;
-  options.Difficulty = static_cast<uint8_t>(state.range(0));
-  options.AreaWidth = 1024;
-  options.AreaHeight = 768;
+  TPhotoGame game(state.range(0));
   for (auto _ : state) {
     kv::TPieces pieces;
-    kv::BuildPieces(library, options, pieces);
+    kv::BuildPieces(game.Library, game.Options, pieces);
     benchmark::DoNotOptimize(pieces.data());
   }
 }

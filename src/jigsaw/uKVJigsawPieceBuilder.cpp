@@ -5,13 +5,14 @@
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
 
+#include <algorithm>
 #include <cmath>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #include <xmmintrin.h>
 #endif
-#include <span>
 
 namespace kv {
 
@@ -102,16 +103,18 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
                TPiece& piece, TBuildScratch& scratch) {
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  scratch.Image.resize(count);
-  if (composite)
+  // Without the composite the bitmap's own pixels are the upright image.
+  const TColor32* pixels = bitmap.Bits();
+  if (composite) {
+    scratch.Image.resize(count);
     CompositeOverClear(bitmap.Bits(), scratch.Image.data(), count);
-  else
-    std::copy(bitmap.Bits(), bitmap.Bits() + count, scratch.Image.begin());
+    pixels = scratch.Image.data();
+  }
   scratch.Turned.resize(count);
   piece.Width = w;
   piece.Height = h;
   piece.ShadowPixels = static_cast<int32_t>(count);
-  const std::span<const uint32_t> upright(scratch.Image.data(), count);
+  const std::span<const uint32_t> upright(pixels, count);
   const std::span<const uint32_t> quarter(scratch.Turned.data(), count);
   // Turned by 180 degrees an image reads backwards, and 270 is 90 read backwards: one turn and one search
   // for runs serve two rotations.
@@ -123,7 +126,7 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
       piece.Shadows[k].clear();
       continue;
     }
-    if ((k & 1) != 0 && !found[1]) RotateQuarter(scratch.Image.data(), w, h, scratch.Turned.data());
+    if ((k & 1) != 0 && !found[1]) RotateQuarter(pixels, w, h, scratch.Turned.data());
     const std::span<const uint32_t> source = (k & 1) != 0 ? quarter : upright;
     TRLE::TRuns& runs = scratch.Runs[k & 1];
     if (!found[k & 1]) {

@@ -15,10 +15,10 @@ namespace kv {
 
 namespace {
 
-// The picture prepared games and thumbnails are made from: the first with id at most 65535, or the only
-// one.
-const TBMPData* FirstPicture(const TJigsawProject2& project) {
-  if (project.Pictures.size() == 1) return project.Pictures.front().get();
+// The first picture with id at most 65535: the thumbnail's. The prepared game also takes the only picture
+// when there is exactly one.
+const TBMPData* FirstPicture(const TJigsawProject2& project, bool orOnly) {
+  if (orOnly && project.Pictures.size() == 1) return project.Pictures.front().get();
   for (const auto& picture : project.Pictures)
     if (picture->ID <= 0xFFFF) return picture.get();
   return nullptr;
@@ -83,12 +83,7 @@ TKVJigsawPieceCollection TEnginePictureSteps::PackageLibrary(const TJigsawProjec
 }
 
 void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
-  const TBMPData* picture = nullptr;
-  for (const auto& candidate : project.Pictures)
-    if (candidate->ID <= 0xFFFF) {
-      picture = candidate.get();
-      break;
-    }
+  const TBMPData* picture = FirstPicture(project, false);
   if (!picture) return;
   TBitmap32 bitmap;
   DecodePackagePicture(*picture, bitmap);
@@ -105,13 +100,14 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
   }
 }
 
-TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, const TBMPData& picture) {
+TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, const TBMPData& picture,
+                                               const TKVJigsawPieceCollection& shapes) {
   TBitmap32 bitmap;
   DecodePackagePicture(picture, bitmap);
   // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
   // the player rebuilds exactly these pieces from the stored records.
   TJigsawSpriteCreator creator;
-  creator.Library = PackageLibrary(project);
+  creator.Library = shapes;
   creator.Library.OutlineOption = project.PreparedFlag != 0;
   creator.Library.OutlineColor = project.PreparedColor;
   const TAreaSize area = project.SkinModeArea();
@@ -129,19 +125,21 @@ TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, c
 }
 
 void TEnginePictureSteps::MakePreparedGame(TJigsawProject2& project) {
-  const TBMPData* picture = FirstPicture(project);
+  const TBMPData* picture = FirstPicture(project, true);
   if (!picture) return;
-  project.PreparedGame = PrepareGame(project, *picture);
+  project.PreparedGame = PrepareGame(project, *picture, PackageLibrary(project));
 }
 
 void TEnginePictureSteps::MakePreparedGames(TJigsawProject2& project) {
+  std::optional<TKVJigsawPieceCollection> shapes; // found once, for the first picture that asks
   for (const TPictureSettings& settings : project.PictureSettings) {
     if (settings.PrepareGame == 0) continue;
     const auto found = std::find_if(project.Pictures.begin(), project.Pictures.end(),
                                     [&](const auto& p) { return p->ID == settings.PictureID; });
     if (found == project.Pictures.end()) continue;
     const TBMPData* picture = found->get();
-    TPreparedGame game = PrepareGame(project, *picture);
+    if (!shapes) shapes = PackageLibrary(project);
+    TPreparedGame game = PrepareGame(project, *picture, *shapes);
     auto entry = std::make_unique<TPreparedPictureGame>();
     entry->PictureID = picture->ID;
     entry->Columns = game.Columns;

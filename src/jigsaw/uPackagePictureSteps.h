@@ -37,8 +37,9 @@ public:
   TKVJigsawPieceCollection PackageLibrary(const TJigsawProject2& project);
 
 private:
-  // The prepared game of one picture.
-  TPreparedGame PrepareGame(const TJigsawProject2& project, const TBMPData& picture);
+  // The prepared game of one picture, cut with the package's shapes.
+  TPreparedGame PrepareGame(const TJigsawProject2& project, const TBMPData& picture,
+                            const TKVJigsawPieceCollection& shapes);
 
   std::string LibraryFile;
   std::unique_ptr<TKVJigsawPieceCollection> Loaded;

@@ -66,56 +66,6 @@ void TRLE::Decompress() {
   Output = Decompress(std::span<const uint8_t>(Source, Source ? Coded : 0), Uncoded);
 }
 
-namespace {
-
-void StoreWord(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
-  p[3] = static_cast<uint8_t>(value >> 24);
-}
-
-// Codes `words` little-endian words from source into out, which must hold 8 bytes per word; returns the
-// bytes written. No run costs more than 8 bytes per pixel.
-std::size_t CompressRecords(const uint8_t* source, std::size_t words, uint8_t* out) {
-  uint8_t* o = out;
-  std::size_t i = 0;
-  while (i < words) {
-    std::size_t j = i;
-    if (LoadWord(source + i * 4) == 0) {
-      while (j < words && LoadWord(source + j * 4) == 0) ++j;
-      StoreWord(o, static_cast<uint32_t>(j - i));
-      StoreWord(o + 4, 0);
-      o += 8;
-    } else {
-      while (j < words && LoadWord(source + j * 4) != 0) ++j;
-      StoreWord(o, static_cast<uint32_t>(j - i));
-      std::memcpy(o + 4, source + i * 4, (j - i) * 4);
-      o += 4 + (j - i) * 4;
-    }
-    i = j;
-  }
-  return static_cast<std::size_t>(o - out);
-}
-
-} // namespace
-
-std::size_t TRLE::CodedLength(std::span<const uint8_t> source) {
-  const std::size_t words = source.size() / 4;
-  // 4 bytes per non-zero word, 4 more per literal run, 8 per zero run: count the words and where runs start.
-  std::size_t nonZero = 0, literalRuns = 0, zeroRuns = 0;
-  bool previousZero = false, previousLiteral = false;
-  for (std::size_t i = 0; i < words; ++i) {
-    const bool zero = LoadWord(source.data() + i * 4) == 0;
-    nonZero += !zero;
-    literalRuns += !zero && !previousLiteral;
-    zeroRuns += zero && !previousZero;
-    previousZero = zero;
-    previousLiteral = !zero;
-  }
-  return 4 * nonZero + 4 * literalRuns + 8 * zeroRuns + source.size() % 4;
-}
-
 // Piece images come as native words; the coded form is little-endian, which is the native order here.
 static_assert(std::endian::native == std::endian::little);
 
@@ -213,11 +163,17 @@ std::vector<uint8_t> TRLE::Compress(std::span<const uint8_t> source) {
 }
 
 std::size_t TRLE::CompressTo(std::span<const uint8_t> source, uint8_t* out) {
+  // The words of any byte source, aligned, through the coder of piece images; the 0 to 3 bytes left over
+  // follow the records unchanged.
   const std::size_t words = source.size() / 4;
   const std::size_t tail = source.size() % 4;
-  const std::size_t used = CompressRecords(source.data(), words, out);
-  if (tail > 0) std::memcpy(out + used, source.data() + words * 4, tail);
-  return used + tail;
+  std::vector<uint32_t> aligned(words);
+  if (words > 0) std::memcpy(aligned.data(), source.data(), words * 4);
+  TRuns runs;
+  FindRuns(aligned, runs);
+  WriteRuns(aligned, runs, false, out);
+  if (tail > 0) std::memcpy(out + runs.CodedLength, source.data() + words * 4, tail);
+  return runs.CodedLength + tail;
 }
 
 std::vector<uint8_t> TRLE::Decompress(std::span<const uint8_t> coded, std::size_t uncodedLength) {

@@ -31,8 +31,6 @@ public:
   static std::vector<uint8_t> Compress(std::span<const uint8_t> source);
   // The same into out, which must hold MaxCodedLength(source.size()) bytes; returns the bytes written.
   static std::size_t CompressTo(std::span<const uint8_t> source, uint8_t* out);
-  // The exact length Compress gives.
-  static std::size_t CodedLength(std::span<const uint8_t> source);
 
   // The runs of a run of pixel words: alternating zero and literal counts, the first of the kind of the
   // first word, and the length of the coded form, which is the same read forwards or backwards.

@@ -2,6 +2,8 @@
 
 #include "gui/uResamplers.h"
 
+#include "SurfaceFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -10,13 +12,7 @@
 namespace kv {
 namespace {
 
-// A surface whose pixel (x, y) is a distinct opaque value.
-TBitmap32 Numbered(int w, int h) {
-  TBitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | static_cast<TColor32>(y * 256 + x));
-  return b;
-}
+using kvtest::Numbered;
 
 TEST(ColorTest, Conversions) {
   EXPECT_EQ(Color32(0x00332211), 0xFF112233u);

@@ -19,30 +19,7 @@ namespace {
 // A JPEG of any input colour space straight from libjpeg (which writes an Adobe marker for CMYK).
 std::vector<uint8_t> EncodeRaw(const std::vector<uint8_t>& samples, int width, int height, int components,
                                J_COLOR_SPACE space) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = components;
-  cinfo.in_color_space = space;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<uint8_t*>(samples.data()) +
-                   static_cast<std::size_t>(cinfo.next_scanline) * width * components;
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<uint8_t> result(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return result;
+  return kvtest::EncodeJpegSamples(samples, width, height, components, space, 95);
 }
 
 void ExpectNear(uint32_t actual, uint32_t expected, int tolerance) {

@@ -1,16 +1,13 @@
 #include "gui/uTransforms.h"
 
+#include "SurfaceFixtures.h"
+
 #include <gtest/gtest.h>
 
 namespace kv {
 namespace {
 
-TBitmap32 Numbered(int w, int h) {
-  TBitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | static_cast<TColor32>(y * 256 + x));
-  return b;
-}
+using kvtest::Numbered;
 
 TEST(TransformTest, MatrixOperations) {
   TAffineTransformation t;

@@ -45,7 +45,8 @@ std::vector<uint8_t> MakeCoreBmp(uint16_t width, uint16_t height) {
   return b.data();
 }
 
-std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality) {
+std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int width, int height,
+                                       int components, int colorSpace, int quality) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr errors;
   cinfo.err = jpeg_std_error(&errors);
@@ -55,14 +56,14 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int 
   jpeg_mem_dest(&cinfo, &buffer, &size);
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = components;
+  cinfo.in_color_space = static_cast<J_COLOR_SPACE>(colorSpace);
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW rows[1] = {
-        const_cast<uint8_t*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * width * 3])};
+        const_cast<uint8_t*>(&samples[static_cast<std::size_t>(cinfo.next_scanline) * width * components])};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -70,6 +71,10 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int 
   std::vector<uint8_t> bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality) {
+  return EncodeJpegSamples(rgb, width, height, 3, JCS_RGB, quality);
 }
 
 std::vector<uint8_t> MakeJpeg(int width, int height) {

@@ -16,5 +16,8 @@ std::vector<uint8_t> MakeJpeg(int width, int height);
 std::vector<uint8_t> MakePhotoJpeg(int width, int height, uint32_t seed, int quality);
 // Packed 8-bit RGB rows, top row first.
 std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality);
+// Packed rows of `components` samples per pixel in a libjpeg input colour space (a J_COLOR_SPACE value).
+std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int width, int height,
+                                       int components, int colorSpace, int quality);
 
 } // namespace kvtest

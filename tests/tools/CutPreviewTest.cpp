@@ -19,6 +19,17 @@ std::pair<uint32_t, uint32_t> PngSize(const std::vector<uint8_t>& png) {
   return {big(16), big(20)};
 }
 
+// A package file with one photograph of the given size as picture 11.
+std::string WritePhotoPackage(const kvtest::TempDir& dir, int width, int height) {
+  kv::TJigsawProject2 project;
+  project.AddPicture(0, 11).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(width, height, 3, 85));
+  kv::TMemoryStream package;
+  project.SaveToStream(package);
+  const std::string file = dir.file("game.kvj");
+  package.SaveToFile(file);
+  return file;
+}
+
 } // namespace
 
 // An author sees one cut of a picture: as many pieces as the game cuts at that difficulty, spread apart, or
@@ -26,12 +37,7 @@ std::pair<uint32_t, uint32_t> PngSize(const std::vector<uint8_t>& png) {
 TEST(CutPreview, RendersTheCutOfAPictureOfThePackage) {
   const kvtest::EngineSteps steps;
   kvtest::TempDir dir;
-  kv::TJigsawProject2 project;
-  project.AddPicture(0, 11).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 3, 85));
-  kv::TMemoryStream package;
-  project.SaveToStream(package);
-  const std::string file = dir.file("game.kvj");
-  package.SaveToFile(file);
+  const std::string file = WritePhotoPackage(dir, 640, 480);
 
   const kvtest::TToolRun spread =
       kvtest::RunTool({"cut", file, "--picture", "11", "--difficulty", "2", "-o", dir.file("cut.png")});
@@ -65,12 +71,7 @@ TEST(CutPreview, RendersTheCutOfAPictureOfThePackage) {
 TEST(CutPreview, BadArgumentsWriteNothing) {
   const kvtest::EngineSteps steps;
   kvtest::TempDir dir;
-  kv::TJigsawProject2 project;
-  project.AddPicture(0, 11).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(320, 240, 4, 85));
-  kv::TMemoryStream package;
-  project.SaveToStream(package);
-  const std::string file = dir.file("game.kvj");
-  package.SaveToFile(file);
+  const std::string file = WritePhotoPackage(dir, 320, 240);
   const std::string out = dir.file("out.png");
   struct Case {
     std::vector<std::string> args;
