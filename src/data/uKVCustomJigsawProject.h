@@ -4,6 +4,7 @@
 #include "data/uKVBGVClass.h"
 #include "data/uKVComponent.h"
 #include "data/uKVStream.h"
+#include "data/uKVTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,9 +13,6 @@
 #include <vector>
 
 namespace kv {
-
-// A platform colour: an RGB value, or 0xFF000000 | n for system colour n.
-using TColor = int32_t;
 
 struct TProjectOptions {
   bool NoHighScores = false;

@@ -68,13 +68,6 @@ TColor32 Color32(TColor color) {
   return 0xFF000000u | (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
 }
 
-TRect IntersectRect(const TRect& a, const TRect& b) {
-  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-          std::min(a.Bottom, b.Bottom)};
-  if (r.IsEmpty()) return TRect{};
-  return r;
-}
-
 void TCustomResampler::SampleRow(const TBitmap32& source, const TRect& area, double x0, double dx, float y,
                                  int count, TColor32* out) const {
   for (int i = 0; i < count; ++i) out[i] = GetSample(source, area, static_cast<float>(x0 + i * dx), y);
@@ -226,14 +219,25 @@ void TBitmap32::Draw(TBitmap32& dest, int x, int y) const {
   DrawStretched(dest, TRect{x, y, x + FWidth, y + FHeight}, BoundsRect());
 }
 
+void TBitmap32::Draw(TBitmap32& dest, int x, int y, const TRect& clip) const {
+  DrawStretched(dest, TRect{x, y, x + FWidth, y + FHeight}, BoundsRect(), clip);
+}
+
 void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect& srcRect) const {
+  DrawStretched(dest, dstRect, srcRect, dest.BoundsRect());
+}
+
+void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect& srcRect,
+                              const TRect& clipRect) const {
   if (Empty() || dest.Empty()) return;
   if (FDrawMode == dmBlend && FMasterAlpha == 0) return;
   if (&dest == this) {
     const TBitmap32 copy(*this);
-    copy.DrawStretched(dest, dstRect, srcRect);
+    copy.DrawStretched(dest, dstRect, srcRect, clipRect);
     return;
   }
+  const TRect destClip = IntersectRect(clipRect, dest.BoundsRect());
+  if (destClip.IsEmpty()) return;
   const int64_t dw = int64_t{dstRect.Right} - dstRect.Left;
   const int64_t dh = int64_t{dstRect.Bottom} - dstRect.Top;
   const int64_t sw = int64_t{srcRect.Right} - srcRect.Left;
@@ -252,11 +256,16 @@ void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect
       }
     };
     clipStart(sx, dx, w);
+    // The destination clip starts at destClip's corner rather than at 0.
+    dx -= destClip.Left;
     clipStart(dx, sx, w);
+    dx += destClip.Left;
     clipStart(sy, dy, h);
+    dy -= destClip.Top;
     clipStart(dy, sy, h);
-    w = std::min({w, FWidth - sx, dest.FWidth - dx});
-    h = std::min({h, FHeight - sy, dest.FHeight - dy});
+    dy += destClip.Top;
+    w = std::min({w, FWidth - sx, destClip.Right - dx});
+    h = std::min({h, FHeight - sy, destClip.Bottom - dy});
     if (w <= 0 || h <= 0) return;
     for (int row = 0; row < h; ++row)
       DrawLine(ScanLine(sy + row) + sx, dest.ScanLine(dy + row) + dx, w, FDrawMode, FCombineMode,
@@ -269,18 +278,24 @@ void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect
       sh < 0)
     throw EBitmapError("Source rectangle is invalid");
   if (sw == 0 || sh == 0 || dw <= 0 || dh <= 0) return;
-  const TRect clip = IntersectRect(dstRect, dest.BoundsRect());
+  // Rows are sampled from where the unclipped draw starts them, so that a clipped draw writes exactly the
+  // pixels of an unclipped one.
+  const TRect span = IntersectRect(dstRect, dest.BoundsRect());
+  const TRect clip = IntersectRect(span, destClip);
   if (clip.IsEmpty()) return;
 
   // Destination pixel centres mapped proportionally into the source rectangle.
   const double scaleX = static_cast<double>(sw) / static_cast<double>(dw);
   const double scaleY = static_cast<double>(sh) / static_cast<double>(dh);
-  const double x0 = srcRect.Left + (clip.Left - dstRect.Left + 0.5) * scaleX;
-  std::vector<TColor32> row(static_cast<std::size_t>(clip.Width()));
+  const double x0 = srcRect.Left + (span.Left - dstRect.Left + 0.5) * scaleX;
+  const int skip = clip.Left - span.Left;
+  const int count = clip.Right - span.Left;
+  std::vector<TColor32> row(static_cast<std::size_t>(count));
   for (int y = clip.Top; y < clip.Bottom; ++y) {
     const auto v = static_cast<float>(srcRect.Top + (y - dstRect.Top + 0.5) * scaleY);
-    FResampler->SampleRow(*this, srcRect, x0, scaleX, v, clip.Width(), row.data());
-    DrawLine(row.data(), dest.ScanLine(y) + clip.Left, clip.Width(), FDrawMode, FCombineMode, FMasterAlpha);
+    FResampler->SampleRow(*this, srcRect, x0, scaleX, v, count, row.data());
+    DrawLine(row.data() + skip, dest.ScanLine(y) + clip.Left, clip.Width(), FDrawMode, FCombineMode,
+             FMasterAlpha);
   }
   dest.Changed();
 }

@@ -2,9 +2,9 @@
 // conversions from platform colours.
 #pragma once
 
-#include "data/uKVCustomJigsawProject.h" // TColor
 #include "data/uKVErrors.h"
 #include "data/uKVStream.h"
+#include "data/uKVTypes.h"
 #include "gui/uDecodedPicture.h"
 
 #include <cstdint>
@@ -19,12 +19,6 @@ namespace kv {
 
 // A ARGB value A << 24 | R << 16 | G << 8 | B; in memory B, G, R, A. Alpha is straight (not premultiplied).
 using TColor32 = uint32_t;
-
-// "No colour is set" in settings and skin data.
-inline constexpr TColor clNone = 0x1FFFFFFF;
-// System colour references used by the program's settings.
-inline constexpr TColor clAppWorkSpace = static_cast<TColor>(0xFF00000C);
-inline constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
 
 inline constexpr TColor32 clBlack32 = 0xFF000000u;
 inline constexpr TColor32 clWhite32 = 0xFFFFFFFFu;
@@ -83,26 +77,6 @@ class EBitmapError : public Exception {
 public:
   using Exception::Exception;
 };
-
-// Integer rectangle, Right and Bottom exclusive.
-struct TRect {
-  int32_t Left = 0;
-  int32_t Top = 0;
-  int32_t Right = 0;
-  int32_t Bottom = 0;
-
-  constexpr int32_t Width() const { return Right - Left; }
-  constexpr int32_t Height() const { return Bottom - Top; }
-  constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  bool operator==(const TRect&) const = default;
-};
-
-constexpr TRect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  return TRect{left, top, right, bottom};
-}
-
-// Intersection of two rectangles; empty (all zero) when they do not overlap.
-TRect IntersectRect(const TRect& a, const TRect& b);
 
 class TBitmap32;
 
@@ -189,9 +163,13 @@ public:
   // This surface drawn onto dest with its top-left corner at (x, y), by this surface's DrawMode,
   // CombineMode and MasterAlpha.
   void Draw(TBitmap32& dest, int x, int y) const;
+  // The same, writing only the pixels of dest inside clip; those pixels are exactly what the unclipped draw
+  // writes there.
+  void Draw(TBitmap32& dest, int x, int y, const TRect& clip) const;
   // srcRect of this surface onto dstRect of dest; different sizes are resampled with this surface's
   // Resampler. Raises EBitmapError("Source rectangle is invalid") when srcRect is not within this surface.
   void DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect& srcRect) const;
+  void DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect& srcRect, const TRect& clip) const;
   void DrawStretched(TBitmap32& dest, const TRect& dstRect) const {
     DrawStretched(dest, dstRect, BoundsRect());
   }

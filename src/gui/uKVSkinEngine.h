@@ -1,0 +1,38 @@
+// The skin: the package's named theme pictures, cut into parts on first use, and the two ways the game draws
+// with them, frames of any size and single parts stretched over a rectangle. One skin serves the whole program.
+#pragma once
+
+#include "data/uKVTypes.h"
+#include "gui/uKVPainter.h"
+
+#include <memory>
+#include <string>
+
+namespace kv {
+
+class TKVThemeBitmapCollection;
+
+class TKVCustomGamesSkin {
+public:
+  TKVCustomGamesSkin();
+  virtual ~TKVCustomGamesSkin();
+  TKVCustomGamesSkin(const TKVCustomGamesSkin&) = delete;
+  TKVCustomGamesSkin& operator=(const TKVCustomGamesSkin&) = delete;
+
+  TKVThemeBitmapCollection& Theme() { return *FTheme; }
+  // The frame named name over rect (x1, y1, x2, y2): corners placed, edges tiled, the centre stretched.
+  virtual void DrawFrame(const TKVPainter& target, const TRect& rect, const std::string& name);
+  // Part index of the item named name stretched over rect.
+  virtual void DrawPart(const TKVPainter& target, const TRect& rect, int32_t index, const std::string& name);
+
+private:
+  std::unique_ptr<TKVThemeBitmapCollection> FTheme;
+};
+
+class TKVGamesSkin : public TKVCustomGamesSkin {
+public:
+  // The program's skin.
+  static TKVGamesSkin& Instance();
+};
+
+} // namespace kv
