@@ -340,6 +340,40 @@ TEST(ThemeStream, ASourceFileThatExistsReplacesTheStoredPicture) {
   }
 }
 
+// An 8-bit RLE bitmap of any size whose pixels are one end-of-bitmap code, followed by as many bytes as
+// the decoder wants before it believes such a size.
+std::vector<uint8_t> RleBmp(int32_t width, int32_t height) {
+  kvtest::Bytes b;
+  b.chars("BM").u32(0).u32(0).u32(54 + 8);
+  b.u32(40).i32(width).i32(height).u16(1).u16(8).u32(1).u32(2).i32(0).i32(0).u32(2).u32(0);
+  const auto padding = static_cast<std::size_t>(int64_t{width} * height / 1024 + 1);
+  b.u32(0).u32(0xFFFFFF).raw({0, 1}).raw(std::vector<uint8_t>(padding, 0));
+  return b.data();
+}
+
+void AddRecord(kvtest::Bytes& stream, uint8_t splitType, const std::vector<uint8_t>& picture,
+               const std::string& name) {
+  stream.u8(splitType).i32(static_cast<int32_t>(picture.size())).raw(picture).i32(0).str(name);
+  for (int i = 0; i < 7; ++i) stream.u16(0);
+}
+
+TEST(ThemeStream, AllPicturesTogetherStayWithinTheThemeBudget) {
+  // 4096 x 4096 pixels is the whole budget: after a picture of 1000 x 1000 it no longer fits, and is
+  // refused before it is decoded. Split type 9 cuts nothing.
+  kvtest::Bytes one, two;
+  one.u16(1);
+  two.u16(2);
+  AddRecord(one, 9, RleBmp(1000, 1000), "a");
+  AddRecord(two, 9, RleBmp(1000, 1000), "a");
+  AddRecord(two, 9, RleBmp(4096, 4096), "b");
+  TKVThemeBitmapCollection theme;
+  kv::TMemoryStream fits = one.stream(), tooMuch = two.stream();
+  theme.LoadThemeStream(fits);
+  EXPECT_EQ(theme.Item(0).Bitmap().Width(), 1000);
+  EXPECT_THROW(theme.LoadThemeStream(tooMuch), kv::EThemeError);
+  EXPECT_EQ(theme.Count(), 1);
+}
+
 TEST(ThemeStream, HostileStreamsFailWithAReadErrorAndKeepThePreviousTheme) {
   const std::vector<ThemeItemSpec> specs = {
       {"button", kv::stNineSlice, Distinct(9, 9), 0, 0, 0, 0, -1, -1, 3},
@@ -354,15 +388,10 @@ TEST(ThemeStream, HostileStreamsFailWithAReadErrorAndKeepThePreviousTheme) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
     return bytes;
   };
-  // An RLE bitmap that claims 8192 x 8193 pixels in 66 kB: more than a theme may hold.
-  kvtest::Bytes huge;
-  huge.chars("BM").u32(0).u32(0).u32(54 + 8);
-  huge.u32(40).i32(8192).i32(8193).u16(1).u16(8).u32(1).u32(2).i32(0).i32(0).u32(2).u32(0);
-  // The end-of-bitmap code, then as many bytes as the decoder wants before it believes such a size.
-  huge.u32(0).u32(0xFFFFFF).raw({0, 1}).raw(std::vector<uint8_t>(66000, 0));
   kvtest::Bytes hugeStream;
-  hugeStream.u16(1).u8(kv::stSingle).i32(static_cast<int32_t>(huge.size())).raw(huge.data()).i32(0).str("x");
-  for (int i = 0; i < 7; ++i) hugeStream.u16(0);
+  hugeStream.u16(1);
+  // 4096 x 4097 pixels: more than a theme may hold.
+  AddRecord(hugeStream, kv::stSingle, RleBmp(4096, 4097), "x");
   kvtest::Bytes notBmp;
   notBmp.u16(1).u8(kv::stSingle).i32(4).chars("GIF8").i32(0).str("x");
   kvtest::Bytes overflow;
