@@ -33,7 +33,7 @@ public:
   virtual ~ISoundChannel() = default;
   // Plays from the start, or from where a pause left it. onEnd, when given, runs once on the user-interface
   // thread when this play reaches the end of the sound; it does not run for a play that is cut short (Stop,
-  // Rewind, another Play, destruction of the channel), also when the end was reached just before.
+  // another Play, destruction of the channel), also when the end was reached just before.
   virtual void Play(std::function<void()> onEnd) = 0;
   // Ends playing; the next Play starts from the beginning.
   virtual void Stop() = 0;
@@ -41,7 +41,7 @@ public:
   virtual void Pause() = 0;
   // Resumes when paused; otherwise nothing.
   virtual void Resume() = 0;
-  // Back to the beginning; a playing sound goes on playing from there.
+  // Back to the beginning; a playing sound goes on playing from there, as the same play.
   virtual void Rewind() = 0;
   virtual TSoundMode Mode() const = 0;
   // Milliseconds; 0 where the player cannot tell.
