@@ -442,12 +442,12 @@ private:
 };
 
 TEST_F(RepaintTest, RepaintingTheChangedAreasShowsWhatRepaintingEverythingShows) {
-  for (uint32_t seed = 1; seed <= 30; ++seed) {
+  for (uint32_t seed = 1; seed <= 24; ++seed) {
     Root->ClearChildren();
     Box->Frame();
     TRandomScene scene(*Root, seed);
     Box->Frame();
-    for (int step = 0; step < 50; ++step) {
+    for (int step = 0; step < 40; ++step) {
       const int changes = 1 + static_cast<int>(seed + step) % 4;
       for (int i = 0; i < changes; ++i) scene.Step();
       Box->Frame();
