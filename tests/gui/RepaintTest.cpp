@@ -4,6 +4,7 @@
 #include "GuiFixtures.h"
 #include "SurfaceFixtures.h"
 
+#include "gui/uKVAppControlLayer.h"
 #include "gui/uKVGUIButton.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGUIImage.h"
@@ -474,6 +475,69 @@ TEST_F(RepaintTest, TheSameChangesGiveTheSameScreensWithAndWithoutChangedAreaRep
     return sum;
   };
   for (uint32_t seed : {7u, 99u, 2024u}) EXPECT_EQ(run(false, seed), run(true, seed)) << seed;
+}
+
+// A layer that draws its own items through the engine's painter, as the board draws its pieces, and asks
+// for the repaint of the part that changed only.
+class TPieceLayer : public kv::TKVAppControlLayerItem {
+public:
+  struct TPiece {
+    TRect Place;
+    TColor32 Color;
+  };
+  void PaintContent() override {
+    const kv::TKVPainter painter = kv::GraphicEngine().Painter();
+    Clips.push_back(painter.Clip());
+    const TRect screen = GetScreenRect();
+    for (auto it = Pieces.rbegin(); it != Pieces.rend(); ++it)
+      painter.FillRectBlend(kv::OffsetRect(it->Place, screen.Left, screen.Top), it->Color);
+  }
+  void MovePiece(std::size_t i, int dx, int dy) {
+    const TRect screen = GetScreenRect();
+    InvalidateRect(kv::OffsetRect(Pieces[i].Place, screen.Left, screen.Top));
+    Pieces[i].Place = kv::OffsetRect(Pieces[i].Place, dx, dy);
+    InvalidateRect(kv::OffsetRect(Pieces[i].Place, screen.Left, screen.Top));
+  }
+  std::vector<TPiece> Pieces;
+  std::vector<TRect> Clips;
+};
+
+TEST_F(RepaintTest, ALayerRepaintingOnlyItsMovedItemsShowsWhatAWholeRepaintShows) {
+  Shape(*Root, TRect{0, 0, ScreenWidth, ScreenHeight}, 0xFF7F7F7Fu);
+  auto& layer = kv::NewChild<TPieceLayer>(*Root);
+  layer.BringToFront();
+  layer.SetPosition(5, 3);
+  layer.SetSize(ScreenWidth - 10, ScreenHeight - 6);
+  std::mt19937 random(77);
+  for (int i = 0; i < 12; ++i) {
+    const int x = static_cast<int>(random() % 120), y = static_cast<int>(random() % 90);
+    layer.Pieces.push_back(
+        {TRect{x, y, x + 8 + static_cast<int>(random() % 20), y + 8 + static_cast<int>(random() % 20)},
+         static_cast<TColor32>(0x60000000u | (random() & 0x00FFFFFFu))});
+  }
+  layer.Invalidate();
+  Box->Frame();
+  for (int step = 0; step < 150; ++step) {
+    layer.Clips.clear();
+    const std::size_t piece = random() % layer.Pieces.size();
+    const TRect before = layer.Pieces[piece].Place;
+    const int dx = static_cast<int>(random() % 15) - 7;
+    const int dy = static_cast<int>(random() % 15) - 7;
+    layer.MovePiece(piece, dx, dy);
+    ASSERT_TRUE(Box->Frame());
+    // The layer painted with the changed areas as its clip, not the whole screen; a piece that wandered off
+    // the layer is clipped away and asks for no paint.
+    const TRect changed = kv::OffsetRect(kv::UnionRect(before, layer.Pieces[piece].Place), 5, 3);
+    if (!kv::IntersectRect(changed, layer.GetPaintRect()).IsEmpty()) {
+      ASSERT_FALSE(layer.Clips.empty()) << "step " << step;
+    }
+    for (const TRect& clip : layer.Clips)
+      ASSERT_LT(clip.Width() * clip.Height(), ScreenWidth * ScreenHeight / 2);
+    for (const TRect& shown : Box->LastPresented)
+      ASSERT_LT(shown.Width() * shown.Height(), ScreenWidth * ScreenHeight / 2);
+    const TBitmap32 shown = Box->Screen();
+    ASSERT_EQ(kvtest::CountDifferences(shown, FullRepaint()), 0) << "step " << step;
+  }
 }
 
 } // namespace
