@@ -274,9 +274,12 @@ TEST_F(RepaintTest, AFailingPaintStillEndsTheUpdate) {
   EXPECT_EQ(Engine().UpdateCount(), 0);
   EXPECT_EQ(Engine().ClipRect(), Buffer().BoundsRect());
   EXPECT_FALSE(Box->InFrame());
+  // The areas of the failed frame are painted with the next one.
   f.Fail = false;
-  f.Invalidate();
+  Buffer().Clear(0);
+  Engine().Invalidate();
   EXPECT_TRUE(Box->Frame());
+  EXPECT_EQ(Box->Screen().PixelAt(5, 5), WorkSpace);
 }
 
 TEST_F(RepaintTest, WorkspaceRepaintShowsTheWholeTreeAtOnce) {
