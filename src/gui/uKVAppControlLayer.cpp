@@ -1,0 +1,65 @@
+#include "gui/uKVAppControlLayer.h"
+
+namespace kv {
+
+TKVAppControlLayerItem::TKVAppControlLayerItem() = default;
+
+TKVAppControlLayerItem::~TKVAppControlLayerItem() = default;
+
+const TKVClassInfo& TKVAppControlLayerItem::StaticClassInfo() {
+  static const TKVClassInfo info{"TKVAppControlLayerItem", &TKVGUIImage::StaticClassInfo(), {}, {}};
+  return info;
+}
+
+void TKVAppControlLayerItem::InitControl() {
+  TKVGUIImage::InitControl();
+  FState = kvlsStopped;
+  try {
+    Initialize();
+    FInitialized = true;
+  } catch (...) {
+    // A layer that cannot initialise stays in the tree, uninitialised.
+    FInitialized = false;
+  }
+}
+
+void TKVAppControlLayerItem::DoneControl() {
+  Shutdown();
+  TKVGUIImage::DoneControl();
+}
+
+void TKVAppControlLayerItem::DoResize() {
+  TKVGUIImage::DoResize();
+  Picture().BeginUpdate();
+  Picture().SetSize(Width(), Height());
+  Picture().EndUpdate();
+  Invalidate();
+}
+
+void TKVAppControlLayerItem::Prepare() {
+  FPrepared = true;
+}
+
+void TKVAppControlLayerItem::Start() {
+  Reset();
+  FState = kvlsRunning;
+}
+
+void TKVAppControlLayerItem::Reset() {
+  FState = kvlsStopped;
+}
+
+void TKVAppControlLayerItem::Pause() {
+  FState = kvlsPaused;
+}
+
+void TKVAppControlLayerItem::Resume() {
+  FState = kvlsRunning;
+}
+
+void TKVAppControlLayerItem::Shutdown() {
+  FState = kvlsStopped;
+  FInitialized = false;
+}
+
+} // namespace kv

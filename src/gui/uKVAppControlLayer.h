@@ -1,0 +1,63 @@
+// The control with a game-session lifecycle: the jigsaw board derives from it. The application prepares and
+// starts the layer items that are direct children of its root; the session pauses, resumes and resets them.
+#pragma once
+
+#include "gui/uKVGUIImage.h"
+#include "gui/uKVPaintBox.h"
+
+#include <cstdint>
+
+namespace kv {
+
+// Session states.
+inline constexpr uint8_t kvlsStopped = 0;
+inline constexpr uint8_t kvlsRunning = 1;
+inline constexpr uint8_t kvlsPaused = 2;
+
+class TKVAppControlLayerItem : public TKVGUIImage {
+public:
+  TKVAppControlLayerItem();
+  ~TKVAppControlLayerItem() override;
+
+  static const TKVClassInfo& StaticClassInfo();
+  const TKVClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+  // Initialize completed without an error.
+  bool Initialized() const { return FInitialized; }
+  uint8_t State() const { return FState; }
+  bool IsPrepared() const { return FPrepared; }
+
+  void InitControl() override;
+  void DoneControl() override;
+  void DoResize() override;
+
+  // Hooks and lifecycle, in their order. shift is the tree's shift set (kvssShift, kvssCtrl, kvssAlt); x, y
+  // are in the item's coordinates.
+  virtual void Prepared() {}
+  virtual void LayerMouseDown(TMouseButton button, int32_t shift, int32_t x, int32_t y) {
+    (void)button, (void)shift, (void)x, (void)y;
+  }
+  virtual void LayerMouseUp(TMouseButton button) { (void)button; }
+  virtual void LayerMouseMove(int32_t shift, int32_t x, int32_t y) { (void)shift, (void)x, (void)y; }
+  virtual void LayerKeyDown(int32_t key, int32_t shift) { (void)key, (void)shift; }
+  // Run by InitControl; an error it raises is swallowed and leaves the item uninitialised.
+  virtual void Initialize() {}
+  virtual void Prepare();
+  virtual void Start();
+  virtual void Reset();
+  virtual void Pause();
+  virtual void Resume();
+  // Also run when the item is destroyed.
+  virtual void Shutdown();
+
+protected:
+  void SetState(uint8_t value) { FState = value; }
+  void SetPreparedFlag(bool value) { FPrepared = value; }
+
+private:
+  bool FInitialized = false;
+  uint8_t FState = kvlsStopped;
+  bool FPrepared = false;
+};
+
+} // namespace kv
