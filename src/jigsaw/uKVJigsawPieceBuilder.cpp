@@ -6,8 +6,15 @@
 #include "jigsaw/uRLE.h"
 
 #include <algorithm>
-#include <cmath>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -135,6 +142,7 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
     }
     // Sized exactly, then coded in place; the storage of a previous game's piece is reused.
     TCodedImage& image = piece.Images[k];
+    image.clear(); // a larger size then keeps nothing of the old content
     image.resize(runs.CodedLength);
     TRLE::WriteRuns(source, runs, k >= 2, image.data());
     piece.ImageSizes[k] = static_cast<int32_t>(runs.CodedLength);
@@ -142,6 +150,7 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
       // The 5 x 5 mean looks the same from both ends: the shadow of the image read backwards is the
       // shadow of the image, read backwards.
       TShadowImage& shadow = piece.Shadows[k];
+      shadow.clear();
       shadow.resize(count);
       MakeShadow(source.data(), shadow.data(), piece.RotatedWidth(k & 1), piece.RotatedHeight(k & 1), grey,
                  AverageTable());
@@ -175,7 +184,131 @@ private:
   const TPieceBuildOptions& Options;
 };
 
+// The size of the bitmap BuildPieceBitmap makes for an item: the cell and half of each template beyond it.
+// The scatter draws need it before any bitmap is built.
+std::pair<int32_t, int32_t> PieceBitmapSize(const TKVJigsawPieceCollection& library,
+                                            const TKVPuzzlePieceItem& item) {
+  const TKVLayout& cell = library.Layout(library.LayoutIndex);
+  auto half = [&](int32_t edge, bool vertical) {
+    if (edge == -1) return 0;
+    const TKVPieceTemplate& t = library.Template(edge);
+    return (vertical ? t.Width : t.Height) / 2;
+  };
+  return {cell.CellWidth + half(item.LeftEdge, true) + half(item.RightEdge, true),
+          cell.CellHeight + half(item.TopEdge, false) + half(item.BottomEdge, false)};
+}
+
+// Builds, codes and shadows one piece whose records are set. Reads the library only, so pieces can be coded
+// side by side.
+void CodeItem(const TKVJigsawPieceCollection& library, const TPieceBuildOptions& options,
+              const TKVPuzzlePieceItem& item, TPiece& piece, TBuildScratch& scratch) {
+  library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
+                           item.BottomEdge, item.RightEdge, item.LeftEdge);
+  // A saved piece turned while rotation is off still gets the image it shows.
+  const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
+  const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
+  CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
+  auto size = [&](int32_t edge, bool vertical) -> uint8_t {
+    if (edge <= 0 || edge > library.TemplateCount()) return 0;
+    const TKVPieceTemplate& t = library.Template(edge - 1);
+    return static_cast<uint8_t>(vertical ? t.Width : t.Height);
+  };
+  piece.TopSize = size(piece.TopEdge, false);
+  piece.RightSize = size(piece.RightEdge, true);
+  piece.BottomSize = size(piece.BottomEdge, false);
+  piece.LeftSize = size(piece.LeftEdge, true);
+}
+
+// Runs code(i, scratch) for i = 0 .. count - 1 on up to `threads` threads, the calling one among them, and
+// report(i) on the calling thread only, in the order i = 0, 1, ... as each task and all before it are done.
+// The first error in task order (of a task or of a report) ends the run and is raised once the tasks still
+// running have ended; no task starts after a failure.
+template <class Code, class Report>
+void RunInOrder(int32_t count, unsigned threads, const Code& code, const Report& report) {
+  std::atomic<int32_t> next{0};
+  std::atomic<bool> stop{false};
+  std::mutex lock;
+  std::condition_variable ready;
+  std::vector<uint8_t> finished(static_cast<std::size_t>(count), 0); // guarded by lock
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+
+  // Takes the next task; false when there is none left to take.
+  auto work = [&](TBuildScratch& scratch) {
+    if (stop.load(std::memory_order_relaxed)) return false;
+    const int32_t i = next.fetch_add(1, std::memory_order_relaxed);
+    if (i >= count) return false;
+    std::exception_ptr error;
+    try {
+      code(i, scratch);
+    } catch (...) {
+      error = std::current_exception();
+      stop = true; // every task before this one is taken already
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      errors[static_cast<std::size_t>(i)] = std::move(error);
+      finished[static_cast<std::size_t>(i)] = 1;
+    }
+    ready.notify_one();
+    return true;
+  };
+
+  // Declared after what the workers share: its end tells them to stop and joins them before that goes.
+  struct TWorkers {
+    std::atomic<bool>& Stop;
+    std::vector<std::jthread> Threads;
+    ~TWorkers() { Stop = true; }
+  } workers{stop, {}};
+  const unsigned helpers = std::min<unsigned>(threads, static_cast<unsigned>(std::max(count, 1))) - 1;
+  for (unsigned t = 0; t < helpers; ++t) {
+    try {
+      workers.Threads.emplace_back([&work] {
+        TBuildScratch scratch;
+        while (work(scratch)) {
+        }
+      });
+    } catch (const std::system_error&) {
+      break; // fewer threads do the same work
+    }
+  }
+
+  TBuildScratch scratch;
+  int32_t reported = 0;
+  while (reported < count) {
+    if (!work(scratch)) {
+      // Nothing left to take: the next task in order is running on a worker (a task after a failed one is
+      // never waited for, as the failed one is reported first).
+      std::unique_lock<std::mutex> guard(lock);
+      ready.wait(guard, [&] { return finished[static_cast<std::size_t>(reported)] != 0; });
+    }
+    for (;;) {
+      std::exception_ptr error;
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        if (reported == count || finished[static_cast<std::size_t>(reported)] == 0) break;
+        error = errors[static_cast<std::size_t>(reported)];
+      }
+      if (error) std::rethrow_exception(error);
+      report(reported);
+      ++reported;
+    }
+  }
+}
+
 } // namespace
+
+int ProgressPercent(int32_t done, int32_t total) {
+  if (total <= 0) return 0;
+  const int64_t scaled = static_cast<int64_t>(done) * 100;
+  int64_t quotient = scaled / total, remainder = scaled % total;
+  if (remainder < 0) {
+    --quotient;
+    remainder += total;
+  }
+  // Compare twice the remainder with the total: above half rounds up, exactly half to the even neighbour.
+  if (2 * remainder > total || (2 * remainder == total && (quotient & 1) != 0)) ++quotient;
+  return static_cast<int>(quotient);
+}
 
 void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
   if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
@@ -198,18 +331,17 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       throw Exception("The saved game does not fit the pieces of this picture.");
     library.PieceItems.clear();
   } else {
-    // Games record edge shapes as bytes.
-    if (library.TemplateCount() > TKVJigsawPieceCollection::MaxRecordedTemplates)
-      throw Exception("The piece library holds more edge shapes than a game can record.");
-    // Each bitmap is built below when its piece is coded, into one reused surface.
+    // Each bitmap is built when its piece is coded, into a reused surface.
     library.AssignEdges(false);
     if (library.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
 
+  // The records first, with every random draw in piece order: the pieces then no longer depend on each
+  // other, and any number of threads codes the same game.
   TKVStandardFunc& random = TKVStandardFunc::Instance();
-  const std::string of = Translated(options, "of");
-  TBuildScratch scratch;
+  std::vector<TPiece*> order;
+  order.reserve(static_cast<std::size_t>(total));
   pieces.resize(static_cast<std::size_t>(rows));
   int32_t p = 0;
   for (int32_t row = 0; row < rows; ++row) {
@@ -222,6 +354,7 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       piece = TPiece{.Images = std::move(piece.Images), .Shadows = std::move(piece.Shadows)};
       piece.Row = row;
       piece.Column = col;
+      order.push_back(&piece);
       if (options.Saved) {
         ApplyPieceState(piece, (*options.Saved)[static_cast<std::size_t>(p)]);
         piece.Rotation &= 3;
@@ -234,47 +367,42 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
         item.X = piece.CorrectX;
         item.Y = piece.CorrectY;
         library.PieceItems.push_back(item);
+        continue;
       }
       const TKVPuzzlePieceItem& item = library.Piece(p);
-      library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
-                               item.BottomEdge, item.RightEdge, item.LeftEdge);
-      if (!options.Saved) {
-        piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
-        piece.StartRotation = piece.Rotation;
-        piece.Joined = 0;
-        piece.X = random.RandomBelow(options.AreaWidth - scratch.Bitmap.Width() / 2);
-        piece.Y = random.RandomBelow(options.AreaHeight - scratch.Bitmap.Height() / 2);
-        piece.CorrectX = item.X;
-        piece.CorrectY = item.Y;
-        piece.StartX = piece.X;
-        piece.StartY = piece.Y;
-        piece.TopEdge = static_cast<uint8_t>(item.TopEdge + 1);
-        piece.BottomEdge = static_cast<uint8_t>(item.BottomEdge + 1);
-        piece.RightEdge = static_cast<uint8_t>(item.RightEdge + 1);
-        piece.LeftEdge = static_cast<uint8_t>(item.LeftEdge + 1);
-      }
-
-      // A saved piece turned while rotation is off still gets the image it shows.
-      const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
-      const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
-      CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
-      auto size = [&](int32_t edge, bool vertical) -> uint8_t {
-        if (edge <= 0 || edge > library.TemplateCount()) return 0;
-        const TKVPieceTemplate& t = library.Template(edge - 1);
-        return static_cast<uint8_t>(vertical ? t.Width : t.Height);
-      };
-      piece.TopSize = size(piece.TopEdge, false);
-      piece.RightSize = size(piece.RightEdge, true);
-      piece.BottomSize = size(piece.BottomEdge, false);
-      piece.LeftSize = size(piece.LeftEdge, true);
-
-      const int32_t n = p + 1;
-      if (options.OnProgress)
-        options.OnProgress(std::to_string(n) + " " + of + " " + std::to_string(total),
-                           static_cast<int>(std::nearbyint(static_cast<double>(n) / total * 100)));
-      if (options.OnPieceDone) options.OnPieceDone(n, total);
+      const auto [width, height] = PieceBitmapSize(library, item);
+      piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
+      piece.StartRotation = piece.Rotation;
+      piece.Joined = 0;
+      piece.X = random.RandomBelow(options.AreaWidth - width / 2);
+      piece.Y = random.RandomBelow(options.AreaHeight - height / 2);
+      piece.CorrectX = item.X;
+      piece.CorrectY = item.Y;
+      piece.StartX = piece.X;
+      piece.StartY = piece.Y;
+      piece.TopEdge = item.TopEdge + 1;
+      piece.BottomEdge = item.BottomEdge + 1;
+      piece.RightEdge = item.RightEdge + 1;
+      piece.LeftEdge = item.LeftEdge + 1;
     }
   }
+
+  const std::string of = Translated(options, "of");
+  const unsigned threads =
+      options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
+  const TKVJigsawPieceCollection& cut = library;
+  RunInOrder(
+      total, threads,
+      [&](int32_t i, TBuildScratch& scratch) {
+        CodeItem(cut, options, cut.Piece(i), *order[static_cast<std::size_t>(i)], scratch);
+      },
+      [&](int32_t i) {
+        const int32_t n = i + 1;
+        if (options.OnProgress)
+          options.OnProgress(std::to_string(n) + " " + of + " " + std::to_string(total),
+                             ProgressPercent(n, total));
+        if (options.OnPieceDone) options.OnPieceDone(n, total);
+      });
 }
 
 } // namespace kv
