@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <system_error>
@@ -30,8 +31,8 @@ inline TColor32 OverClear(TColor32 f) {
   return BlendPixel(f, 0, f >> 24);
 }
 
-// The whole image over a clear surface. Piece images are mostly opaque inside and clear around, so
-// groups of four pixels that are all one or the other are copied or cleared at once.
+// The whole image over a clear surface (out may be source). Piece images are mostly opaque inside and clear
+// around, so groups of four pixels that are all one or the other are copied or cleared at once.
 void CompositeOverClear(const TColor32* source, TColor32* out, std::size_t count) {
   std::size_t i = 0;
 #if defined(__SSE2__)
@@ -98,25 +99,26 @@ void ReverseWords(uint32_t* words, std::size_t n) {
   std::reverse(words + i, words + j);
 }
 
+// What coding a piece needs besides the piece, kept by each thread that codes pieces.
 struct TBuildScratch {
   TBitmap32 Bitmap; // the piece bitmap being coded
-  std::vector<TColor32> Image;
   std::vector<TColor32> Turned;
   TRLE::TRuns Runs[2];
 };
 
-// Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for.
-void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
+TBuildScratch& ThreadScratch() {
+  thread_local TBuildScratch scratch;
+  return scratch;
+}
+
+// Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for. The composite is made
+// in the bitmap itself, which is scratch.
+void CodePiece(TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
                TPiece& piece, TBuildScratch& scratch) {
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  // Without the composite the bitmap's own pixels are the upright image.
+  if (composite) CompositeOverClear(bitmap.Bits(), bitmap.Bits(), count);
   const TColor32* pixels = bitmap.Bits();
-  if (composite) {
-    scratch.Image.resize(count);
-    CompositeOverClear(bitmap.Bits(), scratch.Image.data(), count);
-    pixels = scratch.Image.data();
-  }
   scratch.Turned.resize(count);
   piece.Width = w;
   piece.Height = h;
@@ -219,6 +221,85 @@ void CodeItem(const TKVJigsawPieceCollection& library, const TPieceBuildOptions&
   piece.LeftSize = size(piece.LeftEdge, true);
 }
 
+// Threads kept for the whole run that help the calling thread code pieces. One build at a time uses them;
+// the threads keep their scratch storage from one build to the next.
+class TCoderPool {
+public:
+  static TCoderPool& Instance() {
+    static TCoderPool pool;
+    return pool;
+  }
+  TCoderPool() = default;
+  TCoderPool(const TCoderPool&) = delete;
+  TCoderPool& operator=(const TCoderPool&) = delete;
+  ~TCoderPool() {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Quit = true;
+    }
+    Wake.notify_all();
+  }
+
+  // Held by the build that uses the pool.
+  std::mutex Busy;
+
+  // Has up to `helpers` pool threads call work() until it returns false, and returns how many do; the pool
+  // grows to the number asked for. Wait() must follow a start of one or more.
+  unsigned Start(const std::function<bool()>& work, unsigned helpers) {
+    std::lock_guard<std::mutex> guard(Lock);
+    while (Threads.size() < helpers) {
+      try {
+        const auto index = static_cast<unsigned>(Threads.size());
+        Threads.emplace_back([this, index] { Loop(index); });
+      } catch (const std::system_error&) {
+        break; // fewer threads do the same work
+      }
+    }
+    Wanted = std::min(helpers, static_cast<unsigned>(Threads.size()));
+    if (Wanted == 0) return 0;
+    Work = &work;
+    Running = Wanted;
+    ++Generation;
+    Wake.notify_all();
+    return Wanted;
+  }
+
+  // Returns once every helper of the job has left work().
+  void Wait() {
+    std::unique_lock<std::mutex> guard(Lock);
+    Idle.wait(guard, [this] { return Running == 0; });
+    Work = nullptr;
+  }
+
+private:
+  void Loop(unsigned index) {
+    uint64_t seen = 0;
+    std::unique_lock<std::mutex> guard(Lock);
+    for (;;) {
+      Wake.wait(guard, [&] { return Quit || Generation != seen; });
+      if (Quit) return;
+      seen = Generation;
+      if (index >= Wanted) continue;
+      const std::function<bool()>& work = *Work;
+      guard.unlock();
+      while (work()) {
+      }
+      guard.lock();
+      if (--Running == 0) Idle.notify_all();
+    }
+  }
+
+  std::mutex Lock;
+  std::condition_variable Wake, Idle;
+  const std::function<bool()>* Work = nullptr; // the job in progress
+  uint64_t Generation = 0;                     // counts the jobs
+  unsigned Wanted = 0;                         // threads 0 .. Wanted - 1 take part in the job
+  unsigned Running = 0;                        // of those, the ones still in it
+  bool Quit = false;
+  // Last: they are joined before the rest goes.
+  std::vector<std::jthread> Threads;
+};
+
 // Runs code(i, scratch) for i = 0 .. count - 1 on up to `threads` threads, the calling one among them, and
 // report(i) on the calling thread only, in the order i = 0, 1, ... as each task and all before it are done.
 // The first error in task order (of a task or of a report) ends the run and is raised once the tasks still
@@ -233,13 +314,13 @@ void RunInOrder(int32_t count, unsigned threads, const Code& code, const Report&
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
 
   // Takes the next task; false when there is none left to take.
-  auto work = [&](TBuildScratch& scratch) {
+  const std::function<bool()> work = [&] {
     if (stop.load(std::memory_order_relaxed)) return false;
     const int32_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= count) return false;
     std::exception_ptr error;
     try {
-      code(i, scratch);
+      code(i, ThreadScratch());
     } catch (...) {
       error = std::current_exception();
       stop = true; // every task before this one is taken already
@@ -253,30 +334,29 @@ void RunInOrder(int32_t count, unsigned threads, const Code& code, const Report&
     return true;
   };
 
-  // Declared after what the workers share: its end tells them to stop and joins them before that goes.
-  struct TWorkers {
+  // Declared after what the helpers share: however the run ends, they are told to stop and waited for
+  // before that goes.
+  struct THelpers {
     std::atomic<bool>& Stop;
-    std::vector<std::jthread> Threads;
-    ~TWorkers() { Stop = true; }
-  } workers{stop, {}};
-  const unsigned helpers = std::min<unsigned>(threads, static_cast<unsigned>(std::max(count, 1))) - 1;
-  for (unsigned t = 0; t < helpers; ++t) {
-    try {
-      workers.Threads.emplace_back([&work] {
-        TBuildScratch scratch;
-        while (work(scratch)) {
-        }
-      });
-    } catch (const std::system_error&) {
-      break; // fewer threads do the same work
+    TCoderPool* Pool = nullptr;
+    std::unique_lock<std::mutex> Busy;
+    ~THelpers() {
+      Stop = true;
+      if (Pool) Pool->Wait();
     }
+  } helpers{stop, nullptr, {}};
+  const unsigned wanted = std::min<unsigned>(threads, static_cast<unsigned>(std::max(count, 1))) - 1;
+  if (wanted > 0) {
+    TCoderPool& pool = TCoderPool::Instance();
+    // A build while another one holds the pool runs on its own thread.
+    helpers.Busy = std::unique_lock<std::mutex>(pool.Busy, std::try_to_lock);
+    if (helpers.Busy.owns_lock() && pool.Start(work, wanted) > 0) helpers.Pool = &pool;
   }
 
-  TBuildScratch scratch;
   int32_t reported = 0;
   while (reported < count) {
-    if (!work(scratch)) {
-      // Nothing left to take: the next task in order is running on a worker (a task after a failed one is
+    if (!work()) {
+      // Nothing left to take: the next task in order is running on a helper (a task after a failed one is
       // never waited for, as the failed one is reported first).
       std::unique_lock<std::mutex> guard(lock);
       ready.wait(guard, [&] { return finished[static_cast<std::size_t>(reported)] != 0; });
