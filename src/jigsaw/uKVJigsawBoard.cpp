@@ -1039,8 +1039,8 @@ void TKVCustomJigsawBoard::PaintContent() {
       if (P.Visible && P.Grabbed && touches(P.DisplayRect())) FRenderer.DrawPiece(painter, P, FSprites[p], o);
     }
   }
-  // The rubber band: a red frame with a translucent red fill.
-  if (const TRect band = BandRect(); !band.IsEmpty()) engine.DrawBox(OffsetRect(band, o.X, o.Y), 255, 64);
+  // The rubber band, corners in drag order: a red frame with a translucent red fill.
+  if (!BandRect().IsEmpty()) engine.DrawBox(OffsetRect(FSelection, o.X, o.Y), 255, 64);
   // Flying pieces over everything else.
   if (FlyingCount() > 0) {
     for (std::size_t i = FZOrder.size(); i-- > 0;) {

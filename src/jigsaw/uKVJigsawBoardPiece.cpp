@@ -1,8 +1,26 @@
 #include "jigsaw/uKVJigsawBoardPiece.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kv {
+
+namespace {
+
+// Places and sizes may come from a saved game of any origin: far beyond any playing area is as good as the
+// limit, and sums of them stay within 32 bits.
+constexpr int32_t PlaceLimit = 1 << 24;
+constexpr int32_t SizeLimit = 1 << 15;
+
+int32_t Place(int32_t v) {
+  return std::clamp(v, -PlaceLimit, PlaceLimit);
+}
+
+int32_t Size(int32_t v) {
+  return std::clamp(v, 0, SizeLimit);
+}
+
+} // namespace
 
 TKVBoardPiece BoardPieceState(const TPiece& piece) {
   TKVBoardPiece p;
@@ -10,14 +28,14 @@ TKVBoardPiece BoardPieceState(const TPiece& piece) {
   p.TopEdge = piece.TopEdge;
   p.RightEdge = piece.RightEdge;
   p.BottomEdge = piece.BottomEdge;
-  p.X = piece.X;
-  p.Y = piece.Y;
-  p.CorrectX = piece.CorrectX;
-  p.CorrectY = piece.CorrectY;
+  p.X = Place(piece.X);
+  p.Y = Place(piece.Y);
+  p.CorrectX = Place(piece.CorrectX);
+  p.CorrectY = Place(piece.CorrectY);
   p.StartX = piece.StartX;
   p.StartY = piece.StartY;
-  p.Width = piece.Width;
-  p.Height = piece.Height;
+  p.Width = Size(piece.Width);
+  p.Height = Size(piece.Height);
   // A rotation read from a file selects one of four images: anything else is taken modulo 4.
   p.Rotation = piece.Rotation & 3;
   p.StartRotation = piece.StartRotation;

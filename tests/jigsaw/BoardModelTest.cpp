@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 
 using namespace kv;
@@ -300,13 +301,35 @@ TEST_F(BoardModelTest, ResetClearsTheTransientStateAndClearPiecesEmptiesTheGrid)
   EXPECT_TRUE(Board.Pieces().empty());
 }
 
-TEST_F(BoardModelTest, ARotationOutsideTheFourTurnsIsTakenModuloFour) {
-  kvtest::TGamePieces game = kvtest::MakePlainPieces(1, 1, 10, 10);
-  game.Pieces[0][0].Rotation = 6;
-  game.Pieces[0][0].Joined = 5;
-  Board.LoadPieces(std::move(game.Pieces), 1, 1);
+TEST_F(BoardModelTest, StatesFromAnySavedGameAreTakenWithinBounds) {
+  kvtest::TGamePieces game = kvtest::MakePlainPieces(3, 1, 10, 10);
+  TPiece& p = game.Pieces[0][0];
+  p.Rotation = 6;
+  p.Joined = 5;
+  p.X = INT32_MAX;
+  p.Y = INT32_MIN;
+  p.CorrectX = INT32_MIN;
+  game.Pieces[0][1].X = INT32_MAX - 5;
+  game.Pieces[0][2].X = 50;
+  game.Pieces[0][2].Y = 50;
+  Board.LoadPieces(std::move(game.Pieces), 3, 1);
   EXPECT_EQ(Board.Piece(0, 0).Rotation, 2);
   EXPECT_EQ(Board.Piece(0, 0).Joined, 1);
+  EXPECT_EQ(Board.Piece(0, 0).X, 1 << 24);
+  EXPECT_EQ(Board.Piece(0, 0).Y, -(1 << 24));
+  EXPECT_EQ(Board.Piece(0, 0).CorrectX, -(1 << 24));
+  // Such pieces play: a drop brings the loose one back to the board's edge, and moves the joined one towards
+  // the board (by at most its size beyond twice the board, as far as the group rule reaches).
+  Board.CellWidth = Board.CellHeight = 10;
+  Board.DragMode = true;
+  Board.Prepare();
+  Board.Start();
+  Scene.Drag(Scene.Grip(0, 2), TPoint{120, 120});
+  EXPECT_EQ(Board.Piece(0, 1).X, 400 - 5);
+  // A drop settles the board twice.
+  EXPECT_EQ(Board.Piece(0, 0).X, (1 << 24) - 2 * (800 - 400 + 10));
+  EXPECT_EQ(Board.Piece(0, 0).Y, -(1 << 24) + 2 * (10 + 65535));
+  Scene.Frame();
 }
 
 } // namespace
