@@ -69,4 +69,15 @@ public:
   using Exception::Exception;
 };
 
+// A broken precondition of the program: its text and the unit that checks it, as "text (unit)" or, with a
+// line, "text (unit, line n)".
+class EAssertionFailed : public Exception {
+public:
+  EAssertionFailed(const std::string& text, const std::string& unit, int line = 0)
+      : Exception(text + " (" + unit + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ")"),
+        Text(text), Unit(unit) {}
+  std::string Text;
+  std::string Unit;
+};
+
 } // namespace kv

@@ -1,8 +1,11 @@
 // The skin: the package's named theme pictures, cut into parts on first use, and the two ways the game draws
-// with them, frames of any size and single parts stretched over a rectangle. One skin serves the whole program.
+// with them, frames of any size and single parts stretched over a rectangle. One skin serves the whole
+// program.
 #pragma once
 
+#include "data/uKVStream.h"
 #include "data/uKVTypes.h"
+#include "gui/uBitmap32.h"
 #include "gui/uKVPainter.h"
 
 #include <memory>
@@ -24,6 +27,16 @@ public:
   virtual void DrawFrame(const TKVPainter& target, const TRect& rect, const std::string& name);
   // Part index of the item named name stretched over rect.
   virtual void DrawPart(const TKVPainter& target, const TRect& rect, int32_t index, const std::string& name);
+
+  // Part index of the item named name; an empty surface when no item carries the name. Raises EListError
+  // for an index the item does not have.
+  const TBitmap32& GetPart(const std::string& name, int32_t index);
+
+  // The built-in theme in place of the current one.
+  void LoadDefaultTheme();
+  // The theme stream from its start; the built-in theme when the stream is empty or holds no items. A
+  // stream that fails to load raises its error and leaves the current theme as it was.
+  void LoadThemeOrDefault(TStream& stream);
 
 private:
   std::unique_ptr<TKVThemeBitmapCollection> FTheme;

@@ -6,8 +6,16 @@
 #include "jigsaw/uRLE.h"
 
 #include <algorithm>
-#include <cmath>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
 #include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,8 +31,8 @@ inline TColor32 OverClear(TColor32 f) {
   return BlendPixel(f, 0, f >> 24);
 }
 
-// The whole image over a clear surface. Piece images are mostly opaque inside and clear around, so
-// groups of four pixels that are all one or the other are copied or cleared at once.
+// The whole image over a clear surface (out may be source). Piece images are mostly opaque inside and clear
+// around, so groups of four pixels that are all one or the other are copied or cleared at once.
 void CompositeOverClear(const TColor32* source, TColor32* out, std::size_t count) {
   std::size_t i = 0;
 #if defined(__SSE2__)
@@ -91,25 +99,26 @@ void ReverseWords(uint32_t* words, std::size_t n) {
   std::reverse(words + i, words + j);
 }
 
+// What coding a piece needs besides the piece, kept by each thread that codes pieces.
 struct TBuildScratch {
   TBitmap32 Bitmap; // the piece bitmap being coded
-  std::vector<TColor32> Image;
   std::vector<TColor32> Turned;
   TRLE::TRuns Runs[2];
 };
 
-// Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for.
-void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
+TBuildScratch& ThreadScratch() {
+  thread_local TBuildScratch scratch;
+  return scratch;
+}
+
+// Codes the rotations asked for (bit k = rotation k) and makes the shadows asked for. The composite is made
+// in the bitmap itself, which is scratch.
+void CodePiece(TBitmap32& bitmap, bool composite, unsigned rotations, unsigned shadows, uint8_t grey,
                TPiece& piece, TBuildScratch& scratch) {
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  // Without the composite the bitmap's own pixels are the upright image.
+  if (composite) CompositeOverClear(bitmap.Bits(), bitmap.Bits(), count);
   const TColor32* pixels = bitmap.Bits();
-  if (composite) {
-    scratch.Image.resize(count);
-    CompositeOverClear(bitmap.Bits(), scratch.Image.data(), count);
-    pixels = scratch.Image.data();
-  }
   scratch.Turned.resize(count);
   piece.Width = w;
   piece.Height = h;
@@ -135,6 +144,7 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
     }
     // Sized exactly, then coded in place; the storage of a previous game's piece is reused.
     TCodedImage& image = piece.Images[k];
+    image.clear(); // a larger size then keeps nothing of the old content
     image.resize(runs.CodedLength);
     TRLE::WriteRuns(source, runs, k >= 2, image.data());
     piece.ImageSizes[k] = static_cast<int32_t>(runs.CodedLength);
@@ -142,6 +152,7 @@ void CodePiece(const TBitmap32& bitmap, bool composite, unsigned rotations, unsi
       // The 5 x 5 mean looks the same from both ends: the shadow of the image read backwards is the
       // shadow of the image, read backwards.
       TShadowImage& shadow = piece.Shadows[k];
+      shadow.clear();
       shadow.resize(count);
       MakeShadow(source.data(), shadow.data(), piece.RotatedWidth(k & 1), piece.RotatedHeight(k & 1), grey,
                  AverageTable());
@@ -175,7 +186,209 @@ private:
   const TPieceBuildOptions& Options;
 };
 
+// The size of the bitmap BuildPieceBitmap makes for an item: the cell and half of each template beyond it.
+// The scatter draws need it before any bitmap is built.
+std::pair<int32_t, int32_t> PieceBitmapSize(const TKVJigsawPieceCollection& library,
+                                            const TKVPuzzlePieceItem& item) {
+  const TKVLayout& cell = library.Layout(library.LayoutIndex);
+  auto half = [&](int32_t edge, bool vertical) {
+    if (edge == -1) return 0;
+    const TKVPieceTemplate& t = library.Template(edge);
+    return (vertical ? t.Width : t.Height) / 2;
+  };
+  return {cell.CellWidth + half(item.LeftEdge, true) + half(item.RightEdge, true),
+          cell.CellHeight + half(item.TopEdge, false) + half(item.BottomEdge, false)};
+}
+
+// Builds, codes and shadows one piece whose records are set. Reads the library only, so pieces can be coded
+// side by side.
+void CodeItem(const TKVJigsawPieceCollection& library, const TPieceBuildOptions& options,
+              const TKVPuzzlePieceItem& item, TPiece& piece, TBuildScratch& scratch) {
+  library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
+                           item.BottomEdge, item.RightEdge, item.LeftEdge);
+  // A saved piece turned while rotation is off still gets the image it shows.
+  const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
+  const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
+  CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
+  auto size = [&](int32_t edge, bool vertical) -> uint8_t {
+    if (edge <= 0 || edge > library.TemplateCount()) return 0;
+    const TKVPieceTemplate& t = library.Template(edge - 1);
+    return static_cast<uint8_t>(vertical ? t.Width : t.Height);
+  };
+  piece.TopSize = size(piece.TopEdge, false);
+  piece.RightSize = size(piece.RightEdge, true);
+  piece.BottomSize = size(piece.BottomEdge, false);
+  piece.LeftSize = size(piece.LeftEdge, true);
+}
+
+// Threads kept for the whole run that help the calling thread code pieces. One build at a time uses them;
+// the threads keep their scratch storage from one build to the next.
+class TCoderPool {
+public:
+  static TCoderPool& Instance() {
+    static TCoderPool pool;
+    return pool;
+  }
+  TCoderPool() = default;
+  TCoderPool(const TCoderPool&) = delete;
+  TCoderPool& operator=(const TCoderPool&) = delete;
+  ~TCoderPool() {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Quit = true;
+    }
+    Wake.notify_all();
+  }
+
+  // Held by the build that uses the pool.
+  std::mutex Busy;
+
+  // Has up to `helpers` pool threads call work() until it returns false, and returns how many do; the pool
+  // grows to the number asked for. Wait() must follow a start of one or more.
+  unsigned Start(const std::function<bool()>& work, unsigned helpers) {
+    std::lock_guard<std::mutex> guard(Lock);
+    while (Threads.size() < helpers) {
+      try {
+        const auto index = static_cast<unsigned>(Threads.size());
+        Threads.emplace_back([this, index] { Loop(index); });
+      } catch (const std::system_error&) {
+        break; // fewer threads do the same work
+      }
+    }
+    Wanted = std::min(helpers, static_cast<unsigned>(Threads.size()));
+    if (Wanted == 0) return 0;
+    Work = &work;
+    Running = Wanted;
+    ++Generation;
+    Wake.notify_all();
+    return Wanted;
+  }
+
+  // Returns once every helper of the job has left work().
+  void Wait() {
+    std::unique_lock<std::mutex> guard(Lock);
+    Idle.wait(guard, [this] { return Running == 0; });
+    Work = nullptr;
+  }
+
+private:
+  void Loop(unsigned index) {
+    uint64_t seen = 0;
+    std::unique_lock<std::mutex> guard(Lock);
+    for (;;) {
+      Wake.wait(guard, [&] { return Quit || Generation != seen; });
+      if (Quit) return;
+      seen = Generation;
+      if (index >= Wanted) continue;
+      const std::function<bool()>& work = *Work;
+      guard.unlock();
+      while (work()) {
+      }
+      guard.lock();
+      if (--Running == 0) Idle.notify_all();
+    }
+  }
+
+  std::mutex Lock;
+  std::condition_variable Wake, Idle;
+  const std::function<bool()>* Work = nullptr; // the job in progress
+  uint64_t Generation = 0;                     // counts the jobs
+  unsigned Wanted = 0;                         // threads 0 .. Wanted - 1 take part in the job
+  unsigned Running = 0;                        // of those, the ones still in it
+  bool Quit = false;
+  // Last: they are joined before the rest goes.
+  std::vector<std::jthread> Threads;
+};
+
+// Runs code(i, scratch) for i = 0 .. count - 1 on up to `threads` threads, the calling one among them, and
+// report(i) on the calling thread only, in the order i = 0, 1, ... as each task and all before it are done.
+// The first error in task order (of a task or of a report) ends the run and is raised once the tasks still
+// running have ended; no task starts after a failure.
+template <class Code, class Report>
+void RunInOrder(int32_t count, unsigned threads, const Code& code, const Report& report) {
+  std::atomic<int32_t> next{0};
+  std::atomic<bool> stop{false};
+  std::mutex lock;
+  std::condition_variable ready;
+  std::vector<uint8_t> finished(static_cast<std::size_t>(count), 0); // guarded by lock
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+
+  // Takes the next task; false when there is none left to take.
+  const std::function<bool()> work = [&] {
+    if (stop.load(std::memory_order_relaxed)) return false;
+    const int32_t i = next.fetch_add(1, std::memory_order_relaxed);
+    if (i >= count) return false;
+    std::exception_ptr error;
+    try {
+      code(i, ThreadScratch());
+    } catch (...) {
+      error = std::current_exception();
+      stop = true; // every task before this one is taken already
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      errors[static_cast<std::size_t>(i)] = std::move(error);
+      finished[static_cast<std::size_t>(i)] = 1;
+    }
+    ready.notify_one();
+    return true;
+  };
+
+  // Declared after what the helpers share: however the run ends, they are told to stop and waited for
+  // before that goes.
+  struct THelpers {
+    std::atomic<bool>& Stop;
+    TCoderPool* Pool = nullptr;
+    std::unique_lock<std::mutex> Busy;
+    ~THelpers() {
+      Stop = true;
+      if (Pool) Pool->Wait();
+    }
+  } helpers{stop, nullptr, {}};
+  const unsigned wanted = std::min<unsigned>(threads, static_cast<unsigned>(std::max(count, 1))) - 1;
+  if (wanted > 0) {
+    TCoderPool& pool = TCoderPool::Instance();
+    // A build while another one holds the pool runs on its own thread.
+    helpers.Busy = std::unique_lock<std::mutex>(pool.Busy, std::try_to_lock);
+    if (helpers.Busy.owns_lock() && pool.Start(work, wanted) > 0) helpers.Pool = &pool;
+  }
+
+  int32_t reported = 0;
+  while (reported < count) {
+    if (!work()) {
+      // Nothing left to take: the next task in order is running on a helper (a task after a failed one is
+      // never waited for, as the failed one is reported first).
+      std::unique_lock<std::mutex> guard(lock);
+      ready.wait(guard, [&] { return finished[static_cast<std::size_t>(reported)] != 0; });
+    }
+    for (;;) {
+      std::exception_ptr error;
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        if (reported == count || finished[static_cast<std::size_t>(reported)] == 0) break;
+        error = errors[static_cast<std::size_t>(reported)];
+      }
+      if (error) std::rethrow_exception(error);
+      report(reported);
+      ++reported;
+    }
+  }
+}
+
 } // namespace
+
+int ProgressPercent(int32_t done, int32_t total) {
+  if (total <= 0) return 0;
+  const int64_t scaled = static_cast<int64_t>(done) * 100;
+  int64_t quotient = scaled / total, remainder = scaled % total;
+  if (remainder < 0) {
+    --quotient;
+    remainder += total;
+  }
+  // Compare twice the remainder with the total: above half rounds up, exactly half to the even neighbour.
+  if (2 * remainder > total || (2 * remainder == total && (quotient & 1) != 0)) ++quotient;
+  return static_cast<int>(quotient);
+}
 
 void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
   if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
@@ -198,18 +411,17 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       throw Exception("The saved game does not fit the pieces of this picture.");
     library.PieceItems.clear();
   } else {
-    // Games record edge shapes as bytes.
-    if (library.TemplateCount() > TKVJigsawPieceCollection::MaxRecordedTemplates)
-      throw Exception("The piece library holds more edge shapes than a game can record.");
-    // Each bitmap is built below when its piece is coded, into one reused surface.
+    // Each bitmap is built when its piece is coded, into a reused surface.
     library.AssignEdges(false);
     if (library.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
 
+  // The records first, with every random draw in piece order: the pieces then no longer depend on each
+  // other, and any number of threads codes the same game.
   TKVStandardFunc& random = TKVStandardFunc::Instance();
-  const std::string of = Translated(options, "of");
-  TBuildScratch scratch;
+  std::vector<TPiece*> order;
+  order.reserve(static_cast<std::size_t>(total));
   pieces.resize(static_cast<std::size_t>(rows));
   int32_t p = 0;
   for (int32_t row = 0; row < rows; ++row) {
@@ -222,6 +434,7 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       piece = TPiece{.Images = std::move(piece.Images), .Shadows = std::move(piece.Shadows)};
       piece.Row = row;
       piece.Column = col;
+      order.push_back(&piece);
       if (options.Saved) {
         ApplyPieceState(piece, (*options.Saved)[static_cast<std::size_t>(p)]);
         piece.Rotation &= 3;
@@ -234,47 +447,42 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
         item.X = piece.CorrectX;
         item.Y = piece.CorrectY;
         library.PieceItems.push_back(item);
+        continue;
       }
       const TKVPuzzlePieceItem& item = library.Piece(p);
-      library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
-                               item.BottomEdge, item.RightEdge, item.LeftEdge);
-      if (!options.Saved) {
-        piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
-        piece.StartRotation = piece.Rotation;
-        piece.Joined = 0;
-        piece.X = random.RandomBelow(options.AreaWidth - scratch.Bitmap.Width() / 2);
-        piece.Y = random.RandomBelow(options.AreaHeight - scratch.Bitmap.Height() / 2);
-        piece.CorrectX = item.X;
-        piece.CorrectY = item.Y;
-        piece.StartX = piece.X;
-        piece.StartY = piece.Y;
-        piece.TopEdge = static_cast<uint8_t>(item.TopEdge + 1);
-        piece.BottomEdge = static_cast<uint8_t>(item.BottomEdge + 1);
-        piece.RightEdge = static_cast<uint8_t>(item.RightEdge + 1);
-        piece.LeftEdge = static_cast<uint8_t>(item.LeftEdge + 1);
-      }
-
-      // A saved piece turned while rotation is off still gets the image it shows.
-      const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
-      const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
-      CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
-      auto size = [&](int32_t edge, bool vertical) -> uint8_t {
-        if (edge <= 0 || edge > library.TemplateCount()) return 0;
-        const TKVPieceTemplate& t = library.Template(edge - 1);
-        return static_cast<uint8_t>(vertical ? t.Width : t.Height);
-      };
-      piece.TopSize = size(piece.TopEdge, false);
-      piece.RightSize = size(piece.RightEdge, true);
-      piece.BottomSize = size(piece.BottomEdge, false);
-      piece.LeftSize = size(piece.LeftEdge, true);
-
-      const int32_t n = p + 1;
-      if (options.OnProgress)
-        options.OnProgress(std::to_string(n) + " " + of + " " + std::to_string(total),
-                           static_cast<int>(std::nearbyint(static_cast<double>(n) / total * 100)));
-      if (options.OnPieceDone) options.OnPieceDone(n, total);
+      const auto [width, height] = PieceBitmapSize(library, item);
+      piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
+      piece.StartRotation = piece.Rotation;
+      piece.Joined = 0;
+      piece.X = random.RandomBelow(options.AreaWidth - width / 2);
+      piece.Y = random.RandomBelow(options.AreaHeight - height / 2);
+      piece.CorrectX = item.X;
+      piece.CorrectY = item.Y;
+      piece.StartX = piece.X;
+      piece.StartY = piece.Y;
+      piece.TopEdge = item.TopEdge + 1;
+      piece.BottomEdge = item.BottomEdge + 1;
+      piece.RightEdge = item.RightEdge + 1;
+      piece.LeftEdge = item.LeftEdge + 1;
     }
   }
+
+  const std::string of = Translated(options, "of");
+  const unsigned threads =
+      options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
+  const TKVJigsawPieceCollection& cut = library;
+  RunInOrder(
+      total, threads,
+      [&](int32_t i, TBuildScratch& scratch) {
+        CodeItem(cut, options, cut.Piece(i), *order[static_cast<std::size_t>(i)], scratch);
+      },
+      [&](int32_t i) {
+        const int32_t n = i + 1;
+        if (options.OnProgress)
+          options.OnProgress(std::to_string(n) + " " + of + " " + std::to_string(total),
+                             ProgressPercent(n, total));
+        if (options.OnPieceDone) options.OnPieceDone(n, total);
+      });
 }
 
 } // namespace kv

@@ -27,8 +27,12 @@ struct TPieceBuildOptions {
   int32_t AreaHeight = 0;
   // A saved game to rebuild (its piece records, rows outer); null cuts a new game.
   const TJigsawArrayData* Saved = nullptr;
+  // Threads that code the pieces, the calling one included; 0 = one per hardware thread. The pieces come
+  // out the same with any number.
+  unsigned Threads = 0;
 
-  // Texts pass through Translate (the package's language table) before they are shown.
+  // Texts pass through Translate (the package's language table) before they are shown. Every hook runs on
+  // the calling thread; progress comes in piece order.
   std::function<std::string(const std::string&)> Translate;
   std::function<void(const std::string& text)> OnStatus;
   std::function<void(const std::string& text, int percent)> OnProgress;
@@ -36,6 +40,9 @@ struct TPieceBuildOptions {
   // Pieces done and the total, after each piece.
   std::function<void(int32_t done, int32_t total)> OnPieceDone;
 };
+
+// Round(done / total * 100) on the exact value, ties to even; 0 for a total of 0 or less.
+int ProgressPercent(int32_t done, int32_t total);
 
 // Cuts library.Picture at options.Difficulty with the library's layouts and templates and fills pieces
 // [row][column]. Raises kv::Exception "Bitmap not spesified" for an empty picture, the library's error when

@@ -1,5 +1,7 @@
 #include "jigsaw/uKVJigsawTypes.h"
 
+#include "data/uKVErrors.h"
+
 #include <algorithm>
 
 #if defined(__SSE2__)
@@ -13,12 +15,21 @@ void TPiece::SetImage(int k, TCodedImage coded) {
   ImageSizes[k] = static_cast<int32_t>(Images[k].size());
 }
 
+namespace {
+
+uint8_t RecordedEdge(int32_t edge) {
+  if (edge < 0 || edge > UINT8_MAX) throw Exception(TooManyEdgeShapesMessage);
+  return static_cast<uint8_t>(edge);
+}
+
+} // namespace
+
 TJigsawPieceState PieceState(const TPiece& piece) {
   TJigsawPieceState state;
-  state.LeftEdge = piece.LeftEdge;
-  state.TopEdge = piece.TopEdge;
-  state.RightEdge = piece.RightEdge;
-  state.BottomEdge = piece.BottomEdge;
+  state.LeftEdge = RecordedEdge(piece.LeftEdge);
+  state.TopEdge = RecordedEdge(piece.TopEdge);
+  state.RightEdge = RecordedEdge(piece.RightEdge);
+  state.BottomEdge = RecordedEdge(piece.BottomEdge);
   state.X = piece.X;
   state.Y = piece.Y;
   state.CorrectX = piece.CorrectX;
@@ -49,6 +60,18 @@ void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state) {
   piece.Rotation = state.Rotation;
   piece.StartRotation = state.StartRotation;
   piece.Joined = state.Joined;
+}
+
+int32_t TPieceGridStates::Columns() const {
+  if (Pieces.empty()) return 0;
+  const std::size_t width = Pieces.front().size();
+  for (const auto& row : Pieces)
+    if (row.size() != width) return -1;
+  return static_cast<int32_t>(width);
+}
+
+TJigsawPieceState TPieceGridStates::State(int32_t row, int32_t column) const {
+  return PieceState(Pieces.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column)));
 }
 
 const TAverageTable& AverageTable() {

@@ -36,11 +36,12 @@ struct TPiece {
   bool Flying = false;
   int32_t Visited = 0;
   bool Visible = true;
-  // Edge template index + 1; 0 = straight side.
-  uint8_t LeftEdge = 0;
-  uint8_t TopEdge = 0;
-  uint8_t RightEdge = 0;
-  uint8_t BottomEdge = 0;
+  // Edge template index + 1; 0 = straight side. Wider than the byte a saved game records: a large library
+  // still plays, only saving such a game is refused (see PieceState).
+  int32_t LeftEdge = 0;
+  int32_t TopEdge = 0;
+  int32_t RightEdge = 0;
+  int32_t BottomEdge = 0;
   int32_t X = 0;
   int32_t Y = 0;
   int32_t CorrectX = 0;
@@ -81,12 +82,28 @@ struct TPiece {
   int32_t RotatedHeight(int k) const { return (k & 1) ? Width : Height; }
 };
 
-// The 40-byte saved form of a piece and back; the images are not part of it.
+// The 40-byte saved form of a piece and back; the images are not part of it. A saved game records each edge
+// as one byte, so a piece whose edge shape lies beyond it raises kv::Exception with TooManyEdgeShapesMessage.
 TJigsawPieceState PieceState(const TPiece& piece);
 void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state);
+inline constexpr const char* TooManyEdgeShapesMessage =
+    "The pieces of this game use more edge shapes than a saved game can record.";
 
 // Pieces indexed [row][column].
 using TPieces = std::vector<std::vector<TPiece>>;
+
+// The states of a grid of pieces for saving a game; the pieces are not owned and must outlive it.
+class TPieceGridStates : public IPieceStateSource {
+public:
+  explicit TPieceGridStates(const TPieces& pieces) : Pieces(pieces) {}
+  int32_t Rows() const override { return static_cast<int32_t>(Pieces.size()); }
+  // Rows of unequal length are no grid: none of them is taken as its width.
+  int32_t Columns() const override;
+  TJigsawPieceState State(int32_t row, int32_t column) const override;
+
+private:
+  const TPieces& Pieces;
+};
 
 // Entry i = i div 25: the mean of a 5 x 5 sum of alpha values (at most 6375).
 using TAverageTable = std::array<uint8_t, 6400>;

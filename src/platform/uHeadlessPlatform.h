@@ -6,6 +6,7 @@
 #include "platform/uDesktop.h"
 #include "platform/uDispatcher.h"
 #include "platform/uServices.h"
+#include "platform/uSoundOutput.h"
 #include "platform/uTimer.h"
 
 #include <condition_variable>
@@ -95,7 +96,9 @@ public:
   THeadlessDispatcher Dispatcher;
   TScriptedMessageBoxes Boxes;
   THeadlessScreen Screen;
-  ISoundOutput* Sound = nullptr;
+  // Records what the game plays; its sounds end when the test finishes them.
+  TSilentSoundOutput SilentSound{&Dispatcher};
+  ISoundOutput* Sound = &SilentSound;
   uint64_t RandomSeed = 1;
 
 private:

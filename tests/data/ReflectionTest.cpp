@@ -7,9 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 using namespace kv;
 using SF = TKVStreamFunc;
@@ -225,6 +226,83 @@ void SetBytes(TKVBGVClass& animation, std::string_view bytes) {
   animation.LoadFromStream(s);
 }
 
+std::string Int32(int32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+// An animation stream: version, width, height, the third value, the item count (one byte below 255, else
+// 255 and an int32), then the items' bytes as given.
+std::string Animation(int32_t width, int32_t height, int32_t third, int32_t count, std::string_view items = {},
+                      uint8_t version = 1) {
+  std::string bytes(1, static_cast<char>(version));
+  bytes += Int32(width) + Int32(height) + Int32(third);
+  bytes += count >= 0 && count < 255 ? std::string(1, static_cast<char>(count)) : "\xFF" + Int32(count);
+  return bytes + std::string(items);
+}
+
+// Items as the player stores them: a show-frame item (type 1, no data, no properties) and a place-object
+// item (type 3, no data, Depth and SourceObjectID as int32).
+const std::string ShowFrame("\x01\x00", 2);
+const std::string PlaceObject = std::string("\x03\x00", 2) + Int32(4) + Int32(77);
+
+// Walks an animation stream by the format's rules, independently of the class under test: "version 1,
+// W x H, third T, N items" when the bytes are exactly one animation, otherwise what is wrong.
+std::string WalkAnimation(const std::vector<uint8_t>& bytes) {
+  std::size_t at = 0;
+  auto take = [&](std::size_t n) {
+    if (bytes.size() - at < n) throw std::out_of_range("past the end at byte " + std::to_string(at));
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < n; ++i) value |= static_cast<uint32_t>(bytes[at + i]) << (8 * i);
+    at += n;
+    return value;
+  };
+  try {
+    const uint32_t version = take(1);
+    if (version != 1) return "version " + std::to_string(version);
+    const auto width = static_cast<int32_t>(take(4));
+    const auto height = static_cast<int32_t>(take(4));
+    const auto third = static_cast<int32_t>(take(4));
+    uint32_t count = take(1);
+    if (count == 255) count = take(4);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t type = take(1);
+      if (type == 255) type = take(2);
+      uint32_t size = take(1);
+      if (size == 255) size = take(4);
+      if (bytes.size() - at < size) return "item " + std::to_string(i) + " data past the end";
+      at += size;
+      const int properties[] = {-1, 0, 1, 2, 4}; // int32 properties of the types 1 to 4
+      if (type < 1 || type > 4) return "item " + std::to_string(i) + " of unknown type " + std::to_string(type);
+      for (int k = 0; k < properties[type]; ++k) take(4);
+    }
+    if (at != bytes.size()) return std::to_string(bytes.size() - at) + " bytes after the animation";
+    return "version 1, " + std::to_string(width) + " x " + std::to_string(height) + ", third " +
+           std::to_string(third) + ", " + std::to_string(count) + " items";
+  } catch (const std::out_of_range& e) {
+    return e.what();
+  }
+}
+
+// The animation elements of a written project, each decoded from Base64 and decompressed.
+std::vector<std::vector<uint8_t>> AnimationsIn(const std::string& xml) {
+  pugi::xml_document document;
+  EXPECT_TRUE(document.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_latin1));
+  std::vector<std::vector<uint8_t>> result;
+  for (const char* name : {"Splash2", "About2", "Icon2"}) {
+    const pugi::xml_node data = document.document_element().child(name).child("Data");
+    EXPECT_TRUE(data) << name;
+    TMemoryStream packed;
+    SF::DecodeBase64(data.text().get(), packed);
+    packed.SetPosition(0);
+    TMemoryStream plain;
+    SF::DecompressStream(packed, plain);
+    result.push_back(plain.Bytes());
+  }
+  return result;
+}
+
 } // namespace
 
 // ---- the class registry and the property descriptions
@@ -299,17 +377,19 @@ TEST(ProjectReflection, LanguageElementGivesItsLines) {
 
 TEST(ProjectReflection, MissingElementsLeaveTheirPropertiesAsTheyWere) {
   TKVCustomJigsawProject project;
-  SetBytes(project.Splash2, "splash");
-  SetBytes(project.About2, "about");
+  const std::string splash = Animation(320, 200, 0, 1, ShowFrame);
+  const std::string about = Animation(64, 48, 5, 2, PlaceObject + ShowFrame);
+  SetBytes(project.Splash2, splash);
+  SetBytes(project.About2, Animation(1, 1, 0, 0));
   project.Language = {"a=b"};
   project.Name = "Keep";
   project.Tag = 3;
-  project.PublishedXml =
-      TMemoryStream(ToBytes(ProjectXml("<Unknown>5</Unknown><About2><Data>" + Packed("new about") +
-                                       "</Data></About2><Icon2><Other/></Icon2>")));
+  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml("<Unknown>5</Unknown><About2><Data>" + Packed(about) +
+                                                          "</Data></About2><Icon2><Other/></Icon2>")));
   project.ApplyPublishedXml();
-  EXPECT_EQ(AsText(project.Splash2.Bytes()), "splash");
-  EXPECT_EQ(AsText(project.About2.Bytes()), "new about");
+  EXPECT_EQ(AsText(project.Splash2.Bytes()), splash);
+  EXPECT_EQ(AsText(project.About2.Bytes()), about);
+  EXPECT_EQ(project.About2.ItemCount(), 2);
   EXPECT_TRUE(project.Icon2.Empty()); // an animation element without "Data" changes nothing
   EXPECT_EQ(project.Language, (std::vector<std::string>{"a=b"}));
   EXPECT_EQ(project.Name, "Keep");
@@ -327,8 +407,9 @@ TEST(ProjectReflection, FullProjectRoundTrip) {
   TKVCustomJigsawProject source;
   source.Name = "Jigsaw\xE9";
   source.Tag = -42;
-  SetBytes(source.Splash2, std::string("\x01\x00\x02splash", 9));
-  SetBytes(source.About2, "about animation");
+  const std::string splash = Animation(320, 200, 25, 2, PlaceObject + ShowFrame);
+  SetBytes(source.Splash2, splash);
+  SetBytes(source.About2, Animation(640, 480, -1, 0));
   SetBytes(source.Icon2, "");
   source.Language = {"quit=Leave \xE9t\xE9 ?", "", "  spaced  ", "tab\there", "Of=von"};
 
@@ -340,8 +421,7 @@ TEST(ProjectReflection, FullProjectRoundTrip) {
   const auto order = {xml.find("<Name>"),   xml.find("<Tag>"),   xml.find("<Splash2>"),
                       xml.find("<About2>"), xml.find("<Icon2>"), xml.find("<Language>")};
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << xml;
-  EXPECT_NE(xml.find("<Splash2><Data>" + Packed(std::string("\x01\x00\x02splash", 9)) + "</Data></Splash2>"),
-            std::string::npos);
+  EXPECT_NE(xml.find("<Splash2><Data>" + Packed(splash) + "</Data></Splash2>"), std::string::npos);
 
   TKVCustomJigsawProject target;
   target.PublishedXml = TMemoryStream(ToBytes(xml));
@@ -350,8 +430,93 @@ TEST(ProjectReflection, FullProjectRoundTrip) {
   EXPECT_EQ(target.Tag, source.Tag);
   EXPECT_EQ(target.Splash2.Bytes().Bytes(), source.Splash2.Bytes().Bytes());
   EXPECT_EQ(target.About2.Bytes().Bytes(), source.About2.Bytes().Bytes());
+  EXPECT_EQ(target.About2.Width(), 640);
+  EXPECT_TRUE(target.About2.Empty());
   EXPECT_TRUE(target.Icon2.Empty());
   EXPECT_EQ(target.Language, source.Language);
+}
+
+// ---- animations
+
+TEST(AnimationStream, HeaderIsReadAndTheStreamKept) {
+  const std::string emptyForm = Animation(0, 0, 0, 0);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int32_t width, height, items;
+    std::string saved; // what saving writes
+  };
+  const Case cases[] = {
+      {"no bytes (older writers)", "", 0, 0, 0, emptyForm},
+      {"the empty form", emptyForm, 0, 0, 0, emptyForm},
+      {"size without items", Animation(300, 200, 9, 0), 300, 200, 0, Animation(300, 200, 9, 0)},
+      {"two items", Animation(64, 32, 0, 2, PlaceObject + ShowFrame), 64, 32, 2,
+       Animation(64, 32, 0, 2, PlaceObject + ShowFrame)},
+      // Counts from 255 up take the long form; the items themselves are the player's to read.
+      {"long count", Animation(1, 2, 3, 300), 1, 2, 300, Animation(1, 2, 3, 300)},
+      {"negative long count", Animation(1, 2, 3, -5), 1, 2, 0, Animation(1, 2, 3, -5)},
+      {"version 2", Animation(64, 32, 0, 2, PlaceObject + ShowFrame, 2), 0, 0, 0, emptyForm},
+      {"version 0", std::string(1, '\0'), 0, 0, 0, emptyForm},
+  };
+  for (const Case& c : cases) {
+    TKVBGVClass animation;
+    SetBytes(animation, Animation(5, 5, 0, 1, ShowFrame)); // a previous animation is replaced
+    SetBytes(animation, c.bytes);
+    EXPECT_EQ(animation.Width(), c.width) << c.name;
+    EXPECT_EQ(animation.Height(), c.height) << c.name;
+    EXPECT_EQ(animation.ItemCount(), c.items) << c.name;
+    EXPECT_EQ(animation.Empty(), c.items == 0) << c.name;
+    TMemoryStream saved;
+    animation.SaveToStream(saved);
+    EXPECT_EQ(AsText(saved), c.saved) << c.name;
+  }
+  EXPECT_EQ(WalkAnimation(ToBytes(emptyForm)), "version 1, 0 x 0, third 0, 0 items");
+  EXPECT_EQ(emptyForm.size(), 14u);
+}
+
+TEST(AnimationStream, HeaderCutShortRaisesReadErrorAndKeepsTheAnimation) {
+  const std::string whole = Animation(64, 32, 0, 300);
+  for (const std::size_t length : {1u, 2u, 5u, 9u, 13u, 14u, 17u}) {
+    TKVBGVClass animation;
+    const std::string before = Animation(5, 6, 0, 1, ShowFrame);
+    SetBytes(animation, before);
+    EXPECT_THROW(SetBytes(animation, whole.substr(0, length)), EReadError) << length;
+    EXPECT_EQ(AsText(animation.Bytes()), before) << length;
+    EXPECT_EQ(animation.ItemCount(), 1) << length;
+  }
+}
+
+// A project without animations writes each as the format has an animation (version, size, third value,
+// item count), never as a stream of no bytes, which readers of the format run past the end of.
+TEST(ProjectReflection, MissingAnimationsAreWrittenAsEmptyAnimations) {
+  TKVCustomJigsawProject project;
+  project.Language = {"quit=Stop?"};
+  const std::string xml = SaveXml(project);
+  for (const std::vector<uint8_t>& stream : AnimationsIn(xml))
+    EXPECT_EQ(WalkAnimation(stream), "version 1, 0 x 0, third 0, 0 items") << xml;
+
+  // Written animations keep their stream, and each is exactly one animation.
+  const std::string splash = Animation(320, 200, 25, 2, PlaceObject + ShowFrame);
+  SetBytes(project.Splash2, splash);
+  const auto streams = AnimationsIn(SaveXml(project));
+  EXPECT_EQ(WalkAnimation(streams[0]), "version 1, 320 x 200, third 25, 2 items");
+  EXPECT_EQ(streams[0], ToBytes(splash));
+  EXPECT_EQ(WalkAnimation(streams[1]), "version 1, 0 x 0, third 0, 0 items");
+}
+
+// Packages from earlier writers hold a compressed stream of no bytes for a missing animation: it reads as an
+// empty animation, and is written back in the format's form.
+TEST(ProjectReflection, OldEmptyAnimationDataReadsAsEmpty) {
+  TKVCustomJigsawProject project;
+  SetBytes(project.Icon2, Animation(5, 5, 0, 1, ShowFrame));
+  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml("<Splash2><Data>" + Packed("") +
+                                                          "</Data></Splash2><Icon2><Data>" + Packed("") +
+                                                          "</Data></Icon2>")));
+  project.ApplyPublishedXml();
+  EXPECT_TRUE(project.Splash2.Empty());
+  EXPECT_TRUE(project.Icon2.Empty());
+  for (const std::vector<uint8_t>& stream : AnimationsIn(SaveXml(project)))
+    EXPECT_EQ(WalkAnimation(stream), "version 1, 0 x 0, third 0, 0 items");
 }
 
 TEST(ProjectReflection, QuitTextTakesTheLastQuitLine) {
@@ -391,7 +556,8 @@ TEST(ProjectReflection, MalformedXmlRaisesXmlError) {
 
 TEST(ProjectReflection, BadBase64LeavesWhatCouldBeDecoded) {
   TKVCustomJigsawProject project;
-  SetBytes(project.Splash2, "old");
+  SetBytes(project.Splash2, Animation(8, 8, 0, 1, ShowFrame));
+  ASSERT_FALSE(project.Splash2.Empty());
   project.Language = {"old"};
   project.PublishedXml = TMemoryStream(ToBytes(ProjectXml(
       "<Splash2><Data>!!not base64!!</Data></Splash2><Language>@@@" + Packed("x") + "</Language>")));

@@ -1,7 +1,10 @@
 #include "jigsaw/uKVJigsawTypes.h"
 
+#include "data/uKVErrors.h"
+
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 TEST(AverageTableTest, EntryIsSumDiv25) {
@@ -81,4 +84,62 @@ TEST(PieceTest, CreatedStateAndImageSizesFollowTheImages) {
   EXPECT_EQ(piece.RotatedHeight(3), 5);
   kv::TPiece copy = piece; // the board keeps its own copies
   EXPECT_EQ(copy.Images[2], piece.Images[2]);
+}
+
+// A saved game records each edge shape as one byte (template index + 1): 255 is the last it can hold.
+TEST(PieceTest, PieceStateRecordsEdgesThatFitAByte) {
+  struct Case {
+    int32_t left, top, right, bottom;
+    bool fits;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, true},    {1, 254, 255, 7, true},  {256, 1, 1, 1, false},
+      {1, 300, 1, 1, false}, {1, 1, 65535, 1, false}, {1, 1, 1, 256, false},
+  };
+  for (const Case& c : cases) {
+    kv::TPiece piece;
+    piece.LeftEdge = c.left;
+    piece.TopEdge = c.top;
+    piece.RightEdge = c.right;
+    piece.BottomEdge = c.bottom;
+    piece.X = -17;
+    piece.Rotation = 3;
+    SCOPED_TRACE(std::to_string(c.left) + " " + std::to_string(c.top) + " " + std::to_string(c.right) + " " +
+                 std::to_string(c.bottom));
+    if (!c.fits) {
+      EXPECT_THROW(
+          {
+            try {
+              kv::PieceState(piece);
+            } catch (const kv::Exception& e) {
+              EXPECT_STREQ(e.what(), kv::TooManyEdgeShapesMessage);
+              throw;
+            }
+          },
+          kv::Exception);
+      continue;
+    }
+    const kv::TJigsawPieceState state = kv::PieceState(piece);
+    EXPECT_EQ(state.LeftEdge, c.left);
+    EXPECT_EQ(state.TopEdge, c.top);
+    EXPECT_EQ(state.RightEdge, c.right);
+    EXPECT_EQ(state.BottomEdge, c.bottom);
+    kv::TPiece back;
+    kv::ApplyPieceState(back, state);
+    EXPECT_EQ(kv::PieceState(back), state);
+    EXPECT_EQ(back.X, -17);
+  }
+}
+
+TEST(PieceTest, GridStatesAreTheStatesOfTheirPieces) {
+  kv::TPieces pieces(2, std::vector<kv::TPiece>(3));
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 3; ++c) pieces[r][c].X = 10 * r + c;
+  const kv::TPieceGridStates grid(pieces);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.Columns(), 3);
+  EXPECT_EQ(grid.State(1, 2).X, 12);
+  EXPECT_EQ(kv::TPieceGridStates(kv::TPieces{}).Columns(), 0);
+  pieces[1].pop_back(); // rows of unequal length match no grid
+  EXPECT_EQ(grid.Columns(), -1);
 }

@@ -2,6 +2,7 @@
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uRLE.h"
 #include "support/PieceFixtures.h"
+#include "support/TestSupport.h"
 
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
@@ -10,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 using kv::TBitmap32;
@@ -298,4 +302,257 @@ TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
       EXPECT_EQ(reused[r][c].ShadowPixels, fresh[r][c].ShadowPixels);
     }
   }
+}
+
+namespace {
+
+void ExpectSamePieces(const kv::TPieces& a, const kv::TPieces& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t r = 0; r < a.size(); ++r) {
+    ASSERT_EQ(a[r].size(), b[r].size());
+    for (std::size_t c = 0; c < a[r].size(); ++c) {
+      const TPiece& x = a[r][c];
+      const TPiece& y = b[r][c];
+      SCOPED_TRACE("piece " + std::to_string(r) + "," + std::to_string(c));
+      EXPECT_EQ(kv::PieceState(x), kv::PieceState(y));
+      EXPECT_EQ(x.Images, y.Images);
+      EXPECT_EQ(x.ImageSizes, y.ImageSizes);
+      EXPECT_EQ(x.Shadows, y.Shadows);
+      EXPECT_EQ(x.ShadowPixels, y.ShadowPixels);
+      EXPECT_EQ(std::tie(x.TopSize, x.RightSize, x.BottomSize, x.LeftSize),
+                std::tie(y.TopSize, y.RightSize, y.BottomSize, y.LeftSize));
+      EXPECT_EQ(std::tie(x.Row, x.Column), std::tie(y.Row, y.Column));
+    }
+  }
+}
+
+} // namespace
+
+TEST(PieceBuilderTest, ProgressPercentRoundsTheExactValueTiesToEven) {
+  struct Case {
+    int32_t done, total;
+    int percent;
+  };
+  const Case cases[] = {
+      {1, 8, 12},    {3, 8, 38},      {5, 8, 62}, {7, 8, 88},  {23, 40, 58}, {1, 40, 2},
+      {3, 40, 8},    {1, 3, 33},      {2, 3, 67}, {1, 200, 0}, {3, 200, 2},  {0, 5, 0},
+      {40, 40, 100}, {407, 408, 100}, {1, 0, 0},  {1, -4, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(kv::ProgressPercent(c.done, c.total), c.percent) << c.done << " of " << c.total;
+}
+
+// Coding the pieces on several threads gives the game one thread gives, byte for byte, with the same random
+// draws and the hooks called on the calling thread in piece order.
+TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
+  struct Case {
+    const char* name;
+    int width, height;
+    uint8_t difficulty;
+    bool noRotation, composite, saved;
+  };
+  const Case cases[] = {
+      {"new game", 800, 600, 3, false, true, false},
+      {"few pieces", 640, 480, 0, false, true, false},
+      {"no rotation, as built", 500, 700, 2, true, false, false},
+      {"saved game with joined pieces", 800, 600, 1, false, true, true},
+  };
+  const std::thread::id caller = std::this_thread::get_id();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kv::TKVJigsawPieceCollection library;
+    LoadGame(library, c.width, c.height);
+    kv::TJigsawArrayData saved;
+    if (c.saved) {
+      TBuildLog log;
+      kv::TPieceBuildOptions options = Options(log);
+      options.Difficulty = c.difficulty;
+      kv::TPieces pieces;
+      kv::BuildPieces(library, options, pieces);
+      for (const auto& row : pieces)
+        for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+      for (std::size_t i = 0; i < saved.size(); i += 3) saved[i].Joined = 1;
+    }
+    kv::TPieces built[3];
+    TBuildLog logs[3];
+    int32_t nextDraw[3] = {};
+    const unsigned threads[3] = {1, 2, 5};
+    for (int t = 0; t < 3; ++t) {
+      kv::TPieceBuildOptions options = Options(logs[t]);
+      options.Difficulty = c.difficulty;
+      options.NoRotation = c.noRotation;
+      options.Composite = c.composite;
+      options.Saved = c.saved ? &saved : nullptr;
+      options.Threads = threads[t];
+      std::vector<std::thread::id> hookThreads;
+      options.OnPieceDone = [&](int32_t, int32_t) { hookThreads.push_back(std::this_thread::get_id()); };
+      kv::TKVStandardFunc::Instance().Seed(21);
+      kv::BuildPieces(library, options, built[t]);
+      nextDraw[t] = kv::TKVStandardFunc::Instance().RandomBelow(1 << 30);
+      EXPECT_TRUE(std::ranges::all_of(hookThreads, [&](std::thread::id id) { return id == caller; }));
+    }
+    ASSERT_FALSE(built[0].empty());
+    const int32_t total = static_cast<int32_t>(built[0].size() * built[0][0].size());
+    ASSERT_EQ(logs[0].Percent.size(), static_cast<std::size_t>(total));
+    for (int32_t n = 1; n <= total; ++n) {
+      EXPECT_EQ(logs[0].Progress[static_cast<std::size_t>(n - 1)],
+                std::to_string(n) + " <of> " + std::to_string(total));
+      EXPECT_EQ(logs[0].Percent[static_cast<std::size_t>(n - 1)], kv::ProgressPercent(n, total));
+    }
+    for (int t = 1; t < 3; ++t) {
+      SCOPED_TRACE(std::to_string(threads[t]) + " threads");
+      ExpectSamePieces(built[0], built[t]);
+      EXPECT_EQ(logs[t].Progress, logs[0].Progress);
+      EXPECT_EQ(logs[t].Percent, logs[0].Percent);
+      EXPECT_EQ(logs[t].Finish, logs[0].Finish);
+      EXPECT_EQ(nextDraw[t], nextDraw[0]);
+    }
+  }
+}
+
+// The scatter draws come in piece order after the edge draws: rotation, then x and y within the area less
+// half the piece's own size, which is known before its bitmap is built.
+TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 800, 600);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 2;
+  options.AreaWidth = 300; // small enough that the piece sizes matter to every draw
+  options.AreaHeight = 250;
+  kv::TPieces pieces;
+  auto& random = kv::TKVStandardFunc::Instance();
+  random.Seed(3);
+  kv::BuildPieces(library, options, pieces);
+
+  random.Seed(3);
+  library.AssignEdges(false);
+  for (const auto& row : pieces)
+    for (const TPiece& piece : row) {
+      SCOPED_TRACE("piece " + std::to_string(piece.Row) + "," + std::to_string(piece.Column));
+      EXPECT_EQ(piece.Rotation, random.RandomBelow(4));
+      EXPECT_EQ(piece.X, random.RandomBelow(300 - piece.Width / 2));
+      EXPECT_EQ(piece.Y, random.RandomBelow(250 - piece.Height / 2));
+    }
+}
+
+// A failing piece ends the build with its error after the pieces before it were reported, and so does a
+// failing progress hook; the finish hook runs, whatever the number of threads.
+TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 800, 600);
+  TBuildLog first;
+  kv::TPieces pieces;
+  kv::BuildPieces(library, Options(first), pieces);
+  kv::TJigsawArrayData saved;
+  for (const auto& row : pieces)
+    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  ASSERT_GT(saved.size(), 12u);
+  ASSERT_LT(library.TemplateCount(), 250);
+  saved[9].TopEdge = 251; // no such template
+
+  struct Case {
+    const char* name;
+    bool hookFails;
+    std::size_t reported;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"piece fails", false, 9, "Invalid edge template index 250."},
+      {"hook fails", true, 5, "hook"},
+  };
+  for (const Case& c : cases)
+    for (unsigned threads : {1u, 2u, 6u}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(threads) + " threads");
+      TBuildLog log;
+      kv::TPieceBuildOptions options = Options(log);
+      options.Saved = &saved;
+      options.Threads = threads;
+      if (c.hookFails)
+        options.OnPieceDone = [](int32_t n, int32_t) {
+          if (n == 5) throw kv::Exception("hook");
+        };
+      try {
+        kv::BuildPieces(library, options, pieces);
+        ADD_FAILURE() << "no error";
+      } catch (const kv::Exception& e) {
+        EXPECT_EQ(e.what(), c.message);
+      }
+      EXPECT_EQ(log.Progress.size(), c.reported);
+      EXPECT_EQ(log.Finish.size(), 1u);
+    }
+}
+
+// A library whose layout draws edge shapes beyond what a byte records still cuts and plays a game; only
+// saving it is refused, before anything is written.
+TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 640, 480);
+  // Shapes of a layout the library does not have, in front: the game's own shapes move up to 300 and beyond.
+  kv::TKVPieceTemplate unused = library.Template(0);
+  unused.LayoutIndex = 127;
+  library.Templates.insert(library.Templates.begin(), 300, unused);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 1;
+  kv::TPieces pieces;
+  kv::BuildPieces(library, options, pieces);
+
+  const int cols = library.Cols();
+  ASSERT_GT(pieces.size(), 1u);
+  const TPiece& inner = pieces[1][1];
+  const kv::TKVPuzzlePieceItem& item = library.Piece(cols + 1);
+  EXPECT_GT(inner.TopEdge, 300);
+  EXPECT_EQ(inner.TopEdge, item.TopEdge + 1);
+  EXPECT_EQ(inner.LeftEdge, item.LeftEdge + 1);
+  EXPECT_EQ(inner.TopSize, library.Template(item.TopEdge).Height);
+  EXPECT_EQ(inner.LeftSize, library.Template(item.LeftEdge).Width);
+  EXPECT_EQ(Decoded(inner, 0), Expected(ItemBitmap(library, item), 0, true));
+
+  try {
+    kv::PieceState(inner);
+    ADD_FAILURE() << "the state of a piece with shape " << inner.TopEdge << " was made";
+  } catch (const kv::Exception& e) {
+    EXPECT_STREQ(e.what(), kv::TooManyEdgeShapesMessage);
+  }
+  kvtest::TempDir dir;
+  const std::string fileName = dir.file("game.jsw");
+  kv::TJigsawFile file;
+  file.Columns = cols;
+  file.Rows = library.Rows();
+  const kv::TPieceGridStates states(pieces);
+  file.SetPieces(&states);
+  try {
+    file.SaveToFile(fileName);
+    ADD_FAILURE() << "the game was saved";
+  } catch (const kv::Exception& e) {
+    EXPECT_STREQ(e.what(), "The pieces of this game use more edge shapes than a saved game can record.");
+  }
+  EXPECT_FALSE(std::filesystem::exists(fileName));
+}
+
+// The same game with its own shapes in reach of a byte saves, and the file rebuilds it.
+TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 640, 480);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 1;
+  kv::TPieces pieces;
+  kv::BuildPieces(library, options, pieces);
+  kvtest::TempDir dir;
+  const std::string fileName = dir.file("game.jsw");
+  kv::TJigsawFile file;
+  file.Columns = library.Cols();
+  file.Rows = library.Rows();
+  const kv::TPieceGridStates states(pieces);
+  file.SetPieces(&states);
+  file.SaveToFile(fileName);
+
+  kv::TJigsawFile loaded;
+  loaded.LoadFromFile(fileName);
+  options.Saved = &loaded.PieceStates;
+  kv::TPieces again;
+  kv::BuildPieces(library, options, again);
+  ExpectSamePieces(pieces, again);
 }
