@@ -14,7 +14,8 @@ struct TPhotoGame {
   kv::TKVJigsawPieceCollection Library = kvtest::GeneratedGameLibrary(1024, 768);
   kv::TPieceBuildOptions Options;
 
-  explicit TPhotoGame(int64_t difficulty) {
+  explicit TPhotoGame(int64_t difficulty, unsigned threads = 0) {
+    Options.Threads = threads;
     Library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
     Options.Difficulty = static_cast<uint8_t>(difficulty);
     Options.AreaWidth = 1024;
@@ -56,5 +57,16 @@ void BM_BuildPiecesFirstGame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BuildPiecesFirstGame)->Arg(5)->Unit(benchmark::kMillisecond);
+
+// All pieces coded on the calling thread: what the helper threads save.
+void BM_BuildPiecesOneThread(benchmark::State& state) {
+  TPhotoGame game(state.range(0), 1);
+  kv::TPieces pieces;
+  for (auto _ : state) {
+    kv::BuildPieces(game.Library, game.Options, pieces);
+    benchmark::DoNotOptimize(pieces.data());
+  }
+}
+BENCHMARK(BM_BuildPiecesOneThread)->Arg(5)->Unit(benchmark::kMillisecond);
 
 } // namespace

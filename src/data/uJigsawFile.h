@@ -89,7 +89,8 @@ public:
   // Writes version 6. Unless Resaving is set, PieceStates is first rebuilt from Pieces. The file is replaced
   // in one step: a save that fails leaves the previous file as it was.
   // Raises EFCreateError when the file cannot be created, EWriteError when the write fails or when the
-  // piece states do not match Columns x Rows.
+  // piece states do not match Columns x Rows. An error of Pieces while its states are taken (a piece the file
+  // cannot record) passes through before the file is touched.
   void SaveToFile(const std::string& fileName);
   void SaveToStream(TStream& stream);
 

@@ -12,10 +12,10 @@ namespace kv {
 class TKVBitmapCollection;
 
 // Draw styles.
-inline constexpr uint8_t kvdsTopLeft = 0;
-inline constexpr uint8_t kvdsCenter = 1;
-inline constexpr uint8_t kvdsTile = 2;
-inline constexpr uint8_t kvdsStretch = 3;
+inline constexpr uint8_t kvisTopLeft = 0;
+inline constexpr uint8_t kvisCenter = 1;
+inline constexpr uint8_t kvisTile = 2;
+inline constexpr uint8_t kvisStretch = 3;
 
 class TKVGUIAnimatedImage : public TKVGUIImage {
 public:
@@ -32,19 +32,23 @@ public:
   int32_t TickCount() const { return FTick; }
   int32_t CurrentFrame() const { return FCurrentFrame; }
 
+  void DoResize() override;
   void PaintContent() override;
   void RebuildStretchedCopy() override;
   virtual void NextFrame();
 
 private:
-  // The canvas onto the picture by the draw style.
+  // The canvas onto the picture by the draw style; only when the canvas, the size or the style changed
+  // since the last composition.
   void Compose();
 
   std::unique_ptr<TKVBitmapCollection> FFrames;
   TBitmap32 FCanvas;
   int32_t FTick = 0;
   int32_t FCurrentFrame = -1;
-  uint8_t FDrawStyle = kvdsTopLeft;
+  uint8_t FDrawStyle = kvisTopLeft;
+  bool FComposed = false;
+  TBitmap32 FTiles;
 };
 
 } // namespace kv

@@ -42,8 +42,8 @@ std::unique_ptr<TKVGUIObject> TKVGUIObject::RemoveChild(TKVGUIObject* child) {
   child->BeforeDetach();
   auto owned = std::move(FChildren[static_cast<std::size_t>(index)]);
   FChildren.erase(FChildren.begin() + index);
-  owned->FParent = nullptr;
   ChildRemoved(index, owned.get());
+  owned->FParent = nullptr;
   return owned;
 }
 

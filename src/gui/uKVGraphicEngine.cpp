@@ -240,8 +240,11 @@ void TKVGR32GraphicEngine::DrawBitmap(const TRect& dstRect, const TRect& srcRect
   DrawnOutsideFrame();
 }
 
-void TKVGR32GraphicEngine::DrawBox(const TRect& rect, TColor color, uint8_t alpha) {
+void TKVGR32GraphicEngine::DrawBox(const TRect& corners, TColor color, uint8_t alpha) {
   if (!FPaintBox) return;
+  // Corners may come in drag order (a rubber band pulled up or left).
+  const TRect rect{std::min(corners.Left, corners.Right), std::min(corners.Top, corners.Bottom),
+                   std::max(corners.Left, corners.Right), std::max(corners.Top, corners.Bottom)};
   const TKVPainter painter = Painter();
   const TColor32 c = Color32(color);
   painter.FrameRect(rect, c);

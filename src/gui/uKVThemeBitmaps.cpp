@@ -1,5 +1,6 @@
 #include "gui/uKVThemeBitmaps.h"
 
+#include "data/uKVObject.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "gui/uBmpCodec.h"
@@ -207,28 +208,28 @@ void TKVThemeBitmapCollection::LoadThemeStream(TStream& stream) {
     const TLockGuard lock(*this);
     const uint16_t count = SF::ReadTag(stream);
     int64_t pixels = 0;
-    auto spend = [&pixels](int64_t width, int64_t height) {
-      pixels += width * height;
-      if (pixels > MaxThemePixels) throw EThemeError("Theme pictures are too large");
+    auto afford = [&pixels](int64_t width, int64_t height) {
+      if (pixels + std::max<int64_t>(width, 0) * std::max<int64_t>(height, 0) > MaxThemePixels)
+        throw EThemeError("Theme pictures are too large");
     };
     for (uint16_t i = 0; i < count; ++i) {
       auto item = std::make_unique<TKVThemeBitmapItem>(this);
       item->SplitType = SF::ReadByte(stream);
       const int32_t size = SF::ReadInteger(stream);
       // ReadBytes refuses a negative size or one past the end before allocating.
-      const std::vector<uint8_t> bmp = stream.ReadBytes(size);
-      {
-        const TDecodedPicture picture = DecodeBmp(bmp);
-        spend(picture.Width, picture.Height);
-        item->Bitmap().Assign(picture);
-      }
+      const TKVBitmapBytes bmp{stream.ReadBytes(size)};
+      // The size the header claims is checked before the decoder allocates it.
+      afford(bmp.Width(), bmp.Height());
+      item->Bitmap().Assign(DecodeBmp(bmp.Bmp));
+      afford(item->Bitmap().Width(), item->Bitmap().Height());
+      pixels += int64_t{item->Bitmap().Width()} * item->Bitmap().Height();
       const std::string source = SF::ReadString(stream);
       if (!source.empty()) {
-        const int64_t before = int64_t{item->Bitmap().Width()} * item->Bitmap().Height();
-        item->SetSource(source);
         // A picture file that replaced the stored one counts instead of it.
-        pixels -= before;
-        spend(item->Bitmap().Width(), item->Bitmap().Height());
+        pixels -= int64_t{item->Bitmap().Width()} * item->Bitmap().Height();
+        item->SetSource(source);
+        afford(item->Bitmap().Width(), item->Bitmap().Height());
+        pixels += int64_t{item->Bitmap().Width()} * item->Bitmap().Height();
       }
       item->SkinName = SF::ReadString(stream);
       item->Left = SF::ReadTag(stream);

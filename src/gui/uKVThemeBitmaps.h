@@ -101,8 +101,9 @@ private:
   TBitmap32 FEmptyPart;
 };
 
-// Largest number of picture pixels one theme stream may bring (all its pictures together): far above any
-// skin, far below what would exhaust memory when a hostile stream packs huge pictures into few bytes.
-inline constexpr int64_t MaxThemePixels = int64_t{1} << 26;
+// Largest number of picture pixels one theme stream may bring (all its pictures together, 4096 x 4096):
+// far above any skin, far below what would exhaust memory when a hostile stream packs huge pictures into
+// few bytes. Each picture's claimed size is checked before it is decoded.
+inline constexpr int64_t MaxThemePixels = int64_t{1} << 24;
 
 } // namespace kv

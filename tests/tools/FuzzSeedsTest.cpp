@@ -9,6 +9,8 @@
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
 #include "gui/GifFixture.h"
+#include "gui/ThemeFixtures.h"
+#include "gui/uKVDefaultThemeBitmaps.h"
 #include "gui/uPictureFormat.h"
 #include "jigsaw/uKVJigsawPieceCollection.h"
 #include "jigsaw/uRLE.h"
@@ -310,4 +312,21 @@ TEST(FuzzSeeds, ManifestCorpus) {
   TJigsawProject2 project;
   kvtools::LoadManifest(dir.file("game.json"), project);
   EXPECT_FALSE(project.Sounds.empty());
+}
+
+// Theme streams: every split type with small pictures, and the built-in theme; each loads again.
+TEST(FuzzSeeds, ThemeCorpus) {
+  TKVThemeBitmapCollection builtIn;
+  BuildDefaultTheme(builtIn);
+  TMemoryStream defaults;
+  builtIn.SaveThemeStream(defaults);
+  const std::pair<const char*, std::vector<uint8_t>> seeds[] = {
+      {"sample", kvtest::ThemeStreamBytes(kvtest::SampleThemeSpecs())}, {"default", defaults.Bytes()}};
+  for (const auto& [name, bytes] : seeds) {
+    WriteSeed("fuzz_theme", name, bytes);
+    TMemoryStream stream(bytes);
+    TKVThemeBitmapCollection theme;
+    theme.LoadThemeStream(stream);
+    EXPECT_GE(theme.Count(), 7) << name;
+  }
 }
