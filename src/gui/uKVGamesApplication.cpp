@@ -158,9 +158,13 @@ void TKVCustomGamesApplication::SetMainWindow(TSoundHost window) {
   FSoundEvents.SetOwner(window);
 }
 
-void TKVCustomGamesApplication::SetSoundOn(bool on) {
+void TKVCustomGamesApplication::SetSoundSwitch(bool on) {
   FSoundOn = on;
   FSoundEvents.SetSoundOn(on);
+}
+
+void TKVCustomGamesApplication::SetSoundOn(bool on) {
+  SetSoundSwitch(on);
   if (on && FMusicEventId != -1) {
     const TKVSoundEventItem* music = FSoundEvents.FindEvent(FMusicEventId);
     if (music && !music->Repeating()) PlaySoundEvent(FMusicEventId, -1);

@@ -119,6 +119,8 @@ public:
   static int32_t TreeShift(TShiftState shift);
 
 protected:
+  // The sound switch alone, without starting the music (for settings taken before the sounds are ready).
+  void SetSoundSwitch(bool on);
   // Descendants create the root; the application owns it from then on.
   void SetRoot(TKVGUIOwner<TKVGUIWorkspace> root);
   // Destroys the question box, if there is one.
