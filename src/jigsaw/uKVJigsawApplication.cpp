@@ -313,19 +313,22 @@ void TKVCustomJigsawApplication::Start() {
 void TKVCustomJigsawApplication::BuildPreviewWindow() {
   const TJigsawProject2* project = Project();
   const int32_t scale = project ? project->PreviewScale : 3;
+  // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
+  // photograph of several thousand pixels would otherwise give a window larger than the screen.
+  const TBitmap32& shown = FPieces.ScaledPicture.Empty() ? Picture : FPieces.ScaledPicture;
   TKVGUIForm& window = NewChild<TKVGUIForm>(*Root());
   window.Application = this;
   window.BringToFront();
   window.SetCaption("Preview");
   window.SetVisible(project && project->Options.ShowPreview);
   window.SetPosition(20, 20);
-  window.SetSize(RoundTenth(static_cast<int64_t>(Picture.Width()) * scale) + 8,
-                 RoundTenth(static_cast<int64_t>(Picture.Height()) * scale) + 36);
+  window.SetSize(RoundTenth(static_cast<int64_t>(shown.Width()) * scale) + 8,
+                 RoundTenth(static_cast<int64_t>(shown.Height()) * scale) + 36);
   TKVGUIImage& image = NewChild<TKVGUIImage>(window);
   image.Application = this;
   image.SetPosition(4, 31);
   image.SetSize(window.Width() - 8, window.Height() - 36);
-  image.Picture().Assign(Picture);
+  image.Picture().Assign(shown);
   image.SetUseStretchedCopy(true);
   FPreviewWindow = &window;
   FPreviewImage = &image;
@@ -459,6 +462,15 @@ bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
   FBoard->SolveAll(confirm);
   if (FBoard->FlyingCount() == 0) return false;
   CheatCount = FBoard->PieceCount();
+  // The picture forms where the ghost image shows it, not at the board's corner.
+  if (FGhostImage) {
+    const int32_t dx = FGhostImage->Left() - FBoard->Left(), dy = FGhostImage->Top() - FBoard->Top();
+    for (TKVBoardPiece& piece : FBoard->Pieces())
+      if (piece.Flying) {
+        piece.TargetX += dx;
+        piece.TargetY += dy;
+      }
+  }
   return true;
 }
 

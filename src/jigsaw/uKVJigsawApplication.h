@@ -167,8 +167,9 @@ public:
   // ---- solving aids, counted as cheats only when they set pieces moving
   // One loose piece flies next to a neighbour: CheatCount + 1. True when it did.
   bool SolveOnePiece();
-  // Every piece flies to its place (confirm 1 asks first): CheatCount := the piece count. True when they
-  // did; a declined question leaves the game and the count as they were.
+  // Every piece flies to its place in the picture where the ghost image shows it (confirm 1 asks first):
+  // CheatCount := the piece count. True when they did; a declined question leaves the game and the count as
+  // they were.
   bool SolveAll(uint8_t confirm);
 
   // ---- saved games

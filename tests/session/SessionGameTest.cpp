@@ -320,7 +320,13 @@ TEST_F(SessionTest, SolvingAllCountsAsCheatingAndWinsSilently) {
     EXPECT_EQ(Plays(kFirstSoundId + 6), winPlays);
     if (c.Solves) {
       EXPECT_FALSE(App->FairWin());
-      for (const kv::TKVBoardPiece& piece : Board().Pieces()) EXPECT_EQ(piece.Joined, 1);
+      // The picture lies where the ghost shows it.
+      const kv::TKVGUIAnimatedImage& ghost = *App->GhostImage();
+      for (const kv::TKVBoardPiece& piece : Board().Pieces()) {
+        EXPECT_EQ(piece.Joined, 1);
+        EXPECT_EQ(piece.X, ghost.Left() + piece.CorrectX);
+        EXPECT_EQ(piece.Y, ghost.Top() + piece.CorrectY);
+      }
     }
   }
 }

@@ -105,13 +105,16 @@ TEST_F(SessionTest, ThePreviewWindowShowsThePictureAtThePreviewScale) {
     bool Show;
     kv::TRect Bounds;
   };
-  // The picture is 200 x 150: width Round(200 x s / 10) + 8, height Round(150 x s / 10) + 36.
-  for (const Case& c : {Case{3, true, {20, 20, 88, 101}}, Case{7, true, {20, 20, 168, 161}},
-                        Case{1, false, {20, 20, 48, 71}}}) {
+  // The picture is played at 195 x 156: width Round(195 x s / 10) + 8, height Round(156 x s / 10) + 36,
+  // halves rounded to even.
+  for (const Case& c : {Case{3, true, {20, 20, 86, 103}}, Case{7, true, {20, 20, 164, 165}},
+                        Case{1, false, {20, 20, 48, 72}}}) {
     SCOPED_TRACE(c.Scale);
     Project.PreviewScale = c.Scale;
     Project.Options.ShowPreview = c.Show;
     StartGame(0);
+    ASSERT_EQ(App->Pieces().PictureWidth(), 195);
+    ASSERT_EQ(App->Pieces().PictureHeight(), 156);
     kv::TKVGUIForm* window = App->PreviewWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Caption(), "Preview");
