@@ -9,9 +9,19 @@ namespace kv {
 
 TKVGUIAnimatedImage::TKVGUIAnimatedImage() : FFrames(std::make_unique<TKVBitmapCollection>()) {
   NewResampler<TKernelResampler>(FCanvas, std::make_unique<TLanczosKernel>());
+  // New frames start the animation over at its next paint.
+  FFrames->AddChangeListener(this, [this](TKVCustomBitmapCollection&) {
+    FTick = 0;
+    FCurrentFrame = -1;
+    FCanvas.SetSize(0, 0);
+    FComposed = false;
+    Invalidate();
+  });
 }
 
-TKVGUIAnimatedImage::~TKVGUIAnimatedImage() = default;
+TKVGUIAnimatedImage::~TKVGUIAnimatedImage() {
+  FFrames->RemoveChangeListeners(this);
+}
 
 const TKVClassInfo& TKVGUIAnimatedImage::StaticClassInfo() {
   static const TKVClassInfo info{"TKVGUIAnimatedImage", &TKVGUIImage::StaticClassInfo(), {}, {}};

@@ -71,7 +71,9 @@ void TKVGUIForm::MouseEvent(const TPoint& point, int32_t kind, int32_t shift, in
     Invalidate();
     break;
   case kvmkMove:
-    if (FDragging && button == kvmbLeft && !(p == FDragPoint)) {
+    // The button went up where the window could not see it (over another control): the drag is over.
+    if (FDragging && button != kvmbLeft) SetDragging(false);
+    if (FDragging && !(p == FDragPoint)) {
       SetPosition(Left() + p.X - FDragPoint.X, Top() + p.Y - FDragPoint.Y);
       FDragPoint = p;
       Invalidate();

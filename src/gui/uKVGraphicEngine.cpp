@@ -283,7 +283,11 @@ TKVPainter TKVGR32GraphicEngine::Painter() {
 
 void TKVGR32GraphicEngine::InvalidateRect(TKVGUIControl& root, const TRect& rect) {
   if (std::find(FRoots.begin(), FRoots.end(), &root) == FRoots.end()) FRoots.push_back(&root);
-  if (FPaintBox) FPaintBox->InvalidateRect(rect);
+  if (!FPaintBox) return;
+  if (FullRepaint)
+    FPaintBox->InvalidateAll();
+  else
+    FPaintBox->InvalidateRect(rect);
 }
 
 void TKVGR32GraphicEngine::ForgetRoot(const TKVGUIControl& root) {

@@ -155,6 +155,9 @@ public:
 
   // Frames run so far that painted at least one area (tests and benchmarks).
   int64_t FramesPainted() const { return FFramesPainted; }
+  // Every repaint request repaints and shows the whole surface: the slow way that changed-area repaints
+  // are compared with.
+  bool FullRepaint = false;
 
 protected:
   void SetClip(const TRect& rect) override { FClip = rect; }

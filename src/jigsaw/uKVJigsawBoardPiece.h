@@ -1,0 +1,94 @@
+// A piece as the board keeps it: its state (place, correct place, size, rotation, joined flag, edges and the
+// transient flags of play) apart from its images. Saving, loading, solving and the geometry touch the state
+// alone; the coded images and the shadows made from them live in a sprite of their own, taken over from the
+// piece builder without a copy.
+#pragma once
+
+#include "data/uJigsawFile.h"
+#include "data/uKVTypes.h"
+#include "jigsaw/uKVJigsawTypes.h"
+
+#include <array>
+#include <cstdint>
+
+namespace kv {
+
+struct TKVBoardPiece {
+  // Destination of an automatic move; -1 when none was given.
+  int32_t TargetX = -1;
+  int32_t TargetY = -1;
+  bool Flying = false;
+  // Scratch mark of group walks, and the grab state kept aside while the board settles.
+  int32_t Visited = 0;
+  bool Visible = true;
+  // Edge template index + 1; 0 = straight side.
+  int32_t LeftEdge = 0;
+  int32_t TopEdge = 0;
+  int32_t RightEdge = 0;
+  int32_t BottomEdge = 0;
+  // Top-left corner of the shown image on the board.
+  int32_t X = 0;
+  int32_t Y = 0;
+  // Place in the assembled picture.
+  int32_t CorrectX = 0;
+  int32_t CorrectY = 0;
+  int32_t StartX = 0;
+  int32_t StartY = 0;
+  // Size of the unrotated image.
+  int32_t Width = 0;
+  int32_t Height = 0;
+  // Quarter turns clockwise.
+  uint8_t Rotation = 0;
+  uint8_t StartRotation = 0;
+  // 1 once the piece has snapped to a neighbour; never cleared during a game.
+  uint8_t Joined = 0;
+  bool Marked = false;
+  bool Grabbed = false;
+  bool Rotating = false;
+  // Height of the top template, width of the right one, and so on; 0 for a straight side.
+  uint8_t TopSize = 0;
+  uint8_t RightSize = 0;
+  uint8_t BottomSize = 0;
+  uint8_t LeftSize = 0;
+  // Centre of a running turn relative to (X, Y), and its angle in degrees (0 down to -90).
+  double PivotX = 0;
+  double PivotY = 0;
+  double Angle = 0;
+  int32_t Column = 0;
+  int32_t Row = 0;
+
+  // Size of the image of rotation r, and of the one shown now.
+  int32_t RotatedWidth(int r) const { return (r & 1) ? Height : Width; }
+  int32_t RotatedHeight(int r) const { return (r & 1) ? Width : Height; }
+  int32_t DisplayWidth() const { return RotatedWidth(Rotation); }
+  int32_t DisplayHeight() const { return RotatedHeight(Rotation); }
+  // The shown image's rectangle on the board.
+  TRect DisplayRect() const { return TRect{X, Y, X + DisplayWidth(), Y + DisplayHeight()}; }
+
+  // Marked, Grabbed, Rotating, Flying and Angle.
+  void ClearTransient() {
+    Marked = false;
+    Grabbed = false;
+    Rotating = false;
+    Flying = false;
+    Angle = 0;
+  }
+};
+
+// The images of one piece: coded per rotation (empty when absent), and the shadows, made when first drawn and
+// kept. The coded images are not changed once loaded.
+struct TKVPieceSprite {
+  std::array<TCodedImage, 4> Images;
+  std::array<TShadowImage, 4> Shadows;
+  // Words of one shadow image (Width x Height).
+  int32_t ShadowPixels = 0;
+};
+
+// The state of a built piece and, separately, its images, which are moved out of it.
+TKVBoardPiece BoardPieceState(const TPiece& piece);
+TKVPieceSprite TakeSprite(TPiece& piece);
+
+// The 40-byte saved form. Raises kv::Exception with TooManyEdgeShapesMessage for an edge shape beyond a byte.
+TJigsawPieceState BoardPieceSaveState(const TKVBoardPiece& piece);
+
+} // namespace kv

@@ -1,0 +1,115 @@
+#include "jigsaw/uKVJigsawBoardRender.h"
+
+#include "gui/uResamplers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <span>
+
+namespace kv {
+
+TKVJigsawBoardRenderer::TKVJigsawBoardRenderer() {
+  Scratch.SetDrawMode(dmBlend);
+  NewResampler<TLinearResampler>(Scratch);
+  ShadowScratch.SetDrawMode(dmBlend);
+  TurnCanvas.SetDrawMode(dmBlend);
+}
+
+bool TKVJigsawBoardRenderer::Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r) {
+  const TCodedImage& coded = sprite.Images[r & 3];
+  const int32_t w = piece.RotatedWidth(r), h = piece.RotatedHeight(r);
+  if (coded.empty() || w <= 0 || h <= 0) return false;
+  // Resized only when the size changes; every word is written below.
+  Scratch.SetSize(w, h);
+  const std::size_t words = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  const std::size_t written = TRLE::Decode(std::span<const uint8_t>(coded.data(), coded.size()),
+                                           std::span<uint32_t>(Scratch.Bits(), words));
+  // A short coded image leaves the rest clear rather than showing the previous piece.
+  if (written < words) std::memset(Scratch.Bits() + written, 0, (words - written) * sizeof(uint32_t));
+  return true;
+}
+
+void TKVJigsawBoardRenderer::DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece,
+                                       const TKVPieceSprite& sprite, TPoint origin) {
+  if (!Expand(piece, sprite, piece.Rotation)) return;
+  if (piece.Marked) Scratch.SetMasterAlpha(128);
+  painter.Draw(Scratch, origin.X + piece.X, origin.Y + piece.Y);
+  if (piece.Marked) Scratch.SetMasterAlpha(255);
+}
+
+void TKVJigsawBoardRenderer::DrawShadow(const TKVPainter& painter, const TKVBoardPiece& piece,
+                                        TKVPieceSprite& sprite, TPoint origin) {
+  const int r = piece.Rotation & 3;
+  const int32_t w = piece.DisplayWidth(), h = piece.DisplayHeight();
+  if (w <= 0 || h <= 0) return;
+  const std::size_t words = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  TShadowImage& shadow = sprite.Shadows[r];
+  if (shadow.empty()) {
+    if (sprite.Images[r].empty()) return;
+    // The expanded image, blurred in place into the shadow; it stays with the piece.
+    const std::size_t pixels =
+        sprite.ShadowPixels > 0 ? static_cast<std::size_t>(sprite.ShadowPixels) : words;
+    shadow.assign(std::max(pixels, words), 0);
+    const std::size_t written =
+        TRLE::Decode(std::span<const uint8_t>(sprite.Images[r].data(), sprite.Images[r].size()),
+                     std::span<uint32_t>(shadow.data(), words));
+    std::fill(shadow.begin() + static_cast<std::ptrdiff_t>(written), shadow.end(), 0u);
+    BlurShadow(shadow.data(), shadow.data(), w, h, ShadowGrey, AverageTable());
+  }
+  ShadowScratch.SetSize(w, h);
+  const std::size_t copied = std::min(words, shadow.size());
+  std::memcpy(ShadowScratch.Bits(), shadow.data(), copied * sizeof(uint32_t));
+  if (copied < words) std::memset(ShadowScratch.Bits() + copied, 0, (words - copied) * sizeof(uint32_t));
+  painter.Draw(ShadowScratch, origin.X + piece.X + ShadowOffset, origin.Y + piece.Y + ShadowOffset);
+}
+
+void TKVJigsawBoardRenderer::DrawTurnFrame(const TKVPainter& painter, const TKVBoardPiece& piece,
+                                           const TKVPieceSprite& sprite, TPoint origin) {
+  // Rotation was advanced when the turn started: the frame shows the image before it.
+  const int before = (piece.Rotation + 3) & 3;
+  if (!Expand(piece, sprite, before)) return;
+  const int32_t w = piece.RotatedWidth(before), h = piece.RotatedHeight(before);
+  Transformation.Clear();
+  Transformation.Rotate(static_cast<float>(piece.PivotX), static_cast<float>(piece.PivotY),
+                        static_cast<float>(piece.Angle));
+  Transformation.Translate(static_cast<float>(w), static_cast<float>(h));
+  Transformation.SetSourceRect(TFloatRect{0, 0, static_cast<float>(w), static_cast<float>(h)});
+  TurnCanvas.SetSize(3 * w, 3 * h);
+  TurnCanvas.Clear(0);
+  Transform(TurnCanvas, Scratch, Transformation);
+  painter.Draw(TurnCanvas, origin.X + piece.X - w, origin.Y + piece.Y - h);
+}
+
+TColor32 TKVJigsawBoardRenderer::ImagePixel(const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
+                                            int32_t x, int32_t y) {
+  if (x < 0 || y < 0 || x >= piece.DisplayWidth() || y >= piece.DisplayHeight()) return 0;
+  if (!Expand(piece, sprite, piece.Rotation)) return 0;
+  return Scratch.PixelSafe(x, y);
+}
+
+TRect TKVJigsawBoardRenderer::ShadowRect(const TKVBoardPiece& piece) {
+  return OffsetRect(piece.DisplayRect(), ShadowOffset, ShadowOffset);
+}
+
+TRect TKVJigsawBoardRenderer::TurnFrameRect(const TKVBoardPiece& piece) {
+  const int before = (piece.Rotation + 3) & 3;
+  const int32_t w = piece.RotatedWidth(before), h = piece.RotatedHeight(before);
+  return TRect{piece.X - w, piece.Y - h, piece.X + 2 * w, piece.Y + 2 * h};
+}
+
+TPoint TKVJigsawBoardRenderer::QuarterTurnShift(const TKVBoardPiece& piece) {
+  const int before = (piece.Rotation + 3) & 3;
+  const int32_t w = piece.RotatedWidth(before), h = piece.RotatedHeight(before);
+  Transformation.Clear();
+  Transformation.Rotate(static_cast<float>(piece.PivotX), static_cast<float>(piece.PivotY), -90.0f);
+  Transformation.Translate(static_cast<float>(w), static_cast<float>(h));
+  const TFloatRect bounds =
+      Transformation.GetTransformedBounds(TFloatRect{0, 0, static_cast<float>(w), static_cast<float>(h)});
+  // Round to nearest, ties to even (the default rounding mode).
+  const auto lx = static_cast<int32_t>(std::nearbyint(static_cast<double>(bounds.Left) - 0.5));
+  const auto ly = static_cast<int32_t>(std::nearbyint(static_cast<double>(bounds.Top) - 0.5));
+  return TPoint{lx - w, ly - h};
+}
+
+} // namespace kv

@@ -1,0 +1,61 @@
+// Drawing of board pieces: each draw expands one coded image into a single scratch surface and blends it
+// onto the target through a painter, which carries the clip of the area being repainted. Shadows are made
+// from the image the first time a piece in hand needs one, and turn frames go through one affine transform
+// into one reused canvas.
+#pragma once
+
+#include "gui/uBitmap32.h"
+#include "gui/uKVPainter.h"
+#include "gui/uTransforms.h"
+#include "jigsaw/uKVJigsawBoardPiece.h"
+#include "jigsaw/uRLE.h"
+
+#include <cstdint>
+
+namespace kv {
+
+// Where a shadow lies relative to its piece.
+inline constexpr int32_t ShadowOffset = 4;
+
+class TKVJigsawBoardRenderer {
+public:
+  TKVJigsawBoardRenderer();
+
+  // Grey of the colour bits of shadows made on demand.
+  uint8_t ShadowGrey = 30;
+
+  // Board coordinates plus origin give target coordinates.
+  // The shown image at (X, Y); a Marked piece at half opacity.
+  void DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
+                 TPoint origin);
+  // The shadow at (X + 4, Y + 4), made and kept in the sprite if it has none for the shown rotation.
+  void DrawShadow(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite,
+                  TPoint origin);
+  // A running turn: the image of the rotation before the turn, turned by Angle about the pivot.
+  void DrawTurnFrame(const TKVPainter& painter, const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
+                     TPoint origin);
+
+  // The word at (x, y) of the shown image; 0 outside it or when the image is missing.
+  TColor32 ImagePixel(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int32_t x, int32_t y);
+
+  // Board rectangles each kind of draw may change.
+  static TRect ShadowRect(const TKVBoardPiece& piece);
+  static TRect TurnFrameRect(const TKVBoardPiece& piece);
+
+  // How far a finished quarter turn about the piece's pivot moves its top-left corner: the image of the
+  // rotation before the turn (w x h) turned 90 degrees clockwise about the pivot and shifted by (w, h), the
+  // left and top of its bounds rounded as Round(v - 0.5) (ties to even), minus (w, h).
+  TPoint QuarterTurnShift(const TKVBoardPiece& piece);
+
+  // The scratch surfaces and the transformation (shared by turn frames and turn results).
+  TBitmap32 Scratch;
+  TBitmap32 ShadowScratch;
+  TBitmap32 TurnCanvas;
+  TAffineTransformation Transformation;
+
+private:
+  // Scratch := the image of rotation r; false when the sprite has none or its size is empty.
+  bool Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r);
+};
+
+} // namespace kv
