@@ -45,6 +45,19 @@ const TWaveData* SlotSound(const TJigsawProject2& project, int32_t slot) {
   return nullptr;
 }
 
+// A wallpaper is opaque in nearly every package: it is then copied into each frame rather than blended onto
+// the grey under it, which gives the same pixels. The picture is composed once here to find out.
+void CopyWhenOpaque(TKVGUIAnimatedImage& image) {
+  image.RebuildStretchedCopy();
+  image.StretchedCopy().SetSize(0, 0);
+  TBitmap32& picture = image.Picture();
+  bool opaque = !picture.Empty();
+  for (int32_t y = 0; y < picture.Height() && opaque; ++y)
+    opaque = std::all_of(picture.ScanLine(y), picture.ScanLine(y) + picture.Width(),
+                         [](TColor32 c) { return (c >> 24) == 0xFF; });
+  picture.SetDrawMode(opaque ? dmOpaque : dmBlend);
+}
+
 uint8_t SoundFormatOf(const TJigsawProject2& project, uint32_t id) {
   for (const TSoundFormat& entry : project.SoundFormats)
     if (static_cast<uint32_t>(entry.SoundID) == id) return entry.Format;
@@ -172,6 +185,8 @@ void TKVCustomJigsawApplication::Prepare() {
   options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
   options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
   BuildPieces(FPieces, options, PieceGrid);
+  // The cut is made: the game goes on with the scaled picture alone.
+  FPieces.Picture.SetSize(0, 0);
 
   BuildBackground();
   GhostColor = project->GhostColor;
@@ -210,6 +225,7 @@ void TKVCustomJigsawApplication::BuildBackground() {
       image.Frames().LoadFromStream(data, true);
       image.SetSize(width, height);
       image.SetPosition(0, 0);
+      CopyWhenOpaque(image);
       FBackground = &image;
       return;
     } catch (const Exception&) {
@@ -296,9 +312,12 @@ void TKVCustomJigsawApplication::Start() {
   Root()->SetSize(width, height);
   if (FGhostImage && !FGhostImage->Picture().Empty())
     FGhostImage->SetPosition((width - FGhostImage->Width()) / 2, (height - FGhostImage->Height()) / 2);
-  if (FBackground)
-    FBackground->SetSize(width, height);
-  else if (FBackgroundShape)
+  if (FBackground) {
+    if (FBackground->Width() != width || FBackground->Height() != height) {
+      FBackground->SetSize(width, height);
+      CopyWhenOpaque(*FBackground);
+    }
+  } else if (FBackgroundShape)
     FBackgroundShape->SetSize(width, height);
   TKVCustomGamesApplication::Start();
   FStopped = false;
