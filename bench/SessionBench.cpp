@@ -7,8 +7,8 @@
 // (--benchmark_filter=BM_RepaintScattered) for figures that other benchmarks' memory does not blur.
 #include "data/uExecData.h"
 #include "gui/uHeadlessPaintBox.h"
-#include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uJpegCodec.h"
+#include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"

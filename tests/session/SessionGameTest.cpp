@@ -86,6 +86,8 @@ TEST_F(SessionTest, ThePlayingAreaStacksWallpaperGhostBoardAndPreview) {
       EXPECT_EQ(App->BackgroundShape(), nullptr);
       EXPECT_EQ(root.Children(3), App->Background());
       EXPECT_EQ(App->Background()->DrawStyle(), kv::kvisTile);
+      // An opaque wallpaper is copied into the frame rather than blended.
+      EXPECT_EQ(App->Background()->Picture().DrawMode(), kv::dmOpaque);
       EXPECT_EQ(App->Background()->GetBoundsRect(), (kv::TRect{0, 0, kClientWidth, kClientHeight}));
     } else {
       ASSERT_NE(App->BackgroundShape(), nullptr);
