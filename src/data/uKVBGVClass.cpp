@@ -50,7 +50,7 @@ void TKVBGVClass::SaveToStream(TStream& stream) const {
   }
   TKVStreamFunc::WriteByte(StreamVersion, stream);
   for (int i = 0; i < 3; ++i) TKVStreamFunc::WriteInteger(0, stream); // width, height, third value
-  TKVStreamFunc::WriteByte(0, stream);                                 // no items
+  TKVStreamFunc::WriteByte(0, stream);                                // no items
 }
 
 } // namespace kv

@@ -2,6 +2,8 @@
 
 #include "platform/uDispatcher.h"
 
+#include <algorithm>
+
 namespace kv {
 
 THeadlessPaintBox::THeadlessPaintBox(IDispatcher* dispatcher)

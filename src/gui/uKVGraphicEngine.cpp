@@ -55,8 +55,8 @@ TKVCustomGamesSkin& TKVCustomGraphicEngine::Skin() {
 }
 
 TKVCustomGraphicEngine::TClipScope::TClipScope(TKVCustomGraphicEngine& engine, const TRect& rect)
-    : FEngine(engine), FSaved(engine.ClipRect()) {
-  FEngine.SetClip(IntersectRect(FSaved, rect));
+    : FEngine(engine), FSaved(engine.StoredClip()) {
+  FEngine.SetClip(IntersectRect(engine.ClipRect(), rect));
 }
 
 TKVCustomGraphicEngine::TClipScope::~TClipScope() {
@@ -163,12 +163,10 @@ void TKVGR32GraphicEngine::CreateSurface(std::unique_ptr<TKVPaintBox> surface) {
   NewResampler<TLinearResampler>(FPaintBox->Buffer());
   FPaintBox->PopupMenu = PopupMenu();
   FPaintBox->SetFrameHandler([this](std::span<const TRect> areas) { PaintFrame(areas); });
-  FClip = FPaintBox->Buffer().BoundsRect();
 }
 
 void TKVGR32GraphicEngine::DestroySurface() {
   FPaintBox.reset();
-  FClip = TRect{};
 }
 
 void TKVGR32GraphicEngine::SetSize(int32_t width, int32_t height) {
@@ -180,7 +178,6 @@ void TKVGR32GraphicEngine::SetSize(int32_t width, int32_t height) {
   FPaintBox->SetSize(width, height);
   TBitmap32& buffer = FPaintBox->Buffer();
   buffer.SetDrawMode(dmBlend);
-  FClip = buffer.BoundsRect();
   buffer.FillRect(0, 0, buffer.Width(), buffer.Height(), Color32(clAppWorkSpace));
 }
 
@@ -273,12 +270,12 @@ TBitmap32* TKVGR32GraphicEngine::GetBuffer(TBitmap32* def) {
 }
 
 TRect TKVGR32GraphicEngine::ClipRect() const {
-  return FClip;
+  return FPaintBox ? IntersectRect(FClip, FPaintBox->Buffer().BoundsRect()) : TRect{};
 }
 
 TKVPainter TKVGR32GraphicEngine::Painter() {
   if (!FPaintBox) return TKVPainter(MeasuringSurface(), TRect{});
-  return TKVPainter(FPaintBox->Buffer(), FClip);
+  return TKVPainter(FPaintBox->Buffer(), ClipRect());
 }
 
 void TKVGR32GraphicEngine::InvalidateRect(TKVGUIControl& root, const TRect& rect) {
@@ -301,7 +298,7 @@ void TKVGR32GraphicEngine::RepaintNow() {
 }
 
 void TKVGR32GraphicEngine::DrawnOutsideFrame() {
-  if (FPaintBox && FUpdateCount == 0 && !FPaintBox->InFrame()) FPaintBox->MarkChanged(FClip);
+  if (FPaintBox && FUpdateCount == 0 && !FPaintBox->InFrame()) FPaintBox->MarkChanged(ClipRect());
 }
 
 void TKVGR32GraphicEngine::PaintFrame(std::span<const TRect> areas) {

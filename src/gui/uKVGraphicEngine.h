@@ -103,6 +103,8 @@ public:
   TKVCustomGamesSkin& Skin();
 
 protected:
+  // The clip as stored (ClipRect is its part inside the buffer), and its replacement.
+  virtual TRect StoredClip() const = 0;
   virtual void SetClip(const TRect& rect) = 0;
   int32_t FUpdateCount = 0;
 
@@ -160,6 +162,7 @@ public:
   bool FullRepaint = false;
 
 protected:
+  TRect StoredClip() const override { return FClip; }
   void SetClip(const TRect& rect) override { FClip = rect; }
 
 private:
@@ -169,7 +172,9 @@ private:
 
   std::unique_ptr<TKVPaintBox> FPaintBox;
   std::vector<TKVGUIControl*> FRoots;
-  TRect FClip;
+  // Outside a frame nothing narrows the clip: whatever size the buffer takes, all of it.
+  static constexpr TRect NoClip{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30};
+  TRect FClip = NoClip;
   TBitmap32 FFrameSurface;  // a skin frame before its shadow
   TBitmap32 FShadowSurface; // the frame with its shadow
   int64_t FFramesPainted = 0;

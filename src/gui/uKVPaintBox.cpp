@@ -174,11 +174,15 @@ void TKVPaintBox::RunFrame() {
   FDirty.TakeInto(FFrameRects);
   if (!FFrameRects.empty() && FFrameHandler) {
     FInFrame = true;
-    struct TEnd {
-      bool& Flag;
-      ~TEnd() { Flag = false; }
-    } end{FInFrame};
-    FFrameHandler(FFrameRects);
+    try {
+      FFrameHandler(FFrameRects);
+    } catch (...) {
+      // The areas stay to be painted with the next frame that is asked for.
+      FInFrame = false;
+      for (const TRect& r : FFrameRects) FDirty.Add(r);
+      throw;
+    }
+    FInFrame = false;
   }
   // What the frame painted and what was drawn meanwhile are shown together.
   for (const TRect& r : FFrameRects) FChanged.Add(r);

@@ -150,7 +150,8 @@ public:
   void MarkAllChanged();
   bool FramePending() const { return FFramePending; }
   // Paints the collected areas through the frame handler and presents them; nothing when no frame is
-  // pending. Called by the platform once per displayed frame, or directly for a synchronous repaint.
+  // pending. Called by the platform once per displayed frame, or directly for a synchronous repaint. An error
+  // of the paint propagates (the caller shows it); its areas are kept for the next frame.
   void RunFrame();
   bool InFrame() const { return FInFrame; }
 

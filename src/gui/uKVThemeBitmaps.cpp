@@ -270,7 +270,8 @@ TKVThemeBitmapItem* TKVThemeBitmapCollection::FindItem(const std::string& name) 
   TKVThemeBitmapItem* result = nullptr;
   for (int32_t i = 0; i < Count(); ++i) {
     TKVThemeBitmapItem& item = Item(i);
-    if (TKVStandardFunc::LowerText(item.SkinName) != key) continue;
+    // Lower case keeps the length: most names are passed over without a copy.
+    if (item.SkinName.size() != key.size() || TKVStandardFunc::LowerText(item.SkinName) != key) continue;
     item.Split();
     if (!item.Parts().empty()) result = &item;
   }

@@ -31,27 +31,27 @@ inline TColor32 OverClear(TColor32 f) {
   return BlendPixel(f, 0, f >> 24);
 }
 
-// The whole image over a clear surface (out may be source). Piece images are mostly opaque inside and clear
-// around, so groups of four pixels that are all one or the other are copied or cleared at once.
-void CompositeOverClear(const TColor32* source, TColor32* out, std::size_t count) {
+// The whole image over a clear surface, in place. Piece images are mostly opaque inside and clear around, so
+// groups of four pixels that are all one or the other are kept or cleared at once.
+void CompositeOverClear(TColor32* pixels, std::size_t count) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   const __m128i opaque = _mm_set1_epi32(255);
+  const __m128i zero = _mm_setzero_si128();
   for (; i + 4 <= count; i += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+    __m128i* at = reinterpret_cast<__m128i*>(pixels + i);
+    const __m128i v = _mm_loadu_si128(at);
     const __m128i alpha = _mm_srli_epi32(v, 24);
-    const int full = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque));
-    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128()));
-    if (full == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
-    } else if (clear == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_setzero_si128());
-    } else {
-      for (std::size_t k = i; k < i + 4; ++k) out[k] = OverClear(source[k]);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque)) == 0xFFFF) continue;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF) {
+      // Clear pixels keep no colour bits; most are 0 already and need no store.
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) != 0xFFFF) _mm_storeu_si128(at, zero);
+      continue;
     }
+    for (std::size_t k = i; k < i + 4; ++k) pixels[k] = OverClear(pixels[k]);
   }
 #endif
-  for (; i < count; ++i) out[i] = OverClear(source[i]);
+  for (; i < count; ++i) pixels[i] = OverClear(pixels[i]);
 }
 
 // The pixels of a w x h image turned a quarter turn clockwise (h wide, w high): out(r, c) =
@@ -117,7 +117,7 @@ void CodePiece(TBitmap32& bitmap, bool composite, unsigned rotations, unsigned s
                TPiece& piece, TBuildScratch& scratch) {
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-  if (composite) CompositeOverClear(bitmap.Bits(), bitmap.Bits(), count);
+  if (composite) CompositeOverClear(bitmap.Bits(), count);
   const TColor32* pixels = bitmap.Bits();
   scratch.Turned.resize(count);
   piece.Width = w;

@@ -276,16 +276,55 @@ TLayoutChoice TKVJigsawPieceCollection::ChooseLayoutSize(const std::vector<TKVLa
 
 TKVJigsawPieceCollection
 TKVJigsawPieceCollection::PackageLibrary(const std::vector<std::pair<int32_t, int32_t>>& pictureSizes) const {
+  struct TSearch {
+    int32_t Width, Height;
+    uint8_t Difficulty;
+    TLayoutChoice Choice;
+  };
+  std::vector<TSearch> searches;
   std::vector<bool> chosen(Layouts.size(), false);
   for (const auto& [width, height] : pictureSizes)
     for (uint8_t d = 0; d < DifficultyRanges.size(); ++d) {
       try {
         const TLayoutChoice choice = ChooseLayoutSize(Layouts, width, height, d, MaxWidth, MaxHeight);
-        if (choice.LayoutIndex >= 0) chosen[static_cast<std::size_t>(choice.LayoutIndex)] = true;
+        if (choice.LayoutIndex < 0) continue;
+        chosen[static_cast<std::size_t>(choice.LayoutIndex)] = true;
+        searches.push_back({width, height, d, choice});
       } catch (const Exception&) {
         // no layout for this size and difficulty
       }
     }
+  // A search over fewer layouts can end elsewhere, when a layout left out set the bound that a later one
+  // had to beat. Layouts are added until the package's own search gives every picture the cut the whole
+  // library gives; the whole library always does.
+  auto matches = [&](const TSearch& search) {
+    std::vector<TKVLayout> kept;
+    for (std::size_t i = 0; i < Layouts.size(); ++i)
+      if (chosen[i]) kept.push_back(Layouts[i]);
+    try {
+      const TLayoutChoice choice =
+          ChooseLayoutSize(kept, search.Width, search.Height, search.Difficulty, MaxWidth, MaxHeight);
+      const TKVLayout& want = Layouts[static_cast<std::size_t>(search.Choice.LayoutIndex)];
+      return choice.LayoutIndex >= 0 &&
+             kept[static_cast<std::size_t>(choice.LayoutIndex)].CellWidth == want.CellWidth &&
+             kept[static_cast<std::size_t>(choice.LayoutIndex)].CellHeight == want.CellHeight &&
+             choice.FinalWidth == search.Choice.FinalWidth && choice.FinalHeight == search.Choice.FinalHeight;
+    } catch (const Exception&) {
+      return false;
+    }
+  };
+  while (true) {
+    const auto miss = std::find_if_not(searches.begin(), searches.end(), matches);
+    if (miss == searches.end()) break;
+    bool mended = false;
+    for (std::size_t i = 0; i < Layouts.size() && !mended; ++i) {
+      if (chosen[i]) continue;
+      chosen[i] = true;
+      mended = matches(*miss);
+      if (!mended) chosen[i] = false;
+    }
+    if (!mended) chosen.assign(Layouts.size(), true);
+  }
   TKVJigsawPieceCollection result;
   result.MaxWidth = MaxWidth;
   result.MaxHeight = MaxHeight;
@@ -296,8 +335,12 @@ TKVJigsawPieceCollection::PackageLibrary(const std::vector<std::pair<int32_t, in
       result.Layouts.push_back(Layouts[i]);
     }
   if (result.Layouts.empty()) return result;
+  // Every layout keeps the same share of each orientation, so that no layout a game may choose is left
+  // without templates of the orientation it needs.
   const std::size_t perOrientation =
       static_cast<std::size_t>(MaxRecordedTemplates / 2) / result.Layouts.size();
+  if (perOrientation == 0)
+    throw Exception("The pictures of this package need more piece layouts than a package can carry.");
   std::vector<std::array<std::size_t, 2>> kept(Layouts.size(), {0, 0});
   for (const TKVPieceTemplate& t : Templates) {
     if (t.LayoutIndex >= Layouts.size() || newIndex[t.LayoutIndex] < 0) continue;

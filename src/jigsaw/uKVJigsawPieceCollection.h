@@ -100,9 +100,12 @@ public:
   void SaveToStream(TStream& stream) const;
   void SaveToFile(const std::string& fileName) const;
   // The library a package carries for pictures of these sizes: the distinct layouts the search chooses for
-  // them at the six difficulties, in library order, with their templates. Games record edge shapes as bytes
-  // (template index + 1), so at most MaxRecordedTemplates are kept: with many layouts each keeps its first
-  // templates of each orientation. Sizes no layout fits add nothing.
+  // them at the six difficulties, in library order, with their templates; and any further layout without
+  // which a game's search over the package's layouts would end elsewhere. Games record edge shapes as bytes
+  // (template index + 1), so at most MaxRecordedTemplates are kept: each layout keeps its first templates of
+  // each orientation, MaxRecordedTemplates / 2 / (layout count) of them at most. Sizes no layout fits add
+  // nothing. Raises kv::Exception when the sizes need more layouts than could each keep one template of
+  // each orientation.
   static constexpr int32_t MaxRecordedTemplates = 254;
   TKVJigsawPieceCollection PackageLibrary(const std::vector<std::pair<int32_t, int32_t>>& pictureSizes) const;
   // Forgets the library and the cut.

@@ -27,6 +27,10 @@ struct TPlayState {
   std::function<void()> OnEnd;
 };
 
+struct TSourceCloser {
+  void operator()(SDL_RWops* source) const { SDL_RWclose(source); }
+};
+
 std::string MixerMessage() {
   const char* message = Mix_GetError();
   return message && *message ? std::string(message) : std::string("The sound cannot be played");
@@ -310,8 +314,9 @@ private:
 // A sound streamed as the mixer's one music.
 class TMusicChannel final : public TMixerChannel {
 public:
-  TMusicChannel(std::shared_ptr<TDevice> device, std::vector<uint8_t> bytes, Mix_Music* music)
-      : TMixerChannel(std::move(device)), Bytes(std::move(bytes)), Music(music) {}
+  TMusicChannel(std::shared_ptr<TDevice> device, std::vector<uint8_t> bytes,
+                std::unique_ptr<SDL_RWops, TSourceCloser> source, Mix_Music* music)
+      : TMixerChannel(std::move(device)), Bytes(std::move(bytes)), Source(std::move(source)), Music(music) {}
 
   ~TMusicChannel() override {
     Cut();
@@ -428,7 +433,9 @@ private:
     if (mine) Mix_HaltMusic();
   }
 
-  std::vector<uint8_t> Bytes; // the music reads from them while it plays
+  // The music reads from them while it plays; freed after it.
+  std::vector<uint8_t> Bytes;
+  std::unique_ptr<SDL_RWops, TSourceCloser> Source;
   Mix_Music* Music;
 };
 
@@ -459,18 +466,19 @@ std::unique_ptr<ISoundChannel> TSdlSoundOutput::Open(std::vector<uint8_t> bytes,
   if (bytes.empty()) throw ESoundError("The sound is empty");
   const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX));
 
+  // The sources are closed here, not by the mixer, which leaves some of them open when a load fails.
+  std::unique_ptr<SDL_RWops, TSourceCloser> source(SDL_RWFromConstMem(bytes.data(), size));
+  if (!source) throw ESoundError(MixerMessage());
+
   if (encoding == TSoundEncoding::MIDI || encoding == TSoundEncoding::MP3) {
-    SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), size);
-    if (!source) throw ESoundError(MixerMessage());
-    Mix_Music* music = Mix_LoadMUSType_RW(source, encoding == TSoundEncoding::MIDI ? MUS_MID : MUS_MP3, 1);
+    Mix_Music* music =
+        Mix_LoadMUSType_RW(source.get(), encoding == TSoundEncoding::MIDI ? MUS_MID : MUS_MP3, 0);
     if (!music) throw ESoundError(MixerMessage());
-    return std::make_unique<TMusicChannel>(Device, std::move(bytes), music);
+    return std::make_unique<TMusicChannel>(Device, std::move(bytes), std::move(source), music);
   }
 
   // WAV, and whatever else the mixer recognises by its content; a WMA sound it cannot decode.
-  SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), size);
-  if (!source) throw ESoundError(MixerMessage());
-  Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 1);
+  Mix_Chunk* chunk = Mix_LoadWAV_RW(source.get(), 0);
   if (!chunk) throw ESoundError(MixerMessage());
   return std::make_unique<TEffectChannel>(Device, chunk);
 }

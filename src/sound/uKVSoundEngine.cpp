@@ -55,15 +55,15 @@ TKVSoundEventItem::~TKVSoundEventItem() {
 }
 
 void TKVSoundEventItem::Prepare() {
-  if (FPrepared) return;
+  ISoundOutput* output = Collection.Output();
+  if (FPrepared || !output) return;
   Data.SetPosition(0);
   if (!FPlayer) {
     FPlayer = std::make_unique<TKVMediaPlayer>(Collection.Output(), Collection.ThreadTimers());
     FPlayer->SetParent(Collection.Owner());
   }
   FPlayer->SetSoundFormat(PlayerFormatOf(SoundFormat));
-  ISoundOutput* output = Collection.Output();
-  if (output && output->OpensFromMemory()) {
+  if (output->OpensFromMemory()) {
     FPlayer->SetData(Data.Bytes());
   } else {
     // The player plays files only: the sound goes to a temporary file that lives as long as this entry.

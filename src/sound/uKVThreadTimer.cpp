@@ -11,10 +11,9 @@
 
 namespace kv {
 
-TKVCustomThreadTimer::TKVCustomThreadTimer(TTimerFactory factory)
-    : Engine(factory ? factory() : CreateTimer()) {
-  // The engine may outlive nothing of this object: it is destroyed first, and a tick it delivers after the
-  // handler destroyed the timer touches neither.
+TKVCustomThreadTimer::TKVCustomThreadTimer(TTimerFactory factory) : Engine(factory ? factory() : nullptr) {
+  if (!Engine) Engine = CreateTimer();
+  // Ticks reach Timer() only while this object lives: the destructor lets go of the engine first.
   Engine->OnTimer = [this] { Timer(); };
 }
 

@@ -234,8 +234,8 @@ std::string Int32(int32_t value) {
 
 // An animation stream: version, width, height, the third value, the item count (one byte below 255, else
 // 255 and an int32), then the items' bytes as given.
-std::string Animation(int32_t width, int32_t height, int32_t third, int32_t count, std::string_view items = {},
-                      uint8_t version = 1) {
+std::string Animation(int32_t width, int32_t height, int32_t third, int32_t count,
+                      std::string_view items = {}, uint8_t version = 1) {
   std::string bytes(1, static_cast<char>(version));
   bytes += Int32(width) + Int32(height) + Int32(third);
   bytes += count >= 0 && count < 255 ? std::string(1, static_cast<char>(count)) : "\xFF" + Int32(count);
@@ -274,7 +274,8 @@ std::string WalkAnimation(const std::vector<uint8_t>& bytes) {
       if (bytes.size() - at < size) return "item " + std::to_string(i) + " data past the end";
       at += size;
       const int properties[] = {-1, 0, 1, 2, 4}; // int32 properties of the types 1 to 4
-      if (type < 1 || type > 4) return "item " + std::to_string(i) + " of unknown type " + std::to_string(type);
+      if (type < 1 || type > 4)
+        return "item " + std::to_string(i) + " of unknown type " + std::to_string(type);
       for (int k = 0; k < properties[type]; ++k) take(4);
     }
     if (at != bytes.size()) return std::to_string(bytes.size() - at) + " bytes after the animation";
@@ -384,8 +385,8 @@ TEST(ProjectReflection, MissingElementsLeaveTheirPropertiesAsTheyWere) {
   project.Language = {"a=b"};
   project.Name = "Keep";
   project.Tag = 3;
-  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml("<Unknown>5</Unknown><About2><Data>" + Packed(about) +
-                                                          "</Data></About2><Icon2><Other/></Icon2>")));
+  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml(
+      "<Unknown>5</Unknown><About2><Data>" + Packed(about) + "</Data></About2><Icon2><Other/></Icon2>")));
   project.ApplyPublishedXml();
   EXPECT_EQ(AsText(project.Splash2.Bytes()), splash);
   EXPECT_EQ(AsText(project.About2.Bytes()), about);
@@ -509,9 +510,8 @@ TEST(ProjectReflection, MissingAnimationsAreWrittenAsEmptyAnimations) {
 TEST(ProjectReflection, OldEmptyAnimationDataReadsAsEmpty) {
   TKVCustomJigsawProject project;
   SetBytes(project.Icon2, Animation(5, 5, 0, 1, ShowFrame));
-  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml("<Splash2><Data>" + Packed("") +
-                                                          "</Data></Splash2><Icon2><Data>" + Packed("") +
-                                                          "</Data></Icon2>")));
+  project.PublishedXml = TMemoryStream(ToBytes(ProjectXml(
+      "<Splash2><Data>" + Packed("") + "</Data></Splash2><Icon2><Data>" + Packed("") + "</Data></Icon2>")));
   project.ApplyPublishedXml();
   EXPECT_TRUE(project.Splash2.Empty());
   EXPECT_TRUE(project.Icon2.Empty());

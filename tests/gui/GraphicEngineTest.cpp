@@ -227,6 +227,15 @@ TEST_F(GraphicEngineTest, ADrawOutsideAnyUpdateIsShownInTheNextFrame) {
   EXPECT_EQ(Box->Screen().PixelAt(2, 2), 0xFF000000u);
 }
 
+TEST_F(GraphicEngineTest, ThePlatformResizingThePaintSurfaceLetsDrawingReachItsNewArea) {
+  Box->SetSize(300, 200); // as a window aligned to its parent does
+  EXPECT_EQ(Engine().ClipRect(), (TRect{0, 0, 300, 200}));
+  Engine().DrawBox(TRect{250, 150, 260, 160}, 0x0000FF, 255);
+  EXPECT_EQ(Buffer().PixelAt(255, 155), 0xFFFF0000u);
+  Box->SetSize(20, 10);
+  EXPECT_EQ(Engine().Painter().Clip(), (TRect{0, 0, 20, 10}));
+}
+
 TEST_F(GraphicEngineTest, PopupMenuIsStoredAndGivenToThePaintSurface) {
   kv::TRecordingPopupMenu menu;
   Engine().SetPopupMenu(&menu);

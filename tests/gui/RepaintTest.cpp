@@ -166,6 +166,33 @@ TEST_F(RepaintTest, AFormIsItsWindowFrameWithTheCaptionTwiceAndItsCloseButton) {
   EXPECT_EQ(kvtest::CountDifferences(expected, Box->Screen()), 0);
 }
 
+TEST_F(RepaintTest, AFormWithTheBuiltInThemeShowsItsFramesAndCastsItsShadowWhenDragged) {
+  kv::TKVCustomGamesSkin skin;
+  skin.LoadDefaultTheme();
+  Engine().SetSkin(&skin);
+  Root->SetEnabled(true);
+  auto& f = kv::NewChild<kv::TKVGUIForm>(*Root);
+  f.SetCaption("");
+  f.SetSize(90, 60);
+  f.SetPosition(20, 20);
+  Box->Frame();
+  TBitmap32 expected(ScreenWidth, ScreenHeight);
+  expected.Clear(WorkSpace);
+  skin.DrawFrame(kv::TKVPainter(expected), TRect{20, 20, 110, 80}, "window");
+  skin.DrawPart(kv::TKVPainter(expected), TRect{83, 24, 102, 43}, 0, "window_buttons");
+  EXPECT_EQ(kvtest::CountDifferences(expected, Box->Screen()), 0);
+  EXPECT_NE(Box->Screen().PixelAt(60, 22), WorkSpace); // the theme drew something
+  Root->DispatchMouse(TPoint{40, 30}, kv::kvmkDown, 0, kv::kvmbLeft);
+  Root->DispatchMouse(TPoint{41, 30}, kv::kvmkMove, 0, kv::kvmbLeft);
+  Box->Frame();
+  EXPECT_EQ(kvtest::CountDifferences(Box->Screen(), FullRepaint()), 0);
+  EXPECT_NE(Box->Screen().PixelAt(113, 82), WorkSpace); // the shadow past the bottom-right corner
+  Root->DispatchMouse(TPoint{41, 30}, kv::kvmkUp, 0, kv::kvmbLeft);
+  Box->Frame();
+  EXPECT_EQ(Box->Screen().PixelAt(113, 82), WorkSpace);
+  Engine().SetSkin(&Skin);
+}
+
 TEST_F(RepaintTest, ADraggedFormCarriesItsShadowAndLosesItWhenReleased) {
   Root->SetEnabled(true);
   auto& f = kv::NewChild<kv::TKVGUIForm>(*Root);
@@ -274,9 +301,12 @@ TEST_F(RepaintTest, AFailingPaintStillEndsTheUpdate) {
   EXPECT_EQ(Engine().UpdateCount(), 0);
   EXPECT_EQ(Engine().ClipRect(), Buffer().BoundsRect());
   EXPECT_FALSE(Box->InFrame());
+  // The areas of the failed frame are painted with the next one.
   f.Fail = false;
-  f.Invalidate();
+  Buffer().Clear(0);
+  Engine().Invalidate();
   EXPECT_TRUE(Box->Frame());
+  EXPECT_EQ(Box->Screen().PixelAt(5, 5), WorkSpace);
 }
 
 TEST_F(RepaintTest, WorkspaceRepaintShowsTheWholeTreeAtOnce) {

@@ -381,6 +381,14 @@ TEST_F(BoardPlayTest, HiddenPiecesAreNeitherHitNorSnappedTo) {
   EXPECT_EQ(Snaps(), 0);
 }
 
+TEST_F(BoardPlayTest, ThePointerEnteringAndLeavingTheAreaReachesTheBoard) {
+  Play(1, 1);
+  Scene.Root->DispatchMouse(TPoint{-1, -1}, kvmkEnter, 0, kvmbNone);
+  EXPECT_TRUE(Board.Hovered());
+  Scene.Root->DispatchMouse(TPoint{-1, -1}, kvmkLeave, 0, kvmbNone);
+  EXPECT_FALSE(Board.Hovered());
+}
+
 TEST_F(BoardPlayTest, KeysMarkAllUnmarkAllAndEscapeAsksToClose) {
   Play(3, 2);
   Scene.Key(VK_A);

@@ -96,6 +96,7 @@ TEST(BoardSolveDrawsTest, RandomDrawsPickALoosePieceAndFallBackToAScan) {
     bool OriginJoined;
     TPoint Expected; // column, row of the piece that flies
     std::size_t Calls;
+    bool PickJoinedFirst = false; // the piece last picked up is (1, 0), joined since
   };
   // 3 x 2 pieces; (0, 0) may be joined, (2, 1) always is (with its neighbour (2, 0) kept loose).
   std::vector<int32_t> late(2 * 499, 0);
@@ -107,6 +108,7 @@ TEST(BoardSolveDrawsTest, RandomDrawsPickALoosePieceAndFallBackToAScan) {
       {"never loose: scan, last loose row by row", {}, true, {1, 1}, 1002},
       {"loose at the 500th draw: scan", late, true, {1, 1}, 1000},
       {"origin loose", {}, false, {0, 0}, 2},
+      {"last picked up but joined: draws decide", {2, 0}, true, {2, 0}, 2, true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -127,6 +129,13 @@ TEST(BoardSolveDrawsTest, RandomDrawsPickALoosePieceAndFallBackToAScan) {
     scene.Play(Spread(3, 2));
     scene.Board->Piece(0, 0).Joined = c.OriginJoined ? 1 : 0;
     scene.Board->Piece(1, 2).Joined = 1;
+    if (c.PickJoinedFirst) {
+      const TPoint grip = scene.Grip(0, 1);
+      scene.Down(grip.X, grip.Y);
+      scene.Up(grip.X, grip.Y);
+      ASSERT_EQ(scene.Board->LastCol(), 1);
+      scene.Board->Piece(0, 1).Joined = 1;
+    }
     scene.Board->SolveOnePiece();
     EXPECT_EQ(calls, c.Calls);
     ASSERT_EQ(scene.Board->FlyingCount(), 1);

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
+#include <string>
 
 using kv::TKVGenLibrary;
 using kv::TKVJigsawPieceCollection;
@@ -152,7 +155,7 @@ TEST(PieceLibraryTest, MasksDrawAsDesignedAndComplementEachOther) {
       uint16_t width = 0, height = 0;
       const bool vertical = n % 2 == 1;
       const auto pixels =
-          TKVPieceLibraryGenerator::DrawTemplatePixels(layout, vertical, random, width, height);
+          TKVPieceLibraryGenerator::DrawTemplatePixels(layout, vertical, n < 2, random, width, height);
       const auto pieceTemplate = MakeTemplate(pixels[0], pixels[1], width, height);
       const kv::TBitmap32 drawn[2] = {DrawMask(pieceTemplate, 0), DrawMask(pieceTemplate, 1)};
       for (int y = 0; y < height; ++y) {
@@ -221,6 +224,177 @@ TEST(PieceLibraryTest, ClearRunsEndWithoutEatingTheNextPixel) {
       }
       ExpectPixel(c.row[static_cast<std::size_t>(x)], drawn.PixelAt(x, 0),
                   std::string(c.name) + " at " + std::to_string(x));
+    }
+  }
+}
+
+namespace {
+
+// One template of the generated library drawn with the collection's interpreter, seen in the frame of its
+// edge: Along runs along the edge (0..Length), Across over it (0..2 * Half), the edge line lying between
+// Across = Half - 1 and Half. The first piece is the upper (left) one, whose cell lies at Across < Half.
+class TEdgeView {
+public:
+  explicit TEdgeView(const kv::TKVPieceTemplate& pieceTemplate)
+      : Vertical(pieceTemplate.Vertical), Length(Vertical ? pieceTemplate.Height : pieceTemplate.Width),
+        Half((Vertical ? pieceTemplate.Width : pieceTemplate.Height) / 2), Drawn{DrawMask(pieceTemplate, 0),
+                                                                                 DrawMask(pieceTemplate, 1)} {
+  }
+
+  // piece 0: the upper (left) piece, 1: the lower (right) one.
+  kv::TColor32 Pixel(int piece, int along, int across) const {
+    const kv::TBitmap32& mask = Drawn[Vertical ? piece : 1 - piece];
+    return Vertical ? mask.PixelAt(across, along) : mask.PixelAt(along, across);
+  }
+  bool Opaque(int piece, int along, int across) const { return Pixel(piece, along, across) >> 24 == 255; }
+
+  const bool Vertical;
+  const int Length;
+  const int Half;
+
+private:
+  kv::TBitmap32 Drawn[2];
+};
+
+// The tab of one edge as its pixels show it, in pixels: how far it stands out of the edge line, how wide
+// its head is, how narrow its neck, where its head's middle lies along the edge.
+struct TKnob {
+  int Owner = 0;
+  int Depth = 0;
+  int Head = 0;
+  int Neck = 0;
+  double Position = 0;
+};
+
+TKnob MeasureKnob(const TEdgeView& view) {
+  TKnob knob;
+  // Row t of the other cell, t + 1 rows from the edge line; the gentle wave moves the line by a pixel or two,
+  // so the owner is the piece that reaches five rows deep.
+  auto across = [&](int t) { return knob.Owner == 0 ? view.Half + t : view.Half - 1 - t; };
+  auto count = [&](int t) {
+    int n = 0;
+    for (int a = 0; a < view.Length; ++a) n += view.Opaque(knob.Owner, a, across(t));
+    return n;
+  };
+  knob.Owner = 0;
+  if (count(4) == 0) knob.Owner = 1;
+  while (knob.Depth < view.Half && count(knob.Depth) > 0) ++knob.Depth;
+  // The run of the owner's pixels through the middle of the head's top, row by row.
+  int top = 0, topCount = 0;
+  for (int a = 0; a < view.Length; ++a)
+    if (view.Opaque(knob.Owner, a, across(knob.Depth - 2))) {
+      top += a;
+      ++topCount;
+    }
+  if (topCount == 0) return knob;
+  const int middle = top / topCount;
+  auto run = [&](int t) {
+    if (!view.Opaque(knob.Owner, middle, across(t))) return 0;
+    int left = middle, right = middle;
+    while (left > 0 && view.Opaque(knob.Owner, left - 1, across(t))) --left;
+    while (right + 1 < view.Length && view.Opaque(knob.Owner, right + 1, across(t))) ++right;
+    return right - left + 1;
+  };
+  // The head is widest in the upper two thirds of the tab; the neck is the narrowest row below it.
+  int widest = knob.Depth - 1;
+  for (int t = knob.Depth / 3; t < knob.Depth; ++t)
+    if (run(t) >= knob.Head) {
+      knob.Head = run(t);
+      widest = t;
+    }
+  knob.Neck = knob.Head;
+  for (int t = 0; t < widest; ++t) knob.Neck = std::min(knob.Neck, run(t));
+  double sum = 0;
+  for (int a = 0; a < view.Length; ++a)
+    if (view.Opaque(knob.Owner, a, across(widest))) sum += a + 0.5;
+  knob.Position = sum / count(widest) / view.Length;
+  return knob;
+}
+
+kv::TKVJigsawPieceCollection LoadedLibrary() {
+  kv::TMemoryStream stream;
+  TKVPieceLibraryGenerator::SaveToStream(Library(), stream);
+  stream.SetPosition(0);
+  kv::TKVJigsawPieceCollection collection;
+  collection.LoadFromStream(stream);
+  return collection;
+}
+
+} // namespace
+
+// Knobs as die-cut pieces have them at every cell size: a head of 0.28 to 0.33 of the edge across on a neck
+// about 0.6 as wide, standing out about 0.28 of the edge; sizes, positions and directions vary.
+TEST(PieceLibraryTest, KnobsHaveClassicProportions) {
+  const auto collection = LoadedLibrary();
+  for (std::size_t li = 0; li < collection.Layouts.size(); ++li) {
+    const auto& layout = collection.Layouts[li];
+    for (const bool vertical : {false, true}) {
+      const std::string name = std::to_string(layout.CellWidth) + "x" + std::to_string(layout.CellHeight) +
+                               (vertical ? " vertical" : " horizontal");
+      double head = 0, depth = 0, neck = 0;
+      int count = 0, owners[2] = {0, 0};
+      std::set<int> heads, depths, positions;
+      for (const auto& pieceTemplate : collection.Templates) {
+        if (pieceTemplate.LayoutIndex != li || pieceTemplate.Vertical != vertical) continue;
+        const TEdgeView view(pieceTemplate);
+        const TKnob knob = MeasureKnob(view);
+        const double length = view.Length;
+        const std::string at = name + " template " + std::to_string(count);
+        // One pixel of rounding either way on the smallest cells.
+        EXPECT_GE(knob.Head, 0.28 * length - 1.5) << at;
+        EXPECT_LE(knob.Head, 0.33 * length + 1.5) << at;
+        EXPECT_GE(knob.Depth, 0.25 * length - 1.5) << at;
+        EXPECT_LE(knob.Depth, 0.31 * length + 1.5) << at;
+        EXPECT_GE(knob.Neck, 0.45 * knob.Head - 1) << at;
+        EXPECT_LE(knob.Neck, 0.75 * knob.Head + 1) << at; // a waist the head stands out over
+        EXPECT_NEAR(knob.Position, 0.5, 0.06) << at;
+        head += knob.Head / length;
+        depth += knob.Depth / length;
+        neck += static_cast<double>(knob.Neck) / knob.Head;
+        ++count;
+        ++owners[knob.Owner];
+        heads.insert(knob.Head);
+        depths.insert(knob.Depth);
+        positions.insert(static_cast<int>(std::lround(knob.Position * length)));
+      }
+      ASSERT_GE(count, 12) << name;
+      EXPECT_NEAR(head / count, 0.305, 0.025) << name;
+      EXPECT_NEAR(depth / count, 0.28, 0.025) << name;
+      EXPECT_NEAR(neck / count, 0.6, 0.08) << name;
+      EXPECT_EQ(owners[0], owners[1]) << name;
+      EXPECT_GE(heads.size(), 2u) << name;
+      EXPECT_GE(depths.size(), 2u) << name;
+      EXPECT_GE(positions.size(), 2u) << name;
+    }
+  }
+}
+
+// Where a template differs from a straight edge (its tab, the gentle wave, and the outline, bevel and fringe
+// around them), it stays in its own quarter of the cell: nearer its edge than the crossing edges. Tabs of
+// crossing edges then never meet, and both ends of every edge are straight, so that the two templates drawn
+// into one corner agree. The template holds the whole tab with its ring: its outermost rows are the plain
+// inside of one piece and the outside of the other.
+TEST(PieceLibraryTest, TabsStayInTheirQuarterOfTheCell) {
+  const auto collection = LoadedLibrary();
+  for (std::size_t i = 0; i < collection.Templates.size(); ++i) {
+    const TEdgeView view(collection.Templates[i]);
+    const std::string name = "template " + std::to_string(i);
+    for (int piece = 0; piece < 2; ++piece) {
+      for (int across = 0; across < 2 * view.Half; ++across) {
+        const kv::TColor32 straight = view.Pixel(piece, 0, across);
+        ASSERT_EQ(view.Pixel(piece, view.Length - 1, across), straight) << name << " row " << across;
+        for (int along = 1; along < view.Length - 1; ++along) {
+          if (view.Pixel(piece, along, across) == straight) continue;
+          const double off = std::abs(across + 0.5 - view.Half);
+          ASSERT_LT(off, std::min(along + 0.5, view.Length - along - 0.5))
+              << name << " piece " << piece << " at " << along << "," << across;
+        }
+      }
+      const int own = piece == 0 ? 0 : 2 * view.Half - 1, other = 2 * view.Half - 1 - own;
+      for (int along = 0; along < view.Length; ++along) {
+        ASSERT_EQ(view.Pixel(piece, along, own), kBackground) << name << " piece " << piece;
+        ASSERT_EQ(view.Pixel(piece, along, other), 0u) << name << " piece " << piece;
+      }
     }
   }
 }

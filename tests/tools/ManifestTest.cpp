@@ -7,6 +7,7 @@
 #include "ToolRun.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
+#include "data/uKVStreamFunc.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 #include <set>
 #include <sstream>
 
@@ -29,6 +31,21 @@ using kvtest::TToolRun;
 
 void WriteText(const std::string& fileName, const std::string& text) {
   kvtest::WriteFileBytes(fileName, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// The stream of one animation in the published-properties XML: its "Data" text, Base64-decoded and
+// decompressed.
+std::vector<uint8_t> AnimationStream(const TMemoryStream& xml, const char* name) {
+  pugi::xml_document document;
+  EXPECT_TRUE(document.load_buffer(xml.Memory(), static_cast<std::size_t>(xml.Size()), pugi::parse_default,
+                                   pugi::encoding_latin1));
+  const pugi::xml_node data = document.document_element().child(name).child("Data");
+  EXPECT_TRUE(data) << name;
+  TMemoryStream packed, plain;
+  TKVStreamFunc::DecodeBase64(data.text().get(), packed);
+  packed.SetPosition(0);
+  TKVStreamFunc::DecompressStream(packed, plain);
+  return plain.Bytes();
 }
 
 // A folder with the files the manifests below refer to.
@@ -282,6 +299,11 @@ TEST(Manifest, GoodManifestGivesThePackageItDescribes) {
   EXPECT_EQ(p.Title, "\xC9t\xE9 au lac");
   EXPECT_EQ(p.Language, (std::vector<std::string>{"author=Zo\xEB", "quit=Stop?", "hello=Gr\xFC\xDF Gott"}));
   EXPECT_EQ(p.QuitText(), "Stop?");
+  // The animations the manifest does not give are stored as empty animations: version 1, size 0 x 0, the
+  // third value 0 and no items, never as no bytes at all.
+  const std::vector<uint8_t> emptyAnimation{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  for (const char* name : {"Splash2", "About2", "Icon2"})
+    EXPECT_EQ(AnimationStream(p.PublishedXml, name), emptyAnimation) << name;
   EXPECT_EQ(p.Icon.Bytes(), kvtest::ReadFileBytes(folder.File("game.ico")));
 
   // Pictures first, then wallpapers, each in manifest order; names default to the file's stem.

@@ -20,8 +20,8 @@ double TKVGenRandom::Uniform() {
 }
 
 std::vector<TKVGenLayout> TKVPieceLibraryGenerator::DefaultLayouts() {
-  return {{78, 78}, {152, 152}, {39, 39},   {33, 33},  {121, 121}, {59, 59}, {35, 35}, {51, 49},
-          {56, 56}, {219, 219}, {139, 139}, {97, 102}, {76, 76},   {65, 67}, {43, 44}};
+  return {{34, 34}, {198, 198}, {140, 140}, {118, 118}, {100, 100},
+          {78, 78}, {65, 65},   {56, 56},   {43, 43},   {49, 49}};
 }
 
 namespace {
@@ -37,8 +37,8 @@ double SmoothStep(double edge0, double edge1, double x) {
   return t * t * (3 - 2 * t);
 }
 
-// Polynomial smooth minimum: joins the head of a tab to the edge line with concave fillets, which make the
-// neck.
+// Polynomial smooth minimum: joins the head of a tab to its neck and the neck to the edge line with concave
+// fillets.
 double SmoothMin(double a, double b, double k) {
   const double h = Clamp01(0.5 + 0.5 * (b - a) / k);
   return b + (a - b) * h - k * h * (1 - h);
@@ -48,14 +48,14 @@ double SmoothMin(double a, double b, double k) {
 // receives the tab. Negative values of Field lie inside the piece that owns the tab.
 struct TEdgeShape {
   double Length = 0;
-  double Centre = 0;           // tab position along the edge
+  double Centre = 0;           // where the neck stands on the edge
   double HeadX = 0, HeadQ = 0; // head centre
   double RadiusU = 0, RadiusQ = 0;
   double NeckRadius = 0; // half the neck's width
   double FilletLeft = 0, FilletRight = 0;
   double WaveAmp = 0, WaveFreq1 = 0, WavePhase1 = 0, WaveFreq2 = 0, WavePhase2 = 0;
-  double EndZone = 0;
-  int Direction = 1; // +1: the tab belongs to the upper (left) piece
+  double EndZone = 0; // straight run at either end, where the wave fades in
+  int Direction = 1;  // +1: the tab belongs to the upper (left) piece
 
   double Wave(double u) const {
     const double ramp = 0.18 * Length;
@@ -68,14 +68,17 @@ struct TEdgeShape {
   }
 
   double TabField(double u, double q) const {
+    // The head: an ellipse, its field divided by the gradient so that it measures pixels near the outline.
     const double du = (u - HeadX) / RadiusU, dq = (q - HeadQ) / RadiusQ;
-    const double head = (std::sqrt(du * du + dq * dq) - 1) * 0.5 * (RadiusU + RadiusQ);
+    const double r = std::sqrt(du * du + dq * dq);
+    const double slope = std::hypot(du / RadiusU, dq / RadiusQ);
+    const double head = slope > 0 ? (r - 1) * r / slope : -std::min(RadiusU, RadiusQ);
     // The neck: a round-ended bar from below the edge line up to the head's centre.
     const double ax = Centre, ay = -NeckRadius, bx = HeadX, by = HeadQ;
     const double t = Clamp01(((u - ax) * (bx - ax) + (q - ay) * (by - ay)) /
                              ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)));
     const double neck = std::hypot(u - (ax + t * (bx - ax)), q - (ay + t * (by - ay))) - NeckRadius;
-    const double tab = SmoothMin(head, neck, 0.35 * NeckRadius); // a waist where the neck meets the head
+    const double tab = SmoothMin(head, neck, 0.2 * NeckRadius); // the head stands out over its neck
     const double k =
         FilletLeft + (FilletRight - FilletLeft) * SmoothStep(Centre - RadiusU, Centre + RadiusU, u);
     return SmoothMin(q, tab, k);
@@ -87,55 +90,64 @@ struct TEdgeShape {
   double Depth() const { return HeadQ + RadiusQ; }
 };
 
-// Tabs of two crossing edges meet inside one cell only if their depth exceeds the distance of the other's
-// tab from the corner; MaxDepth and the end zone keep them apart with a gap for the bevel and the fringe.
+// Tabs of the two opposite edges of a cell must stay well apart.
 double MaxDepth(double size) {
-  return 0.26 * size;
+  return 0.31 * size;
 }
 
-// The outline, bevel and fringe around the edge line: the ring that must be straight near the corners.
-double Ring(double size) {
-  return size >= 50 ? 6.0 : 4.5;
+// How far the outline, the bevel and the fringe reach from the cut line: beyond it a pixel is kept as it is.
+double Ring(int bevelLines) {
+  return bevelLines + 1.5;
 }
 
-TEdgeShape MakeShape(double length, double size, TKVGenRandom& random) {
+// Every point where the edge differs from a straight one, with the ring around the difference, must lie in
+// the edge's own quarter of the cell: the triangle between the edge and the cell's centre, nearer this edge
+// than either crossing edge. Tabs of crossing edges then never meet, and near the corners both templates
+// draw the same straight lines.
+bool StaysInItsQuarter(const TEdgeShape& shape, double ring) {
+  constexpr double gap = 0.5, step = 0.5;
+  const double reach = shape.Depth() + shape.WaveAmp + ring + 1;
+  for (double u = step / 2; u < shape.Length; u += step) {
+    const double bound = std::min(u, shape.Length - u) - gap; // |v| allowed
+    for (double v = reach; v > bound; v -= step)
+      for (const double sv : {v, -v}) {
+        const double f = shape.Field(u, sv), straight = shape.Direction * sv;
+        if (std::abs(f - straight) < 0.01) continue;
+        if ((f < 0) != (straight < 0) || std::abs(f) < ring || std::abs(straight) < ring) return false;
+      }
+  }
+  return true;
+}
+
+TEdgeShape MakeShape(double length, double size, int bevelLines, int direction, TKVGenRandom& random) {
   TEdgeShape shape;
   shape.Length = length;
+  shape.Direction = direction;
+  const double ring = Ring(bevelLines);
   double scale = 1.0;
   for (int attempt = 0;; ++attempt) {
-    shape.Direction = random.Uniform() < 0.5 ? 1 : -1;
-    // Classic proportions: a head of about a fifth of the edge on a neck half as wide.
-    const double radius = random.Range(0.095, 0.115) * size * scale;
-    shape.RadiusU = radius * random.Range(0.92, 1.08);
-    shape.RadiusQ = radius * random.Range(0.9, 1.08);
-    const double neck = random.Range(0.02, 0.045) * size * scale;
-    shape.HeadQ = shape.RadiusQ + neck;
-    shape.NeckRadius = radius * random.Range(0.55, 0.68);
-    const double fillet = random.Range(0.03, 0.045) * size * scale;
+    // Classic die-cut proportions: a head of 0.28 to 0.33 of the edge across, a neck about 0.6 as wide, the
+    // whole standing out about 0.28 of the edge.
+    shape.RadiusU = random.Range(0.14, 0.165) * size * scale;
+    const double depth = random.Range(0.265, 0.295) * size * scale;
+    const double neckLength = random.Range(0.005, 0.035) * size * scale;
+    shape.RadiusQ = (depth - neckLength) / 2;
+    shape.HeadQ = depth - shape.RadiusQ;
+    shape.NeckRadius = shape.RadiusU * random.Range(0.55, 0.66);
+    const double fillet = random.Range(0.035, 0.05) * size * scale;
     shape.FilletLeft = fillet * random.Range(0.8, 1.2);
     shape.FilletRight = fillet * random.Range(0.8, 1.2);
     shape.Centre = length * (0.5 + random.Range(-0.03, 0.03));
     // The head leans a little to one side of its neck.
-    shape.HeadX = shape.Centre + random.Range(-0.15, 0.15) * shape.RadiusU;
+    shape.HeadX = shape.Centre + random.Range(-0.12, 0.12) * shape.RadiusU;
     shape.WaveAmp = std::max(0.35, random.Range(0.004, 0.011) * size);
     shape.WaveFreq1 = random.Range(0.7, 1.4);
     shape.WavePhase1 = random.Range(0, 2 * kPi);
     shape.WaveFreq2 = random.Range(1.8, 3.0);
     shape.WavePhase2 = random.Range(0, 2 * kPi);
-    // A crossing edge's tab reaches at most its depth and ring into this cell, so outside that reach from
-    // either corner this edge may bend.
-    shape.EndZone = MaxDepth(size) * scale + Ring(size);
-    // The tab with the ring its outline and bevel shade stays in the middle of the edge: in the end zones
-    // the edge line and the ring around it (the field near 0) are exactly straight, so that both templates
-    // of a corner agree there.
-    bool fits = shape.Depth() + shape.WaveAmp <= MaxDepth(size);
-    for (double u = 0; u <= length && fits; u += 0.25) {
-      if (u >= shape.EndZone && u <= length - shape.EndZone) continue;
-      for (double q = -Ring(size); q <= Ring(size) && fits; q += 0.5)
-        if (std::abs(shape.TabField(u, q) - q) > 0.01) fits = false;
-    }
-    if (fits) return shape;
-    if (attempt % 8 == 7) scale *= 0.95;
+    shape.EndZone = ring + 2;
+    if (shape.Depth() + shape.WaveAmp <= MaxDepth(size) && StaysInItsQuarter(shape, ring)) return shape;
+    if (attempt % 8 == 7) scale *= 0.97;
   }
 }
 
@@ -281,15 +293,16 @@ std::vector<uint8_t> TKVPieceLibraryGenerator::EncodeMask(const std::vector<TKVM
 }
 
 std::array<std::vector<TKVMaskPixel>, 2>
-TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool vertical, TKVGenRandom& random,
-                                             uint16_t& width, uint16_t& height) {
+TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool vertical, bool tabToFirst,
+                                             TKVGenRandom& random, uint16_t& width, uint16_t& height) {
   const double size = std::min(layout.CellWidth, layout.CellHeight);
   const int length = vertical ? layout.CellHeight : layout.CellWidth;
-  const TEdgeShape shape = MakeShape(length, size, random);
-  const int half = static_cast<int>(std::ceil(shape.Depth() + shape.WaveAmp + 3.5));
+  const TBevel bevel = BevelFor(layout.CellWidth);
+  const TEdgeShape shape = MakeShape(length, size, bevel.Lines, tabToFirst ? 1 : -1, random);
+  // Room for the tab and the whole ring around its head, up to the middle of the outermost row.
+  const int half = static_cast<int>(std::ceil(shape.Depth() + shape.WaveAmp + Ring(bevel.Lines) + 0.5));
   width = static_cast<uint16_t>(vertical ? 2 * half : length);
   height = static_cast<uint16_t>(vertical ? length : 2 * half);
-  const TBevel bevel = BevelFor(layout.CellWidth);
 
   // Field in template pixel coordinates; negative inside the piece that owns the tab.
   auto field = [&](double px, double py) {
@@ -348,8 +361,11 @@ TKVGenLibrary TKVPieceLibraryGenerator::Generate(uint64_t seed) {
       TKVGenTemplate entry;
       entry.Vertical = n % 2 == 1;
       entry.LayoutIndex = static_cast<uint8_t>(li);
-      const auto pixels =
-          DrawTemplatePixels(library.Layouts[li], entry.Vertical, random, entry.Width, entry.Height);
+      // Tabs alternate between the two sides, so that any first templates of a layout (those a package
+      // keeps) send as many knobs one way as the other.
+      const bool tabToFirst = n / 2 % 2 == 0;
+      const auto pixels = DrawTemplatePixels(library.Layouts[li], entry.Vertical, tabToFirst, random,
+                                             entry.Width, entry.Height);
       for (int m = 0; m < 2; ++m) entry.Masks[m] = EncodeMask(pixels[m], entry.Width, entry.Height);
       library.Templates.push_back(std::move(entry));
     }

@@ -53,21 +53,27 @@ private:
 
 class TKVPieceLibraryGenerator {
 public:
-  static constexpr int TemplatesPerOrientation = 16;
+  // A package shares its 254 templates out over the layouts it carries; with at most 10 layouts in the
+  // library, each keeps at least 12 of each orientation however many picture sizes the package has. A
+  // package of one picture size carries at most six layouts, so more than 12 are drawn for it to keep.
+  static constexpr int TemplatesPerOrientation = 20;
 
-  // Cell sizes in library order. At the picture's own size the layout search lets the last in-range layout
-  // win, so the favourites for a 1024 x 768 picture come last: 219 (about 20 pieces), 139 (35-42),
-  // 97 x 102 (70-88), 76 (130), 65 x 67 (176) and 43 x 44 (about 400). The middle ones serve smaller
-  // pictures; 78 and 152 come first, where they decide only when nothing later fits, and give difficulties
-  // 4 and 1 a layout at the fallback size 1280 x 960.
+  // Cell sizes in library order. The search accepts a scale other than 1.0 only while the area changes by
+  // less than 65536 pixels (4 % for 1024 x 768), so pictures near that size need a layout in range at their
+  // own size for every difficulty; the last one in range wins. The ladder from 198 down to 43 (steps of 1.15
+  // to 1.4) gives that for pictures from 1024 x 768 down to about 640 x 480 at the common aspect ratios: a
+  // 1024 x 768 picture gets 20, 35, 80, 130, 192 and 336 pieces. 49 comes last, so that difficulty 5 takes
+  // cells of 49 wherever they make 200 pieces; 34 comes first, for small pictures at difficulty 5.
   static std::vector<TKVGenLayout> DefaultLayouts();
 
   static TKVGenLibrary Generate(uint64_t seed);
 
-  // One template's two masks as pixel operations, row by row (index y * Width + x); mask 0 then mask 1.
+  // One template's two masks as pixel operations, row by row (index y * Width + x); mask 0 then mask 1. The
+  // tab belongs to the upper (left) piece when tabToFirst is set, else to the lower (right) one.
   static std::array<std::vector<TKVMaskPixel>, 2> DrawTemplatePixels(const TKVGenLayout& layout,
-                                                                     bool vertical, TKVGenRandom& random,
-                                                                     uint16_t& width, uint16_t& height);
+                                                                     bool vertical, bool tabToFirst,
+                                                                     TKVGenRandom& random, uint16_t& width,
+                                                                     uint16_t& height);
 
   // Encodes one mask for the mask interpreter. A clear run of n clears n + 1 pixels, so runs are ended so
   // that the extra pixel is either cleared anyway, overwritten by a fringe pixel or never past the row.
