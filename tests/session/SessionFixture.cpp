@@ -158,12 +158,44 @@ void SessionTest::Drag(int32_t x, int32_t y, int32_t dx, int32_t dy) {
     Box->MouseUp(kv::mbLeft, 0, ClientWidth - 1, ClientHeight - 1);
 }
 
+bool SessionTest::MoveGroupAside(const std::vector<bool>& placed) {
+  kv::TKVJigsawBoard& board = Board();
+  // The placed group's bounds and those of the loose pieces.
+  kv::TRect group{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  std::vector<kv::TRect> loose;
+  for (int32_t i = 0; i < board.PieceCount(); ++i) {
+    const kv::TRect r = board.Piece(i / board.Cols(), i % board.Cols()).DisplayRect();
+    if (placed[static_cast<std::size_t>(i)])
+      group = kv::TRect{std::min(group.Left, r.Left), std::min(group.Top, r.Top),
+                        std::max(group.Right, r.Right), std::max(group.Bottom, r.Bottom)};
+    else
+      loose.push_back(r);
+  }
+  // A place inside the area where the group covers no loose piece.
+  for (int32_t y = 0; y + group.Height() < ClientHeight; y += 16)
+    for (int32_t x = 0; x + group.Width() < ClientWidth; x += 16) {
+      const kv::TRect moved{x, y, x + group.Width(), y + group.Height()};
+      if (std::any_of(loose.begin(), loose.end(),
+                      [&](const kv::TRect& r) { return !kv::IntersectRect(r, moved).IsEmpty(); }))
+        continue;
+      for (int32_t i = 0; i < board.PieceCount(); ++i) {
+        if (!placed[static_cast<std::size_t>(i)]) continue;
+        const std::optional<kv::TPoint> at = PickPoint(i / board.Cols(), i % board.Cols());
+        if (!at) continue;
+        Drag(at->X, at->Y, x - group.Left, y - group.Top);
+        return true;
+      }
+      return false;
+    }
+  return false;
+}
+
 bool SessionTest::AssembleByMouse() {
   kv::TKVJigsawBoard& board = Board();
   const kv::TKVBoardPiece& anchor = board.Piece(0, 0);
   std::vector<bool> placed(static_cast<std::size_t>(board.PieceCount()), false);
   placed[0] = true;
-  for (int32_t done = 1; done < board.PieceCount(); ++done) {
+  for (int32_t done = 1, asides = 0; done < board.PieceCount();) {
     // The first loose piece, in row order, that the mouse can reach.
     bool moved = false;
     for (int32_t row = 0; row < board.Rows() && !moved; ++row)
@@ -187,7 +219,12 @@ bool SessionTest::AssembleByMouse() {
         placed[index] = true;
         moved = true;
       }
-    if (!moved) {
+    if (moved) {
+      ++done;
+      continue;
+    }
+    // The growing picture lies over the loose pieces: it moves out of their way, as a player would move it.
+    if (++asides > board.PieceCount() || !MoveGroupAside(placed)) {
       ADD_FAILURE() << "no loose piece next to the placed ones can be picked up";
       return false;
     }

@@ -65,6 +65,8 @@ protected:
   bool Reachable(int32_t x, int32_t y) const;
   // A left-button drag through the client area from (x, y) by (dx, dy).
   void Drag(int32_t x, int32_t y, int32_t dx, int32_t dy);
+  // Drags the placed pieces (one group) to a place where they cover no loose piece; false when there is none.
+  bool MoveGroupAside(const std::vector<bool>& placed);
   // Assembles the puzzle by dragging every piece next to its placed neighbour, row by row; false when a piece
   // could not be reached.
   bool AssembleByMouse();
