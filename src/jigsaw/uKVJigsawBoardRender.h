@@ -1,7 +1,7 @@
-// Drawing of board pieces: each draw expands one coded image into a single scratch surface and blends it
-// onto the target through a painter, which carries the clip of the area being repainted. Shadows are made
-// from the image the first time a piece in hand needs one, and turn frames go through one affine transform
-// into one reused canvas.
+// Drawing of board pieces: each draw blends one coded image onto the target straight from its runs through a
+// painter, which carries the clip of the area being repainted; hit tests expand an image into a single
+// scratch surface. Shadows are made from the image the first time a piece in hand needs one, and turn frames
+// go through one affine transform into one reused canvas.
 #pragma once
 
 #include "gui/uBitmap32.h"
@@ -11,6 +11,7 @@
 #include "jigsaw/uRLE.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kv {
 
@@ -54,6 +55,15 @@ public:
   TAffineTransformation Transformation;
 
 private:
+  // One clipped part of a literal run, aligned for blending.
+  std::vector<TColor32> Run;
+  // A coded image of w x h blended with its top-left at (left, top) straight from its runs, within the
+  // painter's clip: the pixels of expanding it into Scratch and drawing that, without touching the pixels of
+  // its zero runs.
+  void BlendCoded(const TKVPainter& painter, const TCodedImage& coded, int32_t w, int32_t h, int32_t left,
+                  int32_t top, int masterAlpha);
+  // count words of a literal run (as stored, in bytes) combined into dest.
+  void BlendRun(const uint8_t* source, TColor32* dest, int32_t count, TCombineMode mode, int masterAlpha);
   // Scratch := the image of rotation r; false when the sprite has none or its size is empty.
   bool Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r);
 };

@@ -5,6 +5,7 @@
 #include "Manifest.h"
 #include "PackageJson.h"
 #include "PackageSummary.h"
+#include "PlayRender.h"
 #include "PngWriter.h"
 #include "data/uAppendedData.h"
 #include "data/uExecData.h"
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "usage: jigsaw-pack info [--json] PACKAGE\n"
     "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
     "       jigsaw-pack cut PACKAGE --picture ID --difficulty D [--gap PIXELS] -o OUT.jpg|OUT.png\n"
+    "       jigsaw-pack play PACKAGE --picture ID --difficulty D [--solve] [--seed N] -o OUT.png|OUT.jpg\n"
     "       jigsaw-pack jsw --json FILE.jsw\n"
     "       jigsaw-pack scores --json FILE\n";
 
@@ -218,6 +220,86 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   return 0;
 }
 
+// A picture as PNG when the name ends in .png, else as JPEG.
+void WritePicture(const kv::TBitmap32& picture, const std::string& output) {
+  const bool png =
+      output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
+  if (png) {
+    kv::WriteFileAtomically(output, EncodePng(picture));
+  } else {
+    kv::TMemoryStream jpeg;
+    kv::SaveJpegToStream(picture, jpeg, 90);
+    kv::WriteFileAtomically(output, jpeg.Bytes());
+  }
+}
+
+// A game played without a window, scattered as it starts or solved by the solving aids: the final frame of
+// the playing area.
+int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string package, picture, difficulty, output, seed;
+  bool solve = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string* option = args[i] == "--picture"      ? &picture
+                          : args[i] == "--difficulty" ? &difficulty
+                          : args[i] == "--seed"       ? &seed
+                          : args[i] == "-o"           ? &output
+                                                      : nullptr;
+    if (option && i + 1 < args.size() && option->empty())
+      *option = args[++i];
+    else if (args[i] == "--solve" && !solve)
+      solve = true;
+    else if (!option && package.empty() && args[i].rfind("--", 0) != 0)
+      package = args[i];
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (package.empty() || picture.empty() || difficulty.empty() || output.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  const std::optional<int64_t> id = Number(picture);
+  const std::optional<int64_t> level = Number(difficulty);
+  const std::optional<int64_t> seedValue = seed.empty() ? std::optional<int64_t>(1) : Number(seed);
+  if (!id || *id < 1 || *id > 65535) {
+    err << "jigsaw-pack: --picture: not a picture id: " << picture << '\n';
+    return 2;
+  }
+  if (!level || *level < 0 || *level > 5) {
+    err << "jigsaw-pack: --difficulty: must be 0 to 5: " << difficulty << '\n';
+    return 2;
+  }
+  if (!seedValue || *seedValue < 0) {
+    err << "jigsaw-pack: --seed: not a seed: " << seed << '\n';
+    return 2;
+  }
+  LoadedPackage loaded;
+  try {
+    LoadPackage(package, loaded);
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    return 1;
+  }
+  try {
+    PlayOptions options;
+    options.PictureId = static_cast<uint32_t>(*id);
+    options.Difficulty = static_cast<uint8_t>(*level);
+    options.Solve = solve;
+    options.Seed = static_cast<uint64_t>(*seedValue);
+    PlayInfo info;
+    const kv::TBitmap32 frame = RenderPlayedGame(loaded.Project, options, &info);
+    WritePicture(frame, output);
+    out << info.Columns * info.Rows << " pieces (" << info.Columns << " x " << info.Rows << "), "
+        << (info.Won ? "solved" : "scattered") << ", in " << frame.Width() << " x " << frame.Height()
+        << " pixels\n";
+  } catch (const std::exception& e) {
+    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 } // namespace
 
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -229,6 +311,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
     if (args[0] == "info") return Info(args, out, err);
     if (args[0] == "create") return Create(args, err);
     if (args[0] == "cut") return Cut(args, out, err);
+    if (args[0] == "play") return Play(args, out, err);
     if (args[0] == "jsw" || args[0] == "scores") return DumpFile(args, out, err);
     err << kUsage;
     return 2;

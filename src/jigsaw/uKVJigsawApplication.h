@@ -1,0 +1,225 @@
+// The game session: one picture of the package turned into a board and played. It has the pieces built from
+// the package's piece library, lays out the playing area (wallpaper or grey, ghost image, board, preview
+// window, from the back), runs the game clock, registers the package's sounds for the game events and tells
+// its owner of progress, clock ticks, the win and the loss.
+//
+// The owner's calling order for one game: Reset (between games); set Picture, PictureName and Difficulty, or
+// SavedGame and CheatCount; assign the callbacks; Prepare; Start. Pause and Resume bracket every dialog; Stop
+// and Reset end the game.
+#pragma once
+
+#include "data/uJigsawFile.h"
+#include "gui/uBitmap32.h"
+#include "gui/uKVGamesApplication.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawTypes.h"
+#include "sound/uKVThreadTimer.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kv {
+
+class TJigsawProject2;
+class THighScore;
+class TKVGUIAnimatedImage;
+class TKVGUIForm;
+class TKVGUIImage;
+class TKVGUIShapeControl;
+class TKVJigsawBoard;
+
+// Sound events of a game.
+inline constexpr int32_t kvsePickUp = 100;
+inline constexpr int32_t kvseTurn = 101;
+inline constexpr int32_t kvseSnap = 102;
+inline constexpr int32_t kvsePreview = 104;
+inline constexpr int32_t kvseTimeUp = 106;
+inline constexpr int32_t kvseComplete = 107;
+
+// The package's event-sound slots and the events their sounds are registered for. Slots 1, 2 and 4 are not
+// played.
+struct TEventSoundMapping {
+  int32_t Slot;
+  int32_t EventId;
+};
+inline constexpr std::array<TEventSoundMapping, 7> kvEventSoundSlots{{{0, kvseMusic},
+                                                                      {9, kvsePickUp},
+                                                                      {8, kvseTurn},
+                                                                      {7, kvseSnap},
+                                                                      {5, kvseTimeUp},
+                                                                      {6, kvseComplete},
+                                                                      {3, kvsePreview}}};
+
+// Milliseconds between two clock ticks.
+inline constexpr uint32_t kvClockInterval = 1000;
+// The auto-hiding toolbar: the band at the top of the playing area, and the ticks the pointer rests in it
+// (or away from it) before the toolbar shows (or hides).
+inline constexpr int32_t kvToolbarBand = 32;
+inline constexpr int32_t kvToolbarDelay = 50;
+// Colour of the playing area when the package has no wallpaper.
+inline constexpr TColor32 kvNoWallpaperColor = 0xFF7F7F7Fu;
+
+class TKVCustomJigsawApplication : public TKVCustomGamesApplication {
+public:
+  using TSessionEvent = std::function<void(TKVCustomJigsawApplication* sender)>;
+
+  explicit TKVCustomJigsawApplication(const TPlatformServices& services);
+  ~TKVCustomJigsawApplication() override;
+
+  // ---- what the owner sets for a game
+  // The picture of this game.
+  TBitmap32 Picture;
+  std::string PictureName;
+  // 0..5, for the piece library's layout search.
+  uint8_t Difficulty = 0;
+  // A saved game to restore, read only while preparing; not owned.
+  const TJigsawFile* SavedGame = nullptr;
+  // Solving aids used in this game: + 1 per one-piece solve, the piece count after solving all; 0 = fair.
+  int32_t CheatCount = 0;
+  // The board's area in client coordinates; all 0 until Prepare sets the whole client area.
+  int32_t BoardLeft = 0;
+  int32_t BoardTop = 0;
+  int32_t BoardRight = 0;
+  int32_t BoardBottom = 0;
+
+  // ---- settings taken from the package
+  // 1 a plain colour, 2 the picture in grey, 3 the picture itself.
+  uint8_t GhostMode = 1;
+  TColor GhostColor = 0x3F3F3F;
+  uint8_t GhostAlpha = 255;
+  // Pieces are never turned.
+  bool FixedOrientation = true;
+  // The clock counts down from the package's time limit.
+  bool CountDown = false;
+
+  // ---- the game
+  // Seconds elapsed, or seconds left when counting down.
+  int32_t Clock = 0;
+  // The pieces come from SavedGame instead of a new cut.
+  bool RestoringSavedGame = false;
+  // The states of the pieces [row][column] as built; their images go to the board.
+  TPieces PieceGrid;
+  // The auto-hiding toolbar: ticks left until it shows or hides (0 = not running), and whether it is out.
+  int32_t ToolbarShowDelay = 0;
+  int32_t ToolbarHideDelay = 0;
+  bool ToolbarShown = false;
+  // The preview window was hidden by Pause and comes back on Resume.
+  bool PreviewWasVisible = false;
+
+  // ---- callbacks to the owner, each called only when set
+  // The board's OnWin.
+  TKVGUINotifyEvent OnBoardWin;
+  // A count-down reached zero.
+  TSessionEvent OnTimeOut;
+  // Every second while the board plays.
+  TSessionEvent OnClockTick;
+  TSessionEvent OnShowToolbar;
+  TSessionEvent OnHideToolbar;
+
+  // ---- parts of the playing area; none until built
+  TKVJigsawBoard* Board() const { return FBoard; }
+  TKVGUIAnimatedImage* Background() const { return FBackground; }
+  TKVGUIShapeControl* BackgroundShape() const { return FBackgroundShape; }
+  TKVGUIAnimatedImage* GhostImage() const { return FGhostImage; }
+  TKVGUIForm* PreviewWindow() const { return FPreviewWindow; }
+  TKVGUIImage* PreviewImage() const { return FPreviewImage; }
+  // The piece library (templates, scaled picture, piece items).
+  TKVJigsawPieceCollection& Pieces() { return FPieces; }
+  const TKVJigsawPieceCollection& Pieces() const { return FPieces; }
+  const TKVThreadTimer& ClockTimer() const { return *FClockTimer; }
+
+  // False while a game runs; true after it ended (win, time-out, Stop).
+  bool Stopped() const { return FStopped; }
+  void SetStopped(bool value) { FStopped = value; }
+  // Only border pieces and joined pieces are shown.
+  bool EdgesOnly() const { return FEdgesOnly; }
+  void SetEdgesOnly(bool value);
+  // The board exists, runs and is not complete.
+  bool BoardPlaying() const;
+
+  // ---- operations of the games application
+  // Takes the package's piece library and its count-down. Fails with "Setting project need client area"
+  // without a client area.
+  void SetProject(TJigsawProject2* project) override;
+  void Tick() override;
+  void HandleEvent(int32_t message, int32_t& p, int32_t& q) override;
+  // Builds the game. Fails with "Client Area not defined" without a client area.
+  void Prepare() override;
+  void Start() override;
+  void Pause() override;
+  void Resume() override;
+  void Stop() override;
+  void Reset() override;
+
+  // ---- own operations
+  void UseSavedGame(const TJigsawFile& saved);
+  // Flips the ghost image's visibility and returns it; false when there is none.
+  bool ToggleGhost();
+  void RegisterSounds();
+  void BuildBackground();
+  void BuildGhostImage();
+  void CreateBoard();
+  void ClockTick();
+
+  // ---- solving aids, counted as cheats only when they set pieces moving
+  // One loose piece flies next to a neighbour: CheatCount + 1. True when it did.
+  bool SolveOnePiece();
+  // Every piece flies to its place in the picture where the ghost image shows it (confirm 1 asks first):
+  // CheatCount := the piece count. True when they did; a declined question leaves the game and the count as
+  // they were.
+  bool SolveAll(uint8_t confirm);
+
+  // ---- saved games
+  // The running game as a saved game of the given picture; the file refers to the board's pieces and must be
+  // saved while the board exists.
+  void FillSavedGame(TJigsawFile& file, uint32_t pictureId, const std::string& programName) const;
+  // Whether the saved pieces are exactly the pieces the package's library cuts from picture at the saved
+  // difficulty (grid size, piece count, edge shapes the library has).
+  bool SavedGameFits(const TJigsawFile& saved, const TBitmap32& picture) const;
+  // "Unable to load JSW file. " ... for a saved game the package cannot restore.
+  static std::string LoadFailureMessage(const std::string& fileName);
+  // Replaces the running game by the saved one: its picture is looked up in the package and the pieces are
+  // checked against it before anything of the current game is touched. A saved game that does not fit shows
+  // the load-failure message (error box) and returns false; the running game goes on. Errors decoding the
+  // picture propagate, also without touching the running game.
+  bool RestoreSavedGame(const TJigsawFile& saved, const std::string& fileName);
+
+  // ---- the win and the high scores
+  // Won without solving aids.
+  bool FairWin() const { return CheatCount == 0; }
+  // Enters a fair win's clock into the table at level (see HighScoreLevel) when it qualifies and the package
+  // keeps high scores. True when it was added; position receives its place.
+  bool EnterHighScore(THighScore& table, int32_t level, const std::string& name,
+                      int32_t* position = nullptr) const;
+
+private:
+  // The project's bevel level within its range 0..7.
+  uint8_t BevelLevel() const;
+  void BuildPreviewWindow();
+
+  TKVJigsawPieceCollection FPieces;
+  std::unique_ptr<TKVThreadTimer> FClockTimer;
+  TKVJigsawBoard* FBoard = nullptr;
+  TKVGUIAnimatedImage* FBackground = nullptr;
+  TKVGUIShapeControl* FBackgroundShape = nullptr;
+  TKVGUIAnimatedImage* FGhostImage = nullptr;
+  TKVGUIForm* FPreviewWindow = nullptr;
+  TKVGUIImage* FPreviewImage = nullptr;
+  bool FStopped = true;
+  bool FEdgesOnly = false;
+};
+
+class TKVJigsawApplication : public TKVCustomJigsawApplication {
+public:
+  using TKVCustomJigsawApplication::TKVCustomJigsawApplication;
+};
+
+// The high-score level of a game of the picture at pictureIndex in the package's Pictures: from the
+// package-wide piece-count range, or the picture's own range when both package values are -1. 3 Very Easy
+// (fewer than 25), 0 Easy (25..50), 1 Normal (50..100), 2 Hard (above 100); -1 when no level matches.
+int32_t HighScoreLevel(const TJigsawProject2& project, int32_t pictureIndex);
+
+} // namespace kv
