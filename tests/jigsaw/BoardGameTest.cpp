@@ -21,8 +21,8 @@ TEST(BoardGameTest, AGameIsPlayedFromScatteredPiecesToTheWin) {
   for (const auto& row : game.Pieces)
     for (const TPiece& p : row) slot = std::max({slot, p.Width, p.Height});
   slot += 24;
-  const int32_t perRow = 440 / slot;
-  ASSERT_GE(perRow * (600 / slot), cols * rows);
+  const int32_t perRow = 660 / slot;
+  ASSERT_GE(perRow * (700 / slot), cols * rows);
   for (int32_t r = 0; r < rows; ++r)
     for (int32_t c = 0; c < cols; ++c) {
       const int32_t i = r * cols + c;
@@ -34,7 +34,7 @@ TEST(BoardGameTest, AGameIsPlayedFromScatteredPiecesToTheWin) {
     for (const TPiece& p : row) turned |= p.Rotation != 0;
   ASSERT_TRUE(turned) << "the builder scatters pieces in all rotations";
 
-  TBoardScene scene(800, 600);
+  TBoardScene scene(1000, 720);
   scene.Play(std::move(game));
   TKVJigsawBoard& board = *scene.Board;
 
@@ -53,7 +53,7 @@ TEST(BoardGameTest, AGameIsPlayedFromScatteredPiecesToTheWin) {
   EXPECT_EQ(scene.App.Count(kvbnPlayOnce, kvbnTurn), turns);
 
   // Then each piece near its place next to those already there.
-  const TPoint anchor{470, 120};
+  const TPoint anchor{700, 120};
   const TKVBoardPiece& first = board.Piece(0, 0);
   const TPoint jitters[] = {{3, -2}, {-4, 5}, {6, 6}, {-6, 0}, {0, -5}, {2, 4}};
   int drops = 0;
