@@ -20,7 +20,7 @@ using kv::TKVPainter;
 using kv::TRect;
 using kvtest::Distinct;
 using kvtest::Solid;
-using kvtest::ThemeItemSpec;
+using kvtest::ThemeItemLayout;
 
 constexpr TColor32 Black = kv::clBlack32;
 
@@ -162,9 +162,9 @@ TEST(SkinFrame, WindowFrameJoinsItsFourEdgeItemsAndBackground) {
 TEST(SkinFrame, NamesMatchWithoutCaseAndTheLaterItemWins) {
   TKVCustomGamesSkin skin;
   const auto nine = [](TColor32 color) {
-    return ThemeItemSpec{"", kv::stNineSlice, Solid(6, 6, color), 0, 0, 0, 0, -1, -1, 2};
+    return ThemeItemLayout{"", kv::stNineSlice, Solid(6, 6, color), 0, 0, 0, 0, -1, -1, 2};
   };
-  ThemeItemSpec first = nine(C(1)), second = nine(C(2));
+  ThemeItemLayout first = nine(C(1)), second = nine(C(2));
   first.Name = "button";
   second.Name = "BuTtOn";
   kvtest::AddThemeItem(skin.Theme(), first);
@@ -319,7 +319,7 @@ TEST(DefaultTheme, DrawsAWindowWithTitleBarCloseButtonAndButton) {
 }
 
 TEST(DefaultTheme, StandsInForAnEmptyPackageTheme) {
-  const std::vector<uint8_t> sample = kvtest::ThemeStreamBytes(kvtest::SampleThemeSpecs());
+  const std::vector<uint8_t> sample = kvtest::ThemeStreamBytes(kvtest::SampleThemeLayouts());
   struct TCase {
     const char* Name;
     std::vector<uint8_t> Bytes;

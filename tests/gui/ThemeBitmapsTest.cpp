@@ -17,7 +17,7 @@ using kv::TKVThemeBitmapCollection;
 using kv::TKVThemeBitmapItem;
 using kv::TRect;
 using kvtest::Distinct;
-using kvtest::ThemeItemSpec;
+using kvtest::ThemeItemLayout;
 
 // The pixels of rect r of picture, row by row.
 std::vector<kv::TColor32> PixelsOf(const TBitmap32& picture, const TRect& r) {
@@ -50,7 +50,7 @@ void ExpectParts(const TKVThemeBitmapItem& item, const std::vector<TRect>& rects
 
 struct TSplitCase {
   const char* Name;
-  ThemeItemSpec Spec;
+  ThemeItemLayout Layout;
   int32_t SplitCount;
   std::vector<TRect> Parts;
 };
@@ -136,10 +136,10 @@ TEST(ThemeSplit, EachSplitTypeCutsItsRectangles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TKVThemeBitmapCollection theme;
-    TKVThemeBitmapItem& item = kvtest::AddThemeItem(theme, c.Spec);
+    TKVThemeBitmapItem& item = kvtest::AddThemeItem(theme, c.Layout);
     item.SplitCount = c.SplitCount;
     item.Split();
-    ExpectParts(item, c.Parts, c.Spec.Picture);
+    ExpectParts(item, c.Parts, c.Layout.Picture);
   }
 }
 
@@ -208,7 +208,7 @@ TEST(ThemeSplit, NineSliceKeysOutItsTransparentColour) {
 TEST(ThemeSplit, RefusesGridsWithMoreCellsThanPartsAndPartsPastThePicture) {
   struct TFailure {
     const char* Name;
-    ThemeItemSpec Spec;
+    ThemeItemLayout Layout;
     std::string Message;
   };
   const std::vector<TFailure> failures = {
@@ -234,7 +234,7 @@ TEST(ThemeSplit, RefusesGridsWithMoreCellsThanPartsAndPartsPastThePicture) {
   for (const auto& f : failures) {
     SCOPED_TRACE(f.Name);
     TKVThemeBitmapCollection theme;
-    TKVThemeBitmapItem& item = kvtest::AddThemeItem(theme, f.Spec);
+    TKVThemeBitmapItem& item = kvtest::AddThemeItem(theme, f.Layout);
     try {
       item.Split();
       ADD_FAILURE() << "no error";
@@ -280,29 +280,29 @@ TEST(ThemeFind, AnItemIsCutOnlyOnce) {
 }
 
 TEST(ThemeStream, ReadsEveryFieldAndCutsEachItem) {
-  const std::vector<ThemeItemSpec> specs = kvtest::SampleThemeSpecs();
-  kv::TMemoryStream stream(kvtest::ThemeStreamBytes(specs));
+  const std::vector<ThemeItemLayout> layouts = kvtest::SampleThemeLayouts();
+  kv::TMemoryStream stream(kvtest::ThemeStreamBytes(layouts));
   TKVThemeBitmapCollection theme;
   theme.LoadThemeStream(stream);
   EXPECT_EQ(stream.Position(), stream.Size());
-  ASSERT_EQ(theme.Count(), static_cast<int32_t>(specs.size()));
+  ASSERT_EQ(theme.Count(), static_cast<int32_t>(layouts.size()));
   for (int32_t i = 0; i < theme.Count(); ++i) {
     const TKVThemeBitmapItem& item = theme.Item(i);
-    const ThemeItemSpec& spec = specs[static_cast<std::size_t>(i)];
-    SCOPED_TRACE(spec.Name);
-    EXPECT_EQ(item.SkinName, spec.Name);
-    EXPECT_EQ(item.SplitType, spec.SplitType);
-    EXPECT_EQ(item.Left, spec.Left);
-    EXPECT_EQ(item.Top, spec.Top);
-    EXPECT_EQ(item.Right, spec.Right);
-    EXPECT_EQ(item.Bottom, spec.Bottom);
-    EXPECT_EQ(item.Width, spec.Width < 0 ? spec.Picture.Width() : spec.Width);
-    EXPECT_EQ(item.Height, spec.Height < 0 ? spec.Picture.Height() : spec.Height);
-    EXPECT_EQ(item.Border, spec.Border);
+    const ThemeItemLayout& layout = layouts[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(layout.Name);
+    EXPECT_EQ(item.SkinName, layout.Name);
+    EXPECT_EQ(item.SplitType, layout.SplitType);
+    EXPECT_EQ(item.Left, layout.Left);
+    EXPECT_EQ(item.Top, layout.Top);
+    EXPECT_EQ(item.Right, layout.Right);
+    EXPECT_EQ(item.Bottom, layout.Bottom);
+    EXPECT_EQ(item.Width, layout.Width < 0 ? layout.Picture.Width() : layout.Width);
+    EXPECT_EQ(item.Height, layout.Height < 0 ? layout.Picture.Height() : layout.Height);
+    EXPECT_EQ(item.Border, layout.Border);
     EXPECT_EQ(item.SplitCount, 1);
     EXPECT_EQ(item.TransparentColor, kv::clNone);
     EXPECT_EQ(item.Source(), "");
-    EXPECT_EQ(PixelsOf(item.Bitmap()), PixelsOf(spec.Picture));
+    EXPECT_EQ(PixelsOf(item.Bitmap()), PixelsOf(layout.Picture));
     EXPECT_TRUE(item.IsSplit());
     EXPECT_FALSE(item.Parts().empty());
   }
@@ -324,10 +324,10 @@ TEST(ThemeStream, ZeroItemsLeaveTheThemeEmpty) {
 TEST(ThemeStream, ASourceFileThatExistsReplacesTheStoredPicture) {
   kvtest::TempDir dir;
   kvtest::WriteFileBytes(dir.file("wide.bmp"), kvtest::MakeBmp(9, 3));
-  const ThemeItemSpec spec{"s", kv::stSingle, Distinct(2, 2)};
+  const ThemeItemLayout layout{"s", kv::stSingle, Distinct(2, 2)};
   for (const auto& [source, width] : {std::pair{"wide.bmp", 9}, std::pair{"missing.bmp", 2}}) {
     SCOPED_TRACE(source);
-    kv::TMemoryStream stream(kvtest::ThemeStreamBytes({spec}, source));
+    kv::TMemoryStream stream(kvtest::ThemeStreamBytes({layout}, source));
     TKVThemeBitmapCollection theme;
     theme.BaseFolder = dir.path().string() + "/";
     theme.LoadThemeStream(stream);
@@ -375,12 +375,12 @@ TEST(ThemeStream, AllPicturesTogetherStayWithinTheThemeBudget) {
 }
 
 TEST(ThemeStream, HostileStreamsFailWithAReadErrorAndKeepThePreviousTheme) {
-  const std::vector<ThemeItemSpec> specs = {
+  const std::vector<ThemeItemLayout> layouts = {
       {"button", kv::stNineSlice, Distinct(9, 9), 0, 0, 0, 0, -1, -1, 3},
       {"window_top", kv::stHorizontal3, Distinct(8, 4), 2, 0, 2, 0}};
-  const std::vector<uint8_t> good = kvtest::ThemeStreamBytes(specs);
+  const std::vector<uint8_t> good = kvtest::ThemeStreamBytes(layouts);
   kv::TMemoryStream bmp;
-  specs[0].Picture.SaveToStream(bmp);
+  layouts[0].Picture.SaveToStream(bmp);
   const std::size_t sourceLength = 3 + 4 + static_cast<std::size_t>(bmp.Size());
   const std::size_t nameLength = sourceLength + 4;
   auto patched = [&good](std::size_t at, int32_t value) {

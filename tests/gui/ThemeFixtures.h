@@ -29,7 +29,7 @@ inline kv::TBitmap32 Solid(int w, int h, kv::TColor32 color) {
 }
 
 // One theme item as a test describes it; a width or height of -1 takes the picture's.
-struct ThemeItemSpec {
+struct ThemeItemLayout {
   std::string Name;
   uint8_t SplitType = kv::stSingle;
   kv::TBitmap32 Picture;
@@ -38,27 +38,28 @@ struct ThemeItemSpec {
   int32_t Border = 0;
 };
 
-inline kv::TKVThemeBitmapItem& AddThemeItem(kv::TKVThemeBitmapCollection& theme, const ThemeItemSpec& spec) {
+inline kv::TKVThemeBitmapItem& AddThemeItem(kv::TKVThemeBitmapCollection& theme,
+                                            const ThemeItemLayout& layout) {
   kv::TKVThemeBitmapItem& item = theme.Add();
-  item.SkinName = spec.Name;
-  item.SplitType = spec.SplitType;
-  item.Bitmap().Assign(spec.Picture);
-  item.Left = spec.Left;
-  item.Top = spec.Top;
-  item.Right = spec.Right;
-  item.Bottom = spec.Bottom;
-  item.Width = spec.Width < 0 ? spec.Picture.Width() : spec.Width;
-  item.Height = spec.Height < 0 ? spec.Picture.Height() : spec.Height;
-  item.Border = spec.Border;
+  item.SkinName = layout.Name;
+  item.SplitType = layout.SplitType;
+  item.Bitmap().Assign(layout.Picture);
+  item.Left = layout.Left;
+  item.Top = layout.Top;
+  item.Right = layout.Right;
+  item.Bottom = layout.Bottom;
+  item.Width = layout.Width < 0 ? layout.Picture.Width() : layout.Width;
+  item.Height = layout.Height < 0 ? layout.Picture.Height() : layout.Height;
+  item.Border = layout.Border;
   return item;
 }
 
 // The theme stream of the given items, written field by field as the package holds it.
-inline std::vector<uint8_t> ThemeStreamBytes(const std::vector<ThemeItemSpec>& specs,
+inline std::vector<uint8_t> ThemeStreamBytes(const std::vector<ThemeItemLayout>& layouts,
                                              const std::string& source = {}) {
   Bytes b;
-  b.u16(static_cast<uint16_t>(specs.size()));
-  for (const auto& s : specs) {
+  b.u16(static_cast<uint16_t>(layouts.size()));
+  for (const auto& s : layouts) {
     kv::TMemoryStream bmp;
     s.Picture.SaveToStream(bmp);
     b.u8(s.SplitType).i32(static_cast<int32_t>(bmp.Size())).raw(bmp.Bytes()).str(source).str(s.Name);
@@ -70,17 +71,17 @@ inline std::vector<uint8_t> ThemeStreamBytes(const std::vector<ThemeItemSpec>& s
 }
 
 // A small theme of every split type, as a package might carry it.
-inline std::vector<ThemeItemSpec> SampleThemeSpecs() {
-  std::vector<ThemeItemSpec> specs;
-  specs.push_back({"window_top", kv::stHorizontal3, Distinct(16, 6, 1), 4, 0, 4, 0});
-  specs.push_back({"window_left", kv::stVertical3, Distinct(3, 8, 2), 0, 1, 0, 3});
-  specs.push_back({"window_right", kv::stVertical3, Distinct(3, 8, 3), 0, 1, 0, 3});
-  specs.push_back({"window_bottom", kv::stHorizontal3, Distinct(8, 3, 4), 1, 0, 1, 0});
-  specs.push_back({"window_background", kv::stSingle, Distinct(5, 4, 5)});
-  specs.push_back({"window_buttons", kv::stGrid13, Distinct(12, 4, 6), 0, 0, 0, 0, 4, 4});
-  specs.push_back({"button", kv::stNineSlice, Distinct(9, 9, 7), 0, 0, 0, 0, -1, -1, 3});
-  specs.push_back({"digits", kv::stGrid25, Distinct(10, 2, 8), 0, 0, 0, 0, 2, 2});
-  return specs;
+inline std::vector<ThemeItemLayout> SampleThemeLayouts() {
+  std::vector<ThemeItemLayout> layouts;
+  layouts.push_back({"window_top", kv::stHorizontal3, Distinct(16, 6, 1), 4, 0, 4, 0});
+  layouts.push_back({"window_left", kv::stVertical3, Distinct(3, 8, 2), 0, 1, 0, 3});
+  layouts.push_back({"window_right", kv::stVertical3, Distinct(3, 8, 3), 0, 1, 0, 3});
+  layouts.push_back({"window_bottom", kv::stHorizontal3, Distinct(8, 3, 4), 1, 0, 1, 0});
+  layouts.push_back({"window_background", kv::stSingle, Distinct(5, 4, 5)});
+  layouts.push_back({"window_buttons", kv::stGrid13, Distinct(12, 4, 6), 0, 0, 0, 0, 4, 4});
+  layouts.push_back({"button", kv::stNineSlice, Distinct(9, 9, 7), 0, 0, 0, 0, -1, -1, 3});
+  layouts.push_back({"digits", kv::stGrid25, Distinct(10, 2, 8), 0, 0, 0, 0, 2, 2});
+  return layouts;
 }
 
 } // namespace kvtest

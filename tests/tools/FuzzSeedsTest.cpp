@@ -321,7 +321,7 @@ TEST(FuzzSeeds, ThemeCorpus) {
   TMemoryStream defaults;
   builtIn.SaveThemeStream(defaults);
   const std::pair<const char*, std::vector<uint8_t>> seeds[] = {
-      {"sample", kvtest::ThemeStreamBytes(kvtest::SampleThemeSpecs())}, {"default", defaults.Bytes()}};
+      {"sample", kvtest::ThemeStreamBytes(kvtest::SampleThemeLayouts())}, {"default", defaults.Bytes()}};
   for (const auto& [name, bytes] : seeds) {
     WriteSeed("fuzz_theme", name, bytes);
     TMemoryStream stream(bytes);
