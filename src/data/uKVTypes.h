@@ -57,6 +57,12 @@ constexpr TRect OffsetRect(const TRect& r, int32_t dx, int32_t dy) {
   return TRect{r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
 }
 
+// Whether inner lies wholly within outer; an empty inner lies within anything.
+constexpr bool ContainsRect(const TRect& outer, const TRect& inner) {
+  return inner.IsEmpty() || (inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
+                             inner.Bottom <= outer.Bottom);
+}
+
 constexpr bool PointInRect(const TPoint& p, const TRect& r) {
   return p.X >= r.Left && p.X < r.Right && p.Y >= r.Top && p.Y < r.Bottom;
 }

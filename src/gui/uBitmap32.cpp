@@ -300,6 +300,20 @@ void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect
   dest.Changed();
 }
 
+void TBitmap32::Resample(TBitmap32& dest) const {
+  if (Empty() || dest.Empty() || &dest == this) return;
+  // The positions DrawStretched samples for a destination rectangle wholly inside its target.
+  const int32_t dw = dest.Width(), dh = dest.Height();
+  const double scaleX = static_cast<double>(FWidth) / static_cast<double>(dw);
+  const double scaleY = static_cast<double>(FHeight) / static_cast<double>(dh);
+  const double x0 = 0.5 * scaleX;
+  for (int32_t y = 0; y < dh; ++y) {
+    const auto v = static_cast<float>((y + 0.5) * scaleY);
+    FResampler->SampleRow(*this, BoundsRect(), x0, scaleX, v, dw, dest.ScanLine(y));
+  }
+  dest.Changed();
+}
+
 void TBitmap32::RotateQuarter(int turns, TBitmap32* dest) {
   TBitmap32 temp;
   TBitmap32& target = dest != nullptr && dest != this ? *dest : temp;

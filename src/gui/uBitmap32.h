@@ -173,6 +173,10 @@ public:
   void DrawStretched(TBitmap32& dest, const TRect& dstRect) const {
     DrawStretched(dest, dstRect, BoundsRect());
   }
+  // The whole surface resampled onto the whole of dest, the samples stored as they are: drawing the result
+  // at dstRect's corner writes the pixels DrawStretched onto a dstRect of dest's size writes wherever that
+  // rectangle lies inside its target.
+  void Resample(TBitmap32& dest) const;
 
   // Text in this surface's Font; the text is single-byte Windows-1252.
   void RenderText(int x, int y, const std::string& text, TColor32 color);

@@ -244,6 +244,20 @@ void TKVGUIControl::PaintBackground() {
   if (GraphicEngine().CanPaint(GetState())) PaintContent();
 }
 
+bool TKVGUIControl::PaintsOpaquely(const TRect&) const {
+  return false;
+}
+
+bool TKVGUIControl::HidesArea(const TRect& area) const {
+  if (!FVisible) return false;
+  // The control's own paint is clipped to its paint rectangle; its children paint on past it.
+  if (ContainsRect(GetPaintRect(), area) && GraphicEngine().CanPaint(GetState()) && PaintsOpaquely(area))
+    return true;
+  for (int32_t i = 0; i < ChildCount(); ++i)
+    if (const TKVGUIControl* c = ChildControl(i); c && c->HidesArea(area)) return true;
+  return false;
+}
+
 void TKVGUIControl::Paint(const TPoint& origin) {
   FPaintOrigin = origin;
   const TPoint absolute{origin.X + FLeft, origin.Y + FTop};

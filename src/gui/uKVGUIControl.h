@@ -122,6 +122,11 @@ public:
   virtual void InvalidateRect(const TRect& rect);
   // What the control itself paints over, in buffer coordinates: its screen rectangle.
   virtual TRect GetPaintRect() const;
+  // Whether painting this control and its children sets every pixel of area (buffer coordinates) without
+  // regard to what was there: whatever is painted under it there cannot be seen.
+  bool HidesArea(const TRect& area) const;
+  // The same for the control's own content alone, as painted now; false unless a control knows it.
+  virtual bool PaintsOpaquely(const TRect& area) const;
   // True while the control follows the pointer (a window being dragged): no hover changes reach it.
   virtual bool IsDragging() const { return false; }
 

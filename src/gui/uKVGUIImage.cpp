@@ -50,6 +50,18 @@ void TKVGUIImage::PaintContent() {
   GraphicEngine().DrawBitmap(GetScreenRect(), GetSourceRect(), ShownSurface());
 }
 
+bool TKVGUIImage::PaintsOpaquely(const TRect& area) const {
+  const TBitmap32& shown = ShownSurface();
+  if (shown.Empty() || shown.DrawMode() == dmBlend) return false;
+  // Where PaintContent draws, as the engine's DrawBitmap places it.
+  const TRect dst = GetScreenRect(), src = GetSourceRect();
+  if (dst.IsEmpty() || src.IsEmpty()) return false;
+  const TRect inside = IntersectRect(src, shown.BoundsRect());
+  if (inside == src) return ContainsRect(dst, area);
+  if (src.Width() != dst.Width() || src.Height() != dst.Height() || inside.IsEmpty()) return false;
+  return ContainsRect(OffsetRect(inside, dst.Left - src.Left, dst.Top - src.Top), area);
+}
+
 void TKVGUIImage::RebuildStretchedCopy() {
   FStretchedCopy.SetSize(Width(), Height());
   FStretchedCopy.Clear(0);

@@ -27,6 +27,8 @@ public:
   void DoResize() override;
   void PaintContent() override;
   TRect GetSourceRect() const override;
+  // A surface drawn by copy covers the pixels it is drawn on.
+  bool PaintsOpaquely(const TRect& area) const override;
   virtual void RebuildStretchedCopy();
 
 private:

@@ -32,6 +32,10 @@ void TKVGUIShapeControl::SetBackgroundColor(TColor32 value) {
   Invalidate();
 }
 
+bool TKVGUIShapeControl::PaintsOpaquely(const TRect& area) const {
+  return FShapeType == gstFillBox && AlphaComponent(FBackgroundColor) == 255 && ContainsRect(GetScreenRect(), area);
+}
+
 void TKVGUIShapeControl::PaintContent() {
   if (FShapeType != gstFillBox) return;
   GraphicEngine().DrawBox(GetScreenRect(), WinColor(FBackgroundColor), AlphaComponent(FBackgroundColor));

@@ -18,6 +18,8 @@ public:
   void SetBackgroundColor(TColor32 value);
 
   void PaintContent() override;
+  // An opaque filled box covers its rectangle.
+  bool PaintsOpaquely(const TRect& area) const override;
 
 private:
   TKVGUIShapeType FShapeType = gstFillBox;

@@ -316,7 +316,11 @@ void TKVGR32GraphicEngine::PaintFrame(std::span<const TRect> areas) {
   for (const TRect& area : areas) {
     FClip = IntersectRect(area, buffer.BoundsRect());
     if (FClip.IsEmpty()) continue;
-    buffer.FillRect(FClip.Left, FClip.Top, FClip.Right, FClip.Bottom, background);
+    // The background colour shows only where no control covers the area (a wallpaper usually does).
+    const bool hidden = std::any_of(FRoots.begin(), FRoots.end(), [this](const TKVGUIControl* root) {
+      return root->Visible() && root->HidesArea(FClip);
+    });
+    if (!hidden) buffer.FillRect(FClip.Left, FClip.Top, FClip.Right, FClip.Bottom, background);
     // A root may go away while another paints; walk by index.
     for (std::size_t i = 0; i < FRoots.size(); ++i)
       if (FRoots[i]->Visible()) FRoots[i]->Paint(TPoint{0, 0});

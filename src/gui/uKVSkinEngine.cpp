@@ -96,20 +96,59 @@ void TKVCustomGamesSkin::DrawFrame(const TKVPainter& target, const TRect& rect, 
     DrawColumn(target, *p[6], *p[7], *p[8], x2 - w(6), y1 + h(0), y2);
   }
   const TRect centre{x1 + w(3), y1 + h(0), x2 - w(6), y2 - h(9)};
-  if (!centre.IsEmpty() && target.Touches(centre)) target.DrawStretched(*p[12], centre);
+  if (!centre.IsEmpty() && target.Touches(centre)) DrawStretchedPart(target, *p[12], centre);
 }
 
 void TKVCustomGamesSkin::DrawPart(const TKVPainter& target, const TRect& rect, int32_t index,
                                   const std::string& name) {
   const TBitmap32& part = GetPart(name, index);
-  if (!rect.IsEmpty() && target.Touches(rect)) target.DrawStretched(part, rect);
+  if (!rect.IsEmpty() && target.Touches(rect)) DrawStretchedPart(target, part, rect);
+}
+
+void TKVCustomGamesSkin::DrawStretchedPart(const TKVPainter& target, const TBitmap32& part, const TRect& rect) {
+  const bool sameSize = rect.Width() == part.Width() && rect.Height() == part.Height();
+  const int64_t pixels = int64_t{rect.Width()} * rect.Height();
+  // Past the target's edges DrawStretched samples from the first visible pixel on: no copy for those.
+  if (part.Empty() || sameSize || pixels > MaxStretchedPixels ||
+      !ContainsRect(target.Target().BoundsRect(), rect)) {
+    target.DrawStretched(part, rect);
+    return;
+  }
+  auto found = std::find_if(FStretched.begin(), FStretched.end(), [&](const TStretchedPart& s) {
+    return s.Part == &part && s.PartBits == part.Bits() && s.Image.Width() == rect.Width() &&
+           s.Image.Height() == rect.Height();
+  });
+  if (found == FStretched.end()) {
+    int64_t kept = pixels;
+    for (const TStretchedPart& s : FStretched) kept += int64_t{s.Image.Width()} * s.Image.Height();
+    for (auto oldest = FStretched.begin(); kept > MaxStretchedPixels && oldest != FStretched.end();) {
+      kept -= int64_t{oldest->Image.Width()} * oldest->Image.Height();
+      oldest = FStretched.erase(oldest);
+    }
+    TStretchedPart& added = FStretched.emplace_back();
+    added.Part = &part;
+    added.PartBits = part.Bits();
+    added.Image.SetSize(rect.Width(), rect.Height());
+    part.Resample(added.Image);
+    found = std::prev(FStretched.end());
+  } else if (found != std::prev(FStretched.end())) {
+    std::rotate(found, found + 1, FStretched.end());
+    found = std::prev(FStretched.end());
+  }
+  TBitmap32& image = found->Image;
+  image.SetDrawMode(part.DrawMode());
+  image.SetCombineMode(part.CombineMode());
+  image.SetMasterAlpha(part.MasterAlpha());
+  target.Draw(image, rect.Left, rect.Top);
 }
 
 void TKVCustomGamesSkin::LoadDefaultTheme() {
+  FStretched.clear();
   BuildDefaultTheme(*FTheme);
 }
 
 void TKVCustomGamesSkin::LoadThemeOrDefault(TStream& stream) {
+  FStretched.clear();
   if (stream.Size() > 0) {
     stream.SetPosition(0);
     FTheme->LoadThemeStream(stream);

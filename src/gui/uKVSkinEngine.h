@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -38,8 +39,24 @@ public:
   // stream that fails to load raises its error and leaves the current theme as it was.
   void LoadThemeOrDefault(TStream& stream);
 
+  // Forgets the stretched parts kept for drawing; needed after the theme's parts change other than by loading.
+  void ForgetStretchedParts() { FStretched.clear(); }
+
 private:
+  // A part stretched to a size, kept so that a frame or part painted again is a copy rather than a resample.
+  struct TStretchedPart {
+    const TBitmap32* Part = nullptr;
+    const TColor32* PartBits = nullptr; // the part's pixels when it was stretched
+    TBitmap32 Image;
+  };
+  // At most this many pixels are kept, 16 MB.
+  static constexpr int64_t MaxStretchedPixels = 4 * 1024 * 1024;
+
+  // part over rect, as DrawStretched draws it.
+  void DrawStretchedPart(const TKVPainter& target, const TBitmap32& part, const TRect& rect);
+
   std::unique_ptr<TKVThemeBitmapCollection> FTheme;
+  std::vector<TStretchedPart> FStretched; // the most recently used last
 };
 
 class TKVGamesSkin : public TKVCustomGamesSkin {

@@ -57,12 +57,24 @@ std::string MapFontName(const std::string& name) {
   return name;
 }
 
+// A glyph as drawn: its coverage (0 or 1 per pixel, row by row), where it sits against the pen and the
+// baseline, and how far it moves the pen.
+struct TGlyph {
+  bool Loaded = false;
+  int Advance = 0;
+  int Left = 0, Top = 0;
+  int Width = 0, Rows = 0;
+  std::vector<uint8_t> Covered;
+};
+
 struct TFontRasterizer::TImpl {
   FT_Library Library = nullptr;
   bool FontconfigReady = false;
   // Faces by file and index, and the face chosen for a name and style (null: none found).
   std::map<std::pair<std::string, int>, TFacePtr> Faces;
   std::map<std::tuple<std::string, bool, bool>, FT_Face> Chosen;
+  // Glyphs by face, size and code point: hinting a glyph costs far more than drawing it.
+  std::map<std::tuple<FT_Face, int, uint32_t>, TGlyph> Glyphs;
   std::mutex Lock;
 
   TImpl() {
@@ -124,6 +136,33 @@ struct TFontRasterizer::TImpl {
     return face;
   }
 
+  // The glyph of cp in the sized face; not Loaded when the face has no glyph for it.
+  const TGlyph& Glyph(FT_Face face, int size, uint32_t cp) {
+    const auto key = std::make_tuple(face, size, cp);
+    if (const auto it = Glyphs.find(key); it != Glyphs.end()) return it->second;
+    TGlyph& glyph = Glyphs[key];
+    if (FT_Load_Char(face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) return glyph;
+    const FT_GlyphSlot slot = face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_BITMAP || slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO)
+      FT_Render_Glyph(slot, FT_RENDER_MODE_MONO);
+    const FT_Bitmap& bitmap = slot->bitmap;
+    glyph.Loaded = true;
+    glyph.Advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    glyph.Left = slot->bitmap_left;
+    glyph.Top = slot->bitmap_top;
+    glyph.Width = static_cast<int>(bitmap.width);
+    glyph.Rows = static_cast<int>(bitmap.rows);
+    glyph.Covered.resize(static_cast<std::size_t>(glyph.Width) * static_cast<std::size_t>(glyph.Rows));
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+      const unsigned char* bits = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+      for (unsigned col = 0; col < bitmap.width; ++col)
+        glyph.Covered[row * bitmap.width + col] = bitmap.pixel_mode == FT_PIXEL_MODE_MONO
+                                                      ? (bits[col >> 3] >> (7 - (col & 7))) & 1
+                                                      : bits[col] >= 128;
+    }
+    return glyph;
+  }
+
   static int Ascent(FT_Face face) { return static_cast<int>((face->size->metrics.ascender + 63) >> 6); }
   static int Descent(FT_Face face) { return static_cast<int>((-face->size->metrics.descender + 63) >> 6); }
 };
@@ -147,10 +186,7 @@ TTextExtent TFontRasterizer::Measure(const TFont32& font, std::string_view text)
   if (!face) return {};
   TTextExtent extent;
   extent.Height = TImpl::Ascent(face) + TImpl::Descent(face);
-  for (uint32_t cp : CodePoints(text)) {
-    if (FT_Load_Char(face, cp, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0) continue;
-    extent.Width += static_cast<int>((face->glyph->advance.x + 32) >> 6);
-  }
+  for (uint32_t cp : CodePoints(text)) extent.Width += Impl->Glyph(face, font.Size, cp).Advance;
   return extent;
 }
 
@@ -165,21 +201,13 @@ void TFontRasterizer::Draw(TBitmap32& target, int x, int y, const TFont32& font,
   };
   int pen = x;
   for (uint32_t cp : CodePoints(text)) {
-    if (FT_Load_Char(face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) continue;
-    const FT_GlyphSlot slot = face->glyph;
-    if (slot->format != FT_GLYPH_FORMAT_BITMAP || slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO)
-      FT_Render_Glyph(slot, FT_RENDER_MODE_MONO);
-    const FT_Bitmap& bitmap = slot->bitmap;
-    const int left = pen + slot->bitmap_left, top = baseline - slot->bitmap_top;
-    for (unsigned row = 0; row < bitmap.rows; ++row) {
-      const unsigned char* bits = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
-      for (unsigned col = 0; col < bitmap.width; ++col) {
-        const bool covered = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? (bits[col >> 3] >> (7 - (col & 7))) & 1
-                                                                     : bits[col] >= 128;
-        if (covered) plot(left + static_cast<int>(col), top + static_cast<int>(row));
-      }
-    }
-    pen += static_cast<int>((slot->advance.x + 32) >> 6);
+    const TGlyph& glyph = Impl->Glyph(face, font.Size, cp);
+    if (!glyph.Loaded) continue;
+    const int left = pen + glyph.Left, top = baseline - glyph.Top;
+    for (int row = 0; row < glyph.Rows; ++row)
+      for (int col = 0; col < glyph.Width; ++col)
+        if (glyph.Covered[static_cast<std::size_t>(row) * glyph.Width + col]) plot(left + col, top + row);
+    pen += glyph.Advance;
   }
   // Underline and strike-out as solid lines across the advance of the text.
   const auto thickness =

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <vector>
 #include <stdexcept>
 
 namespace {
@@ -567,6 +569,62 @@ TEST_F(RepaintTest, ALayerRepaintingOnlyItsMovedItemsShowsWhatAWholeRepaintShows
       ASSERT_LT(shown.Width() * shown.Height(), ScreenWidth * ScreenHeight / 2);
     const TBitmap32 shown = Box->Screen();
     ASSERT_EQ(kvtest::CountDifferences(shown, FullRepaint()), 0) << "step " << step;
+  }
+}
+
+TEST_F(RepaintTest, OnlyWhatIsSurelyPaintedOpaquelyHidesTheBackground) {
+  const TRect area{20, 20, 40, 40};
+  struct TCase {
+    const char* What;
+    std::function<void(TKVGUIControl& root)> Build;
+    bool Hides;
+  };
+  auto image = [](TKVGUIControl& parent, TRect r, kv::TDrawMode mode, int32_t pictureSize) -> kv::TKVGUIImage& {
+    auto& i = kv::NewChild<kv::TKVGUIImage>(parent);
+    i.SetPosition(r.Left, r.Top);
+    i.SetSize(r.Width(), r.Height());
+    i.Picture().SetSize(pictureSize, pictureSize);
+    i.Picture().Clear(0x00000000u); // copied as it is, transparent or not
+    i.Picture().SetDrawMode(mode);
+    return i;
+  };
+  const std::vector<TCase> cases = {
+      {"nothing", [](TKVGUIControl&) {}, false},
+      {"an opaque box over it", [&](TKVGUIControl& r) { Shape(r, TRect{10, 10, 50, 50}, 0xFF00FF00u); }, true},
+      {"an opaque box over part of it", [&](TKVGUIControl& r) { Shape(r, TRect{25, 10, 50, 50}, 0xFF00FF00u); },
+       false},
+      {"a translucent box", [&](TKVGUIControl& r) { Shape(r, TRect{10, 10, 50, 50}, 0x80FF0000u); }, false},
+      {"a hidden box", [&](TKVGUIControl& r) { Shape(r, TRect{10, 10, 50, 50}, 0xFF00FF00u).SetVisible(false); },
+       false},
+      {"a copied picture", [&](TKVGUIControl& r) { image(r, TRect{0, 0, 60, 60}, kv::dmOpaque, 60); }, true},
+      {"a blended picture", [&](TKVGUIControl& r) { image(r, TRect{0, 0, 60, 60}, kv::dmBlend, 60); }, false},
+      {"a copied picture smaller than its control",
+       [&](TKVGUIControl& r) { image(r, TRect{0, 0, 60, 60}, kv::dmOpaque, 30); }, false},
+      {"a box in a smaller parent, which does not clip it",
+       [&](TKVGUIControl& r) {
+         auto& parent = Shape(r, TRect{0, 0, 30, 30}, 0x00000000u);
+         Shape(parent, TRect{0, 0, 60, 60}, 0xFF00FF00u);
+       },
+       true},
+      {"a box in a hidden parent",
+       [&](TKVGUIControl& r) {
+         auto& parent = Shape(r, TRect{0, 0, 60, 60}, 0x00000000u);
+         Shape(parent, TRect{0, 0, 60, 60}, 0xFF00FF00u);
+         parent.SetVisible(false);
+       },
+       false},
+  };
+  for (const TCase& c : cases) {
+    Root->ClearChildren();
+    c.Build(*Root);
+    EXPECT_EQ(Root->HidesArea(area), c.Hides) << c.What;
+    // Either way the frame shows what painting over the background colour shows.
+    Box->Frame();
+    EXPECT_EQ(kvtest::CountDifferences(Box->Screen(), FullRepaint()), 0) << c.What;
+    TBitmap32 expected = Box->Screen();
+    Buffer().Clear(0xFF123456u);
+    Engine().RepaintNow();
+    EXPECT_EQ(kvtest::CountDifferences(expected, Buffer()), 0) << c.What;
   }
 }
 

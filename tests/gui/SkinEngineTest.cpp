@@ -279,6 +279,45 @@ TEST(SkinFrame, AClippedFrameEqualsTheFullFrameInsideTheClip) {
   }
 }
 
+int Differences(const TBitmap32& a, const TBitmap32& b) {
+  int n = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) n += a.PixelAt(x, y) != b.PixelAt(x, y);
+  return n;
+}
+
+TEST(SkinPart, AStretchKeptForRepaintsDrawsWhatAFreshStretchDraws) {
+  TKVCustomGamesSkin skin;
+  kvtest::AddThemeItem(skin.Theme(), {"glass", kv::stSingle, Translucent(7, 5, 21)});
+  const TBitmap32 background = Translucent(64, 48, 22);
+  const std::vector<TRect> rects = {{3, 2, 61, 45}, {10, 10, 17, 15}, {0, 0, 64, 48}, {-5, 4, 30, 20},
+                                    {40, 30, 70, 50}, {3, 2, 61, 45}};
+  for (int round = 0; round < 2; ++round) // the second round draws from what the first one kept
+    for (const TRect& r : rects) {
+      SCOPED_TRACE(std::to_string(round) + ": " + std::to_string(r.Left) + "," + std::to_string(r.Top));
+      TBitmap32 kept = background, fresh = background;
+      skin.DrawPart(TKVPainter(kept), r, 0, "glass");
+      skin.GetPart("glass", 0).DrawStretched(fresh, r);
+      ASSERT_EQ(Differences(kept, fresh), 0);
+      // Clipped, too.
+      TBitmap32 clipped = background;
+      const TRect clip{20, 12, 44, 30};
+      skin.DrawPart(TKVPainter(clipped, clip), r, 0, "glass");
+      for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+          ASSERT_EQ(clipped.PixelAt(x, y), kv::PointInRect({x, y}, clip) ? fresh.PixelAt(x, y)
+                                                                        : background.PixelAt(x, y));
+    }
+  // A theme loaded anew is drawn anew.
+  kv::TMemoryStream none;
+  skin.LoadThemeOrDefault(none);
+  kvtest::AddThemeItem(skin.Theme(), {"glass", kv::stSingle, Translucent(7, 5, 23)});
+  TBitmap32 kept = background, fresh = background;
+  skin.DrawPart(TKVPainter(kept), rects[0], 0, "glass");
+  skin.GetPart("glass", 0).DrawStretched(fresh, rects[0]);
+  EXPECT_EQ(Differences(kept, fresh), 0);
+}
+
 TEST(DefaultTheme, DrawsAWindowWithTitleBarCloseButtonAndButton) {
   TKVCustomGamesSkin skin;
   skin.LoadDefaultTheme();
