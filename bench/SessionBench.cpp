@@ -101,13 +101,14 @@ public:
 void Report(benchmark::State& state, const TRunningGame& game) {
   const kv::TKVJigsawBoard& board = *game.Session->Board();
   state.counters["pieces"] = board.PieceCount();
-  // What the pieces hold: coded images of the four turns and the shadows made so far.
+  // What the pieces hold: coded images of the four turns, and the shadows and spans made so far.
   double bytes = 0;
   for (int32_t row = 0; row < board.Rows(); ++row)
     for (int32_t col = 0; col < board.Cols(); ++col) {
       const kv::TKVPieceSprite& sprite = board.Sprite(row, col);
       for (int k = 0; k < 4; ++k)
-        bytes += static_cast<double>(sprite.Images[k].size() + sprite.Shadows[k].size() * sizeof(uint32_t));
+        bytes += static_cast<double>(sprite.Images[k].size() + sprite.Shadows[k].size() * sizeof(uint32_t) +
+                                     sprite.Spans[k].Bytes());
     }
   state.counters["sprites_MB"] = bytes / (1024 * 1024);
   state.SetItemsProcessed(state.iterations() * 1024 * 768);

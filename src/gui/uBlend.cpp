@@ -76,36 +76,19 @@ void CombineLine(const TColor32* src, TColor32* dst, int count, TCombineMode mod
   const auto m = static_cast<uint32_t>(masterAlpha);
   int i = 0;
 #if defined(__SSE2__)
-  // Four pixels at a time with the same arithmetic: channels widened to 16 bits, where
-  // w * F + (256 - w) * D + 128 is at most 65408 and so cannot overflow.
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i round = _mm_set1_epi16(128);
-  const __m128i full = _mm_set1_epi16(256);
-  const __m128i opaque = _mm_set1_epi32(255);
+  // Four pixels at a time with the same arithmetic.
   const __m128i m16 = _mm_set1_epi32(static_cast<int>(m));
   const __m128i one = _mm_set1_epi32(1);
   for (; i + 4 <= count; i += 4) {
     const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-    const __m128i alpha = _mm_srli_epi32(f, 24);
-    // ((Fa + 1) * M) shr 8 fits 16 bits, so a 16-bit multiply of the low halves is exact.
-    const __m128i w32 = master ? _mm_srli_epi32(_mm_mullo_epi16(_mm_add_epi32(alpha, one), m16), 8) : alpha;
-    const __m128i w = _mm_or_si128(w32, _mm_slli_epi32(w32, 16)); // weight in both 16-bit halves
-    const __m128i wLo = _mm_unpacklo_epi32(w, w), wHi = _mm_unpackhi_epi32(w, w);
-    const __m128i lo = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(f, zero), wLo),
-                                    _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(full, wLo))),
-                      round),
-        8);
-    const __m128i hi = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(f, zero), wHi),
-                                    _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(full, wHi))),
-                      round),
-        8);
-    __m128i result = _mm_packus_epi16(lo, hi);
-    if (!master) {
-      const __m128i copy = _mm_cmpeq_epi32(alpha, opaque);
-      result = _mm_or_si128(_mm_and_si128(copy, f), _mm_andnot_si128(copy, result));
+    __m128i result;
+    if (master) {
+      // ((Fa + 1) * M) shr 8 fits 16 bits, so a 16-bit multiply of the low halves is exact.
+      const __m128i alpha = _mm_srli_epi32(f, 24);
+      result = LerpReg4(f, d, _mm_srli_epi32(_mm_mullo_epi16(_mm_add_epi32(alpha, one), m16), 8));
+    } else {
+      result = BlendPixel4(f, d);
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), result);
   }

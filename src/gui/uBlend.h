@@ -6,6 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kv {
 
@@ -53,6 +56,37 @@ void CombineLine(const TColor32* src, TColor32* dst, int count, TCombineMode mod
 // One colour combined into count destination pixels with weight = its alpha (FillRectBlend, HorzLineBlend):
 // alpha 255 fills, alpha 0 leaves them.
 void CombineColorLine(TColor32 color, TColor32* dst, int count, TCombineMode mode);
+
+#if defined(__SSE2__)
+// LerpReg on four pixels with their own weights, given as 32-bit lanes of 0..255. Channels are widened to
+// 16 bits, where w * F + (256 - w) * D + 128 is at most 65408 and so cannot overflow.
+inline __m128i LerpReg4(__m128i f, __m128i d, __m128i w32) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i round = _mm_set1_epi16(128);
+  const __m128i full = _mm_set1_epi16(256);
+  const __m128i w = _mm_or_si128(w32, _mm_slli_epi32(w32, 16)); // weight in both 16-bit halves
+  const __m128i wLo = _mm_unpacklo_epi32(w, w), wHi = _mm_unpackhi_epi32(w, w);
+  const __m128i lo = _mm_srli_epi16(
+      _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(f, zero), wLo),
+                                  _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(full, wLo))),
+                    round),
+      8);
+  const __m128i hi = _mm_srli_epi16(
+      _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(f, zero), wHi),
+                                  _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(full, wHi))),
+                    round),
+      8);
+  return _mm_packus_epi16(lo, hi);
+}
+
+// Four pixels weighted by their own alpha as CombineLine blends them: alpha 255 gives F, alpha 0 keeps D.
+inline __m128i BlendPixel4(__m128i f, __m128i d) {
+  const __m128i alpha = _mm_srli_epi32(f, 24);
+  const __m128i copy = _mm_cmpeq_epi32(alpha, _mm_set1_epi32(255));
+  const __m128i blended = LerpReg4(f, d, alpha);
+  return _mm_or_si128(_mm_and_si128(copy, f), _mm_andnot_si128(copy, blended));
+}
+#endif
 
 // A row transfer by a draw mode: dmOpaque copies, dmBlend combines. dmCustom and dmTransparent are never
 // selected by the program and copy like dmOpaque.

@@ -6,6 +6,7 @@
 
 #include "data/uJigsawFile.h"
 #include "data/uKVTypes.h"
+#include "jigsaw/uImageSpans.h"
 #include "jigsaw/uKVJigsawTypes.h"
 
 #include <array>
@@ -80,6 +81,8 @@ struct TKVBoardPiece {
 struct TKVPieceSprite {
   std::array<TCodedImage, 4> Images;
   std::array<TShadowImage, 4> Shadows;
+  // The images' rows as spans, read when a rotation is first drawn.
+  std::array<TImageSpans, 4> Spans;
   // Words of one shadow image (Width x Height).
   int32_t ShadowPixels = 0;
 };

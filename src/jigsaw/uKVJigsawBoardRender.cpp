@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <span>
 
 namespace kv {
@@ -35,94 +32,65 @@ bool TKVJigsawBoardRenderer::Expand(const TKVBoardPiece& piece, const TKVPieceSp
 }
 
 void TKVJigsawBoardRenderer::DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece,
-                                       const TKVPieceSprite& sprite, TPoint origin) {
-  const TCodedImage& coded = sprite.Images[piece.Rotation & 3];
+                                       TKVPieceSprite& sprite, TPoint origin) {
+  const int r = piece.Rotation & 3;
+  const TCodedImage& coded = sprite.Images[r];
   const int32_t w = piece.DisplayWidth(), h = piece.DisplayHeight();
   if (coded.empty() || w <= 0 || h <= 0) return;
-  BlendCoded(painter, coded, w, h, origin.X + piece.X, origin.Y + piece.Y, piece.Marked ? 128 : 255);
+  TImageSpans& spans = sprite.Spans[r];
+  // Read again should the piece's size ever differ from the one the spans were read for.
+  if (spans.RowStart.size() != static_cast<std::size_t>(h) + 1) spans = ReadSpans(coded, w, h);
+  BlendSpans(painter, coded, spans, w, h, origin.X + piece.X, origin.Y + piece.Y, piece.Marked ? 128 : 255);
 }
 
 void TKVJigsawBoardRenderer::BlendRun(const uint8_t* source, TColor32* dest, int32_t count, TCombineMode mode,
                                       int masterAlpha) {
-  if (mode != cmBlend || masterAlpha < 255) {
-    Run.resize(static_cast<std::size_t>(count));
-    std::memcpy(Run.data(), source, Run.size() * 4);
-    CombineLine(Run.data(), dest, count, mode, masterAlpha);
-    return;
-  }
-  // A piece is opaque inside and soft only at its rim: opaque spans blend to themselves and are copied, the
-  // rest is blended pixel by pixel (a transparent pixel leaves the target as it is).
-  auto opaque = [&](int32_t i) { return source[4 * i + 3] == 0xFF; };
-  for (int32_t i = 0; i < count;) {
-    int32_t j = i;
+  Run.resize(static_cast<std::size_t>(count));
+  std::memcpy(Run.data(), source, Run.size() * 4);
+  CombineLine(Run.data(), dest, count, mode, masterAlpha);
+}
+
+void TKVJigsawBoardRenderer::BlendMixed(const uint8_t* source, TColor32* dest, int32_t count) {
+  int32_t i = 0;
 #if defined(__SSE2__)
-    const __m128i alphaBits = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    for (; j + 4 <= count; j += 4) {
-      const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * j));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(words, alphaBits), alphaBits)) != 0xFFFF) break;
-    }
+  for (; i + 4 <= count; i += 4) {
+    __m128i* target = reinterpret_cast<__m128i*>(dest + i);
+    _mm_storeu_si128(target, BlendPixel4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * i)),
+                                         _mm_loadu_si128(target)));
+  }
 #endif
-    while (j < count && opaque(j)) ++j;
-    if (j > i) {
-      std::memcpy(dest + i, source + 4 * i, static_cast<std::size_t>(j - i) * 4);
-      i = j;
-      continue;
-    }
-    for (; j < count && !opaque(j); ++j) {
-      TColor32 f;
-      std::memcpy(&f, source + 4 * j, 4);
-      if (const uint32_t a = f >> 24; a != 0) dest[j] = LerpReg(f, dest[j], a);
-    }
-    i = j;
+  for (; i < count; ++i) {
+    TColor32 f;
+    std::memcpy(&f, source + 4 * i, 4);
+    dest[i] = BlendPixel(f, dest[i], f >> 24);
   }
 }
 
-void TKVJigsawBoardRenderer::BlendCoded(const TKVPainter& painter, const TCodedImage& coded, int32_t w,
-                                        int32_t h, int32_t left, int32_t top, int masterAlpha) {
+void TKVJigsawBoardRenderer::BlendSpans(const TKVPainter& painter, const TCodedImage& coded,
+                                        const TImageSpans& spans, int32_t w, int32_t h, int32_t left,
+                                        int32_t top, int masterAlpha) {
   const TRect clip = IntersectRect(painter.Clip(), TRect{left, top, left + w, top + h});
-  if (clip.IsEmpty()) return;
+  if (clip.IsEmpty() || !spans.Read()) return;
   TBitmap32& target = painter.Target();
   const TCombineMode mode = Scratch.CombineMode();
+  const bool plain = mode == cmBlend && masterAlpha >= 255;
   const uint8_t* data = coded.data();
-  const std::size_t size = coded.size();
-  std::size_t in = 0;
-  // The place of the next pixel: row and column of the image.
-  int32_t row = 0, col = 0;
-  const int32_t lastRow = std::min(h, clip.Bottom - top);
-  // The records as TRLE::Decode reads them; pixels past a short image stay clear, as do zero runs, which
-  // blending would leave as they are.
-  while (row < lastRow && size - in >= 8) {
-    uint32_t count = 0, first = 0;
-    std::memcpy(&count, data + in, 4);
-    std::memcpy(&first, data + in + 4, 4);
-    in += 4;
-    if (first == 0) {
-      in += 4;
-      const int64_t next = int64_t{col} + count;
-      row = static_cast<int32_t>(std::min<int64_t>(row + next / w, h));
-      col = static_cast<int32_t>(next % w);
-      continue;
+  for (int32_t y = clip.Top; y < clip.Bottom; ++y) {
+    const auto row = static_cast<std::size_t>(y - top);
+    TColor32* line = target.ScanLine(y);
+    for (uint32_t k = spans.RowStart[row]; k < spans.RowStart[row + 1]; ++k) {
+      const TImageSpan& span = spans.Spans[k];
+      const int32_t x0 = left + span.X;
+      const int32_t from = std::max(x0, clip.Left), to = std::min(x0 + span.Length, clip.Right);
+      if (from >= to) continue;
+      const uint8_t* source = data + span.Offset + static_cast<std::size_t>(from - x0) * 4;
+      if (plain && span.Opaque)
+        std::memcpy(line + from, source, static_cast<std::size_t>(to - from) * 4);
+      else if (plain)
+        BlendMixed(source, line + from, to - from);
+      else
+        BlendRun(source, line + from, to - from, mode, masterAlpha);
     }
-    const std::size_t available = (size - in) / 4;
-    const std::size_t n = std::min<std::size_t>(count, available);
-    // The run row by row, each part clipped.
-    for (std::size_t done = 0; done < n && row < lastRow;) {
-      const int32_t length =
-          static_cast<int32_t>(std::min<std::size_t>(n - done, static_cast<std::size_t>(w - col)));
-      const int32_t y = top + row, x0 = left + col;
-      const int32_t from = std::max(x0, clip.Left), to = std::min(x0 + length, clip.Right);
-      if (y >= clip.Top && from < to)
-        BlendRun(data + in + (done + static_cast<std::size_t>(from - x0)) * 4, target.ScanLine(y) + from,
-                 to - from, mode, masterAlpha);
-      done += static_cast<std::size_t>(length);
-      col += length;
-      if (col == w) {
-        col = 0;
-        ++row;
-      }
-    }
-    in += n * 4;
-    if (n < count) break; // the record claims more than there is; nothing after it can be trusted
   }
   target.Changed();
 }

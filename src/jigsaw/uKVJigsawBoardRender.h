@@ -27,8 +27,7 @@ public:
 
   // Board coordinates plus origin give target coordinates.
   // The shown image at (X, Y); a Marked piece at half opacity.
-  void DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
-                 TPoint origin);
+  void DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite, TPoint origin);
   // The shadow at (X + 4, Y + 4), made and kept in the sprite if it has none for the shown rotation.
   void DrawShadow(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite,
                   TPoint origin);
@@ -57,12 +56,14 @@ public:
 private:
   // One clipped part of a literal run, aligned for blending.
   std::vector<TColor32> Run;
-  // A coded image of w x h blended with its top-left at (left, top) straight from its runs, within the
+  // A coded image of w x h blended with its top-left at (left, top) straight from its spans, within the
   // painter's clip: the pixels of expanding it into Scratch and drawing that, without touching the pixels of
-  // its zero runs.
-  void BlendCoded(const TKVPainter& painter, const TCodedImage& coded, int32_t w, int32_t h, int32_t left,
-                  int32_t top, int masterAlpha);
-  // count words of a literal run (as stored, in bytes) combined into dest.
+  // its zero runs or transparent pixels.
+  void BlendSpans(const TKVPainter& painter, const TCodedImage& coded, const TImageSpans& spans, int32_t w,
+                  int32_t h, int32_t left, int32_t top, int masterAlpha);
+  // count words of a literal run (as stored, in bytes) blended into dest, each by its own alpha.
+  static void BlendMixed(const uint8_t* source, TColor32* dest, int32_t count);
+  // count words of a literal run (as stored, in bytes) combined into dest by mode and master alpha.
   void BlendRun(const uint8_t* source, TColor32* dest, int32_t count, TCombineMode mode, int masterAlpha);
   // Scratch := the image of rotation r; false when the sprite has none or its size is empty.
   bool Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r);

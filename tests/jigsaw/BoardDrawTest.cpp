@@ -4,12 +4,14 @@
 #include "jigsaw/BoardFixture.h"
 
 #include "gui/uBlend.h"
+#include "jigsaw/uKVJigsawBoardRender.h"
 #include "jigsaw/uRLE.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <random>
 #include <span>
 
@@ -238,6 +240,83 @@ TEST_F(BoardDrawTest, AFlyingPieceIsDrawnOverEverything) {
   ASSERT_EQ(P(0, 0).X, 95);
   ASSERT_EQ(P(0, 0).Y, 100);
   EXPECT_EQ(At(120, 110), PlainImage(0, 0, 0).PixelAt(25, 10));
+}
+
+// A coded image drawn straight from its spans writes exactly what expanding it and blending the expansion
+// writes, whole or clipped, plain or marked, for images of every mix of clear, soft and opaque stretches and
+// for coded data that ends early or claims more than it holds.
+TEST(BoardRendererTest, ASpriteDrawsExactlyItsExpandedImage) {
+  std::mt19937 random(17);
+  auto below = [&](int n) { return static_cast<int32_t>(random() % static_cast<uint32_t>(n)); };
+  // Rows of stretches: long and short, clear, soft and opaque, as piece rims and bevels give them.
+  auto picture = [&](int32_t w, int32_t h) {
+    std::vector<uint32_t> words(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < words.size();) {
+      const std::size_t length = std::min<std::size_t>(words.size() - i, 1 + below(below(2) ? 40 : 4));
+      const int kind = below(3);
+      for (std::size_t k = 0; k < length; ++k, ++i) {
+        const uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 0xFF : 1 + below(254);
+        words[i] = alpha == 0 ? 0 : alpha << 24 | (random() & 0xFFFFFF);
+      }
+    }
+    return words;
+  };
+  struct TCase {
+    const char* What;
+    int32_t W, H;
+    int Cut; // 0: whole; 1: the coded data ends early; 2: the last record claims more than there is
+  };
+  const std::vector<TCase> cases = {{"wide", 61, 23, 0},     {"narrow", 3, 40, 0}, {"one pixel", 1, 1, 0},
+                                    {"ends early", 37, 29, 1}, {"overlong", 37, 29, 2}};
+  for (const TCase& c : cases)
+    for (int trial = 0; trial < 6; ++trial) {
+      SCOPED_TRACE(testing::Message() << c.What << " trial " << trial);
+      const std::vector<uint32_t> words = picture(c.W, c.H);
+      TCodedImage coded;
+      {
+        const std::vector<uint8_t> bytes = TRLE::Compress(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(words.data()), words.size() * 4));
+        coded.assign(bytes.begin(), bytes.end());
+      }
+      if (c.Cut == 1) coded.resize(coded.size() / 2);
+      if (c.Cut == 2) {
+        // The first record's count made far larger than the data.
+        uint32_t count = 0;
+        std::memcpy(&count, coded.data(), 4);
+        count += 1000;
+        std::memcpy(coded.data(), &count, 4);
+      }
+      TKVBoardPiece piece;
+      piece.Width = c.W;
+      piece.Height = c.H;
+      piece.X = below(30) - 10;
+      piece.Y = below(30) - 10;
+      piece.Marked = trial % 3 == 2;
+      TKVPieceSprite sprite;
+      sprite.Images[0] = coded;
+      // What the board showed before: the expansion blended over the target.
+      TBitmap32 expanded(c.W, c.H);
+      TRLE::Decode(std::span<const uint8_t>(coded.data(), coded.size()),
+                   std::span<uint32_t>(expanded.Bits(), static_cast<std::size_t>(c.W) * c.H));
+      expanded.SetDrawMode(dmBlend);
+      expanded.SetMasterAlpha(piece.Marked ? 128 : 255);
+      TBitmap32 background(80, 60);
+      for (int32_t y = 0; y < 60; ++y)
+        for (int32_t x = 0; x < 80; ++x) background.SetPixel(x, y, 0xFF000000u | (random() & 0xFFFFFF));
+      TKVJigsawBoardRenderer renderer;
+      for (int clipTrial = 0; clipTrial < 4; ++clipTrial) {
+        const TRect clip = clipTrial == 0 ? background.BoundsRect()
+                                          : TRect{below(70), below(50), below(70) + 10, below(50) + 12};
+        TBitmap32 expected = background, drawn = background;
+        expanded.Draw(expected, piece.X + 2, piece.Y + 3, clip);
+        renderer.DrawPiece(TKVPainter(drawn, clip), piece, sprite, TPoint{2, 3});
+        int differences = 0;
+        for (int32_t y = 0; y < 60; ++y)
+          for (int32_t x = 0; x < 80; ++x) differences += drawn.PixelAt(x, y) != expected.PixelAt(x, y);
+        ASSERT_EQ(differences, 0) << "clip " << clip.Left << "," << clip.Top << "," << clip.Right << ","
+                                  << clip.Bottom;
+      }
+    }
 }
 
 // Random play on a board of real pieces: after every step the areas repainted alone must show exactly what
