@@ -302,16 +302,22 @@ void TBitmap32::DrawStretched(TBitmap32& dest, const TRect& dstRect, const TRect
 
 void TBitmap32::Resample(TBitmap32& dest) const {
   if (Empty() || dest.Empty() || &dest == this) return;
+  ResampleRows(dest, 0, dest.Height(), *FResampler);
+  dest.Changed();
+}
+
+void TBitmap32::ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow,
+                             const TCustomResampler& resampler) const {
+  if (Empty() || dest.Empty() || &dest == this) return;
   // The positions DrawStretched samples for a destination rectangle wholly inside its target.
   const int32_t dw = dest.Width(), dh = dest.Height();
   const double scaleX = static_cast<double>(FWidth) / static_cast<double>(dw);
   const double scaleY = static_cast<double>(FHeight) / static_cast<double>(dh);
   const double x0 = 0.5 * scaleX;
-  for (int32_t y = 0; y < dh; ++y) {
+  for (int32_t y = std::max(firstRow, 0); y < std::min(endRow, dh); ++y) {
     const auto v = static_cast<float>((y + 0.5) * scaleY);
-    FResampler->SampleRow(*this, BoundsRect(), x0, scaleX, v, dw, dest.ScanLine(y));
+    resampler.SampleRow(*this, BoundsRect(), x0, scaleX, v, dw, dest.ScanLine(y));
   }
-  dest.Changed();
 }
 
 void TBitmap32::RotateQuarter(int turns, TBitmap32* dest) {

@@ -177,6 +177,10 @@ public:
   // at dstRect's corner writes the pixels DrawStretched onto a dstRect of dest's size writes wherever that
   // rectangle lies inside its target.
   void Resample(TBitmap32& dest) const;
+  // Rows firstRow .. endRow - 1 of the same, sampled with resampler (a clone of this surface's own, for
+  // instance), without signalling dest's change: threads may fill separate rows of one dest at once, each
+  // with a resampler of its own.
+  void ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow, const TCustomResampler& resampler) const;
 
   // Text in this surface's Font; the text is single-byte Windows-1252.
   void RenderText(int x, int y, const std::string& text, TColor32 color);

@@ -398,9 +398,13 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   if (options.OnStatus) options.OnStatus(Translated(options, "Creating pieces"));
   TFinishGuard finish(options);
 
+  const unsigned threads =
+      options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
   // The layout search replaces the preliminary picture at once: no need to scale it.
   library.SetDifficulty(options.Difficulty, false);
-  library.ChooseLayout();
+  library.ChooseLayout([threads](int32_t count, const std::function<void(int32_t)>& band) {
+    RunInOrder(count, threads, [&](int32_t i, TBuildScratch&) { band(i); }, [](int32_t) {});
+  });
   library.BevelLevel = options.BevelLevel;
 
   const int32_t cols = library.Cols(), rows = library.Rows();
@@ -468,8 +472,6 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   }
 
   const std::string of = Translated(options, "of");
-  const unsigned threads =
-      options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
   const TKVJigsawPieceCollection& cut = library;
   RunInOrder(
       total, threads,

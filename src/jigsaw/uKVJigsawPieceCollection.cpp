@@ -354,14 +354,14 @@ TKVJigsawPieceCollection::PackageLibrary(const std::vector<std::pair<int32_t, in
   return result;
 }
 
-void TKVJigsawPieceCollection::ChooseLayout() {
+void TKVJigsawPieceCollection::ChooseLayout(const TParallelBands& parallel) {
   const TLayoutChoice choice =
       ChooseLayoutSize(Layouts, Picture.Width(), Picture.Height(), Difficulty, MaxWidth, MaxHeight);
   if (choice.LayoutIndex == -1) return; // an empty picture leaves the cut as it was
   LayoutIndex = choice.LayoutIndex;
   const bool unchanged =
       choice.Best == 0 && choice.FinalWidth == Picture.Width() && choice.FinalHeight == Picture.Height();
-  ScalePicture(choice.FinalWidth, choice.FinalHeight, unchanged, true);
+  ScalePicture(choice.FinalWidth, choice.FinalHeight, unchanged, true, parallel);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -662,17 +662,36 @@ void TKVJigsawPieceCollection::BuildPieceBitmap(const TBitmap32& source, TBitmap
 // ---------------------------------------------------------------------------------------------------------
 // Scaled picture
 
-void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear) {
+void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear,
+                                            const TParallelBands& parallel) {
   if (copy) {
     ScaledPicture.Assign(Picture);
     return;
   }
   ScaledPicture.SetSize(width, height);
-  ScaledPicture.Clear(0);
-  if (Picture.Empty() || ScaledPicture.Empty()) return;
   if (linear && TKVStandardFunc::LowerText(Picture.Resampler().ClassName()) != "tlinearresampler")
     NewResampler<TLinearResampler>(Picture);
-  Picture.DrawStretched(ScaledPicture, ScaledPicture.BoundsRect(), Picture.BoundsRect());
+  const bool copied = Picture.DrawMode() != dmBlend;
+  if (Picture.Empty() || ScaledPicture.Empty() || !copied) {
+    // Blended onto nothing.
+    ScaledPicture.Clear(0);
+    if (!Picture.Empty() && !ScaledPicture.Empty())
+      Picture.DrawStretched(ScaledPicture, ScaledPicture.BoundsRect(), Picture.BoundsRect());
+    return;
+  }
+  // Copied, every pixel is a sample as it is: rows can be sampled apart, each band with a resampler of its own.
+  if (!parallel) {
+    Picture.Resample(ScaledPicture);
+    return;
+  }
+  const int32_t bands = std::min<int32_t>(16, ScaledPicture.Height());
+  const int32_t rows = ScaledPicture.Height();
+  parallel(bands, [&](int32_t band) {
+    const std::unique_ptr<TCustomResampler> resampler = Picture.Resampler().Clone();
+    Picture.ResampleRows(ScaledPicture, static_cast<int32_t>(int64_t{rows} * band / bands),
+                         static_cast<int32_t>(int64_t{rows} * (band + 1) / bands), *resampler);
+  });
+  ScaledPicture.Changed();
 }
 
 } // namespace kv

@@ -115,9 +115,13 @@ public:
   // the difficulty's range (0..25 for difficulty 0), and Picture stretched to whole cells of it.
   // A caller that runs ChooseLayout right after can leave the preliminary picture out (scalePicture false).
   void SetDifficulty(uint8_t d, bool scalePicture = true);
+  // Runs band(i) for i = 0 .. count - 1, possibly several at once on other threads, and returns when all
+  // have run.
+  using TParallelBands = std::function<void(int32_t count, const std::function<void(int32_t band)>& band)>;
   // The layout search over the whole library; fills LayoutIndex and ScaledPicture. A picture of size 0 x 0
-  // leaves both unchanged. Raises kv::Exception when no layout qualifies at any size.
-  void ChooseLayout();
+  // leaves both unchanged. Raises kv::Exception when no layout qualifies at any size. With parallel, the
+  // picture is scaled in bands of rows through it; the pixels are the same.
+  void ChooseLayout(const TParallelBands& parallel = nullptr);
   // The search alone, without pixels.
   static TLayoutChoice ChooseLayoutSize(const std::vector<TKVLayout>& layouts, int32_t width, int32_t height,
                                         uint8_t difficulty, uint16_t maxWidth = 1024,
@@ -161,7 +165,8 @@ public:
 private:
   // ScaledPicture := a copy of Picture, or Picture stretched to width x height (with a linear resampler
   // when asked, else with Picture's own).
-  void ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear);
+  void ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear,
+                    const TParallelBands& parallel = nullptr);
   const TKVLayout* ChosenLayout() const;
 };
 
