@@ -14,6 +14,7 @@
 #include "gui/uPictureFormat.h"
 #include "jigsaw/uKVJigsawPieceCollection.h"
 #include "jigsaw/uRLE.h"
+#include "sound/usound_id_fmt.h"
 #include "support/ImageFixtures.h"
 #include "support/PieceFixtures.h"
 #include "support/TestSupport.h"
@@ -312,6 +313,22 @@ TEST(FuzzSeeds, ManifestCorpus) {
   TJigsawProject2 project;
   kvtools::LoadManifest(dir.file("game.json"), project);
   EXPECT_FALSE(project.Sounds.empty());
+}
+
+// The sound-format table alone: an empty one and one with every format; each loads again.
+TEST(FuzzSeeds, SoundFormatTableCorpus) {
+  TSoundIDFormatAssoc empty, full;
+  for (uint8_t format = 0; format < 8; ++format) full.Add(static_cast<int32_t>(format) * 256 + 1, format);
+  for (const auto& [name, table] : {std::pair<const char*, const TSoundIDFormatAssoc&>{"empty", empty},
+                                    std::pair<const char*, const TSoundIDFormatAssoc&>{"formats", full}}) {
+    TMemoryStream written;
+    table.SaveToStream(written);
+    WriteSeed("fuzz_sound_id_format", name, written.Bytes());
+    TMemoryStream stream(written.Bytes());
+    TSoundIDFormatAssoc again;
+    again.LoadFromStream(stream);
+    EXPECT_EQ(again.Items.size(), table.Items.size()) << name;
+  }
 }
 
 // Theme streams: every split type with small pictures, and the built-in theme; each loads again.
