@@ -84,6 +84,9 @@ TSdlSoundOutput::TDevice::TDevice(IDispatcher& dispatcher) : Dispatcher(dispatch
     Failure = "The sound device is in use by another output";
     return;
   }
+  // The program's own handling of SIGINT and SIGTERM stays: SDL would otherwise turn them into quit events
+  // that nobody reads, and the player could not be stopped.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     Failure = SDL_GetError();
     Claimed = false;

@@ -1,0 +1,147 @@
+// The player's window as a person starts it: from a package named on the command line (kept, or deleted with
+// "-T"), from nothing at all, from a damaged file; the first game's playing area drawn on the screen, the clock
+// in the status bar, and the close of a running game asking first.
+#include "app/uQtPaintBox.h"
+#include "app/ufrmMain.h"
+#include "data/uExecData.h"
+#include "gui/uKVGraphicEngine.h"
+#include "jigsaw/uKVJigsawBoard.h"
+#include "jigsaw/uPackagePictureSteps.h"
+#include "platform/uHeadlessPlatform.h"
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QtTest>
+
+#include <filesystem>
+#include <set>
+
+using kv::TfrmMain;
+
+namespace {
+
+// A package file of one photograph, played in sequence at the given piece range.
+std::string WritePackage(const kvtest::TempDir& dir, const std::string& name, int32_t minPieces,
+                         int32_t maxPieces) {
+  kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());
+  kv::TJigsawProject2 project;
+  project.Title = "Test Jigsaw";
+  project.AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+  project.PictureChoiceMode = 1;
+  project.NumPiecesMin = minPieces;
+  project.NumPiecesMax = maxPieces;
+  if (kv::TPictureSettings* settings = project.FindPictureSettings(1)) {
+    settings->NumPiecesMin = minPieces;
+    settings->NumPiecesMax = maxPieces;
+  }
+  kv::TMemoryStream package;
+  project.SaveToStream(package);
+  const std::string file = dir.file(name);
+  package.SaveToFile(file);
+  return file;
+}
+
+// A program file without a package appended: the test program itself.
+std::string Self() {
+  return QCoreApplication::applicationFilePath().toStdString();
+}
+
+// Distinct colours in a picture: a drawn game has hundreds, a blank window a handful.
+std::size_t ColourCount(const QImage& image) {
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 3)
+    for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+  return colours.size();
+}
+
+} // namespace
+
+class PlayerTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() {
+    Boxes = std::make_unique<kv::TScriptedMessageBoxes>();
+    // The high-score file goes to the documents folder, kept out of the user's.
+    qputenv("HOME", QByteArray::fromStdString(Home.path().string()));
+  }
+
+  void aPackageNamedOnTheCommandLineIsPlayedAndKept() {
+    const std::string file = WritePackage(Dir, "game.kvj", 25, 50);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(!window.TerminateRequested());
+    QVERIFY(window.Project() != nullptr);
+    QVERIFY(window.Session().Board() != nullptr);
+    QVERIFY(window.isVisible());
+    QVERIFY(std::filesystem::exists(file));
+    // The first frame reaches the screen: pieces on the playing area.
+    QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
+    const QImage shown = window.PlayingArea()->grab().toImage();
+    QVERIFY2(ColourCount(shown) > 200, "the playing area shows no pieces");
+    QCOMPARE(window.Session().Board()->PieceCount(), window.Session().Board()->Cols() *
+                                                          window.Session().Board()->Rows());
+    QVERIFY(window.Session().Board()->PieceCount() >= 25);
+    QVERIFY(Boxes->Shown.empty());
+  }
+
+  void theClockRunsInTheThirdStatusPanel() {
+    const std::string file = WritePackage(Dir, "clock.kvj", 0, 24);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(window.StatusText(2)), QString("00:00:01"), 4000);
+    QCOMPARE(window.StatusText(0), std::string());
+  }
+
+  void aTemporaryPackageIsDeletedOnlyWithCapitalT() {
+    const std::string kept = WritePackage(Dir, "kept.kvj", 0, 24);
+    {
+      TfrmMain window(Self(), {kept, "-t"}, Boxes.get());
+      QVERIFY(window.Project() != nullptr);
+    }
+    QVERIFY(std::filesystem::exists(kept));
+    {
+      TfrmMain window(Self(), {kept, "-T"}, Boxes.get());
+      QVERIFY(window.Project() != nullptr);
+    }
+    QVERIFY(!std::filesystem::exists(kept));
+  }
+
+  void aBarePlayerEndsSilently() {
+    TfrmMain window(Self(), {}, Boxes.get());
+    QVERIFY(window.TerminateRequested());
+    QVERIFY(window.Project() == nullptr);
+    QVERIFY(Boxes->Shown.empty());
+  }
+
+  void aDamagedPackageSaysSo() {
+    const std::string file = Dir.file("broken.kvj");
+    std::vector<uint8_t> bytes = kvtest::ReadFileBytes(WritePackage(Dir, "whole.kvj", 0, 24));
+    bytes.resize(bytes.size() / 2);
+    kvtest::WriteFileBytes(file, bytes);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Project() == nullptr);
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text), QString("Project doesn't contain valid data."));
+  }
+
+  void closingARunningGameAsksFirstAndTheAnswerDecides() {
+    const std::string file = WritePackage(Dir, "close.kvj", 0, 24);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Session().State() == kv::kvasRunning);
+    // The skinned question opens in the playing area; the window stays.
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    QVERIFY(window.Session().QuestionBox() != nullptr);
+    QVERIFY(window.Session().State() == kv::kvasRunning);
+    window.QuitConfirmed = true;
+    QVERIFY(window.close());
+  }
+
+private:
+  kvtest::TempDir Dir, Home;
+  std::unique_ptr<kv::TScriptedMessageBoxes> Boxes;
+};
+
+QTEST_MAIN(PlayerTest)
+#include "PlayerTest.moc"
