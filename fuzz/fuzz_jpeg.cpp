@@ -1,7 +1,21 @@
-// A JPEG file, read through libjpeg.
+// A JPEG file, read through libjpeg at its full size and at a reduced scale.
 #include "FuzzSupport.h"
+
+#include "data/uKVErrors.h"
+#include "gui/uJpegCodec.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   kvfuzz::DecodeTolerant(data, size, kv::pkJPEG);
+  // The reduced scale follows from the input, so that every input decodes the same way each time.
+  try {
+    const kv::TDecodedPicture picture =
+        kv::DecodeJpegScaled(std::span<const uint8_t>(data, size), 1 + static_cast<int>(size % 7));
+    const auto pixels = static_cast<uint64_t>(std::max(picture.Width, 0)) * std::max(picture.Height, 0);
+    if (picture.Pixels.size() != pixels) std::abort();
+  } catch (const kv::Exception&) {
+  }
   return 0;
 }

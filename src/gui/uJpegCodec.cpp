@@ -76,7 +76,25 @@ struct TCompressGuard {
 
 } // namespace
 
-TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
+int32_t JpegScaledSize(int32_t size, int eighths) {
+  if (size <= 0) return 0;
+  return static_cast<int32_t>((static_cast<int64_t>(size) * eighths + FullJpegScale - 1) / FullJpegScale);
+}
+
+int JpegScaleFor(int32_t width, int32_t height, int32_t minWidth, int32_t minHeight) {
+  for (int eighths = 1; eighths < FullJpegScale; ++eighths) {
+    const int32_t w = JpegScaledSize(width, eighths), h = JpegScaledSize(height, eighths);
+    if (w < minWidth || h < minHeight) continue;
+    // A tiny picture can come out at its own size from a reduced scale, with averaged pixels.
+    return w == width && h == height ? FullJpegScale : eighths;
+  }
+  return FullJpegScale;
+}
+
+namespace {
+
+// eighths 1..8, or 0 to take the scale JpegScaleFor picks for the header's size and minWidth x minHeight.
+TDecodedPicture Decode(std::span<const uint8_t> data, int eighths, int32_t minWidth, int32_t minHeight) {
   if (data.empty()) Fail("the picture data is empty");
   jpeg_decompress_struct cinfo{};
   TJpegErrorManager err{};
@@ -95,6 +113,16 @@ TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
   cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
   jpeg_read_header(&cinfo, TRUE);
+  const int scale =
+      eighths != 0 ? eighths
+                   : JpegScaleFor(static_cast<int32_t>(std::min<JDIMENSION>(cinfo.image_width, INT32_MAX)),
+                                  static_cast<int32_t>(std::min<JDIMENSION>(cinfo.image_height, INT32_MAX)),
+                                  minWidth, minHeight);
+  // The full size keeps libjpeg's defaults, so that its pixels are those of every full decode.
+  if (scale < FullJpegScale) {
+    cinfo.scale_num = static_cast<unsigned>(scale);
+    cinfo.scale_denom = FullJpegScale;
+  }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   const uint64_t pixels = static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height;
@@ -136,6 +164,21 @@ TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
   }
   if (tooLarge) Fail("the picture is too large");
   return picture;
+}
+
+} // namespace
+
+TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
+  return Decode(data, FullJpegScale, 0, 0);
+}
+
+TDecodedPicture DecodeJpegScaled(std::span<const uint8_t> data, int eighths) {
+  if (eighths < 1 || eighths > FullJpegScale) Fail("the scale must be 1/8 to 8/8");
+  return Decode(data, eighths, 0, 0);
+}
+
+TDecodedPicture DecodeJpegAtLeast(std::span<const uint8_t> data, int32_t minWidth, int32_t minHeight) {
+  return Decode(data, 0, minWidth, minHeight);
 }
 
 TDecodedPicture ReadJpeg(TStream& stream) {

@@ -21,6 +21,21 @@ TDecodedPicture DecodeJpeg(std::span<const uint8_t> data);
 // Reads the JPEG file image from the stream's position to its end.
 TDecodedPicture ReadJpeg(TStream& stream);
 
+// libjpeg decodes at eighths of the full size, doing the reduction in its inverse DCT: far less work and
+// memory than a full decode that is scaled down afterwards. A picture of size x eighths / 8 comes out
+// ceil(size * eighths / 8) pixels wide (or high).
+inline constexpr int FullJpegScale = 8;
+int32_t JpegScaledSize(int32_t size, int eighths);
+// The smallest scale in eighths (1..8) whose output of a width x height picture is not below minWidth x
+// minHeight in both directions; 8, the full size, when no smaller scale is, or when the smallest that is
+// gives the full size anyway. Never above the full size.
+int JpegScaleFor(int32_t width, int32_t height, int32_t minWidth, int32_t minHeight);
+// Decodes at eighths / 8 of the full size (1..8; 8 gives exactly what DecodeJpeg gives). Size limits and
+// errors as DecodeJpeg.
+TDecodedPicture DecodeJpegScaled(std::span<const uint8_t> data, int eighths);
+// Decodes at the scale JpegScaleFor picks for the picture's size (from its header) and the minimum.
+TDecodedPicture DecodeJpegAtLeast(std::span<const uint8_t> data, int32_t minWidth, int32_t minHeight);
+
 // Encodes width * height pixels (A << 24 | R << 16 | G << 8 | B, top row first; alpha ignored) as a
 // baseline JPEG file of the given quality (1..100) and writes it at the stream's position.
 void WriteJpeg(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels,

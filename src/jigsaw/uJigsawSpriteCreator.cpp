@@ -9,17 +9,19 @@ TJigsawSpriteCreator::TJigsawSpriteCreator() {
   TKVStandardFunc::Instance().Randomize();
 }
 
-void TJigsawSpriteCreator::Build(const TBitmap32& picture, uint8_t difficulty) {
-  Run(picture, difficulty, nullptr);
+void TJigsawSpriteCreator::Build(const TBitmap32& picture, uint8_t difficulty, TImageInfo sourceSize) {
+  Run(picture, difficulty, nullptr, sourceSize);
 }
 
-void TJigsawSpriteCreator::Build(const TBitmap32& picture, const TJigsawFile& saved) {
-  Run(picture, saved.Difficulty, &saved.PieceStates);
+void TJigsawSpriteCreator::Build(const TBitmap32& picture, const TJigsawFile& saved, TImageInfo sourceSize) {
+  Run(picture, saved.Difficulty, &saved.PieceStates, sourceSize);
 }
 
-void TJigsawSpriteCreator::Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved) {
+void TJigsawSpriteCreator::Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved,
+                               TImageInfo sourceSize) {
   FPieces.clear();
   Library.Picture.Assign(picture);
+  Library.SourceSize = sourceSize;
   TPieceBuildOptions options;
   options.Difficulty = difficulty;
   options.BevelLevel = 0;

@@ -24,10 +24,11 @@ public:
   // Pieces done and the total, after each piece.
   std::function<void(int32_t done, int32_t total)> OnProgress;
 
-  // A new arrangement of picture at a difficulty.
-  void Build(const TBitmap32& picture, uint8_t difficulty);
+  // A new arrangement of picture at a difficulty. sourceSize: the picture's stored size when it was decoded
+  // at a reduced scale (DecodeGamePicture), so that the cut is the full picture's; 0 x 0 for its own size.
+  void Build(const TBitmap32& picture, uint8_t difficulty, TImageInfo sourceSize = {});
   // The pieces of a saved game: its difficulty and piece records, cut from picture.
-  void Build(const TBitmap32& picture, const TJigsawFile& saved);
+  void Build(const TBitmap32& picture, const TJigsawFile& saved, TImageInfo sourceSize = {});
 
   const TPieces& Pieces() const { return FPieces; }
   int32_t Cols() const { return FPieces.empty() ? 0 : static_cast<int32_t>(FPieces.front().size()); }
@@ -36,7 +37,8 @@ public:
   TJigsawArrayData PieceStates() const;
 
 private:
-  void Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved);
+  void Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved,
+           TImageInfo sourceSize);
   TPieces FPieces;
 };
 

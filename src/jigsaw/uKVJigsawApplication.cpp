@@ -151,6 +151,13 @@ void TKVCustomJigsawApplication::UseSavedGame(const TJigsawFile& saved) {
   Clock = saved.ElapsedSeconds;
 }
 
+void TKVCustomJigsawApplication::LoadGamePicture(const TBMPData& picture, uint8_t difficulty) {
+  TBitmap32 decoded;
+  const TImageInfo size = DecodeGamePicture(picture, FPieces, difficulty, decoded);
+  Picture = std::move(decoded);
+  PictureSourceSize = size;
+}
+
 void TKVCustomJigsawApplication::Prepare() {
   TKVPaintBox* client = ClientArea();
   if (!client) throw EAssertionFailed("Client Area not defined", kUnit, __LINE__);
@@ -171,22 +178,32 @@ void TKVCustomJigsawApplication::Prepare() {
   Root()->SetSize(client->ClientWidth(), client->ClientHeight());
 
   // The pieces. The builder hands its progress to this thread, piece by piece, whatever threads code them.
-  FPieces.Picture.Assign(Picture);
-  TPieceBuildOptions options;
-  options.Difficulty = Difficulty;
-  options.BevelLevel = BevelLevel();
-  options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
-  options.NoRotation = FixedOrientation;
-  options.AreaWidth = BoardRight - BoardLeft;
-  options.AreaHeight = BoardBottom - BoardTop;
-  options.Saved = RestoringSavedGame && SavedGame ? &SavedGame->PieceStates : nullptr;
-  options.Translate = [project](const std::string& text) { return project->Translate(text); };
-  options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
-  options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
-  options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
-  BuildPieces(FPieces, options, PieceGrid);
-  // The cut is made: the game goes on with the scaled picture alone.
-  FPieces.Picture.SetSize(0, 0);
+  // The picture is lent to the cut rather than copied, and comes back however the cut ends.
+  {
+    FPieces.Picture = std::move(Picture);
+    FPieces.SourceSize = PictureSourceSize;
+    struct TGiveBack {
+      TBitmap32& From;
+      TBitmap32& To;
+      ~TGiveBack() {
+        To = std::move(From);
+        From.SetSize(0, 0);
+      }
+    } giveBack{FPieces.Picture, Picture};
+    TPieceBuildOptions options;
+    options.Difficulty = Difficulty;
+    options.BevelLevel = BevelLevel();
+    options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
+    options.NoRotation = FixedOrientation;
+    options.AreaWidth = BoardRight - BoardLeft;
+    options.AreaHeight = BoardBottom - BoardTop;
+    options.Saved = RestoringSavedGame && SavedGame ? &SavedGame->PieceStates : nullptr;
+    options.Translate = [project](const std::string& text) { return project->Translate(text); };
+    options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
+    options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
+    options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
+    BuildPieces(FPieces, options, PieceGrid);
+  }
 
   BuildBackground();
   GhostColor = project->GhostColor;
@@ -398,6 +415,7 @@ void TKVCustomJigsawApplication::Reset() {
   TKVCustomGamesApplication::Reset();
   Stop();
   Picture.SetSize(0, 0);
+  PictureSourceSize = {};
   BoardLeft = BoardTop = BoardRight = BoardBottom = 0;
   RestoringSavedGame = false;
   CountDown = false;
@@ -508,13 +526,13 @@ void TKVCustomJigsawApplication::FillSavedGame(TJigsawFile& file, uint32_t pictu
   file.SetPieces(FBoard);
 }
 
-bool TKVCustomJigsawApplication::SavedGameFits(const TJigsawFile& saved, const TBitmap32& picture) const {
+bool TKVCustomJigsawApplication::SavedGameFits(const TJigsawFile& saved, TImageInfo pictureSize) const {
   if (saved.Columns <= 0 || saved.Rows <= 0 || saved.Difficulty > 5) return false;
   if (saved.PieceStates.size() !=
       static_cast<std::size_t>(saved.Columns) * static_cast<std::size_t>(saved.Rows))
     return false;
   const TLayoutChoice choice =
-      TKVJigsawPieceCollection::ChooseLayoutSize(FPieces.Layouts, picture.Width(), picture.Height(),
+      TKVJigsawPieceCollection::ChooseLayoutSize(FPieces.Layouts, pictureSize.Width, pictureSize.Height,
                                                  saved.Difficulty, FPieces.MaxWidth, FPieces.MaxHeight);
   if (choice.LayoutIndex < 0) return false;
   const TKVLayout& layout = FPieces.Layout(choice.LayoutIndex);
@@ -549,13 +567,15 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
         break;
       }
   TBitmap32 picture;
-  if (entry) DecodePackagePicture(*entry, picture);
-  if (!entry || !SavedGameFits(saved, picture)) {
+  TImageInfo size;
+  if (entry) size = DecodeGamePicture(*entry, FPieces, saved.Difficulty, picture);
+  if (!entry || !SavedGameFits(saved, size)) {
     if (Services().Boxes) Services().Boxes->ShowError(LoadFailureMessage(fileName));
     return false;
   }
   Reset();
   Picture = std::move(picture);
+  PictureSourceSize = size;
   PictureName = entry->Name;
   SavedGame = &saved;
   CheatCount = saved.CheatCount;

@@ -23,6 +23,7 @@
 
 namespace kv {
 
+struct TBMPData;
 class TJigsawProject2;
 class THighScore;
 class TKVGUIAnimatedImage;
@@ -72,6 +73,9 @@ public:
   // ---- what the owner sets for a game
   // The picture of this game.
   TBitmap32 Picture;
+  // The picture's stored size when Picture holds it decoded at a reduced scale (LoadGamePicture); 0 x 0 when
+  // Picture is at its own size. The cut is chosen for this size (see TKVJigsawPieceCollection::SourceSize).
+  TImageInfo PictureSourceSize;
   std::string PictureName;
   // 0..5, for the piece library's layout search.
   uint8_t Difficulty = 0;
@@ -155,6 +159,10 @@ public:
   void Reset() override;
 
   // ---- own operations
+  // Decodes a package picture for a game at this difficulty into Picture and PictureSourceSize: a JPEG at
+  // the smallest reduced scale that still covers the size the cut stretches it to, a BMP at its own size
+  // (see DecodeGamePicture). Raises EImageError when the picture cannot be read; Picture is then unchanged.
+  void LoadGamePicture(const TBMPData& picture, uint8_t difficulty);
   void UseSavedGame(const TJigsawFile& saved);
   // Flips the ghost image's visibility and returns it; false when there is none.
   bool ToggleGhost();
@@ -176,9 +184,9 @@ public:
   // The running game as a saved game of the given picture; the file refers to the board's pieces and must be
   // saved while the board exists.
   void FillSavedGame(TJigsawFile& file, uint32_t pictureId, const std::string& programName) const;
-  // Whether the saved pieces are exactly the pieces the package's library cuts from picture at the saved
-  // difficulty (grid size, piece count, edge shapes the library has).
-  bool SavedGameFits(const TJigsawFile& saved, const TBitmap32& picture) const;
+  // Whether the saved pieces are exactly the pieces the package's library cuts from a picture of this
+  // (stored) size at the saved difficulty (grid size, piece count, edge shapes the library has).
+  bool SavedGameFits(const TJigsawFile& saved, TImageInfo pictureSize) const;
   // "Unable to load JSW file. " ... for a saved game the package cannot restore.
   static std::string LoadFailureMessage(const std::string& fileName);
   // Replaces the running game by the saved one: its picture is looked up in the package and the pieces are

@@ -170,6 +170,12 @@ const TKVLayout* TKVJigsawPieceCollection::ChosenLayout() const {
   return layout.CellWidth != 0 && layout.CellHeight != 0 ? &layout : nullptr;
 }
 
+TImageInfo TKVJigsawPieceCollection::LayoutSize() const {
+  if (Picture.Empty()) return {};
+  if (SourceSize.Width > 0 && SourceSize.Height > 0) return SourceSize;
+  return {Picture.Width(), Picture.Height()};
+}
+
 uint16_t TKVJigsawPieceCollection::Cols() const {
   const TKVLayout* layout = ChosenLayout();
   return layout ? static_cast<uint16_t>(RoundDiv(ScaledPicture.Width(), layout->CellWidth)) : 0;
@@ -194,7 +200,8 @@ void TKVJigsawPieceCollection::SetDifficulty(uint8_t d, bool scalePicture) {
   Difficulty = d;
   const TDifficultyRange range = DifficultyRanges[std::min<std::size_t>(d, 5)];
   const int64_t minimum = d == 0 ? 0 : range.Minimum;
-  const int64_t width = Picture.Width(), height = Picture.Height();
+  const TImageInfo size = LayoutSize();
+  const int64_t width = size.Width, height = size.Height;
   LayoutIndex = -1;
   for (std::size_t i = 0; i < Layouts.size(); ++i) {
     const TKVLayout& layout = Layouts[i];
@@ -355,12 +362,15 @@ TKVJigsawPieceCollection::PackageLibrary(const std::vector<std::pair<int32_t, in
 }
 
 void TKVJigsawPieceCollection::ChooseLayout(const TParallelBands& parallel) {
+  const TImageInfo size = LayoutSize();
   const TLayoutChoice choice =
-      ChooseLayoutSize(Layouts, Picture.Width(), Picture.Height(), Difficulty, MaxWidth, MaxHeight);
+      ChooseLayoutSize(Layouts, size.Width, size.Height, Difficulty, MaxWidth, MaxHeight);
   if (choice.LayoutIndex == -1) return; // an empty picture leaves the cut as it was
   LayoutIndex = choice.LayoutIndex;
-  const bool unchanged =
-      choice.Best == 0 && choice.FinalWidth == Picture.Width() && choice.FinalHeight == Picture.Height();
+  // A picture decoded smaller than stored is stretched even when the stored one would have been copied.
+  const bool unchanged = choice.Best == 0 && choice.FinalWidth == size.Width &&
+                         choice.FinalHeight == size.Height && Picture.Width() == size.Width &&
+                         Picture.Height() == size.Height;
   ScalePicture(choice.FinalWidth, choice.FinalHeight, unchanged, true, parallel);
 }
 

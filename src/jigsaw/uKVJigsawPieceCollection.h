@@ -2,6 +2,7 @@
 // the layout search, the edge choice and the piece bitmaps with their bevelled outlines.
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "gui/uBitmap32.h"
 
 #include <array>
@@ -75,6 +76,11 @@ struct TScaleGrid {
 class TKVJigsawPieceCollection {
 public:
   TBitmap32 Picture;
+  // The picture's stored size when Picture holds it decoded at a reduced scale (a large JPEG decoded for a
+  // game); 0 x 0 when Picture is the picture at its own size. The layout search and the piece counts go by
+  // this size, so that the cut, its grid and its final size are those of the full picture; only the stretch
+  // to the final size starts from the smaller Picture.
+  TImageInfo SourceSize;
   TBitmap32 ScaledPicture;
   uint8_t Difficulty = 0;
   std::vector<TKVLayout> Layouts;
@@ -111,14 +117,16 @@ public:
   // Forgets the library and the cut.
   void Clear();
 
-  // Stores d and makes the preliminary choice: the last layout whose whole-cell count of Picture lies in
-  // the difficulty's range (0..25 for difficulty 0), and Picture stretched to whole cells of it.
+  // Stores d and makes the preliminary choice: the last layout whose whole-cell count of the picture
+  // (LayoutSize) lies in the difficulty's range (0..25 for difficulty 0), and Picture stretched to whole
+  // cells of it.
   // A caller that runs ChooseLayout right after can leave the preliminary picture out (scalePicture false).
   void SetDifficulty(uint8_t d, bool scalePicture = true);
   // Runs band(i) for i = 0 .. count - 1, possibly several at once on other threads, and returns when all
   // have run.
   using TParallelBands = std::function<void(int32_t count, const std::function<void(int32_t band)>& band)>;
-  // The layout search over the whole library; fills LayoutIndex and ScaledPicture. A picture of size 0 x 0
+  // The layout search over the whole library for LayoutSize; fills LayoutIndex and ScaledPicture (Picture
+  // stretched to the final size, or copied when it has that size already). A picture of size 0 x 0
   // leaves both unchanged. Raises kv::Exception when no layout qualifies at any size. With parallel, the
   // picture is scaled in bands of rows through it; the pixels are the same.
   void ChooseLayout(const TParallelBands& parallel = nullptr);
@@ -148,6 +156,10 @@ public:
   // the smallest grid there is (3 x 3).
   static TScaleGrid FitScaleGrid(int32_t minimum, int32_t maximum, int32_t width, int32_t height,
                                  int32_t areaWidth, int32_t areaHeight);
+
+  // The size the layout is chosen for: SourceSize when it is set, else Picture's size (0 x 0 while Picture
+  // is empty).
+  TImageInfo LayoutSize() const;
 
   uint16_t Cols() const;
   uint16_t Rows() const;

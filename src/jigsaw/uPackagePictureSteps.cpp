@@ -4,6 +4,7 @@
 #include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
 #include "gui/uBitmap32.h"
+#include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
 #include "gui/uPictureFormat.h"
 #include "jigsaw/uJigsawSpriteCreator.h"
@@ -46,6 +47,28 @@ TMemoryStream PieceStatesStream(const TJigsawArrayData& states) {
 void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap) {
   TMemoryStream data(picture.Data.Bytes());
   if (LoadPicture(bitmap, data) == pkPNG || bitmap.Empty()) throw EImageError("The picture cannot be read.");
+}
+
+TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
+                             uint8_t difficulty, TBitmap32& bitmap) {
+  const std::span<const uint8_t> bytes(picture.Data.Bytes());
+  if (DetectPictureKind(bytes) != pkJPEG) {
+    DecodePackagePicture(picture, bitmap);
+    return {bitmap.Width(), bitmap.Height()};
+  }
+  const TImageInfo stored = ReadJpegSize(bytes);
+  // The cut stretches the picture to the final size of its layout; a decode at least that large loses
+  // nothing the game shows.
+  TImageInfo minimum = stored;
+  try {
+    const TLayoutChoice choice = TKVJigsawPieceCollection::ChooseLayoutSize(
+        library.Layouts, stored.Width, stored.Height, difficulty, library.MaxWidth, library.MaxHeight);
+    if (choice.LayoutIndex >= 0) minimum = {choice.FinalWidth, choice.FinalHeight};
+  } catch (const Exception&) {
+    // No layout fits: the cut reports that itself, from the picture decoded whole.
+  }
+  bitmap.Assign(DecodeJpegAtLeast(bytes, minimum.Width, minimum.Height));
+  return stored;
 }
 
 std::string ProgramLibraryFile() {
@@ -102,12 +125,13 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
 
 TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, const TBMPData& picture,
                                                const TKVJigsawPieceCollection& shapes) {
-  TBitmap32 bitmap;
-  DecodePackagePicture(picture, bitmap);
   // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
   // the player rebuilds exactly these pieces from the stored records.
   TJigsawSpriteCreator creator;
   creator.Library = shapes;
+  const uint8_t difficulty = project.DifficultyIndex(picture.ID);
+  TBitmap32 bitmap;
+  const TImageInfo size = DecodeGamePicture(picture, creator.Library, difficulty, bitmap);
   creator.Library.OutlineOption = project.PreparedFlag != 0;
   creator.Library.OutlineColor = project.PreparedColor;
   const TAreaSize area = project.SkinModeArea();
@@ -116,7 +140,7 @@ TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, c
     creator.AreaHeight = area.Height;
   }
   creator.NoRotation = project.NoRotation != 0;
-  creator.Build(bitmap, project.DifficultyIndex(picture.ID));
+  creator.Build(bitmap, difficulty, size);
   TPreparedGame game;
   game.Columns = creator.Cols();
   game.Rows = creator.Rows();
@@ -159,8 +183,6 @@ TMemoryStream TEnginePictureSteps::PieceShapes(const TJigsawProject2& project) {
 std::optional<std::vector<TEdgeShapes>> TEnginePictureSteps::CutPicture(const TJigsawProject2& project,
                                                                         const TBMPData& picture) {
   try {
-    TBitmap32 bitmap;
-    DecodePackagePicture(picture, bitmap);
     TJigsawSpriteCreator creator;
     if (project.PieceShapeData.Size() > 4) {
       TMemoryStream shapes(project.PieceShapeData.Bytes());
@@ -168,8 +190,11 @@ std::optional<std::vector<TEdgeShapes>> TEnginePictureSteps::CutPicture(const TJ
     } else {
       creator.Library = PackageLibrary(project);
     }
+    const uint8_t difficulty = project.DifficultyIndex(picture.ID);
+    TBitmap32 bitmap;
+    const TImageInfo size = DecodeGamePicture(picture, creator.Library, difficulty, bitmap);
     creator.NoRotation = true;
-    creator.Build(bitmap, project.DifficultyIndex(picture.ID));
+    creator.Build(bitmap, difficulty, size);
     std::vector<TEdgeShapes> edges;
     for (const TJigsawPieceState& state : creator.PieceStates())
       edges.push_back({state.LeftEdge, state.TopEdge, state.RightEdge, state.BottomEdge});

@@ -52,7 +52,16 @@ std::string ProgramLibraryFile();
 // JPEG conversion of extra pictures.
 void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryFile());
 
-// Decodes a package picture (JPEG, or BMP in old packages). Raises EImageError when it cannot.
+// Decodes a package picture (JPEG, or BMP in old packages) at its own size. Raises EImageError when it
+// cannot.
 void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap);
+
+// Decodes a package picture for a game's cut at this difficulty with the library's layouts: a JPEG at the
+// smallest reduced scale that is not below the final size the layout search gives for its stored size (its
+// own size when none is smaller, or when no layout fits), a BMP at its own size. Returns the stored size,
+// which the cut must be chosen for (TKVJigsawPieceCollection::SourceSize). Raises EImageError when the
+// picture cannot be read.
+TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
+                             uint8_t difficulty, TBitmap32& bitmap);
 
 } // namespace kv

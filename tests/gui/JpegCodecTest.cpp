@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -166,6 +169,227 @@ TEST(JpegCodecTest, SaveToFile) {
   SaveJpegToStream(bitmap, stream, 50);
   stream.SetPosition(2);
   EXPECT_EQ(ReadJpeg(stream).Height, 6);
+}
+
+} // namespace
+
+namespace {
+
+// ---- decoding at a reduced scale
+
+TEST(JpegScaleTest, TheSmallestEighthNotBelowTheMinimumIsChosen) {
+  struct Case {
+    int32_t Width, Height, MinWidth, MinHeight;
+    int Eighths;
+    int32_t OutWidth, OutHeight;
+  };
+  const Case cases[] = {
+      // 1/8 gives 1000 x 750, below 1024 x 768; 2/8 is the first that is not.
+      {8000, 6000, 1024, 768, 2, 2000, 1500},
+      {8000, 6000, 1000, 750, 1, 1000, 750}, // exactly the minimum is enough
+      {8000, 6000, 1001, 750, 2, 2000, 1500},
+      {4000, 3000, 1000, 750, 2, 1000, 750},
+      {4000, 3000, 1024, 768, 3, 1500, 1125},
+      // libjpeg rounds up: 1001 / 8 = 125.1 gives 126, 667 / 8 = 83.4 gives 84.
+      {1001, 667, 126, 84, 1, 126, 84},
+      {1001, 667, 127, 84, 2, 251, 167},
+      {1001, 667, 126, 85, 2, 251, 167},
+      // One direction alone can ask for a larger scale: 6/8 gives 750 rows, 7/8 875.
+      {4000, 1000, 1024, 768, 7, 3500, 875},
+      {1000, 4000, 768, 1024, 7, 875, 3500},
+      // Nothing asked: the smallest there is.
+      {8000, 6000, 0, 0, 1, 1000, 750},
+      // At or below the minimum, and where only the full size is large enough: the full size.
+      {1024, 768, 1024, 768, 8, 1024, 768},
+      {800, 600, 1024, 768, 8, 800, 600},
+      {2000, 600, 1024, 768, 8, 2000, 600},
+      {1023, 5000, 1024, 768, 8, 1023, 5000},
+      // Tiny pictures: a reduced scale that comes out at the full size anyway is not taken.
+      {1, 1, 1, 1, 8, 1, 1},
+      {7, 7, 7, 7, 8, 7, 7},
+      {5, 3, 1, 1, 1, 1, 1},
+      {7, 9, 7, 1, 7, 7, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height << " at least " << c.MinWidth << "x"
+                                    << c.MinHeight);
+    const int eighths = JpegScaleFor(c.Width, c.Height, c.MinWidth, c.MinHeight);
+    EXPECT_EQ(eighths, c.Eighths);
+    EXPECT_EQ(JpegScaledSize(c.Width, eighths), c.OutWidth);
+    EXPECT_EQ(JpegScaledSize(c.Height, eighths), c.OutHeight);
+  }
+}
+
+TEST(JpegScaleTest, ScaledDecodesComeOutAtTheRoundedUpSize) {
+  struct Source {
+    const char* Name;
+    int32_t Width, Height;
+    std::vector<uint8_t> Bytes;
+  };
+  const auto gray = [](int w, int h) {
+    std::vector<uint8_t> samples(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 7);
+    return EncodeRaw(samples, w, h, 1, JCS_GRAYSCALE);
+  };
+  const auto cmyk = [](int w, int h) {
+    std::vector<uint8_t> samples(static_cast<std::size_t>(w) * h * 4);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 13);
+    return EncodeRaw(samples, w, h, 4, JCS_CMYK);
+  };
+  const Source sources[] = {
+      {"photo", 1001, 667, kvtest::MakePhotoJpeg(1001, 667, 4, 85)},
+      {"gradient", 17, 9, kvtest::MakeJpeg(17, 9)},
+      {"one pixel", 1, 1, kvtest::MakeJpeg(1, 1)},
+      {"one block", 8, 8, kvtest::MakeJpeg(8, 8)},
+      {"grayscale", 61, 35, gray(61, 35)},
+      {"cmyk", 43, 29, cmyk(43, 29)},
+  };
+  for (const Source& s : sources)
+    for (int eighths = 1; eighths <= FullJpegScale; ++eighths) {
+      SCOPED_TRACE(testing::Message() << s.Name << " at " << eighths << "/8");
+      const TDecodedPicture p = DecodeJpegScaled(s.Bytes, eighths);
+      EXPECT_EQ(p.Width, JpegScaledSize(s.Width, eighths));
+      EXPECT_EQ(p.Height, JpegScaledSize(s.Height, eighths));
+      ASSERT_EQ(p.Pixels.size(), static_cast<std::size_t>(p.Width) * static_cast<std::size_t>(p.Height));
+      for (uint32_t px : p.Pixels) ASSERT_EQ(px >> 24, 0xFFu);
+    }
+}
+
+// The full decode reduced by eighths / 8, every output pixel the mean of the source area it covers (the
+// last column and row cover what is left of the source).
+TDecodedPicture AreaAverage(const TDecodedPicture& full, int eighths) {
+  TDecodedPicture out{JpegScaledSize(full.Width, eighths), JpegScaledSize(full.Height, eighths), {}};
+  const double step = 8.0 / eighths;
+  // Per output position: the source positions it covers and how much of each.
+  auto weights = [&](int32_t n, int32_t size) {
+    std::vector<std::vector<std::pair<int32_t, double>>> all(static_cast<std::size_t>(n));
+    for (int32_t o = 0; o < n; ++o) {
+      const double from = o * step, to = std::min<double>((o + 1) * step, size);
+      for (auto i = static_cast<int32_t>(from); i < size && i < to; ++i) {
+        const double cover = std::min<double>(i + 1, to) - std::max<double>(i, from);
+        if (cover > 0) all[static_cast<std::size_t>(o)].push_back({i, cover});
+      }
+    }
+    return all;
+  };
+  const auto wx = weights(out.Width, full.Width), wy = weights(out.Height, full.Height);
+  for (int32_t y = 0; y < out.Height; ++y)
+    for (int32_t x = 0; x < out.Width; ++x) {
+      double sum[3] = {0, 0, 0}, total = 0;
+      for (const auto& [sy, fy] : wy[static_cast<std::size_t>(y)])
+        for (const auto& [sx, fx] : wx[static_cast<std::size_t>(x)]) {
+          const uint32_t p = full.Pixels[static_cast<std::size_t>(sy) * full.Width + sx];
+          for (int c = 0; c < 3; ++c) sum[c] += fx * fy * (p >> (8 * c) & 0xFF);
+          total += fx * fy;
+        }
+      uint32_t p = 0xFF000000u;
+      for (int c = 0; c < 3; ++c) p |= static_cast<uint32_t>(std::lround(sum[c] / total)) << (8 * c);
+      out.Pixels.push_back(p);
+    }
+  return out;
+}
+
+// Mean absolute difference per colour channel of two pictures of the same size.
+double MeanDifference(const TDecodedPicture& a, const TDecodedPicture& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.Pixels.size(); ++i)
+    for (int c = 0; c < 3; ++c)
+      sum += std::abs(static_cast<int>(a.Pixels[i] >> (8 * c) & 0xFF) -
+                      static_cast<int>(b.Pixels[i] >> (8 * c) & 0xFF));
+  return sum / (3.0 * static_cast<double>(a.Pixels.size()));
+}
+
+// A photograph in miniature: gradients under fine noise, and a dark disc with a hard rim.
+std::vector<uint8_t> PhotoWithEdges(int width, int height) {
+  std::mt19937 random(21);
+  std::vector<uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  const auto clamp = [](int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+      const int noise = static_cast<int>(random() % 48) - 24;
+      const int dx = x - width / 2, dy = y - height / 2;
+      const bool disc = dx * dx + dy * dy < (height / 4) * (height / 4);
+      const int shade = disc ? -120 : 0;
+      p[0] = clamp(30 + x * 200 / width + noise + shade);
+      p[1] = clamp(40 + y * 180 / height + noise / 2 + shade);
+      p[2] = clamp(60 + (x + y) * 120 / (width + height) + noise + shade);
+    }
+  return kvtest::EncodeJpeg(rgb, width, height, 90);
+}
+
+TEST(JpegScaleTest, AScaledDecodeLooksLikeTheFullDecodeReduced) {
+  // Odd sizes: the last block row and column are partial.
+  const auto bytes = PhotoWithEdges(803, 605);
+  const TDecodedPicture full = DecodeJpeg(bytes);
+  for (int eighths = 1; eighths < FullJpegScale; ++eighths) {
+    SCOPED_TRACE(testing::Message() << eighths << "/8");
+    const TDecodedPicture scaled = DecodeJpegScaled(bytes, eighths);
+    const TDecodedPicture reference = AreaAverage(full, eighths);
+    ASSERT_EQ(scaled.Width, reference.Width);
+    ASSERT_EQ(scaled.Height, reference.Height);
+    // Halving, quartering and eighths make whole source blocks of every output pixel, which the reduced
+    // transform averages nearly as the area average does; other scales filter the noise a little
+    // differently.
+    const double bound = eighths == 1 || eighths == 2 || eighths == 4 ? 1.0 : 3.5;
+    EXPECT_LT(MeanDifference(scaled, reference), bound);
+    // Every eighth of the picture on its own is close too: no band is shifted, stretched or left dark.
+    for (int band = 0; band < 8; ++band) {
+      TDecodedPicture a, b;
+      for (int32_t y = scaled.Height * band / 8; y < scaled.Height * (band + 1) / 8; ++y)
+        for (int32_t x = 0; x < scaled.Width; ++x) {
+          a.Pixels.push_back(scaled.Pixels[static_cast<std::size_t>(y) * scaled.Width + x]);
+          b.Pixels.push_back(reference.Pixels[static_cast<std::size_t>(y) * scaled.Width + x]);
+        }
+      EXPECT_LT(MeanDifference(a, b), bound) << "band " << band;
+    }
+  }
+}
+
+TEST(JpegScaleTest, PicturesNoLargerThanTheMinimumDecodeAsBefore) {
+  struct Case {
+    int32_t Width, Height, MinWidth, MinHeight;
+  };
+  for (const Case& c : {Case{640, 480, 1024, 768}, Case{1024, 768, 1024, 768}, Case{1200, 500, 1024, 768},
+                        Case{64, 48, 64, 48}, Case{5, 5, 5, 5}}) {
+    SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height);
+    const auto bytes = kvtest::MakePhotoJpeg(c.Width, c.Height, 8, 80);
+    const TDecodedPicture before = DecodeJpeg(bytes);
+    const TDecodedPicture now = DecodeJpegAtLeast(bytes, c.MinWidth, c.MinHeight);
+    EXPECT_EQ(now.Width, before.Width);
+    EXPECT_EQ(now.Height, before.Height);
+    EXPECT_TRUE(now.Pixels == before.Pixels);
+    EXPECT_TRUE(DecodeJpegScaled(bytes, FullJpegScale).Pixels == before.Pixels);
+  }
+  // Larger ones come out at the chosen scale.
+  const auto large = kvtest::MakePhotoJpeg(1600, 1200, 8, 80);
+  const TDecodedPicture reduced = DecodeJpegAtLeast(large, 500, 300);
+  EXPECT_EQ(reduced.Width, 600);
+  EXPECT_EQ(reduced.Height, 450);
+  EXPECT_TRUE(reduced.Pixels == DecodeJpegScaled(large, 3).Pixels);
+}
+
+TEST(JpegScaleTest, BadScalesAndBadDataRaiseImageError) {
+  const auto good = kvtest::MakeJpeg(16, 16);
+  for (int eighths : {0, 9, -1, 16}) EXPECT_THROW(DecodeJpegScaled(good, eighths), EImageError) << eighths;
+  auto cut = good;
+  cut.resize(20);
+  EXPECT_THROW(DecodeJpegAtLeast(cut, 1, 1), EImageError);
+  EXPECT_THROW(DecodeJpegAtLeast({}, 1, 1), EImageError);
+  EXPECT_THROW(DecodeJpegScaled(kvtest::MakeBmp(4, 4), 1), EImageError);
+  // Damaged files decode or fail cleanly at every scale.
+  const auto seed = kvtest::MakePhotoJpeg(40, 24, 5, 80);
+  std::mt19937 random(17);
+  for (int round = 0; round < 400; ++round) {
+    auto bytes = seed;
+    for (int e = 0; e < 3; ++e) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    if (random() % 4 == 0) bytes.resize(random() % bytes.size());
+    try {
+      const TDecodedPicture p = DecodeJpegScaled(bytes, 1 + round % 7);
+      EXPECT_EQ(p.Pixels.size(), static_cast<std::size_t>(p.Width) * static_cast<std::size_t>(p.Height));
+    } catch (const EImageError&) {
+    }
+  }
 }
 
 } // namespace

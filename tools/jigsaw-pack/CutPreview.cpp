@@ -49,7 +49,7 @@ kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pict
   kv::TKVJigsawPieceCollection library = PackageShapes(project);
   library.OutlineOption = project.OutlineOption != 0;
   library.OutlineColor = project.OutlineColor;
-  kv::DecodePackagePicture(**found, library.Picture);
+  library.SourceSize = kv::DecodeGamePicture(**found, library, difficulty, library.Picture);
   kv::TPieceBuildOptions options;
   options.Difficulty = difficulty;
   options.BevelLevel = project.BevelLevel;

@@ -75,7 +75,7 @@ kv::TBitmap32 RenderPlayedGame(kv::TJigsawProject2& project, const PlayOptions& 
   bool won = false;
   session.OnBoardWin = [&](kv::TKVGUIControl*) { won = true; };
 
-  kv::DecodePackagePicture(**found, session.Picture);
+  session.LoadGamePicture(**found, options.Difficulty);
   session.PictureName = (*found)->Name;
   session.Difficulty = options.Difficulty;
   session.Prepare();
