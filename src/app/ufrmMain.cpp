@@ -202,16 +202,16 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
     const TBMPData& entry = project->Pictures.size() == 1
                                 ? *project->Pictures.front()
                                 : *project->Pictures.at(static_cast<std::size_t>(pictureIndex));
-    DecodePackagePicture(entry, PictureBitmap);
-    FSession->PictureName = entry.Name;
     CurrentPictureID = entry.ID;
-    FSession->Picture.Assign(PictureBitmap);
     if (fromSavedGame && savedGame) {
       FSession->SavedGame = savedGame;
       FSession->CheatCount = savedGame->CheatCount;
     } else {
       FSession->Difficulty = project->DifficultyIndex(CurrentPictureID);
     }
+    // Decoded once, no larger than the cut needs: the session's picture is the only copy.
+    FSession->LoadGamePicture(entry, fromSavedGame && savedGame ? savedGame->Difficulty : FSession->Difficulty);
+    FSession->PictureName = entry.Name;
     FSession->OnClockTick = [this](TKVCustomJigsawApplication*) { ShowClock(); };
     FSession->Prepare();
   } catch (const EStreamError&) {

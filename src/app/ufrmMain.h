@@ -39,7 +39,8 @@ public:
   bool TerminateRequested() const { return FTerminateRequested; }
   std::string StatusText(int panel) const;
 
-  TBitmap32 PictureBitmap;
+  // The picture of the current game, as the session holds it.
+  const TBitmap32& PictureBitmap() const { return FSession->Picture; }
   uint32_t CurrentPictureID = 0;
   int32_t SequenceIndex = 0;
   int32_t CurrentPicture = -1;
