@@ -3,6 +3,7 @@
 #include "app/uQtPaintBox.h"
 #include "app/ufrmChooseBitmap.h"
 #include "data/uKVErrors.h"
+#include "gui/uKVGUIForm.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
@@ -11,6 +12,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QUrl>
 #include <QLabel>
 #include <QLayout>
 #include <QStatusBar>
@@ -25,6 +30,30 @@ namespace {
 
 constexpr const char* NoBitmapMessage = "Project doesn't contain any bitmap.";
 constexpr std::array<int, 4> StatusWidths = {50, 50, 100, 50};
+
+// The popup menu as the graphic engine opens it on a right click.
+class TQtPopupMenu : public IPopupMenu {
+public:
+  explicit TQtPopupMenu(QMenu& menu) : FMenu(menu) {}
+  void Popup(int32_t screenX, int32_t screenY) override { FMenu.popup(QPoint(screenX, screenY)); }
+
+private:
+  QMenu& FMenu;
+};
+
+// "Name (*.ext)|*.ext|..." as Qt's filter list "Name (*.ext);;...".
+QString QtFilter(const std::string& filter) {
+  QStringList parts = QtText(filter).split('|');
+  QStringList names;
+  for (qsizetype i = 0; i < parts.size(); i += 2) names << parts[i];
+  return names.join(";;");
+}
+
+// The single text value commands 11, 13 and 17 require; nothing when the parameter is not exactly that.
+std::optional<std::string> OnlyText(const TScriptParameter& parameter) {
+  if (parameter.Count() != 1 || parameter.Entries(0).Kind != kParamText) return std::nullopt;
+  return parameter.Entries(0).AsText();
+}
 
 } // namespace
 
@@ -79,6 +108,25 @@ void TfrmMain::FormCreate() {
     OnFirstFrame();
   };
 
+  // The menus: a menu bar, and a popup menu that the playing area opens once the package gives it entries.
+  FPopup = new QMenu(this);
+  FPopupSeam = std::make_unique<TQtPopupMenu>(*FPopup);
+  menuBar()->setNativeMenuBar(false);
+  SetScriptCommandHook([this](void* sender, int32_t id, const TScriptParameter& parameter) {
+    ExecuteCommand(sender, id, parameter);
+  });
+  AskOpenFileName = [this](const std::string& title, const std::string& filter) {
+    return PackageText(QFileDialog::getOpenFileName(this, QtText(title), QString(), QtFilter(filter)));
+  };
+  AskSaveFileName = [this](const std::string& title, const std::string& filter, const std::string& extension) {
+    QFileDialog dialog(this, QtText(title), QString(), QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QtText(extension));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? PackageText(dialog.selectedFiles().front())
+               : std::string();
+  };
+
   FLocator.OnResetSession = [this] { FSession->Reset(); };
   FLocator.OnLoadSkinTheme = [](TMemoryStream& skin) { TKVGamesSkin::Instance().LoadThemeOrDefault(skin); };
   try {
@@ -116,9 +164,26 @@ void TfrmMain::FormCreate() {
   }
   ChooseAndStartGame();
   StartingUp = false;
+  TJigsawProject2* project = Project();
+  if (!project || FTerminateRequested) return;
+  // The start actions run with the window hidden; one that starts a game shows it again.
+  if (project->StartActions.ScriptCount() > 0) hide();
+  RunningStartActions = true;
+  project->StartActions.Execute();
+  if (ExitRequested) Terminate();
+  RunningStartActions = false;
 }
 
 void TfrmMain::FormDestroy() {
+  SetScriptCommandHook({});
+  if (TJigsawProject2* project = Project()) {
+    try {
+      project->ExitActions.Execute();
+    } catch (const std::exception& error) {
+      if (FPlatform) FPlatform->Boxes().ShowError(error.what());
+    }
+  }
+  GraphicEngine().SetPopupMenu(nullptr);
   if (FSession) {
     TJigsawProject2* project = Project();
     const std::string path = FLocator.HighScorePath();
@@ -191,6 +256,7 @@ void TfrmMain::StartGame() {
 void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int32_t pictureIndex) {
   TJigsawProject2* project = Project();
   if (!project) return;
+  BuildPopupMenu();
   QApplication::setApplicationDisplayName(QtText(project->Title));
   setWindowTitle(QtText(project->Title));
   if (project->Pictures.empty()) {
@@ -198,6 +264,7 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
     Terminate();
     return;
   }
+  ApplyToolbarTheme();
   try {
     const TBMPData& entry = project->Pictures.size() == 1
                                 ? *project->Pictures.front()
@@ -329,6 +396,199 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+// ---- commands
+
+void TfrmMain::CheckSender(void* sender, bool checked) {
+  if (!FMenuEntries.IsEntry(sender)) return;
+  auto* entry = static_cast<QAction*>(sender);
+  entry->setCheckable(true);
+  entry->setChecked(checked);
+}
+
+void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& parameter) {
+  TKVJigsawApplication& session = *FSession;
+  const bool running = session.State() == kvasRunning;
+  TKVJigsawBoard* board = session.Board();
+  switch (id) {
+  case 1: OpenSavedGameCommand(); break;
+  case 2: SaveGameCommand(); break;
+  case 3:
+    QuitConfirmed = false;
+    ExitRequested = true;
+    close();
+    break;
+  case 4: {
+    // The help file opens only where it exists; there is no viewer of its own here.
+    const std::filesystem::path help =
+        std::filesystem::path(FLocator.ExecutablePath()).parent_path() / "jigsawhelp.hlp";
+    if (std::filesystem::exists(help))
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(help.string())));
+    break;
+  }
+  case 6:
+    if (!running) break;
+    session.PlaySoundEvent(kvsePreview, 1);
+    if (TKVGUIForm* preview = session.PreviewWindow()) preview->SetVisible(!preview->Visible());
+    break;
+  case 7:
+  case 19:
+    if (!running || !board) break;
+    if (session.SolveAll(id == 7 ? 1 : 0)) session.CheatCount = board->PieceCount();
+    break;
+  case 8:
+    session.SetSoundOn(!session.SoundOn());
+    CheckSender(sender, session.SoundOn());
+    break;
+  case 10:
+    if (running) session.SolveOnePiece();
+    break;
+  case 11:
+  case 17:
+    if (const auto text = OnlyText(parameter))
+      QDesktopServices::openUrl(QUrl::fromUserInput(QtText(*text), QString::fromStdString(
+                                                                         std::filesystem::current_path().string())));
+    break;
+  case 14:
+    if (parameter.Count() >= 1 && parameter.Entries(0).Kind == kParamInteger)
+      PlayPictureCommand(parameter.Entries(0).AsInteger());
+    break;
+  case 15: ChooseAndStartGame(); break;
+  case 16:
+    QuitConfirmed = true;
+    ExitRequested = true;
+    close();
+    break;
+  case 20:
+    if (!running) break;
+    session.SetStopped(!session.Stopped());
+    CheckSender(sender, session.Stopped());
+    break;
+  case 24:
+    if (running)
+      session.Pause();
+    else
+      session.Resume();
+    CheckSender(sender, session.State() == kvasPaused);
+    break;
+  case 25:
+    if (running && board) board->MarkAll();
+    break;
+  case 26:
+    if (running && board) board->UnmarkAll();
+    break;
+  case 27: CheckSender(sender, session.ToggleGhost()); break;
+  case 28:
+    session.SetEdgesOnly(!session.EdgesOnly());
+    CheckSender(sender, session.EdgesOnly());
+    break;
+  default:
+    // 5, 9, 12, 13, 21, 22 and 23 open dialogs and pages of their own; 18 is no command.
+    break;
+  }
+}
+
+void TfrmMain::BuildPopupMenu() {
+  TJigsawProject2* project = Project();
+  FPopup->clear();
+  if (project) FMenuEntries.Build(1, *FPopup, project->Menus);
+  // The playing area opens the menu only when the package gives it entries.
+  GraphicEngine().SetPopupMenu(FPopup->actions().isEmpty() ? nullptr : FPopupSeam.get());
+}
+
+void TfrmMain::ApplyToolbarTheme() {
+  TJigsawProject2* project = Project();
+  if (!project) return;
+  if (!project->Menus.empty()) {
+    menuBar()->clear();
+    FMenuEntries.Build(0, *menuBar(), project->Menus);
+  }
+  FPopup->addSeparator();
+  QAction* about = FPopup->addAction("About Tessarix");
+  QObject::connect(about, &QAction::triggered, this, [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
+}
+
+void TfrmMain::SaveGameCommand() {
+  TKVJigsawApplication& session = *FSession;
+  session.Pause();
+  const std::string file =
+      AskSaveFileName("Save Jigsaw Data", "Jigsaw Saved Data (*.jsw)|*.jsw", "jsw");
+  if (!file.empty() && session.Board()) {
+    try {
+      TJigsawFile saved;
+      session.FillSavedGame(saved, CurrentPictureID, FLocator.ExecutablePath());
+      saved.SaveToFile(file);
+      FPlatform->Boxes().ShowInformation("Game is successfully saved into file " + file);
+    } catch (const EFCreateError&) {
+      FPlatform->Boxes().ShowError("Unable to save game");
+      return;
+    } catch (const EWriteError&) {
+      FPlatform->Boxes().ShowError("Write Stream Error");
+      return;
+    }
+  }
+  session.Resume();
+}
+
+void TfrmMain::OpenSavedGameCommand() {
+  TKVJigsawApplication& session = *FSession;
+  session.Pause();
+  const std::string file = AskOpenFileName("Open Jigsaw Saved Data", "Jigsaw Saved Data (*.jsw)|*.jsw");
+  if (file.empty()) {
+    CommandFromWindow = false;
+  } else if (!std::filesystem::exists(file)) {
+    FPlatform->Boxes().ShowError("File " + file + " not found.");
+  } else {
+    CommandFromWindow = true;
+    try {
+      LoadSavedGame(file);
+    } catch (const std::exception&) {
+      // A file that cannot be read leaves the current game as it was.
+      return;
+    }
+  }
+  session.Resume();
+}
+
+bool TfrmMain::LoadSavedGame(const std::string& fileName) {
+  TJigsawFile saved;
+  saved.LoadFromFile(fileName);
+  TJigsawProject2* project = Project();
+  if (!project) return false;
+  int32_t index = -1;
+  for (std::size_t i = 0; i < project->Pictures.size(); ++i)
+    if (project->Pictures[i]->ID == saved.PictureId) {
+      index = static_cast<int32_t>(i);
+      break;
+    }
+  // The session refuses a saved game whose picture or pieces the package no longer has, with its message,
+  // before anything of the running game changes.
+  FLocator.PlayerName.clear();
+  if (!FSession->RestoreSavedGame(saved, fileName)) return false;
+  CurrentPicture = index;
+  CurrentPictureID = saved.PictureId;
+  show();
+  FPlayingArea->setFocus();
+  return true;
+}
+
+void TfrmMain::PlayPictureCommand(int32_t n) {
+  SequenceIndex = n;
+  FLocator.LoadProject(nullptr, "", nullptr, true);
+  const int32_t picture =
+      n >= 0 && n < static_cast<int32_t>(FLocator.PlayablePictures.size()) ? FLocator.PlayablePictureIndex(n) : -1;
+  TJigsawProject2* project = Project();
+  if (!project || picture < 0 || picture >= static_cast<int32_t>(project->Pictures.size())) {
+    FPlatform->Boxes().ShowError("Invalid picture index.");
+    return;
+  }
+  hide();
+  CurrentPicture = picture;
+  PrepareGame(false, nullptr, picture);
+  CommandFromWindow = true;
+  show();
+  FSession->Start();
 }
 
 } // namespace kv

@@ -3,6 +3,7 @@
 // of a game; asks before it closes while a game runs.
 #pragma once
 
+#include "app/uMenuBuilder.h"
 #include "app/uPlayerServices.h"
 #include "data/uGameData.h"
 #include "data/uHighScore.h"
@@ -16,6 +17,7 @@
 #include <vector>
 
 class QLabel;
+class QMenu;
 
 namespace kv {
 
@@ -65,6 +67,25 @@ public:
 
   static std::string FormatClock(int64_t seconds);
 
+  // ---- commands
+  // The command hook: the command id with its argument, from a menu entry, button, page or script (sender).
+  void ExecuteCommand(void* sender, int32_t id, const TScriptParameter& parameter);
+  // Menus of the package: the popup menu for the game and the menu bar.
+  void BuildPopupMenu();
+  void ApplyToolbarTheme();
+  bool LoadSavedGame(const std::string& fileName);
+  void SaveGameCommand();
+  void OpenSavedGameCommand();
+  void PlayPictureCommand(int32_t n);
+  QMenu* PopupMenu() const { return FPopup; }
+  bool ExitRequested = false;
+  bool RunningStartActions = false;
+  bool CommandFromWindow = false;
+  // File dialogs (title, filter "Name (*.ext)|*.ext"); an empty result is a cancel. Tests answer them.
+  std::function<std::string(const std::string& title, const std::string& filter)> AskOpenFileName;
+  std::function<std::string(const std::string& title, const std::string& filter, const std::string& extension)>
+      AskSaveFileName;
+
   // Called once the first game's first frame is on the screen.
   std::function<void()> OnFirstFrame;
 
@@ -87,6 +108,11 @@ private:
   std::unique_ptr<TTimer> FWinTimer;
   TQtPaintBox* FPlayingArea = nullptr; // owned by the graphic engine
   std::array<QLabel*, 4> FStatus{};
+  TMenuBuilder FMenuEntries;
+  QMenu* FPopup = nullptr;
+  std::unique_ptr<IPopupMenu> FPopupSeam; // the engine's view of FPopup
+  // Sets the check mark of a menu entry that sent a command.
+  void CheckSender(void* sender, bool checked);
   bool FTerminateRequested = false;
   bool FFirstFrameReported = false;
 };

@@ -1,0 +1,36 @@
+// The package's menus as Qt menus: the records of one menu number become entries of the menu bar or of the
+// popup menu, submenus for records with children, separators for "-"; clicking an entry runs the record's
+// script item with the entry as its sender, so that commands can set the entry's check mark.
+#pragma once
+
+#include "data/uExecData.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+#include <functional>
+#include <set>
+
+namespace kv {
+
+class TMenuBuilder {
+public:
+  // The entries made so far: a command's sender is one of them when it came from a menu.
+  const std::set<const void*>& Entries() const { return FEntries; }
+  bool IsEntry(const void* sender) const { return FEntries.count(sender) != 0; }
+  void Forget() { FEntries.clear(); }
+
+  void Build(uint8_t menuNumber, QMenuBar& target, TMenuList& records);
+  void Build(uint8_t menuNumber, QMenu& target, TMenuList& records);
+
+private:
+  // Adds the records' entries through the target's add functions.
+  template <class Target> void BuildInto(uint8_t menuNumber, Target& target, TMenuList& records, bool nested);
+
+  std::set<const void*> FEntries;
+};
+
+// A record's caption, or its name when the caption is empty.
+std::string MenuCaption(const TMenuExRec& record);
+
+} // namespace kv

@@ -1,0 +1,261 @@
+// The main window's commands as the package's menus and scripts give them: the menus built from the package's
+// records, check marks on the entries that sent a command, commands that act only on a running game, playing
+// a picture by number, saving a game and opening it again in a new run, and the two ways to exit.
+#include "app/uQtPaintBox.h"
+#include "app/ufrmMain.h"
+#include "data/uExecData.h"
+#include "data/uJigsawFile.h"
+#include "gui/uKVGraphicEngine.h"
+#include "jigsaw/uKVJigsawBoard.h"
+#include "jigsaw/uPackagePictureSteps.h"
+#include "platform/uHeadlessPlatform.h"
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+#include <filesystem>
+
+using kv::TfrmMain;
+
+namespace {
+
+std::string Self() {
+  return QCoreApplication::applicationFilePath().toStdString();
+}
+
+kv::TMenuExRec& AddMenu(kv::TMenuList& list, uint8_t number, const std::string& caption, int32_t command,
+                        const std::string& name = "") {
+  auto record = std::make_unique<kv::TMenuExRec>();
+  record->MenuNumber = number;
+  record->Caption = caption;
+  record->Name = name;
+  record->Script.ID = command;
+  list.push_back(std::move(record));
+  return *list.back();
+}
+
+// Two pictures played in sequence, a menu bar "&Game" with a nested "&Options" submenu, and a popup menu.
+std::string WritePackage(const kvtest::TempDir& dir, const std::string& name, bool popup = true,
+                         uint32_t firstId = 1) {
+  kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());
+  kv::TJigsawProject2 project;
+  project.Title = "Commands";
+  project.AddPicture(0, firstId).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
+  project.AddPicture(0, 2).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(300, 400, 4, 85));
+  project.PictureChoiceMode = 1;
+  project.Menus.clear();
+  kv::TMenuExRec& game = AddMenu(project.Menus, 0, "&Game", -1);
+  AddMenu(game.Children, 0, "&New game", 15);
+  AddMenu(game.Children, 0, "-", -1);
+  kv::TMenuExRec& options = AddMenu(game.Children, 0, "&Options", -1);
+  AddMenu(options.Children, 0, "&Sound", 8);
+  AddMenu(options.Children, 0, "", 28, "EdgesOnly");
+  if (popup) AddMenu(project.Menus, 1, "&Pause", 24);
+  kv::TMemoryStream package;
+  project.SaveToStream(package);
+  const std::string file = dir.file(name);
+  package.SaveToFile(file);
+  return file;
+}
+
+QAction* FindEntry(const QList<QAction*>& actions, const QString& text) {
+  for (QAction* action : actions) {
+    if (action->text() == text) return action;
+    if (QMenu* submenu = action->menu())
+      if (QAction* found = FindEntry(submenu->actions(), text)) return found;
+  }
+  return nullptr;
+}
+
+kv::TScriptParameter Integer(int32_t value) {
+  kv::TScriptParameter parameter;
+  parameter.AddInteger(value);
+  return parameter;
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() {
+    Boxes = std::make_unique<kv::TScriptedMessageBoxes>();
+    qputenv("HOME", QByteArray::fromStdString(Home.path().string()));
+  }
+
+  void theMenusAreBuiltFromThePackage() {
+    TfrmMain window(Self(), {WritePackage(Dir, "menus.kvj")}, Boxes.get());
+    const QList<QAction*> bar = window.menuBar()->actions();
+    QCOMPARE(bar.size(), 1);
+    QCOMPARE(bar.front()->text(), QString("&Game"));
+    QVERIFY(FindEntry(bar, "&Sound") != nullptr);
+    // An empty caption shows the record's name; "-" is a separator.
+    QVERIFY(FindEntry(bar, "EdgesOnly") != nullptr);
+    const QList<QAction*> game = bar.front()->menu()->actions();
+    QVERIFY(game.size() >= 3 && game[1]->isSeparator());
+    // The popup menu ends with the package's entries, a separator and "About Tessarix".
+    const QList<QAction*> popup = window.PopupMenu()->actions();
+    QCOMPARE(popup.size(), 3);
+    QCOMPARE(popup[0]->text(), QString("&Pause"));
+    QVERIFY(popup[1]->isSeparator());
+    QCOMPARE(popup[2]->text(), QString("About Tessarix"));
+  }
+
+  void aNestedEntryGetsTheCheckMarkOfItsCommand() {
+    TfrmMain window(Self(), {WritePackage(Dir, "check.kvj")}, Boxes.get());
+    QAction* sound = FindEntry(window.menuBar()->actions(), "&Sound");
+    QVERIFY(sound);
+    const bool before = window.Session().SoundOn();
+    sound->trigger();
+    QCOMPARE(window.Session().SoundOn(), !before);
+    QVERIFY(sound->isCheckable());
+    QCOMPARE(sound->isChecked(), !before);
+    QAction* edges = FindEntry(window.menuBar()->actions(), "EdgesOnly");
+    edges->trigger();
+    QVERIFY(window.Session().EdgesOnly());
+    QVERIFY(edges->isChecked());
+    QAction* pause = FindEntry(window.PopupMenu()->actions(), "&Pause");
+    pause->trigger();
+    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    QVERIFY(pause->isChecked());
+    pause->trigger();
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QVERIFY(!pause->isChecked());
+  }
+
+  void commandsForARunningGameDoNothingWhilePaused() {
+    TfrmMain window(Self(), {WritePackage(Dir, "paused.kvj")}, Boxes.get());
+    kv::TKVJigsawBoard& board = *window.Session().Board();
+    window.Session().Pause();
+    for (const int32_t command : {7, 10, 19, 20, 25}) {
+      window.ExecuteCommand(nullptr, command, kv::TScriptParameter());
+      QVERIFY2(window.Session().CheatCount == 0, qPrintable(QString::number(command)));
+      QVERIFY(!window.Session().Stopped());
+      QVERIFY(!board.Piece(0, 0).Marked);
+    }
+    window.Session().Resume();
+    window.ExecuteCommand(nullptr, 25, kv::TScriptParameter());
+    QVERIFY(board.Piece(0, 0).Marked);
+    window.ExecuteCommand(nullptr, 26, kv::TScriptParameter());
+    QVERIFY(!board.Piece(0, 0).Marked);
+    window.ExecuteCommand(nullptr, 10, kv::TScriptParameter());
+    QCOMPARE(window.Session().CheatCount, 1);
+    window.ExecuteCommand(nullptr, 19, kv::TScriptParameter());
+    QCOMPARE(window.Session().CheatCount, board.PieceCount());
+  }
+
+  void playPictureTakesTheNumberOfAPlayablePicture() {
+    TfrmMain window(Self(), {WritePackage(Dir, "play.kvj")}, Boxes.get());
+    QCOMPARE(window.CurrentPictureID, 1u);
+    window.ExecuteCommand(nullptr, 14, Integer(1));
+    QCOMPARE(window.CurrentPictureID, 2u);
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    window.ExecuteCommand(nullptr, 14, Integer(0));
+    QCOMPARE(window.CurrentPictureID, 1u);
+    QVERIFY(Boxes->Shown.empty());
+    // One past the last: the message, and the session stays reset.
+    window.ExecuteCommand(nullptr, 14, Integer(2));
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text), QString("Invalid picture index."));
+    QVERIFY(window.Session().Board() == nullptr);
+    // A text where a number belongs is ignored.
+    kv::TScriptParameter text;
+    text.AddText("1");
+    window.ExecuteCommand(nullptr, 14, text);
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+  }
+
+  void aSavedGameOpensInANewRunWherePiecesWere() {
+    const std::string package = WritePackage(Dir, "saved.kvj");
+    const std::string jsw = Dir.file("game.jsw");
+    std::vector<std::pair<int32_t, int32_t>> places;
+    {
+      TfrmMain window(Self(), {package}, Boxes.get());
+      window.ExecuteCommand(nullptr, 10, kv::TScriptParameter()); // one piece moved by the aid
+      std::string asked;
+      window.AskSaveFileName = [&](const std::string& title, const std::string& filter, const std::string& ext) {
+        asked = title + "|" + filter + "|" + ext;
+        return jsw;
+      };
+      window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
+      QCOMPARE(QString::fromStdString(asked), QString("Save Jigsaw Data|Jigsaw Saved Data (*.jsw)|*.jsw|jsw"));
+      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      const kv::TKVJigsawBoard& board = *window.Session().Board();
+      for (int32_t r = 0; r < board.Rows(); ++r)
+        for (int32_t c = 0; c < board.Cols(); ++c) places.emplace_back(board.Piece(r, c).X, board.Piece(r, c).Y);
+      window.QuitConfirmed = true;
+    }
+    QVERIFY(std::filesystem::exists(jsw));
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+             QString::fromStdString("Game is successfully saved into file " + jsw));
+
+    TfrmMain window(Self(), {package}, Boxes.get());
+    std::string asked;
+    window.AskOpenFileName = [&](const std::string& title, const std::string&) {
+      asked = title;
+      return jsw;
+    };
+    window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
+    QCOMPARE(QString::fromStdString(asked), QString("Open Jigsaw Saved Data"));
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().CheatCount, 1);
+    const kv::TKVJigsawBoard& board = *window.Session().Board();
+    std::size_t i = 0;
+    for (int32_t r = 0; r < board.Rows(); ++r)
+      for (int32_t c = 0; c < board.Cols(); ++c, ++i) {
+        QCOMPARE(board.Piece(r, c).X, places[i].first);
+        QCOMPARE(board.Piece(r, c).Y, places[i].second);
+      }
+  }
+
+  void aSavedGameOfAnotherPictureIsRefusedAndTheGameGoesOn() {
+    const std::string package = WritePackage(Dir, "refuse.kvj");
+    const std::string jsw = Dir.file("other.jsw");
+    {
+      // The same game, its first picture under another id.
+      TfrmMain window(Self(), {WritePackage(Dir, "other.kvj", true, 77)}, Boxes.get());
+      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) { return jsw; };
+      window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
+      window.QuitConfirmed = true;
+    }
+    Boxes->Shown.clear();
+    TfrmMain window(Self(), {package}, Boxes.get());
+    const kv::TKVJigsawBoard* before = window.Session().Board();
+    window.AskOpenFileName = [&](const std::string&, const std::string&) { return jsw; };
+    window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(Boxes->Shown.front().Text).startsWith("Unable to load JSW file. "));
+    QCOMPARE(window.Session().Board(), before);
+    // A file that is not there.
+    window.AskOpenFileName = [&](const std::string&, const std::string&) { return Dir.file("missing.jsw"); };
+    window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+             QString::fromStdString("File " + Dir.file("missing.jsw") + " not found."));
+  }
+
+  void exitAsksWhileAGameRunsAndExitWithoutAskingDoesNot() {
+    TfrmMain window(Self(), {WritePackage(Dir, "exit.kvj")}, Boxes.get());
+    window.ExecuteCommand(nullptr, 3, kv::TScriptParameter());
+    QVERIFY(window.isVisible());
+    QVERIFY(window.Session().QuestionBox() != nullptr);
+    window.ExecuteCommand(nullptr, 16, kv::TScriptParameter());
+    QVERIFY(!window.isVisible());
+  }
+
+  void withoutPopupRecordsThePlayingAreaHasNoMenu() {
+    TfrmMain window(Self(), {WritePackage(Dir, "nopopup.kvj", false)}, Boxes.get());
+    QCOMPARE(window.PopupMenu()->actions().size(), 2); // the separator and "About Tessarix" only
+    QVERIFY(kv::GraphicEngine().PopupMenu() == nullptr);
+  }
+
+private:
+  kvtest::TempDir Dir, Home;
+  std::unique_ptr<kv::TScriptedMessageBoxes> Boxes;
+};
+
+QTEST_MAIN(CommandsTest)
+#include "CommandsTest.moc"
