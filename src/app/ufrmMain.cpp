@@ -1,6 +1,7 @@
 #include "app/ufrmMain.h"
 
 #include "app/uQtPaintBox.h"
+#include "app/uToolbarThemes.h"
 #include "app/ufrmChooseBitmap.h"
 #include "data/uKVErrors.h"
 #include "gui/uKVGUIForm.h"
@@ -112,6 +113,7 @@ void TfrmMain::FormCreate() {
   FPopup = new QMenu(this);
   FPopupSeam = std::make_unique<TQtPopupMenu>(*FPopup);
   menuBar()->setNativeMenuBar(false);
+  SetToolbarTheme("Sentimox");
   SetScriptCommandHook([this](void* sender, int32_t id, const TScriptParameter& parameter) {
     ExecuteCommand(sender, id, parameter);
   });
@@ -497,9 +499,29 @@ void TfrmMain::BuildPopupMenu() {
   GraphicEngine().SetPopupMenu(FPopup->actions().isEmpty() ? nullptr : FPopupSeam.get());
 }
 
+void TfrmMain::SetToolbarTheme(const std::string& name) {
+  FToolbarTheme = name;
+  const QString sheet = ToolbarThemeStyleSheet(name);
+  menuBar()->setStyleSheet(sheet);
+  statusBar()->setStyleSheet(sheet);
+  FPopup->setStyleSheet(sheet);
+}
+
 void TfrmMain::ApplyToolbarTheme() {
   TJigsawProject2* project = Project();
   if (!project) return;
+  switch (project->SkinMode) {
+  case 15: SetToolbarTheme("Default"); break;
+  case 20: SetToolbarTheme("Sentimox"); break;
+  case 21: SetToolbarTheme("Stripes"); break;
+  case 19:
+    // The window without border, bars or frame.
+    menuBar()->hide();
+    statusBar()->hide();
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    break;
+  default: break;
+  }
   if (!project->Menus.empty()) {
     menuBar()->clear();
     FMenuEntries.Build(0, *menuBar(), project->Menus);

@@ -78,6 +78,9 @@ public:
   void OpenSavedGameCommand();
   void PlayPictureCommand(int32_t n);
   QMenu* PopupMenu() const { return FPopup; }
+  // "Default", "Sentimox" (the look at start) or "Stripes".
+  const std::string& ToolbarTheme() const { return FToolbarTheme; }
+  void SetToolbarTheme(const std::string& name);
   bool ExitRequested = false;
   bool RunningStartActions = false;
   bool CommandFromWindow = false;
@@ -110,6 +113,7 @@ private:
   std::array<QLabel*, 4> FStatus{};
   TMenuBuilder FMenuEntries;
   QMenu* FPopup = nullptr;
+  std::string FToolbarTheme;
   std::unique_ptr<IPopupMenu> FPopupSeam; // the engine's view of FPopup
   // Sets the check mark of a menu entry that sent a command.
   void CheckSender(void* sender, bool checked);

@@ -16,7 +16,10 @@
 #include <QMenuBar>
 #include <QtTest>
 
+#include <QStatusBar>
+
 #include <filesystem>
+#include <set>
 
 using kv::TfrmMain;
 
@@ -39,13 +42,14 @@ kv::TMenuExRec& AddMenu(kv::TMenuList& list, uint8_t number, const std::string& 
 
 // Two pictures played in sequence, a menu bar "&Game" with a nested "&Options" submenu, and a popup menu.
 std::string WritePackage(const kvtest::TempDir& dir, const std::string& name, bool popup = true,
-                         uint32_t firstId = 1) {
+                         uint32_t firstId = 1, int16_t skinMode = 0) {
   kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());
   kv::TJigsawProject2 project;
   project.Title = "Commands";
   project.AddPicture(0, firstId).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
   project.AddPicture(0, 2).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(300, 400, 4, 85));
   project.PictureChoiceMode = 1;
+  project.SkinMode = skinMode;
   project.Menus.clear();
   kv::TMenuExRec& game = AddMenu(project.Menus, 0, "&Game", -1);
   AddMenu(game.Children, 0, "&New game", 15);
@@ -244,6 +248,24 @@ private slots:
     QVERIFY(window.Session().QuestionBox() != nullptr);
     window.ExecuteCommand(nullptr, 16, kv::TScriptParameter());
     QVERIFY(!window.isVisible());
+  }
+
+  void theToolbarLookFollowsTheWindowStyle() {
+    const std::vector<std::pair<int16_t, std::string>> cases = {
+        {15, "Default"}, {20, "Sentimox"}, {21, "Stripes"}, {0, "Sentimox"}, {49, "Sentimox"}};
+    std::set<QString> sheets;
+    for (const auto& [mode, look] : cases) {
+      TfrmMain window(Self(), {WritePackage(Dir, "look.kvj", true, 1, mode)}, Boxes.get());
+      QCOMPARE(QString::fromStdString(window.ToolbarTheme()), QString::fromStdString(look));
+      QVERIFY(window.menuBar()->isVisible());
+      sheets.insert(window.menuBar()->styleSheet());
+    }
+    QCOMPARE(sheets.size(), std::size_t{3}); // three looks, each its own
+    // Style 19: no bars, no border.
+    TfrmMain window(Self(), {WritePackage(Dir, "bare.kvj", true, 1, 19)}, Boxes.get());
+    QVERIFY(!window.menuBar()->isVisible());
+    QVERIFY(!window.statusBar()->isVisible());
+    QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
   }
 
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {
