@@ -2,6 +2,7 @@
 
 #include "platform/uCp1252.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -78,7 +79,7 @@ Qt::CursorShape ShapeOf(TCursor cursor) {
 
 } // namespace
 
-TQtPaintBox::TQtPaintBox(QWidget* parent) : QWidget(parent), FAlive(std::make_shared<bool>(true)) {
+TQtPaintBox::TQtPaintBox(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   // Every pixel is painted from the buffer: no background, no double work.
@@ -87,9 +88,7 @@ TQtPaintBox::TQtPaintBox(QWidget* parent) : QWidget(parent), FAlive(std::make_sh
   SetAlign(alClient);
 }
 
-TQtPaintBox::~TQtPaintBox() {
-  *FAlive = false;
-}
+TQtPaintBox::~TQtPaintBox() = default;
 
 TPoint TQtPaintBox::ClientToScreen(const TPoint& point) const {
   const QPoint p = mapToGlobal(QPoint(point.X, point.Y));
@@ -117,14 +116,22 @@ void TQtPaintBox::BoundsChanged() {
                     buffer.Width() * 4, QImage::Format_RGB32);
 }
 
+namespace {
+
+const QEvent::Type FrameEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
 void TQtPaintBox::ScheduleFrame() {
-  QMetaObject::invokeMethod(
-      this,
-      [this, alive = std::weak_ptr<bool>(FAlive)] {
-        if (alive.expired()) return;
-        RunFrame();
-      },
-      Qt::QueuedConnection);
+  // Ahead of other queued work (sounds being opened, timer ticks): what the player sees comes first.
+  QCoreApplication::postEvent(this, new QEvent(FrameEvent), Qt::HighEventPriority);
+}
+
+void TQtPaintBox::customEvent(QEvent* event) {
+  if (event->type() == FrameEvent)
+    RunFrame();
+  else
+    QWidget::customEvent(event);
 }
 
 void TQtPaintBox::Present(std::span<const TRect> areas) {

@@ -37,6 +37,7 @@ protected:
   void Present(std::span<const TRect> areas) override;
   void BoundsChanged() override;
 
+  void customEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -51,7 +52,6 @@ protected:
 
 private:
   QImage FImage; // over the buffer's pixels
-  std::shared_ptr<bool> FAlive;
   bool FResizing = false;
   int FFramesPresented = 0;
 };

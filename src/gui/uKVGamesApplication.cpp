@@ -6,6 +6,7 @@
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGUILabel.h"
 #include "gui/uKVGraphicEngine.h"
+#include "platform/uDispatcher.h"
 
 namespace kv {
 
@@ -193,7 +194,14 @@ void TKVCustomGamesApplication::HandleEvent(int32_t message, int32_t& p, int32_t
     StopAllSounds();
     break;
   case kvevRunning:
-    PlaySoundEvent(kvseMusic, -1);
+    // Like the sounds' opening, the music (a MIDI synthesiser loading its instruments) waits for the work
+    // already queued, the game's first frame among it.
+    if (IDispatcher* dispatcher = Services().Dispatcher)
+      dispatcher->Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+        if (!alive.expired() && State() == kvasRunning) PlaySoundEvent(kvseMusic, -1);
+      });
+    else
+      PlaySoundEvent(kvseMusic, -1);
     break;
   case kvevPaused:
     FSoundEvents.PauseAll();
@@ -226,7 +234,14 @@ void TKVCustomGamesApplication::Prepare() {
       if (auto* layer = dynamic_cast<TKVAppControlLayerItem*>(child)) layer->Prepare();
     }
   }
-  FSoundEvents.PrepareAll();
+  // Opening sounds (decoding them, loading a MIDI synthesiser's instruments) waits until the events already
+  // queued, the first frame of the game among them, have been handled; a sound played before is opened then.
+  if (IDispatcher* dispatcher = Services().Dispatcher)
+    dispatcher->Post([this, alive = std::weak_ptr<bool>(FAlive)] {
+      if (!alive.expired()) FSoundEvents.PrepareAll();
+    });
+  else
+    FSoundEvents.PrepareAll();
 }
 
 void TKVCustomGamesApplication::Start() {

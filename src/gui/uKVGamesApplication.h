@@ -149,6 +149,8 @@ private:
   void CallRemembered(std::size_t index, TKVPaintBox& sender, TKVInputEvent& event);
 
   TKVPaintBox* FClientArea = nullptr;
+  // Expires with the application: work it posted to the dispatcher then does nothing.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   std::array<TKVInputHandler, InputEventNames.size()> FRemembered;
   TKVSoundEventCollection FSoundEvents;
   TSoundHost FMainWindow = nullptr;

@@ -56,26 +56,40 @@ TKVSoundEventItem::~TKVSoundEventItem() {
 
 void TKVSoundEventItem::Prepare() {
   ISoundOutput* output = Collection.Output();
-  if (FPrepared || !output) return;
-  Data.SetPosition(0);
-  if (!FPlayer) {
-    FPlayer = std::make_unique<TKVMediaPlayer>(Collection.Output(), Collection.ThreadTimers());
-    FPlayer->SetParent(Collection.Owner());
+  if (FPrepared || FPrepareFailed || !output) return;
+  // Setting the sound opens it: a sound that cannot be played fails there.
+  try {
+    Data.SetPosition(0);
+    if (!FPlayer) {
+      FPlayer = std::make_unique<TKVMediaPlayer>(Collection.Output(), Collection.ThreadTimers());
+      FPlayer->SetParent(Collection.Owner());
+    }
+    FPlayer->SetSoundFormat(PlayerFormatOf(SoundFormat));
+    if (output->OpensFromMemory()) {
+      FPlayer->SetData(Data.Bytes());
+    } else {
+      // The player plays files only: the sound goes to a temporary file that lives as long as this entry.
+      FTempFiles.CleanUp();
+      FPlayer->SetFilename(FTempFiles.CreateTempFile(ExtensionOf(SoundFormat), Data.Memory(),
+                                                     static_cast<std::size_t>(Data.Size())));
+    }
+    FPlayer->EnsureOpen();
+  } catch (...) {
+    FPrepareFailed = true;
+    throw;
   }
-  FPlayer->SetSoundFormat(PlayerFormatOf(SoundFormat));
-  if (output->OpensFromMemory()) {
-    FPlayer->SetData(Data.Bytes());
-  } else {
-    // The player plays files only: the sound goes to a temporary file that lives as long as this entry.
-    FTempFiles.CleanUp();
-    FPlayer->SetFilename(FTempFiles.CreateTempFile(ExtensionOf(SoundFormat), Data.Memory(),
-                                                   static_cast<std::size_t>(Data.Size())));
-  }
-  FPlayer->EnsureOpen();
   FPrepared = FPlayer->isOpen();
+  FPrepareFailed = !FPrepared;
 }
 
 void TKVSoundEventItem::Start(int32_t repeat) {
+  if (!FPrepared) {
+    try {
+      Prepare();
+    } catch (const std::exception&) {
+      // Unplayable: this sound stays silent, the game goes on.
+    }
+  }
   if (!FPrepared) return;
   FPlayer->SetContinue(repeat == -1);
   FPlayer->Play();
@@ -98,6 +112,7 @@ void TKVSoundEventItem::Stop() {
 
 void TKVSoundEventItem::Release() {
   FPrepared = false;
+  FPrepareFailed = false;
   FRepeating = false;
   if (FPlayer) {
     FPlayer->Stop();

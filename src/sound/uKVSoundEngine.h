@@ -49,9 +49,10 @@ public:
   const TKVTemporaryFiles& TempFiles() const { return FTempFiles; }
 
   // Once: opens the sound in a player, from memory where the output allows, else from a temporary file.
-  // Raises the player's ESoundError when the sound cannot be played.
+  // Raises the player's ESoundError when the sound cannot be played; it is not tried again until released.
   void Prepare();
-  // Plays once, or without end for repeat = -1; only when prepared.
+  // Plays once, or without end for repeat = -1. An entry not prepared yet is prepared first; one that cannot
+  // be played stays silent and is not tried again until it is released.
   void Start(int32_t repeat);
   // Pause toggles; both only for a prepared, repeating entry.
   void Pause();
@@ -65,6 +66,7 @@ private:
   std::unique_ptr<TKVMediaPlayer> FPlayer;
   TKVTemporaryFiles FTempFiles;
   bool FPrepared = false;
+  bool FPrepareFailed = false;
   bool FRepeating = false;
 };
 

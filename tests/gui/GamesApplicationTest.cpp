@@ -155,12 +155,16 @@ TEST_F(GamesApplicationTest, EveryStateChangeIsToldOnceAndTheTickRunsOnlyWhileRu
 TEST_F(GamesApplicationTest, MusicFollowsTheState) {
   RegisterSounds({kv::kvseMusic, 100});
   App->Start();
+  // The music starts once the work already queued (the first frame) is done.
+  EXPECT_EQ(Platform.SilentSound.Playing().size(), 0u);
+  Platform.Dispatcher.ProcessPending();
   auto& music = Channel(kv::kvseMusic);
   EXPECT_EQ(music.Mode, kv::TSoundMode::Playing);
   EXPECT_TRUE(App->SoundEvents().FindEvent(kv::kvseMusic)->Repeating());
   App->Pause();
   EXPECT_EQ(music.Mode, kv::TSoundMode::Paused);
   App->Resume();
+  Platform.Dispatcher.ProcessPending();
   EXPECT_EQ(music.Mode, kv::TSoundMode::Playing);
   App->Stop();
   EXPECT_EQ(music.Mode, kv::TSoundMode::Stopped);
@@ -233,6 +237,9 @@ TEST_F(GamesApplicationTest, PrepareNeedsAClientAreaAndPreparesTheRootsChildren)
   EXPECT_EQ(nested.Application, nullptr);
   EXPECT_EQ(layer.Calls, std::vector<std::string>{"Prepare"});
   EXPECT_TRUE(nested.Calls.empty());
+  // The sounds open once the events already queued have been handled.
+  EXPECT_FALSE(App->SoundEvents().FindEvent(5)->Prepared());
+  Platform.Dispatcher.ProcessPending();
   EXPECT_TRUE(App->SoundEvents().FindEvent(5)->Prepared());
 
   Box->Focused = false;

@@ -78,6 +78,8 @@ void SessionTest::StartGame(uint8_t difficulty) {
   App->Difficulty = difficulty;
   App->Prepare();
   App->Start();
+  // What the start queued: the first frame, the sounds opened, the music.
+  Platform.Dispatcher.ProcessPending();
 }
 
 int SessionTest::Plays(uint32_t soundId) const {

@@ -189,6 +189,29 @@ TEST_F(SoundEngine, AnUnplayableSoundStaysSilentAndTheOthersPlay) {
   EXPECT_EQ(Output.Playing().size(), 1u);
 }
 
+TEST_F(SoundEngine, ASoundPlayedBeforeItIsPreparedOpensThenAndAnUnplayableOneIsTriedOnce) {
+  int refusals = 0;
+  Output.Refuse = [&](const std::vector<uint8_t>&, TSoundEncoding encoding) {
+    if (encoding != TSoundEncoding::WMA) return std::string();
+    ++refusals;
+    return std::string("Unsupported sound");
+  };
+  Register(101, kvsfWAV, 2);
+  Register(1, kvsfWMA, 1);
+  Sounds->PlayEvent(101, 0);
+  EXPECT_TRUE(Sounds->FindEvent(101)->Prepared());
+  EXPECT_EQ(Output.Playing().size(), 1u);
+  Sounds->PlayEvent(1, 0);
+  Sounds->PlayEvent(1, 0);
+  Sounds->PrepareAll();
+  EXPECT_FALSE(Sounds->FindEvent(1)->Prepared());
+  EXPECT_EQ(refusals, 1);
+  // Released, it may be tried again (a new game opens its sounds anew).
+  Sounds->FindEvent(1)->Release();
+  Sounds->PlayEvent(1, 0);
+  EXPECT_EQ(refusals, 2);
+}
+
 TEST_F(SoundEngine, OneShotSoundsRunToTheirEnd) {
   PrepareGame();
   Sounds->PlayEvent(100, 0);
