@@ -204,6 +204,7 @@ TEST(FuzzSeeds, WriteCorpus) {
   block.SetPosition(0);
   AppendGameData(game, player, package, &block);
   WriteSeed("fuzz_appended_data", "game", game.Bytes());
+  WriteSeed("fuzz_game_layout", "game", game.Bytes());
 }
 
 // Picture files of every kind the decoders read; each seed decodes.

@@ -51,6 +51,7 @@ TEST(SampleGame, WritesPackageGameSavedGameAndScores) {
   // A game executable: a stand-in player, the package, and one extra picture of the player's own.
   TExtJigsawImages extras;
   TExtJigsawImage& own = extras.Add();
+  own.ImageID = 4242;
   own.ImgFormat = TImageFormat::ifJPEG;
   own.Stream = Stream(kvtest::MakeJpeg(200, 150));
   TMemoryStream block;
@@ -86,12 +87,18 @@ TEST(SampleGame, WritesPackageGameSavedGameAndScores) {
                                "countdown 900 s", "https://example.org/", "120x30"})
     EXPECT_NE(summary.find(expected), std::string::npos) << expected << "\n" << summary;
 
-  // The game executable shows the same package and its extra picture.
+  // The game executable shows the package as the game plays it, its extra picture merged in.
   const json fromGame = json::parse(RunTool({"info", "--json", (folder / "sample-game").string()}));
   EXPECT_EQ(fromGame["source"], "executable");
   ASSERT_EQ(fromGame["extraPictures"].size(), 1u);
   EXPECT_EQ(fromGame["extraPictures"][0]["format"], "jpeg");
-  EXPECT_EQ(fromGame["package"], LoadedJson(package));
+  EXPECT_EQ(fromGame["extraPictures"][0]["imageId"], 4242);
+  TJigsawProject2 merged;
+  package.SetPosition(0);
+  merged.LoadFromStream(&package);
+  LoadExtraPictures(block, merged);
+  EXPECT_EQ(fromGame["package"], kvtools::ProjectJson(merged));
+  EXPECT_NE(fromGame["package"], LoadedJson(package));
 
   const json jsw = json::parse(RunTool({"jsw", "--json", (folder / "sample.jsw").string()}));
   EXPECT_EQ(jsw["version"], 6);
@@ -146,6 +153,7 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
   EXPECT_NE(RunTool({"jsw", garbage}, 2).find("usage:"), std::string::npos);
   EXPECT_NE(RunTool({"info", (folder / "missing.kvj").string()}, 1).find("Cannot open file"),
             std::string::npos);
-  EXPECT_EQ(RunTool({"info", garbage}, 1), "jigsaw-pack: " + garbage + ": Stream read error\n");
+  EXPECT_EQ(RunTool({"info", garbage}, 1),
+            "jigsaw-pack: " + garbage + " is neither a game package nor a game with a package appended\n");
   EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1), "jigsaw-pack: " + garbage + ": Error\n");
 }

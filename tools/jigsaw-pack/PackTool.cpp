@@ -4,12 +4,16 @@
 #include "FileJson.h"
 #include "Manifest.h"
 #include "PackageJson.h"
+#include "PackageSource.h"
 #include "PackageSummary.h"
 #include "PlayRender.h"
 #include "PngWriter.h"
 #include "data/uAppendedData.h"
+#include "data/uEGameExport.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
+#include "data/uGameData.h"
+#include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"
@@ -17,6 +21,7 @@
 #include <charconv>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 namespace kvtools {
@@ -26,27 +31,42 @@ namespace {
 constexpr const char* kUsage =
     "usage: jigsaw-pack info [--json] PACKAGE\n"
     "       jigsaw-pack create MANIFEST.json -o GAME.kvj\n"
+    "       jigsaw-pack export PACKAGE -o GAME [--player PATH] [--picture FILE.jpg|FILE.bmp ...]\n"
     "       jigsaw-pack cut PACKAGE --picture ID --difficulty D [--gap PIXELS] -o OUT.jpg|OUT.png\n"
     "       jigsaw-pack play PACKAGE --picture ID --difficulty D [--solve] [--seed N] -o OUT.png|OUT.jpg\n"
     "       jigsaw-pack jsw --json FILE.jsw\n"
     "       jigsaw-pack scores --json FILE\n";
 
-// A package file, or a game executable with a package (and perhaps extra pictures) appended.
-struct LoadedPackage {
-  kv::TJigsawProject2 Project;
-  bool Appended = false;
-  kv::TExtJigsawImages Extras;
-};
+std::string FormatName(const kv::TExtJigsawImage& image) {
+  switch (image.ImgFormat) {
+  case kv::TImageFormat::ifBMP:
+    return "BMP";
+  case kv::TImageFormat::ifJPEG:
+    return "JPEG";
+  }
+  return "format " + std::to_string(static_cast<int>(image.ImgFormat));
+}
 
-void LoadPackage(const std::string& fileName, LoadedPackage& loaded) {
-  kv::TMemoryStream package, extra;
-  loaded.Appended = kv::ReadAppendedData(fileName, package, extra);
-  if (loaded.Appended) {
-    package.SetPosition(0);
-    loaded.Project.LoadFromStream(&package);
-    if (extra.Size() > 0) loaded.Extras.LoadFromStream(extra);
-  } else {
-    loaded.Project.LoadFromFile(fileName);
+std::string TypeName(const kv::TExtJigsawImage& image) {
+  switch (image.ImgType) {
+  case kv::TExtJigsawImageType::itPicture:
+    return "picture";
+  case kv::TExtJigsawImageType::itWallpaper:
+    return "wallpaper";
+  }
+  return "type " + std::to_string(static_cast<int>(image.ImgType));
+}
+
+// The picture's size from its header, when its format is one the game reads.
+std::optional<kv::TImageInfo> PictureInfo(const kv::TExtJigsawImage& image) {
+  if (image.ImgFormat != kv::TImageFormat::ifBMP && image.ImgFormat != kv::TImageFormat::ifJPEG)
+    return std::nullopt;
+  try {
+    return kv::ReadImageSize(image.Stream, image.ImgFormat == kv::TImageFormat::ifBMP
+                                               ? kv::TImageKind::ikBMP
+                                               : kv::TImageKind::ikJPEG);
+  } catch (const kv::Exception&) {
+    return std::nullopt;
   }
 }
 
@@ -54,12 +74,31 @@ nlohmann::ordered_json ExtrasJson(const kv::TExtJigsawImages& extras) {
   auto list = nlohmann::ordered_json::array();
   for (int32_t i = 0; i < extras.Count(); ++i) {
     const kv::TExtJigsawImage& image = extras[static_cast<std::size_t>(i)];
-    list.push_back({{"imageId", image.ImageID},
-                    {"type", image.ImgType == kv::TExtJigsawImageType::itWallpaper ? "wallpaper" : "picture"},
-                    {"format", image.ImgFormat == kv::TImageFormat::ifBMP ? "bmp" : "jpeg"},
-                    {"data", BlobJson(image.Stream)}});
+    nlohmann::ordered_json j = {{"imageId", image.ImageID},
+                                {"type", TypeName(image)},
+                                {"format", kv::TKVStandardFunc::LowerText(FormatName(image))},
+                                {"data", BlobJson(image.Stream)}};
+    if (const auto info = PictureInfo(image)) {
+      j["width"] = info->Width;
+      j["height"] = info->Height;
+    }
+    list.push_back(std::move(j));
   }
   return list;
+}
+
+void PrintExtras(const kv::TExtJigsawImages& extras, std::ostream& out) {
+  out << "Extra pictures: " << extras.Count() << '\n';
+  for (int32_t i = 0; i < extras.Count(); ++i) {
+    const kv::TExtJigsawImage& image = extras[static_cast<std::size_t>(i)];
+    out << "  " << TypeName(image) << "  id " << image.ImageID
+        << (image.ImageID == 0 ? " (fresh at start)" : "") << ", " << FormatName(image);
+    if (const auto info = PictureInfo(image))
+      out << ' ' << info->Width << 'x' << info->Height;
+    else
+      out << " (unreadable)";
+    out << ", " << image.Stream.Size() << " bytes\n";
+  }
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -80,17 +119,39 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return 2;
   }
   LoadedPackage loaded;
-  LoadPackage(file, loaded);
+  try {
+    LoadPackage(file, loaded);
+  } catch (const std::exception& e) {
+    ReportError(err, file, e);
+    return 1;
+  }
+  const kv::TAppendedLayout& layout = loaded.Layout;
   if (asJson) {
     nlohmann::ordered_json j;
-    j["source"] = loaded.Appended ? "executable" : "package";
+    j["source"] = loaded.Appended() ? "executable" : "package";
+    if (loaded.Appended())
+      j["appended"] = {{"packageOffset", layout.PackageOffset},
+                       {"packageSize", layout.PackageSize},
+                       {"extraBlockSize", layout.HasExtraBlock ? nlohmann::ordered_json(layout.ExtraSize)
+                                                               : nlohmann::ordered_json(nullptr)}};
     j["package"] = ProjectJson(loaded.Project);
-    if (loaded.Appended) j["extraPictures"] = ExtrasJson(loaded.Extras);
+    if (loaded.Appended()) j["extraPictures"] = ExtrasJson(loaded.Extras);
     out << j.dump(2) << '\n';
   } else {
-    out << "Source: " << (loaded.Appended ? "game executable" : "package file") << '\n';
+    if (loaded.Appended()) {
+      out << "Source: game executable, package of " << layout.PackageSize << " bytes at offset "
+          << layout.PackageOffset << "; ";
+      if (layout.HasExtraBlock)
+        out << "extra-picture block of " << layout.ExtraSize << " bytes\n";
+      else
+        out << "no extra-picture block\n";
+      if (loaded.Extras.Count() > 0)
+        out << "(the package as the game plays it: its playable pictures replaced by the extra pictures)\n";
+    } else {
+      out << "Source: package file\n";
+    }
     PrintProjectSummary(loaded.Project, out);
-    if (loaded.Appended) out << "Extra pictures: " << loaded.Extras.Count() << '\n';
+    if (loaded.Appended()) PrintExtras(loaded.Extras, out);
   }
   return 0;
 }
@@ -193,7 +254,7 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   try {
     LoadPackage(package, loaded);
   } catch (const std::exception& e) {
-    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    ReportError(err, package, e);
     return 1;
   }
   try {
@@ -278,7 +339,7 @@ int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   try {
     LoadPackage(package, loaded);
   } catch (const std::exception& e) {
-    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    ReportError(err, package, e);
     return 1;
   }
   try {
@@ -300,6 +361,124 @@ int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   return 0;
 }
 
+// The player a game is made from when none is named: the program jigsaw beside this one.
+std::string DefaultPlayerPath() {
+  const std::filesystem::path self = kv::TGameDataLocator::OwnExecutablePath();
+  return (self.parent_path() / "jigsaw").string();
+}
+
+// A standalone game: a bare player, the package of PACKAGE and its trailer, and the extra pictures. Without
+// --picture a game keeps the extra pictures it has; with --picture they replace the ones it has (wallpapers
+// among them stay). Nothing is written unless the whole game could be made.
+int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string package, output, playerOption;
+  std::vector<std::string> pictures;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const bool hasValue = i + 1 < args.size();
+    if (args[i] == "-o" && hasValue && output.empty())
+      output = args[++i];
+    else if (args[i] == "--player" && hasValue && playerOption.empty())
+      playerOption = args[++i];
+    else if (args[i] == "--picture" && hasValue)
+      pictures.push_back(args[++i]);
+    else if (package.empty() && args[i].rfind("-", 0) != 0)
+      package = args[i];
+    else {
+      err << kUsage;
+      return 2;
+    }
+  }
+  if (package.empty() || output.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  for (const auto& picture : pictures)
+    if (!kv::ExtraPictureFormat(picture)) {
+      err << "jigsaw-pack: --picture: " << picture
+          << " is not a picture a game can carry: use a .bmp or .jpg file\n";
+      return 2;
+    }
+  std::error_code ignored;
+  if (std::filesystem::is_directory(output, ignored)) {
+    err << "jigsaw-pack: " << output << " is a folder: name the game file to write\n";
+    return 2;
+  }
+
+  LoadedPackage source;
+  try {
+    LoadPackage(package, source);
+  } catch (const std::exception& e) {
+    ReportError(err, package, e);
+    return 1;
+  }
+
+  // The player: as named, else beside this program, else the player part of the game given as PACKAGE.
+  std::string playerName = playerOption.empty() ? DefaultPlayerPath() : playerOption;
+  std::vector<uint8_t> player;
+  try {
+    if (playerOption.empty() && !kv::FileExists(playerName)) {
+      if (!source.Appended()) {
+        err << "jigsaw-pack: no player to make the game from: " << playerName
+            << " does not exist; name the player program with --player PATH\n";
+        return 1;
+      }
+      playerName = "the player part of " + package;
+      player = kv::StripAppendedData(source.File, package);
+    } else {
+      kv::TMemoryStream file;
+      file.LoadFromFile(playerName);
+      player = kv::StripAppendedData(file.Bytes(), playerName);
+    }
+  } catch (const std::exception& e) {
+    ReportError(err, playerName, e);
+    return 1;
+  }
+  if (player.empty()) {
+    err << "jigsaw-pack: the player " << playerName << " is empty: it cannot carry a game\n";
+    return 1;
+  }
+
+  kv::TMemoryStream extra;
+  int32_t extraCount = 0;
+  try {
+    if (!pictures.empty()) {
+      kv::TExtJigsawImages images;
+      for (int32_t i = 0; i < source.Extras.Count(); ++i) {
+        const kv::TExtJigsawImage& kept = source.Extras[static_cast<std::size_t>(i)];
+        if (kept.ImgType == kv::TExtJigsawImageType::itWallpaper) images.Add() = kept;
+      }
+      const kv::TExtJigsawImages added = kv::ExtraPicturesFromFiles(source.Project, pictures);
+      for (int32_t i = 0; i < added.Count(); ++i) images.Add() = added[static_cast<std::size_t>(i)];
+      extra = kv::MakeExtraStream(images);
+      extraCount = images.Count();
+    } else if (source.Layout.HasExtraBlock) {
+      // The block as it is, with its length and magic: the new game plays what this one plays.
+      extra = kv::TMemoryStream(std::vector<uint8_t>(
+          source.File.begin() + static_cast<std::ptrdiff_t>(source.Layout.TrailerEnd), source.File.end()));
+      extraCount = source.Extras.Count();
+    }
+  } catch (const std::exception& e) {
+    // The picture files name themselves in their messages.
+    ReportError(err, {}, e);
+    return 1;
+  }
+
+  try {
+    const std::vector<uint8_t> game = kv::AssembleGame(player, source.Package, extra);
+    kv::WriteGameImage(output, game);
+    out << output << ": " << game.size() << " bytes: player of " << player.size() << " bytes (" << playerName
+        << "), package of " << source.Package.Size() << " bytes";
+    if (extra.Empty())
+      out << ", no extra pictures\n";
+    else
+      out << ", " << extraCount << " extra picture(s) in " << extra.Size() - 8 << " bytes\n";
+  } catch (const std::exception& e) {
+    ReportError(err, output, e);
+    return 1;
+  }
+  return 0;
+}
+
 } // namespace
 
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -310,6 +489,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
   try {
     if (args[0] == "info") return Info(args, out, err);
     if (args[0] == "create") return Create(args, err);
+    if (args[0] == "export") return Export(args, out, err);
     if (args[0] == "cut") return Cut(args, out, err);
     if (args[0] == "play") return Play(args, out, err);
     if (args[0] == "jsw" || args[0] == "scores") return DumpFile(args, out, err);
