@@ -69,9 +69,10 @@ public:
   }
 
 private:
+  // Each event reaches the window before the next one is sent, as a hand moves a mouse.
   void Flush() {
-    XFlush(FDisplay);
-    QTest::qWait(20);
+    XSync(FDisplay, False);
+    QTest::qWait(30);
   }
   Display* FDisplay;
 };
@@ -102,7 +103,18 @@ private slots:
     QCOMPARE(QString::fromStdString(window.ToolbarTheme()), look);
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 10000);
+    // The window in its place on the screen before the pointer goes there.
+    QPoint placed;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+          const QPoint now = window.PlayingArea()->mapToGlobal(QPoint(0, 0));
+          const bool still = now == placed;
+          placed = now;
+          QTest::qWait(100);
+          return still;
+        }(),
+        10000);
 
     kv::TKVJigsawBoard& board = *window.Session().Board();
     const kv::TZPos top = board.ZOrder().front();
@@ -117,7 +129,7 @@ private slots:
     pointer.Button(true);
     for (int step = 1; step <= 10; ++step) pointer.MoveTo(grip + QPoint(dx * step / 10, dy * step / 10));
     pointer.Button(false);
-    QTRY_VERIFY_WITH_TIMEOUT(board.Piece(top.Row, top.Column).X != before.X, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(board.Piece(top.Row, top.Column).X != before.X, 10000);
     const kv::TKVBoardPiece& after = board.Piece(top.Row, top.Column);
     // Where it was dropped, unless it snapped to a neighbour within the magnet distance.
     QVERIFY2(std::abs(after.X - (before.X + dx)) <= 12 && std::abs(after.Y - (before.Y + dy)) <= 12,
