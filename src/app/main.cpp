@@ -6,6 +6,8 @@
 // picture of the window as that first frame shows it (then exit too).
 #include "app/ufrmMain.h"
 #include "data/uGameData.h"
+#include "data/uKVConfig.h"
+#include "data/uKVErrors.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -56,6 +58,19 @@ int main(int argc, char** argv) {
   // Qt has taken its own options out of argv.
   const QStringList qtArguments = QApplication::arguments();
   for (qsizetype i = 1; i < qtArguments.size(); ++i) arguments.push_back(qtArguments[i].toStdString());
+
+  // The program's own store, loaded before any window and saved when the program ends. The player keeps
+  // nothing of its own there; what the store holds is carried over.
+  kv::TKVConfig config(kv::TGameDataLocator::OwnExecutablePath());
+  try {
+    config.Load();
+  } catch (const kv::Exception& error) {
+    std::fprintf(stderr, "jigsaw: %s\n", error.what());
+  }
+  struct TSaveAtExit {
+    kv::TKVConfig& Config;
+    ~TSaveAtExit() { Config.Save(); }
+  } saveAtExit{config};
 
   kv::TfrmMain window(kv::TGameDataLocator::OwnExecutablePath(), std::move(arguments));
   const char* firstFrameExit = std::getenv("JIGSAW_FIRST_FRAME_EXIT");
