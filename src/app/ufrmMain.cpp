@@ -3,6 +3,7 @@
 #include "app/uQtPaintBox.h"
 #include "app/uToolbarThemes.h"
 #include "app/ufrmChooseBitmap.h"
+#include "data/uEGameExport.h"
 #include "data/uKVErrors.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGraphicEngine.h"
@@ -410,6 +411,15 @@ void TfrmMain::CheckSender(void* sender, bool checked) {
 }
 
 void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& parameter) {
+  // The application's error box: an error of a command ends the command, not the program.
+  try {
+    RunCommand(sender, id, parameter);
+  } catch (const std::exception& error) {
+    FPlatform->Boxes().ShowError(error.what());
+  }
+}
+
+void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& parameter) {
   TKVJigsawApplication& session = *FSession;
   const bool running = session.State() == kvasRunning;
   TKVJigsawBoard* board = session.Board();
@@ -474,6 +484,7 @@ void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& 
       session.Resume();
     CheckSender(sender, session.State() == kvasPaused);
     break;
+  case 22: ExportGameCommand(); break;
   case 25:
     if (running && board) board->MarkAll();
     break;
@@ -486,7 +497,7 @@ void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& 
     CheckSender(sender, session.EdgesOnly());
     break;
   default:
-    // 5, 9, 12, 13, 21, 22 and 23 open dialogs and pages of their own; 18 is no command.
+    // 5, 9, 12, 13, 21 and 23 open dialogs and pages of their own; 18 is no command.
     break;
   }
 }
@@ -529,6 +540,23 @@ void TfrmMain::ApplyToolbarTheme() {
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");
   QObject::connect(about, &QAction::triggered, this, [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
+}
+
+void TfrmMain::ExportGameCommand() {
+  TJigsawProject2* project = Project();
+  if (!project) return;
+  const std::string picture = AskOpenFileName(
+      "Open Image", "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|GIF Image (*.gif)|*.gif");
+  if (picture.empty()) return;
+  const std::string output =
+      AskSaveFileName("Save Executable Output As", "Windows Executable (*.exe)|*.exe", "");
+  if (output.empty()) return;
+  // The package as the writer makes it, with the piece library beside the program.
+  InstallPackagePictureSteps();
+  TMemoryStream package;
+  project->SaveToStream(package);
+  MakeGame(package, *project, {picture}, output, FLocator.ExecutablePath());
+  FPlatform->Boxes().ShowInformation(output + " is created successfuly.");
 }
 
 void TfrmMain::SaveGameCommand() {

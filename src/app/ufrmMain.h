@@ -75,6 +75,8 @@ public:
   void ApplyToolbarTheme();
   bool LoadSavedGame(const std::string& fileName);
   void SaveGameCommand();
+  // A new game: this player with the package and a picture of the player's choice as its extra picture.
+  void ExportGameCommand();
   void OpenSavedGameCommand();
   void PlayPictureCommand(int32_t n);
   QMenu* PopupMenu() const { return FPopup; }
@@ -115,6 +117,7 @@ private:
   QMenu* FPopup = nullptr;
   std::string FToolbarTheme;
   std::unique_ptr<IPopupMenu> FPopupSeam; // the engine's view of FPopup
+  void RunCommand(void* sender, int32_t id, const TScriptParameter& parameter);
   // Sets the check mark of a menu entry that sent a command.
   void CheckSender(void* sender, bool checked);
   bool FTerminateRequested = false;

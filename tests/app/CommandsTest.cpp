@@ -268,6 +268,41 @@ private slots:
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
   }
 
+  void aGameMadeFromAPictureCarriesThePackageAndPlaysThatPicture() {
+    const std::string package = WritePackage(Dir, "export.kvj");
+    const std::string picture = Dir.file("mine.jpg");
+    kvtest::WriteFileBytes(picture, kvtest::MakePhotoJpeg(320, 240, 9, 85));
+    const std::string game = Dir.file("mygame");
+    // The player writes packages with the piece library beside its program, here the test program.
+    const std::filesystem::path library =
+        std::filesystem::path(Self()).parent_path() / "all.kvjc";
+    std::error_code ignored;
+    std::filesystem::copy_file(std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc", library,
+                               std::filesystem::copy_options::overwrite_existing, ignored);
+    {
+      TfrmMain window(Self(), {package}, Boxes.get());
+      std::vector<std::string> titles;
+      window.AskOpenFileName = [&](const std::string& title, const std::string&) {
+        titles.push_back(title);
+        return picture;
+      };
+      window.AskSaveFileName = [&](const std::string& title, const std::string&, const std::string&) {
+        titles.push_back(title);
+        return game;
+      };
+      window.ExecuteCommand(nullptr, 22, kv::TScriptParameter());
+      QCOMPARE(titles, (std::vector<std::string>{"Open Image", "Save Executable Output As"}));
+      QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString::fromStdString(game + " is created successfuly."));
+      window.QuitConfirmed = true;
+    }
+    // The new game starts from its own file with the chosen picture as its only playable one.
+    TfrmMain window(game, {}, Boxes.get());
+    QVERIFY(window.Locator().FromOwnFile);
+    QCOMPARE(window.Locator().PlayablePictures.size(), std::size_t{1});
+    QCOMPARE(window.Session().Picture.Width() > 0, true);
+    QCOMPARE(QString::fromStdString(window.Project()->Title), QString("Commands"));
+  }
+
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {
     TfrmMain window(Self(), {WritePackage(Dir, "nopopup.kvj", false)}, Boxes.get());
     QCOMPARE(window.PopupMenu()->actions().size(), 2); // the separator and "About Tessarix" only
