@@ -5,6 +5,8 @@
 #include "app/ufrmChooseBitmap.h"
 #include "data/uEGameExport.h"
 #include "data/uKVErrors.h"
+#include "gui/uBmpCodec.h"
+#include "gui/uJpegCodec.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
@@ -484,6 +486,9 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
       session.Resume();
     CheckSender(sender, session.State() == kvasPaused);
     break;
+  case 21:
+    if (running) SavePictureCommand();
+    break;
   case 22: ExportGameCommand(); break;
   case 25:
     if (running && board) board->MarkAll();
@@ -497,7 +502,7 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
     CheckSender(sender, session.EdgesOnly());
     break;
   default:
-    // 5, 9, 12, 13, 21 and 23 open dialogs and pages of their own; 18 is no command.
+    // 5, 9, 12, 13 and 23 open dialogs and pages of their own; 18 is no command.
     break;
   }
 }
@@ -540,6 +545,40 @@ void TfrmMain::ApplyToolbarTheme() {
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");
   QObject::connect(about, &QAction::triggered, this, [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
+}
+
+void TfrmMain::SavePictureCommand() {
+  // The playing area as it is shown now.
+  const TBitmap32* shown = GraphicEngine().GetBuffer();
+  if (!shown) return;
+  const TBitmap32 view(*shown);
+  FSession->Pause();
+  const std::string file =
+      AskSaveFileName("Save Picture", "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|", "bmp");
+  if (!file.empty()) {
+    std::string extension = std::filesystem::path(file).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    try {
+      TMemoryStream data;
+      if (extension == ".jpg" || extension == ".jpeg") {
+        TDecodedPicture picture;
+        picture.Width = view.Width();
+        picture.Height = view.Height();
+        // 24 bits: every pixel opaque.
+        picture.Pixels.assign(view.Bits(), view.Bits() + static_cast<std::size_t>(view.Width()) * view.Height());
+        for (uint32_t& pixel : picture.Pixels) pixel |= 0xFF000000u;
+        data = EncodeJpeg(picture);
+      } else {
+        WriteBmp24(data, view.Width(), view.Height(), view.Bits());
+      }
+      data.SaveToFile(file);
+    } catch (const EStreamError&) {
+      FPlatform->Boxes().ShowError("Unable to save picture");
+      return;
+    }
+    FPlatform->Boxes().ShowInformation("Picture successfully saved into file " + file);
+  }
+  FSession->Resume();
 }
 
 void TfrmMain::ExportGameCommand() {

@@ -366,9 +366,13 @@ TDecodedPicture ReadBmp(TStream& stream) {
   return picture;
 }
 
-void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels) {
+namespace {
+
+void WriteBmpBits(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels, uint16_t bits) {
   if (width < 0 || height < 0) throw EImageError("Bitmap image is not valid: negative size");
-  const uint64_t imageSize = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
+  const uint64_t bytesPerPixel = bits / 8;
+  const uint64_t rowSize = (static_cast<uint64_t>(width) * bytesPerPixel + 3) / 4 * 4;
+  const uint64_t imageSize = rowSize * static_cast<uint64_t>(height);
   if (imageSize > 0xFFFFFFFFull - FileHeaderSize - InfoHeaderSize)
     throw EImageError("Bitmap image is not valid: the picture is too large for a BMP file");
   uint8_t header[FileHeaderSize + InfoHeaderSize] = {};
@@ -381,17 +385,36 @@ void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pi
   PutDWord(info + 4, static_cast<uint32_t>(width));
   PutDWord(info + 8, static_cast<uint32_t>(height)); // positive: bottom-up
   PutWord(info + 12, 1);
-  PutWord(info + 14, 32);
+  PutWord(info + 14, bits);
   PutDWord(info + 16, BI_RGB);
   PutDWord(info + 20, static_cast<uint32_t>(imageSize));
   stream.WriteBuffer(header, sizeof header);
 
-  std::vector<uint8_t> row(static_cast<std::size_t>(width) * 4);
+  std::vector<uint8_t> row(static_cast<std::size_t>(rowSize), 0);
   for (int32_t y = height - 1; y >= 0; --y) {
     const uint32_t* src = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-    for (int32_t x = 0; x < width; ++x) PutDWord(row.data() + 4 * static_cast<std::size_t>(x), src[x]);
+    for (int32_t x = 0; x < width; ++x) {
+      uint8_t* out = row.data() + bytesPerPixel * static_cast<std::size_t>(x);
+      if (bits == 32) {
+        PutDWord(out, src[x]);
+      } else {
+        out[0] = static_cast<uint8_t>(src[x]);
+        out[1] = static_cast<uint8_t>(src[x] >> 8);
+        out[2] = static_cast<uint8_t>(src[x] >> 16);
+      }
+    }
     if (!row.empty()) stream.WriteBuffer(row.data(), row.size());
   }
+}
+
+} // namespace
+
+void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels) {
+  WriteBmpBits(stream, width, height, pixels, 32);
+}
+
+void WriteBmp24(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels) {
+  WriteBmpBits(stream, width, height, pixels, 24);
 }
 
 void WriteBmp(TStream& stream, const TDecodedPicture& picture) {

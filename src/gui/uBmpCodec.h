@@ -25,5 +25,7 @@ TDecodedPicture ReadBmp(TStream& stream);
 // pixels holds width * height values A << 24 | R << 16 | G << 8 | B, top row first.
 void WriteBmp(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels);
 void WriteBmp(TStream& stream, const TDecodedPicture& picture);
+// The same as 24 bits per pixel without alpha (blue, green, red), each row padded to four bytes.
+void WriteBmp24(TStream& stream, int32_t width, int32_t height, const uint32_t* pixels);
 
 } // namespace kv

@@ -268,6 +268,36 @@ private slots:
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
   }
 
+  void thePictureOfThePlayingAreaIsSavedAsBmpOrJpeg() {
+    TfrmMain window(Self(), {WritePackage(Dir, "picture.kvj")}, Boxes.get());
+    QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
+    const kv::TBitmap32& shown = *kv::GraphicEngine().GetBuffer();
+    for (const std::string name : {"view.bmp", "view.jpg", "view.JPG"}) {
+      const std::string file = Dir.file(name);
+      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) { return file; };
+      window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
+      QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+               QString::fromStdString("Picture successfully saved into file " + file));
+      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      const std::vector<uint8_t> bytes = kvtest::ReadFileBytes(file);
+      if (name == "view.bmp") {
+        QVERIFY(bytes.size() > 54 && bytes[0] == 'B' && bytes[28] == 24);
+        QCOMPARE(static_cast<int>(bytes[18] | bytes[19] << 8), shown.Width());
+      } else {
+        QVERIFY(bytes.size() > 4 && bytes[0] == 0xFF && bytes[1] == 0xD8); // a JPEG file
+      }
+    }
+    // A folder that does not exist.
+    const std::size_t before = Boxes->Shown.size();
+    window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+      return Dir.file("missing/view.bmp");
+    };
+    window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
+    QCOMPARE(Boxes->Shown.size(), before + 1);
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save picture"));
+    QCOMPARE(window.Session().State(), kv::kvasPaused);
+  }
+
   void aGameMadeFromAPictureCarriesThePackageAndPlaysThatPicture() {
     const std::string package = WritePackage(Dir, "export.kvj");
     const std::string picture = Dir.file("mine.jpg");

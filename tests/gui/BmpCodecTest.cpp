@@ -267,6 +267,30 @@ TEST(BmpCodecTest, SaveWritesBottomUp32BitAndRoundTripsAlpha) {
   EXPECT_EQ(std::vector<TColor32>(loaded.Bits(), loaded.Bits() + 6), pixels);
 }
 
+TEST(BmpCodecTest, A24BitFileHasPaddedBlueGreenRedRowsBottomUp) {
+  // 3 pixels of 3 bytes: rows of 9 bytes padded to 12.
+  const std::vector<uint32_t> pixels = {0xFF112233u, 0x80445566u, 0x00778899u,
+                                        0xFFAABBCCu, 0xFFDDEEFFu, 0xFF010203u};
+  TMemoryStream stream;
+  WriteBmp24(stream, 3, 2, pixels.data());
+  const auto& b = stream.Bytes();
+  ASSERT_EQ(b.size(), 54u + 2u * 12u);
+  auto dword = [&](std::size_t at) {
+    return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24);
+  };
+  EXPECT_EQ(dword(2), 54u + 24u); // file size
+  EXPECT_EQ(dword(10), 54u);      // pixel data offset
+  EXPECT_EQ(b[28], 24);           // bits per pixel
+  EXPECT_EQ(dword(34), 24u);      // image size with the padding
+  // Bottom row first: CC BB AA, FF EE DD, 03 02 01, then three bytes of padding.
+  const std::vector<uint8_t> bottom(b.begin() + 54, b.begin() + 66);
+  EXPECT_EQ(bottom, (std::vector<uint8_t>{0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02, 0x01, 0, 0, 0}));
+  stream.SetPosition(0);
+  const TDecodedPicture read = ReadBmp(stream);
+  ASSERT_EQ(read.Width, 3);
+  EXPECT_EQ(read.Pixels[0] & 0xFFFFFFu, 0x112233u); // top-left, its alpha gone
+}
+
 TEST(BmpCodecTest, EmptySurfaceRoundTrips) {
   TBitmap32 empty;
   TMemoryStream stream;
