@@ -19,6 +19,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QUrl>
 #include <QLabel>
 #include <QLayout>
@@ -441,6 +442,11 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
       QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(help.string())));
     break;
   }
+  case 5:
+    session.Pause();
+    AboutBox();
+    session.Resume();
+    break;
   case 6:
     if (!running) break;
     session.PlaySoundEvent(kvsePreview, 1);
@@ -502,7 +508,7 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
     CheckSender(sender, session.EdgesOnly());
     break;
   default:
-    // 5, 9, 12, 13 and 23 open dialogs and pages of their own; 18 is no command.
+    // 9, 12, 13 and 23 open dialogs and pages of their own; 18 is no command.
     break;
   }
 }
@@ -545,6 +551,18 @@ void TfrmMain::ApplyToolbarTheme() {
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");
   QObject::connect(about, &QAction::triggered, this, [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
+}
+
+void TfrmMain::AboutBox() {
+  const QString title = QApplication::applicationDisplayName();
+  QMessageBox box(QMessageBox::NoIcon, "About " + title,
+                  "<b>" + title.toHtmlEscaped() +
+                      "</b><p>A jigsaw puzzle: cut a picture into pieces and put it together again against the "
+                      "clock.</p><p>Korvane Jigsaw for Linux.</p>",
+                  QMessageBox::Ok, this);
+  box.setIconPixmap(windowIcon().pixmap(64, 64));
+  box.setEscapeButton(QMessageBox::Ok);
+  box.exec();
 }
 
 void TfrmMain::SavePictureCommand() {

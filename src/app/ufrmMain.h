@@ -75,6 +75,8 @@ public:
   void ApplyToolbarTheme();
   bool LoadSavedGame(const std::string& fileName);
   void SaveGameCommand();
+  // The product's information box, closed by OK or Escape.
+  void AboutBox();
   // The playing area as shown, to a BMP or (by the file's extension) a JPEG file.
   void SavePictureCommand();
   // A new game: this player with the package and a picture of the player's choice as its extra picture.

@@ -333,6 +333,23 @@ private slots:
     QCOMPARE(QString::fromStdString(window.Project()->Title), QString("Commands"));
   }
 
+  void theAboutBoxPausesTheGameAndClosesWithEscape() {
+    TfrmMain window(Self(), {WritePackage(Dir, "about.kvj")}, Boxes.get());
+    QString caption;
+    int stateInside = -1;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      QVERIFY(box);
+      caption = box->windowTitle();
+      stateInside = window.Session().State();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    window.PopupMenu()->actions().back()->trigger(); // "About Tessarix"
+    QCOMPARE(caption, QString("About Commands"));
+    QCOMPARE(stateInside, int{kv::kvasPaused});
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+  }
+
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {
     TfrmMain window(Self(), {WritePackage(Dir, "nopopup.kvj", false)}, Boxes.get());
     QCOMPARE(window.PopupMenu()->actions().size(), 2); // the separator and "About Tessarix" only
