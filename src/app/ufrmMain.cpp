@@ -265,6 +265,11 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
   BuildPopupMenu();
   QApplication::setApplicationDisplayName(QtText(project->Title));
   setWindowTitle(QtText(project->Title));
+  if (project->Icon.Size() > 0) {
+    QPixmap icon;
+    const std::vector<uint8_t>& bytes = project->Icon.Bytes();
+    if (icon.loadFromData(bytes.data(), static_cast<uint>(bytes.size()), "ICO")) QApplication::setWindowIcon(icon);
+  }
   if (project->Pictures.empty()) {
     FPlatform->Boxes().ShowError(NoBitmapMessage);
     Terminate();
