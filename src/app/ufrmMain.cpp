@@ -1,5 +1,6 @@
 #include "app/ufrmMain.h"
 
+#include "app/uFormatClock.h"
 #include "app/uQtPaintBox.h"
 #include "app/uToolbarThemes.h"
 #include "app/ufrmChooseBitmap.h"
@@ -26,7 +27,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <cstdio>
 #include <filesystem>
 
 namespace kv {
@@ -63,10 +63,7 @@ std::optional<std::string> OnlyText(const TScriptParameter& parameter) {
 } // namespace
 
 std::string TfrmMain::FormatClock(int64_t seconds) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2lld:%.2lld:%.2lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-  return text;
+  return kv::FormatClock(seconds);
 }
 
 TfrmMain::TfrmMain(std::string executablePath, std::vector<std::string> arguments, IMessageBoxes* boxes)
