@@ -1,9 +1,17 @@
 #include "app/ufrmMain.h"
 
+#include "app/UfmBestTopTen.h"
+#include "app/UfmHighScore.h"
 #include "app/uFormatClock.h"
 #include "app/uQtPaintBox.h"
 #include "app/uToolbarThemes.h"
 #include "app/ufrmChooseBitmap.h"
+#include "app/ufrmDifficulty.h"
+#include "app/ufrmNextBitmap.h"
+#include "app/ufrmPlayAgain.h"
+#include "app/ufrmProgressInfo.h"
+#include "app/ufrmSelectSkin.h"
+#include "app/ufrmWin.h"
 #include "data/uEGameExport.h"
 #include "data/uKVErrors.h"
 #include "gui/uBmpCodec.h"
@@ -19,14 +27,15 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QUrl>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
 
+#include <chrono>
 #include <filesystem>
 
 namespace kv {
@@ -90,6 +99,9 @@ void TfrmMain::FormCreate() {
   FSession->SetMainWindow(this);
   FSession->OnBoardWin = [this](TKVGUIControl*) { WinHook(); };
   FSession->OnTimeOut = [this](TKVCustomJigsawApplication*) { GameLost(); };
+  FSession->OnProgress = [this](int32_t kind, const std::string& text, int32_t value) {
+    ProgressHandler(kind, text, value);
+  };
 
   // Status bar: four panels, the third shows the clock.
   for (std::size_t i = 0; i < FStatus.size(); ++i) {
@@ -121,7 +133,8 @@ void TfrmMain::FormCreate() {
   AskOpenFileName = [this](const std::string& title, const std::string& filter) {
     return PackageText(QFileDialog::getOpenFileName(this, QtText(title), QString(), QtFilter(filter)));
   };
-  AskSaveFileName = [this](const std::string& title, const std::string& filter, const std::string& extension) {
+  AskSaveFileName = [this](const std::string& title, const std::string& filter,
+                           const std::string& extension) {
     QFileDialog dialog(this, QtText(title), QString(), QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QtText(extension));
@@ -265,7 +278,8 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
   if (project->Icon.Size() > 0) {
     QPixmap icon;
     const std::vector<uint8_t>& bytes = project->Icon.Bytes();
-    if (icon.loadFromData(bytes.data(), static_cast<uint>(bytes.size()), "ICO")) QApplication::setWindowIcon(icon);
+    if (icon.loadFromData(bytes.data(), static_cast<uint>(bytes.size()), "ICO"))
+      QApplication::setWindowIcon(icon);
   }
   if (project->Pictures.empty()) {
     FPlatform->Boxes().ShowError(NoBitmapMessage);
@@ -278,17 +292,26 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
                                 ? *project->Pictures.front()
                                 : *project->Pictures.at(static_cast<std::size_t>(pictureIndex));
     CurrentPictureID = entry.ID;
+    if (!(fromSavedGame && savedGame)) {
+      FSession->Difficulty = project->DifficultyIndex(CurrentPictureID);
+      if ((project->PreparedGame.Columns > 0 || project->PreparedGame.Rows > 0) &&
+          FPlatform->Boxes().AskConfirmation("Project contains saved game data. Play saved game?") &&
+          UsePreparedGame(*project, entry)) {
+        fromSavedGame = true;
+        savedGame = &FPreparedGame;
+      }
+    }
     if (fromSavedGame && savedGame) {
       FSession->SavedGame = savedGame;
       FSession->CheatCount = savedGame->CheatCount;
-    } else {
-      FSession->Difficulty = project->DifficultyIndex(CurrentPictureID);
     }
     // Decoded once, no larger than the cut needs: the session's picture is the only copy.
-    FSession->LoadGamePicture(entry, fromSavedGame && savedGame ? savedGame->Difficulty : FSession->Difficulty);
+    FSession->LoadGamePicture(entry,
+                              fromSavedGame && savedGame ? savedGame->Difficulty : FSession->Difficulty);
     FSession->PictureName = entry.Name;
     FSession->OnClockTick = [this](TKVCustomJigsawApplication*) { ShowClock(); };
     FSession->Prepare();
+    FSession->SavedGame = nullptr;
   } catch (const EStreamError&) {
     GraphicEngine().Clear(clAppWorkSpace);
     FPlatform->Boxes().ShowError(InvalidProjectDataMessage);
@@ -298,6 +321,30 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
     FPlatform->Boxes().ShowError(InvalidProjectDataMessage);
     Terminate();
   }
+}
+
+bool TfrmMain::UsePreparedGame(const TJigsawProject2& project, const TBMPData& entry) {
+  const TPreparedGame& prepared = project.PreparedGame;
+  if (prepared.Columns <= 0 || prepared.Rows <= 0) return false;
+  FPreparedGame = TJigsawFile();
+  FPreparedGame.Columns = prepared.Columns;
+  FPreparedGame.Rows = prepared.Rows;
+  FPreparedGame.PictureId = entry.ID;
+  TMemoryStream pieces(prepared.Pieces.Bytes());
+  try {
+    FPreparedGame.PieceStates =
+        ReadPieceStates(pieces, static_cast<int64_t>(prepared.Columns) * static_cast<int64_t>(prepared.Rows));
+  } catch (const EStreamError&) {
+    return false;
+  }
+  // The prepared game names no difficulty: it is the one whose cut of this picture gives its pieces. A game
+  // that fits none is not played; a fresh game starts instead.
+  const TImageInfo stored = StoredPictureSize(entry);
+  for (uint8_t difficulty = 0; difficulty <= 5; ++difficulty) {
+    FPreparedGame.Difficulty = difficulty;
+    if (FSession->SavedGameFits(FPreparedGame, stored)) return true;
+  }
+  return false;
 }
 
 void TfrmMain::ResetSession() {
@@ -320,23 +367,89 @@ void TfrmMain::FinishGame() {
   SetStatus(2, "");
   TJigsawProject2* project = Project();
   if (!project) return;
-  if (FSession->CheatCount == 0) {
-    const int32_t level = HighScoreLevel(*project, CurrentPicture);
-    LastLevel = static_cast<uint8_t>(std::max(level, 0));
-  }
+  if (FSession->CheatCount == 0) HighScoreEntry();
+  TActionItem& end = project->EndActions;
+  const int32_t firstAction = end.ScriptCount() > 0 ? end.Scripts(0).ID : 0;
+  const bool actionsHandleEnd = firstAction != 0 && firstAction != 18;
+  if (actionsHandleEnd)
+    end.Execute();
+  else
+    WinDialog(LastLevel);
   FSession->CheatCount = 0;
-  const std::size_t playable = FLocator.PlayablePictures.size();
+  if (actionsHandleEnd) return;
   if (project->PictureChoiceMode == 1) {
-    if (SequenceIndex + 1 < static_cast<int32_t>(playable)) {
-      ++SequenceIndex;
-      ChooseAndStartGame();
+    if (SequenceIndex + 1 < static_cast<int32_t>(FLocator.PlayablePictures.size())) {
+      TfrmNextBitmap next;
+      switch (RunModal(next)) {
+      case mrOk:
+        ++SequenceIndex;
+        ChooseAndStartGame();
+        break;
+      case mrYes:
+        ChooseAndStartGame();
+        break;
+      default:
+        SequenceIndex = 0;
+        ClearStatus();
+        QuitConfirmed = true;
+        close();
+        break;
+      }
     } else {
       AskPlayAgain("No more image to play. Play again from first image?");
     }
     return;
   }
-  const TActionItem& end = project->EndActions;
-  if (end.ScriptCount() > 0 && end.Scripts(0).ID == 18) AskPlayAgain("Play again?");
+  if (firstAction == 18) AskPlayAgain("Play again?");
+}
+
+void TfrmMain::HighScoreEntry() {
+  TJigsawProject2* project = Project();
+  if (!project) return;
+  const int32_t level = HighScoreLevel(*project, CurrentPicture);
+  int32_t position = -1;
+  const bool qualifies = level >= 0 && FHighScores.Qualifies(level, FSession->Clock, position);
+  LastLevel = static_cast<uint8_t>(std::max(level, 0));
+  if (!qualifies || project->Options.NoHighScores) return;
+  // The name page of an HTML name entry needs the page window, which is not part of this player yet: the
+  // dialog asks for the name instead.
+  TfmBestTopTen entry;
+  RunModal(entry);
+  FLocator.PlayerName = entry.Name();
+  FHighScores.Add(THighScoreData{FLocator.PlayerName, FSession->Clock, static_cast<uint8_t>(level)});
+  if (project->ShowHighScoreTable) {
+    TfmHighScore list(this);
+    list.FillList(FHighScores, level);
+    RunModal(list);
+  }
+}
+
+void TfrmMain::WinDialog(int32_t level) {
+  TfrmWin win(this);
+  TfmHighScore list(this);
+  const std::string time = FormatClock(FSession->Clock);
+  const int32_t cheats = FSession->CheatCount;
+  const TKVJigsawBoard* board = FSession->Board();
+  if (cheats == 0) {
+    win.SetCaption("Win");
+    win.SetHeading("You Win!");
+    win.SetHeadingSize(36);
+  } else if (board && cheats == board->PieceCount()) {
+    win.SetCaption("Auto solve complete");
+    win.SetHeading("Auto solve complete");
+    win.SetHeadingSize(20);
+  } else {
+    win.SetCaption("Win with cheat");
+    win.SetHeading("You win but you cheat " + std::to_string(cheats) + "X");
+    win.SetHeadingSize(16);
+  }
+  win.SetTimeLabel("Time to complete puzzle: ");
+  win.SetClockText(time);
+  RunModal(win);
+  if (win.PrintFlag()) PrintPictureJob(FSession->Picture, this, PrintFileName);
+  list.FillList(FHighScores, level);
+  const TJigsawProject2* project = Project();
+  if (!project || !project->Options.NoHighScores) RunModal(list);
 }
 
 void TfrmMain::AskPlayAgain(const std::string& question) {
@@ -352,10 +465,56 @@ void TfrmMain::AskPlayAgain(const std::string& question) {
 }
 
 void TfrmMain::GameLost() {
+  TfrmWin lost(this);
+  TfrmPlayAgain again(this);
+  lost.SetCaption("Lose");
+  lost.SetHeading("You Lose!");
+  lost.SetTimeLabel("Your estimated time to solve:");
+  const TJigsawProject2* project = Project();
+  lost.SetClockText(FormatClock(project ? project->CountdownSeconds : 0));
+  lost.SetPrintVisible(false);
+  RunModal(lost);
   SetStatus(2, "");
+  if (RunModal(again) == mrOk) {
+    ChooseAndStartGame();
+    return;
+  }
   ClearStatus();
   QuitConfirmed = true;
   close();
+}
+
+void TfrmMain::ProgressHandler(int32_t kind, const std::string& text, int32_t percent) {
+  using Clock = std::chrono::steady_clock;
+  const auto now = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+  };
+  switch (kind) {
+  case kvpkBegin:
+    FProgressBegun = now();
+    FProgressText = text;
+    if (ProgressWindowDelay > 0) return;
+    break;
+  case kvpkStep:
+    FProgressText = text;
+    if (!FProgress && (FProgressBegun < 0 || now() - FProgressBegun < ProgressWindowDelay)) return;
+    break;
+  default:
+    FProgress.reset();
+    FProgressBegun = -1;
+    return;
+  }
+  if (!FProgress) {
+    FProgress = std::make_unique<TfrmProgressInfo>();
+    FProgress->SetText(FProgressText);
+    FProgress->show();
+  }
+  FProgress->SetText(FProgressText);
+  if (kind == kvpkStep) FProgress->SetPercent(static_cast<uint8_t>(std::clamp(percent, 0, 255)));
+}
+
+int TfrmMain::RunModal(QDialog& dialog) {
+  return RunDialog ? RunDialog(dialog) : dialog.exec();
 }
 
 void TfrmMain::ClearStatus() {
@@ -429,8 +588,12 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
   const bool running = session.State() == kvasRunning;
   TKVJigsawBoard* board = session.Board();
   switch (id) {
-  case 1: OpenSavedGameCommand(); break;
-  case 2: SaveGameCommand(); break;
+  case 1:
+    OpenSavedGameCommand();
+    break;
+  case 2:
+    SaveGameCommand();
+    break;
   case 3:
     QuitConfirmed = false;
     ExitRequested = true;
@@ -469,14 +632,16 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
   case 11:
   case 17:
     if (const auto text = OnlyText(parameter))
-      QDesktopServices::openUrl(QUrl::fromUserInput(QtText(*text), QString::fromStdString(
-                                                                         std::filesystem::current_path().string())));
+      QDesktopServices::openUrl(QUrl::fromUserInput(
+          QtText(*text), QString::fromStdString(std::filesystem::current_path().string())));
     break;
   case 14:
     if (parameter.Count() >= 1 && parameter.Entries(0).Kind == kParamInteger)
       PlayPictureCommand(parameter.Entries(0).AsInteger());
     break;
-  case 15: ChooseAndStartGame(); break;
+  case 15:
+    ChooseAndStartGame();
+    break;
   case 16:
     QuitConfirmed = true;
     ExitRequested = true;
@@ -497,20 +662,33 @@ void TfrmMain::RunCommand(void* sender, int32_t id, const TScriptParameter& para
   case 21:
     if (running) SavePictureCommand();
     break;
-  case 22: ExportGameCommand(); break;
+  case 22:
+    ExportGameCommand();
+    break;
   case 25:
     if (running && board) board->MarkAll();
     break;
   case 26:
     if (running && board) board->UnmarkAll();
     break;
-  case 27: CheckSender(sender, session.ToggleGhost()); break;
+  case 27:
+    CheckSender(sender, session.ToggleGhost());
+    break;
   case 28:
     session.SetEdgesOnly(!session.EdgesOnly());
     CheckSender(sender, session.EdgesOnly());
     break;
+  case 9:
+    SelectSkinCommand();
+    break;
+  case 12:
+    HighScoresCommand();
+    break;
+  case 23:
+    ChangeDifficultyCommand();
+    break;
   default:
-    // 9, 12, 13 and 23 open dialogs and pages of their own; 18 is no command.
+    // 13 opens HTML pages, which this player does not show yet; 18 is no command.
     break;
   }
 }
@@ -535,16 +713,23 @@ void TfrmMain::ApplyToolbarTheme() {
   TJigsawProject2* project = Project();
   if (!project) return;
   switch (project->SkinMode) {
-  case 15: SetToolbarTheme("Default"); break;
-  case 20: SetToolbarTheme("Sentimox"); break;
-  case 21: SetToolbarTheme("Stripes"); break;
+  case 15:
+    SetToolbarTheme("Default");
+    break;
+  case 20:
+    SetToolbarTheme("Sentimox");
+    break;
+  case 21:
+    SetToolbarTheme("Stripes");
+    break;
   case 19:
     // The window without border, bars or frame.
     menuBar()->hide();
     statusBar()->hide();
     setWindowFlag(Qt::FramelessWindowHint, true);
     break;
-  default: break;
+  default:
+    break;
   }
   if (!project->Menus.empty()) {
     menuBar()->clear();
@@ -552,16 +737,18 @@ void TfrmMain::ApplyToolbarTheme() {
   }
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");
-  QObject::connect(about, &QAction::triggered, this, [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
+  QObject::connect(about, &QAction::triggered, this,
+                   [this] { ExecuteCommand(nullptr, 5, TScriptParameter()); });
 }
 
 void TfrmMain::AboutBox() {
   const QString title = QApplication::applicationDisplayName();
-  QMessageBox box(QMessageBox::NoIcon, "About " + title,
-                  "<b>" + title.toHtmlEscaped() +
-                      "</b><p>A jigsaw puzzle: cut a picture into pieces and put it together again against the "
-                      "clock.</p><p>Korvane Jigsaw for Linux.</p>",
-                  QMessageBox::Ok, this);
+  QMessageBox box(
+      QMessageBox::NoIcon, "About " + title,
+      "<b>" + title.toHtmlEscaped() +
+          "</b><p>A jigsaw puzzle: cut a picture into pieces and put it together again against the "
+          "clock.</p><p>Korvane Jigsaw for Linux.</p>",
+      QMessageBox::Ok, this);
   box.setIconPixmap(windowIcon().pixmap(64, 64));
   box.setEscapeButton(QMessageBox::Ok);
   box.exec();
@@ -585,7 +772,8 @@ void TfrmMain::SavePictureCommand() {
         picture.Width = view.Width();
         picture.Height = view.Height();
         // 24 bits: every pixel opaque.
-        picture.Pixels.assign(view.Bits(), view.Bits() + static_cast<std::size_t>(view.Width()) * view.Height());
+        picture.Pixels.assign(view.Bits(),
+                              view.Bits() + static_cast<std::size_t>(view.Width()) * view.Height());
         for (uint32_t& pixel : picture.Pixels) pixel |= 0xFF000000u;
         data = EncodeJpeg(picture);
       } else {
@@ -621,8 +809,7 @@ void TfrmMain::ExportGameCommand() {
 void TfrmMain::SaveGameCommand() {
   TKVJigsawApplication& session = *FSession;
   session.Pause();
-  const std::string file =
-      AskSaveFileName("Save Jigsaw Data", "Jigsaw Saved Data (*.jsw)|*.jsw", "jsw");
+  const std::string file = AskSaveFileName("Save Jigsaw Data", "Jigsaw Saved Data (*.jsw)|*.jsw", "jsw");
   if (!file.empty() && session.Board()) {
     try {
       TJigsawFile saved;
@@ -682,11 +869,64 @@ bool TfrmMain::LoadSavedGame(const std::string& fileName) {
   return true;
 }
 
+void TfrmMain::SelectSkinCommand() {
+  TJigsawProject2* project = Project();
+  if (!project) return;
+  TKVJigsawApplication& session = *FSession;
+  session.Pause();
+  // The session resumes however the command ends, also when a skin cannot be read.
+  struct TResume {
+    TKVJigsawApplication& Session;
+    ~TResume() { Session.Resume(); }
+  } resume{session};
+  TfrmSelectSkin chooser(*project, CurrentSkin, this);
+  if (RunModal(chooser) != mrOk || chooser.SkinIndex == CurrentSkin) return;
+  CurrentSkin = chooser.SkinIndex;
+  project->SkinIndex = CurrentSkin;
+  project->StartSkinIndex = CurrentSkin;
+  // Only a window-shape skin changes a window of this style; the playing area is laid out again.
+  session.RefitPlayingArea();
+  const TRect screen = FPlatform->Services().Screen->ScreenRect();
+  move(screen.Left + (screen.Width() - frameGeometry().width()) / 2,
+       screen.Top + (screen.Height() - frameGeometry().height()) / 2);
+}
+
+void TfrmMain::HighScoresCommand() {
+  FSession->Pause();
+  TfmHighScore list(this);
+  list.FillList(FHighScores, LastLevel);
+  RunModal(list);
+  FSession->Resume();
+}
+
+void TfrmMain::ChangeDifficultyCommand() {
+  TJigsawProject2* project = Project();
+  if (!project) return;
+  FSession->Pause();
+  TfrmDifficulty dialog(this);
+  TPictureSettings* settings = project->FindPictureSettings(CurrentPictureID);
+  dialog.NumPiecesMin = settings ? settings->NumPiecesMin : project->NumPiecesMin;
+  dialog.NumPiecesMax = settings ? settings->NumPiecesMax : project->NumPiecesMax;
+  if (RunModal(dialog) != mrOk) {
+    FSession->Resume();
+    return;
+  }
+  project->NumPiecesMin = dialog.NumPiecesMin;
+  project->NumPiecesMax = dialog.NumPiecesMax;
+  if (settings) {
+    settings->NumPiecesMin = dialog.NumPiecesMin;
+    settings->NumPiecesMax = dialog.NumPiecesMax;
+  }
+  ResetSession();
+  StartGame();
+}
+
 void TfrmMain::PlayPictureCommand(int32_t n) {
   SequenceIndex = n;
   FLocator.LoadProject(nullptr, "", nullptr, true);
-  const int32_t picture =
-      n >= 0 && n < static_cast<int32_t>(FLocator.PlayablePictures.size()) ? FLocator.PlayablePictureIndex(n) : -1;
+  const int32_t picture = n >= 0 && n < static_cast<int32_t>(FLocator.PlayablePictures.size())
+                              ? FLocator.PlayablePictureIndex(n)
+                              : -1;
   TJigsawProject2* project = Project();
   if (!project || picture < 0 || picture >= static_cast<int32_t>(project->Pictures.size())) {
     FPlatform->Boxes().ShowError("Invalid picture index.");

@@ -16,12 +16,14 @@
 #include <string>
 #include <vector>
 
+class QDialog;
 class QLabel;
 class QMenu;
 
 namespace kv {
 
 class TQtPaintBox;
+class TfrmProgressInfo;
 
 class TfrmMain : public QMainWindow {
 public:
@@ -49,6 +51,8 @@ public:
   bool QuitConfirmed = false;
   bool StartingUp = true;
   uint8_t LastLevel = 0;
+  // The skin in force, an index into the package's skins.
+  int32_t CurrentSkin = 0;
 
   // ---- play flow
   void ChooseAndStartGame();
@@ -61,9 +65,18 @@ public:
   // The win timer's first tick: the end of a won game, after the board's own event has returned.
   void FinishGame();
   void AskPlayAgain(const std::string& question);
+  // Level, qualification and name entry after a fair win.
+  void HighScoreEntry();
+  void WinDialog(int32_t level);
   // A count-down ran out.
   void GameLost();
   void ClearStatus();
+  // The session's progress: kind 0 begins, 1 steps, 2 ends.
+  void ProgressHandler(int32_t kind, const std::string& text, int32_t percent);
+  // The progress window while one is open.
+  TfrmProgressInfo* ProgressWindow() const { return FProgress.get(); }
+  // A cut shorter than this many milliseconds shows no progress window, so that none flashes up and away.
+  int ProgressWindowDelay = 150;
 
   static std::string FormatClock(int64_t seconds);
 
@@ -83,6 +96,9 @@ public:
   void ExportGameCommand();
   void OpenSavedGameCommand();
   void PlayPictureCommand(int32_t n);
+  void SelectSkinCommand();
+  void HighScoresCommand();
+  void ChangeDifficultyCommand();
   QMenu* PopupMenu() const { return FPopup; }
   // "Default", "Sentimox" (the look at start) or "Stripes".
   const std::string& ToolbarTheme() const { return FToolbarTheme; }
@@ -92,8 +108,14 @@ public:
   bool CommandFromWindow = false;
   // File dialogs (title, filter "Name (*.ext)|*.ext"); an empty result is a cancel. Tests answer them.
   std::function<std::string(const std::string& title, const std::string& filter)> AskOpenFileName;
-  std::function<std::string(const std::string& title, const std::string& filter, const std::string& extension)>
+  std::function<std::string(const std::string& title, const std::string& filter,
+                            const std::string& extension)>
       AskSaveFileName;
+
+  // Runs a dialog modally and returns its result (1 OK, 2 Cancel, 6 Yes); tests answer in its place.
+  std::function<int(QDialog& dialog)> RunDialog;
+  // Where the win dialog's Print writes a PDF when the system has no printer; empty: the documents folder.
+  std::string PrintFileName;
 
   // Called once the first game's first frame is on the screen.
   std::function<void()> OnFirstFrame;
@@ -104,6 +126,9 @@ protected:
 private:
   void FormCreate();
   void FormDestroy();
+  int RunModal(QDialog& dialog);
+  // The package's own saved game, played when the player wants it: prepares the session with it.
+  bool UsePreparedGame(const TJigsawProject2& project, const TBMPData& entry);
   void Terminate();
   void SetStatus(int panel, const std::string& text);
   // The close query: true when the window may close now.
@@ -115,6 +140,11 @@ private:
   std::unique_ptr<TKVJigsawApplication> FSession;
   THighScore FHighScores;
   std::unique_ptr<TTimer> FWinTimer;
+  std::unique_ptr<TfrmProgressInfo> FProgress;
+  // The quiet start of a progress run: the window shows once the cut takes longer than a glance.
+  int64_t FProgressBegun = -1;
+  std::string FProgressText;
+  TJigsawFile FPreparedGame;
   TQtPaintBox* FPlayingArea = nullptr; // owned by the graphic engine
   std::array<QLabel*, 4> FStatus{};
   TMenuBuilder FMenuEntries;

@@ -257,6 +257,20 @@ void TKVCustomJigsawApplication::BuildBackground() {
   FBackgroundShape = &shape;
 }
 
+void TKVCustomJigsawApplication::RefitPlayingArea() {
+  BuildBackground();
+  TKVPaintBox* client = ClientArea();
+  const int32_t width = client ? client->ClientWidth() : 0;
+  const int32_t height = client ? client->ClientHeight() : 0;
+  if (FBoard) FBoard->SetSize(width, height);
+  CentreGhost(width, height);
+}
+
+void TKVCustomJigsawApplication::CentreGhost(int32_t width, int32_t height) {
+  if (FGhostImage && !FGhostImage->Picture().Empty())
+    FGhostImage->SetPosition((width - FGhostImage->Width()) / 2, (height - FGhostImage->Height()) / 2);
+}
+
 void TKVCustomJigsawApplication::BuildGhostImage() {
   if (!FGhostImage) FGhostImage = &NewChild<TKVGUIAnimatedImage>(*Root());
   FGhostImage->BringToFront();
@@ -327,8 +341,7 @@ void TKVCustomJigsawApplication::Start() {
   const int32_t width = client ? client->ClientWidth() : 0;
   const int32_t height = client ? client->ClientHeight() : 0;
   Root()->SetSize(width, height);
-  if (FGhostImage && !FGhostImage->Picture().Empty())
-    FGhostImage->SetPosition((width - FGhostImage->Width()) / 2, (height - FGhostImage->Height()) / 2);
+  CentreGhost(width, height);
   if (FBackground) {
     if (FBackground->Width() != width || FBackground->Height() != height) {
       FBackground->SetSize(width, height);

@@ -168,6 +168,9 @@ public:
   bool ToggleGhost();
   void RegisterSounds();
   void BuildBackground();
+  // After the skin changed: the background built again, the board sized to the client area and the ghost
+  // image centred in it.
+  void RefitPlayingArea();
   void BuildGhostImage();
   void CreateBoard();
   void ClockTick();
@@ -207,6 +210,7 @@ private:
   // The project's bevel level within its range 0..7.
   uint8_t BevelLevel() const;
   void BuildPreviewWindow();
+  void CentreGhost(int32_t width, int32_t height);
 
   TKVJigsawPieceCollection FPieces;
   std::unique_ptr<TKVThreadTimer> FClockTimer;

@@ -25,13 +25,6 @@ const TBMPData* FirstPicture(const TJigsawProject2& project, bool orOnly) {
   return nullptr;
 }
 
-TImageInfo StoredPictureSize(const TBMPData& picture) {
-  const TImageKind kind = DetectPictureKind(std::span<const uint8_t>(picture.Data.Bytes())) == pkBMP
-                              ? TImageKind::ikBMP
-                              : TImageKind::ikJPEG;
-  return ReadImageSize(picture.Data, kind);
-}
-
 TMemoryStream PieceStatesStream(const TJigsawArrayData& states) {
   TMemoryStream stream;
   for (const TJigsawPieceState& state : states) {
@@ -43,6 +36,13 @@ TMemoryStream PieceStatesStream(const TJigsawArrayData& states) {
 }
 
 } // namespace
+
+TImageInfo StoredPictureSize(const TBMPData& picture) {
+  const TImageKind kind = DetectPictureKind(std::span<const uint8_t>(picture.Data.Bytes())) == pkBMP
+                              ? TImageKind::ikBMP
+                              : TImageKind::ikJPEG;
+  return ReadImageSize(picture.Data, kind);
+}
 
 void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap) {
   TMemoryStream data(picture.Data.Bytes());

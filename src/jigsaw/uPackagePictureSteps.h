@@ -56,6 +56,9 @@ void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryF
 // cannot.
 void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap);
 
+// The picture's size as stored in the package, read from its header (JPEG, or BMP in old packages).
+TImageInfo StoredPictureSize(const TBMPData& picture);
+
 // Decodes a package picture for a game's cut at this difficulty with the library's layouts: a JPEG at the
 // smallest reduced scale that is not below the final size the layout search gives for its stored size (its
 // own size when none is smaller, or when no layout fits), a BMP at its own size. Returns the stored size,

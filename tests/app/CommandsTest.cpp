@@ -1,6 +1,8 @@
 // The main window's commands as the package's menus and scripts give them: the menus built from the package's
 // records, check marks on the entries that sent a command, commands that act only on a running game, playing
 // a picture by number, saving a game and opening it again in a new run, and the two ways to exit.
+#include "AppFixtures.h"
+
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -22,12 +24,9 @@
 #include <set>
 
 using kv::TfrmMain;
+using kvapptest::Self;
 
 namespace {
-
-std::string Self() {
-  return QCoreApplication::applicationFilePath().toStdString();
-}
 
 kv::TMenuExRec& AddMenu(kv::TMenuList& list, uint8_t number, const std::string& caption, int32_t command,
                         const std::string& name = "") {
@@ -43,26 +42,20 @@ kv::TMenuExRec& AddMenu(kv::TMenuList& list, uint8_t number, const std::string& 
 // Two pictures played in sequence, a menu bar "&Game" with a nested "&Options" submenu, and a popup menu.
 std::string WritePackage(const kvtest::TempDir& dir, const std::string& name, bool popup = true,
                          uint32_t firstId = 1, int16_t skinMode = 0) {
-  kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());
-  kv::TJigsawProject2 project;
-  project.Title = "Commands";
-  project.AddPicture(0, firstId).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
-  project.AddPicture(0, 2).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(300, 400, 4, 85));
-  project.PictureChoiceMode = 1;
-  project.SkinMode = skinMode;
-  project.Menus.clear();
-  kv::TMenuExRec& game = AddMenu(project.Menus, 0, "&Game", -1);
+  std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Commands");
+  project->AddPicture(0, firstId).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
+  project->AddPicture(0, 2).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(300, 400, 4, 85));
+  project->PictureChoiceMode = 1;
+  project->SkinMode = skinMode;
+  project->Menus.clear();
+  kv::TMenuExRec& game = AddMenu(project->Menus, 0, "&Game", -1);
   AddMenu(game.Children, 0, "&New game", 15);
   AddMenu(game.Children, 0, "-", -1);
   kv::TMenuExRec& options = AddMenu(game.Children, 0, "&Options", -1);
   AddMenu(options.Children, 0, "&Sound", 8);
   AddMenu(options.Children, 0, "", 28, "EdgesOnly");
-  if (popup) AddMenu(project.Menus, 1, "&Pause", 24);
-  kv::TMemoryStream package;
-  project.SaveToStream(package);
-  const std::string file = dir.file(name);
-  package.SaveToFile(file);
-  return file;
+  if (popup) AddMenu(project->Menus, 1, "&Pause", 24);
+  return kvapptest::SavePackage(*project, dir, name);
 }
 
 QAction* FindEntry(const QList<QAction*>& actions, const QString& text) {
@@ -181,16 +174,19 @@ private slots:
       TfrmMain window(Self(), {package}, Boxes.get());
       window.ExecuteCommand(nullptr, 10, kv::TScriptParameter()); // one piece moved by the aid
       std::string asked;
-      window.AskSaveFileName = [&](const std::string& title, const std::string& filter, const std::string& ext) {
+      window.AskSaveFileName = [&](const std::string& title, const std::string& filter,
+                                   const std::string& ext) {
         asked = title + "|" + filter + "|" + ext;
         return jsw;
       };
       window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
-      QCOMPARE(QString::fromStdString(asked), QString("Save Jigsaw Data|Jigsaw Saved Data (*.jsw)|*.jsw|jsw"));
+      QCOMPARE(QString::fromStdString(asked),
+               QString("Save Jigsaw Data|Jigsaw Saved Data (*.jsw)|*.jsw|jsw"));
       QCOMPARE(window.Session().State(), kv::kvasRunning);
       const kv::TKVJigsawBoard& board = *window.Session().Board();
       for (int32_t r = 0; r < board.Rows(); ++r)
-        for (int32_t c = 0; c < board.Cols(); ++c) places.emplace_back(board.Piece(r, c).X, board.Piece(r, c).Y);
+        for (int32_t c = 0; c < board.Cols(); ++c)
+          places.emplace_back(board.Piece(r, c).X, board.Piece(r, c).Y);
       window.QuitConfirmed = true;
     }
     QVERIFY(std::filesystem::exists(jsw));
@@ -222,7 +218,9 @@ private slots:
     {
       // The same game, its first picture under another id.
       TfrmMain window(Self(), {WritePackage(Dir, "other.kvj", true, 77)}, Boxes.get());
-      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) { return jsw; };
+      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+        return jsw;
+      };
       window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
       window.QuitConfirmed = true;
     }
@@ -274,7 +272,9 @@ private slots:
     const kv::TBitmap32& shown = *kv::GraphicEngine().GetBuffer();
     for (const std::string name : {"view.bmp", "view.jpg", "view.JPG"}) {
       const std::string file = Dir.file(name);
-      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) { return file; };
+      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+        return file;
+      };
       window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
       QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
                QString::fromStdString("Picture successfully saved into file " + file));
@@ -304,8 +304,7 @@ private slots:
     kvtest::WriteFileBytes(picture, kvtest::MakePhotoJpeg(320, 240, 9, 85));
     const std::string game = Dir.file("mygame");
     // The player writes packages with the piece library beside its program, here the test program.
-    const std::filesystem::path library =
-        std::filesystem::path(Self()).parent_path() / "all.kvjc";
+    const std::filesystem::path library = std::filesystem::path(Self()).parent_path() / "all.kvjc";
     std::error_code ignored;
     std::filesystem::copy_file(std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc", library,
                                std::filesystem::copy_options::overwrite_existing, ignored);
@@ -322,7 +321,8 @@ private slots:
       };
       window.ExecuteCommand(nullptr, 22, kv::TScriptParameter());
       QCOMPARE(titles, (std::vector<std::string>{"Open Image", "Save Executable Output As"}));
-      QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString::fromStdString(game + " is created successfuly."));
+      QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+               QString::fromStdString(game + " is created successfuly."));
       window.QuitConfirmed = true;
     }
     // The new game starts from its own file with the chosen picture as its only playable one.

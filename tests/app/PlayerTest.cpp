@@ -1,6 +1,8 @@
 // The player's window as a person starts it: from a package named on the command line (kept, or deleted with
-// "-T"), from nothing at all, from a damaged file; the first game's playing area drawn on the screen, the clock
-// in the status bar, and the close of a running game asking first.
+// "-T"), from nothing at all, from a damaged file; the first game's playing area drawn on the screen, the
+// clock in the status bar, and the close of a running game asking first.
+#include "AppFixtures.h"
+
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -19,33 +21,23 @@
 #include <set>
 
 using kv::TfrmMain;
+using kvapptest::Self;
 
 namespace {
 
 // A package file of one photograph, played in sequence at the given piece range.
 std::string WritePackage(const kvtest::TempDir& dir, const std::string& name, int32_t minPieces,
                          int32_t maxPieces) {
-  kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());
-  kv::TJigsawProject2 project;
-  project.Title = "Test Jigsaw";
-  project.AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
-  project.PictureChoiceMode = 1;
-  project.NumPiecesMin = minPieces;
-  project.NumPiecesMax = maxPieces;
-  if (kv::TPictureSettings* settings = project.FindPictureSettings(1)) {
+  std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Test Jigsaw");
+  project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+  project->PictureChoiceMode = 1;
+  project->NumPiecesMin = minPieces;
+  project->NumPiecesMax = maxPieces;
+  if (kv::TPictureSettings* settings = project->FindPictureSettings(1)) {
     settings->NumPiecesMin = minPieces;
     settings->NumPiecesMax = maxPieces;
   }
-  kv::TMemoryStream package;
-  project.SaveToStream(package);
-  const std::string file = dir.file(name);
-  package.SaveToFile(file);
-  return file;
-}
-
-// A program file without a package appended: the test program itself.
-std::string Self() {
-  return QCoreApplication::applicationFilePath().toStdString();
+  return kvapptest::SavePackage(*project, dir, name);
 }
 
 // Distinct colours in a picture: a drawn game has hundreds, a blank window a handful.
@@ -80,8 +72,8 @@ private slots:
     QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
     const QImage shown = window.PlayingArea()->grab().toImage();
     QVERIFY2(ColourCount(shown) > 200, "the playing area shows no pieces");
-    QCOMPARE(window.Session().Board()->PieceCount(), window.Session().Board()->Cols() *
-                                                          window.Session().Board()->Rows());
+    QCOMPARE(window.Session().Board()->PieceCount(),
+             window.Session().Board()->Cols() * window.Session().Board()->Rows());
     QVERIFY(window.Session().Board()->PieceCount() >= 25);
     QVERIFY(Boxes->Shown.empty());
   }
@@ -122,7 +114,8 @@ private slots:
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.Project() == nullptr);
     QCOMPARE(Boxes->Shown.size(), std::size_t{1});
-    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text), QString("Project doesn't contain valid data."));
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text),
+             QString("Project doesn't contain valid data."));
   }
 
   void closingARunningGameAsksFirstAndTheAnswerDecides() {

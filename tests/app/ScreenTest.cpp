@@ -1,7 +1,7 @@
 // The real window on a real X display (Xvfb): pointer input comes from the X server (XTest), not from Qt's
 // test events, and the picture checked is what the X server shows. A piece is dragged by a hundred pixels and
-// lands there; the screen then shows a game, in each of the three menu-bar looks. The pictures are kept in the
-// build folder (tests/screens) for a person to look at.
+// lands there; the screen then shows a game, in each of the three menu-bar looks. The pictures are kept in
+// the build folder (tests/screens) for a person to look at.
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -122,8 +122,8 @@ private slots:
     const kv::TRect place = before.DisplayRect();
     const kv::TRect boardRect = board.GetScreenRect();
     // The middle of the topmost piece, kept clear of the screen's edges so that the drag fits.
-    const QPoint grip = window.PlayingArea()->mapToGlobal(
-        QPoint(boardRect.Left + (place.Left + place.Right) / 2, boardRect.Top + (place.Top + place.Bottom) / 2));
+    const QPoint grip = window.PlayingArea()->mapToGlobal(QPoint(
+        boardRect.Left + (place.Left + place.Right) / 2, boardRect.Top + (place.Top + place.Bottom) / 2));
     const int dx = grip.x() > 400 ? -100 : 100, dy = grip.y() > 300 ? -60 : 60;
     pointer.MoveTo(grip);
     pointer.Button(true);
@@ -133,7 +133,8 @@ private slots:
     const kv::TKVBoardPiece& after = board.Piece(top.Row, top.Column);
     // Where it was dropped, unless it snapped to a neighbour within the magnet distance.
     QVERIFY2(std::abs(after.X - (before.X + dx)) <= 12 && std::abs(after.Y - (before.Y + dy)) <= 12,
-             qPrintable(QString("moved to %1,%2 from %3,%4").arg(after.X).arg(after.Y).arg(before.X).arg(before.Y)));
+             qPrintable(
+                 QString("moved to %1,%2 from %3,%4").arg(after.X).arg(after.Y).arg(before.X).arg(before.Y)));
 
     // What the X server shows is a game: pieces, not an empty window.
     QTest::qWait(100);
