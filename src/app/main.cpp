@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
       }
       // The frame is on its way to the screen: the picture is taken once it has been painted.
       QTimer::singleShot(0, &window, [&window, shot] {
-        if (!shot.isEmpty() && !window.grab().save(shot)) std::fprintf(stderr, "cannot write %s\n", qPrintable(shot));
+        if (!shot.isEmpty() && !window.grab().save(shot))
+          std::fprintf(stderr, "cannot write %s\n", qPrintable(shot));
         QApplication::exit(0);
       });
     };

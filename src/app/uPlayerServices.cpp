@@ -8,9 +8,8 @@
 namespace kv {
 
 TPlayerServices::TPlayerServices(QWidget* boxParent, IMessageBoxes* boxes)
-    : FBoxes(boxParent),
-      FRandom(static_cast<std::mt19937::result_type>(
-          std::chrono::steady_clock::now().time_since_epoch().count())) {
+    : FBoxes(boxParent), FRandom(static_cast<std::mt19937::result_type>(
+                             std::chrono::steady_clock::now().time_since_epoch().count())) {
   auto sdl = std::make_unique<TSdlSoundOutput>(FDispatcher);
   if (sdl->Available()) {
     FSound = std::move(sdl);

@@ -1,6 +1,6 @@
 // The desktop services a game receives in the player: Qt's event loop for the hand-over and message-loop
-// timers, real thread timers, SDL sound (silent where no audio device opens), Qt message boxes, the screen and
-// a random source seeded from the clock.
+// timers, real thread timers, SDL sound (silent where no audio device opens), Qt message boxes, the screen
+// and a random source seeded from the clock.
 #pragma once
 
 #include "platform/uQtPlatform.h"

@@ -14,31 +14,55 @@ uint16_t VirtualKeyOf(int qtKey) {
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (qtKey - Qt::Key_0));
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<uint16_t>(0x70 + (qtKey - Qt::Key_F1));
   switch (qtKey) {
-  case Qt::Key_Backspace: return 0x08;
-  case Qt::Key_Tab: return 0x09;
+  case Qt::Key_Backspace:
+    return 0x08;
+  case Qt::Key_Tab:
+    return 0x09;
   case Qt::Key_Return:
-  case Qt::Key_Enter: return 0x0D;
-  case Qt::Key_Shift: return 0x10;
-  case Qt::Key_Control: return 0x11;
-  case Qt::Key_Alt: return 0x12;
-  case Qt::Key_Pause: return 0x13;
-  case Qt::Key_Escape: return 0x1B;
-  case Qt::Key_Space: return 0x20;
-  case Qt::Key_PageUp: return 0x21;
-  case Qt::Key_PageDown: return 0x22;
-  case Qt::Key_End: return 0x23;
-  case Qt::Key_Home: return 0x24;
-  case Qt::Key_Left: return 0x25;
-  case Qt::Key_Up: return 0x26;
-  case Qt::Key_Right: return 0x27;
-  case Qt::Key_Down: return 0x28;
-  case Qt::Key_Insert: return 0x2D;
-  case Qt::Key_Delete: return 0x2E;
-  case Qt::Key_Plus: return 0xBB;
-  case Qt::Key_Comma: return 0xBC;
-  case Qt::Key_Minus: return 0xBD;
-  case Qt::Key_Period: return 0xBE;
-  default: return 0;
+  case Qt::Key_Enter:
+    return 0x0D;
+  case Qt::Key_Shift:
+    return 0x10;
+  case Qt::Key_Control:
+    return 0x11;
+  case Qt::Key_Alt:
+    return 0x12;
+  case Qt::Key_Pause:
+    return 0x13;
+  case Qt::Key_Escape:
+    return 0x1B;
+  case Qt::Key_Space:
+    return 0x20;
+  case Qt::Key_PageUp:
+    return 0x21;
+  case Qt::Key_PageDown:
+    return 0x22;
+  case Qt::Key_End:
+    return 0x23;
+  case Qt::Key_Home:
+    return 0x24;
+  case Qt::Key_Left:
+    return 0x25;
+  case Qt::Key_Up:
+    return 0x26;
+  case Qt::Key_Right:
+    return 0x27;
+  case Qt::Key_Down:
+    return 0x28;
+  case Qt::Key_Insert:
+    return 0x2D;
+  case Qt::Key_Delete:
+    return 0x2E;
+  case Qt::Key_Plus:
+    return 0xBB;
+  case Qt::Key_Comma:
+    return 0xBC;
+  case Qt::Key_Minus:
+    return 0xBD;
+  case Qt::Key_Period:
+    return 0xBE;
+  default:
+    return 0;
   }
 }
 
@@ -57,23 +81,35 @@ namespace {
 
 TMouseButton ButtonOf(Qt::MouseButton button) {
   switch (button) {
-  case Qt::RightButton: return mbRight;
-  case Qt::MiddleButton: return mbMiddle;
-  default: return mbLeft;
+  case Qt::RightButton:
+    return mbRight;
+  case Qt::MiddleButton:
+    return mbMiddle;
+  default:
+    return mbLeft;
   }
 }
 
 Qt::CursorShape ShapeOf(TCursor cursor) {
   switch (cursor) {
-  case crNone: return Qt::BlankCursor;
-  case crCross: return Qt::CrossCursor;
-  case crIBeam: return Qt::IBeamCursor;
-  case crSizeAll: return Qt::SizeAllCursor;
-  case crHourGlass: return Qt::WaitCursor;
-  case crDrag: return Qt::DragMoveCursor;
-  case crNo: return Qt::ForbiddenCursor;
-  case crHandPoint: return Qt::PointingHandCursor;
-  default: return Qt::ArrowCursor;
+  case crNone:
+    return Qt::BlankCursor;
+  case crCross:
+    return Qt::CrossCursor;
+  case crIBeam:
+    return Qt::IBeamCursor;
+  case crSizeAll:
+    return Qt::SizeAllCursor;
+  case crHourGlass:
+    return Qt::WaitCursor;
+  case crDrag:
+    return Qt::DragMoveCursor;
+  case crNo:
+    return Qt::ForbiddenCursor;
+  case crHandPoint:
+    return Qt::PointingHandCursor;
+  default:
+    return Qt::ArrowCursor;
   }
 }
 
@@ -149,7 +185,8 @@ void TQtPaintBox::paintEvent(QPaintEvent* event) {
   const QRect area = event->rect();
   painter.drawImage(area.topLeft(), FImage, area);
   // Past the buffer (a window larger than the playing area): the window's own colour.
-  for (const QRect& r : QRegion(area).subtracted(QRegion(FImage.rect()))) painter.fillRect(r, palette().window());
+  for (const QRect& r : QRegion(area).subtracted(QRegion(FImage.rect())))
+    painter.fillRect(r, palette().window());
 }
 
 void TQtPaintBox::resizeEvent(QResizeEvent* event) {
@@ -173,7 +210,8 @@ void TQtPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 void TQtPaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   MouseDown(ButtonOf(event->button()),
-            static_cast<TShiftState>(ShiftStateOf(event->modifiers(), event->buttons()) | ssDouble), p.x(), p.y());
+            static_cast<TShiftState>(ShiftStateOf(event->modifiers(), event->buttons()) | ssDouble), p.x(),
+            p.y());
 }
 
 void TQtPaintBox::mouseMoveEvent(QMouseEvent* event) {

@@ -5,6 +5,7 @@
 #include "jigsaw/uPackagePictureSteps.h"
 #include "platform/uQtPlatform.h"
 
+#include <QColor>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -42,10 +43,11 @@ QImage PreviewImage(const TBMPData& entry) {
 } // namespace
 
 TfrmChooseBitmap::TfrmChooseBitmap(const TJigsawProject2& project, QWidget* parent)
-    : QDialog(parent), FProject(project) {
+    : TModalDialog(parent), FProject(project) {
   setWindowTitle("Choose Image to Play");
   setFixedSize(427, 286);
-  setStyleSheet("QDialog { background: #E8E8E8; }");
+  setFont(DialogFont());
+  SetPanelColour(*this, QColor(0xE8, 0xE8, 0xE8));
   auto* listLabel = new QLabel("Bitmap List :", this);
   listLabel->move(8, 6);
   FList = new QListWidget(this);
@@ -77,7 +79,7 @@ void TfrmChooseBitmap::ShowPreview() {
 }
 
 void TfrmChooseBitmap::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
+  TModalDialog::showEvent(event);
   FList->blockSignals(true);
   FList->clear();
   FIndexes.clear();
@@ -92,7 +94,7 @@ void TfrmChooseBitmap::showEvent(QShowEvent* event) {
 
 void TfrmChooseBitmap::hideEvent(QHideEvent* event) {
   BitmapIndex = SelectedIndex();
-  QDialog::hideEvent(event);
+  TModalDialog::hideEvent(event);
 }
 
 } // namespace kv

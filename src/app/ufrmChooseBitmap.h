@@ -2,9 +2,8 @@
 // "Play". BitmapIndex is the chosen entry's index in the package's Pictures, set however the dialog closes.
 #pragma once
 
+#include "app/uModalDialog.h"
 #include "data/uExecData.h"
-
-#include <QDialog>
 
 #include <vector>
 
@@ -13,7 +12,7 @@ class QListWidget;
 
 namespace kv {
 
-class TfrmChooseBitmap : public QDialog {
+class TfrmChooseBitmap : public TModalDialog {
 public:
   TfrmChooseBitmap(const TJigsawProject2& project, QWidget* parent = nullptr);
 

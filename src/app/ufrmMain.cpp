@@ -233,8 +233,11 @@ void TfrmMain::ChooseAndStartGame() {
     Terminate();
     return;
   }
-  CurrentPicture = ChoosePicture();
-  if (CurrentPicture == -1) return;
+  // No choice leaves the running game as it is, its picture included: a later restart (a new difficulty)
+  // needs it.
+  const int32_t chosen = ChoosePicture();
+  if (chosen == -1) return;
+  CurrentPicture = chosen;
   ResetSession();
   StartGame();
 }
@@ -247,7 +250,7 @@ int32_t TfrmMain::ChoosePicture() {
   case 0: {
     if (playable == 1) return FLocator.PlayablePictureIndex(0);
     TfrmChooseBitmap chooser(*project, this);
-    const bool played = chooser.exec() == QDialog::Accepted;
+    const bool played = RunModal(chooser) == mrOk;
     return played || StartingUp ? chooser.BitmapIndex : -1;
   }
   case 1:

@@ -4,6 +4,7 @@
 // commands.
 #include "AppFixtures.h"
 
+#include "app/ufrmChooseBitmap.h"
 #include "app/ufrmProgressInfo.h"
 #include "app/ufrmSelectSkin.h"
 #include "data/uHighScore.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -242,6 +244,46 @@ private slots:
     QCOMPARE(window.close(), question.isEmpty());
     QCOMPARE(QuestionText(window), question);
     if (window.isVisible()) window.QuitConfirmed = true;
+  }
+
+  void thePlayerChoosesThePictureAndTheCloseBoxPlaysOnlyAtStart() {
+    std::unique_ptr<kv::TJigsawProject2> project = Pictures(3);
+    project->PictureChoiceMode = 0;
+    for (int i = 0; i < 3; ++i)
+      project->Pictures[static_cast<std::size_t>(i)]->Name = "Photo " + std::to_string(i);
+    project->AddPicture(1, 0).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(64, 48, 9, 85)); // a wallpaper
+    const std::string file = SavePackage(*project, Dir, "choose.kvj");
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+      auto* chooser = dynamic_cast<kv::TfrmChooseBitmap*>(QApplication::activeModalWidget());
+      if (!chooser) return;
+      QListWidget* list = chooser->findChild<QListWidget*>();
+      for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+      list->setCurrentRow(1);
+      chooser->close();
+    });
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QCOMPARE(listed, (QStringList{"Photo 0", "Photo 1", "Photo 2"}));
+    QCOMPARE(window.CurrentPicture, 1);
+    QVERIFY(window.Session().State() == kv::kvasRunning);
+    // Later the close box starts nothing; "Play" starts the selected picture.
+    TDialogScript dialogs(window);
+    kv::TKVJigsawBoard* board = window.Session().Board();
+    for (const int answer : {kv::mrCancel, kv::mrOk}) {
+      dialogs.Answers["Choose Image to Play"] = [&](QDialog& dialog) {
+        dialog.show();
+        dialog.findChild<QListWidget*>()->setCurrentRow(2);
+        if (answer == kv::mrOk)
+          dialog.findChild<QPushButton*>()->click();
+        else
+          dialog.close();
+        return dialog.result();
+      };
+      window.ExecuteCommand(nullptr, 15, kv::TScriptParameter());
+      QCOMPARE(window.CurrentPicture, answer == kv::mrOk ? 2 : 1);
+      QCOMPARE(window.Session().Board() == board, answer != kv::mrOk);
+    }
+    window.QuitConfirmed = true;
   }
 
   void theHighScoreCommandShowsTheListOfTheLastLevel() {
