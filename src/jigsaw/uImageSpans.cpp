@@ -43,7 +43,8 @@ TImageSpans ReadSpans(const TCodedImage& coded, int32_t w, int32_t h) {
     const std::size_t available = (size - in) / 4;
     const std::size_t n = std::min<std::size_t>(count, available);
     for (std::size_t done = 0; done < n && row < h;) {
-      const auto length = static_cast<int32_t>(std::min<std::size_t>(n - done, static_cast<std::size_t>(w - col)));
+      const auto length =
+          static_cast<int32_t>(std::min<std::size_t>(n - done, static_cast<std::size_t>(w - col)));
       // The part in this row, cut into long opaque stretches, long clear gaps and the mixed rest.
       auto alphaAt = [&](int32_t i) { return AlphaAt(data, in + (done + static_cast<std::size_t>(i)) * 4); };
       int32_t mixedStart = -1;
@@ -60,8 +61,8 @@ TImageSpans ReadSpans(const TCodedImage& coded, int32_t w, int32_t h) {
           while (j < length && alphaAt(j) == a) ++j;
         if (a == 255 && j - i >= OpaqueSpanMinimum) {
           closeMixed(i);
-          result.Spans.push_back(
-              TImageSpan{col + i, j - i, static_cast<uint32_t>(in + (done + static_cast<std::size_t>(i)) * 4), true});
+          result.Spans.push_back(TImageSpan{
+              col + i, j - i, static_cast<uint32_t>(in + (done + static_cast<std::size_t>(i)) * 4), true});
         } else if (a == 0 && j - i >= ClearGapMinimum) {
           closeMixed(i);
         } else if (mixedStart < 0) {

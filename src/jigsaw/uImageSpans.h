@@ -31,8 +31,8 @@ struct TImageSpans {
   std::size_t Bytes() const { return RowStart.size() * sizeof(uint32_t) + Spans.size() * sizeof(TImageSpan); }
 };
 
-// The spans of a coded image of w x h, read as TRLE::Decode reads it: pixels past a short image, zero runs and
-// transparent pixels belong to no span; a record that claims more than there is ends the image.
+// The spans of a coded image of w x h, read as TRLE::Decode reads it: pixels past a short image, zero runs
+// and transparent pixels belong to no span; a record that claims more than there is ends the image.
 TImageSpans ReadSpans(const TCodedImage& coded, int32_t w, int32_t h);
 
 } // namespace kv

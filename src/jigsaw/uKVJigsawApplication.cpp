@@ -195,6 +195,7 @@ void TKVCustomJigsawApplication::Prepare() {
     options.BevelLevel = BevelLevel();
     options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
     options.NoRotation = FixedOrientation;
+    options.OnlyShownRotation = true;
     options.AreaWidth = BoardRight - BoardLeft;
     options.AreaHeight = BoardBottom - BoardTop;
     options.Saved = RestoringSavedGame && SavedGame ? &SavedGame->PieceStates : nullptr;

@@ -112,6 +112,10 @@ public:
   TKVBoardPiece& Piece(int32_t row, int32_t col) { return FPieces[Index(row, col)]; }
   const TKVBoardPiece& Piece(int32_t row, int32_t col) const { return FPieces[Index(row, col)]; }
   const TKVPieceSprite& Sprite(int32_t row, int32_t col) const { return FSprites[Index(row, col)]; }
+  // The coded image of the piece in rotation r, coded from the rotation it has when it was not yet needed.
+  const TCodedImage& Image(int32_t row, int32_t col, int r) {
+    return TKVJigsawBoardRenderer::Image(Piece(row, col), FSprites[Index(row, col)], r);
+  }
   // Row by row, columns inner.
   std::span<TKVBoardPiece> Pieces() { return FPieces; }
   std::span<const TKVBoardPiece> Pieces() const { return FPieces; }

@@ -57,6 +57,7 @@ TKVPieceSprite TakeSprite(TPiece& piece) {
     piece.Shadows[k].clear();
   }
   sprite.ShadowPixels = piece.ShadowPixels;
+  sprite.OwedShadows = piece.OwedShadows;
   return sprite;
 }
 

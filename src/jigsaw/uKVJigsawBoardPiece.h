@@ -76,11 +76,13 @@ struct TKVBoardPiece {
   }
 };
 
-// The images of one piece: coded per rotation (empty when absent), and the shadows, made when first drawn and
-// kept. The coded images are not changed once loaded.
+// The images of one piece: coded per rotation (empty until needed when the build coded only the rotation on
+// show), and the shadows, made when first drawn and kept. A coded image is not changed once it exists.
 struct TKVPieceSprite {
   std::array<TCodedImage, 4> Images;
   std::array<TShadowImage, 4> Shadows;
+  // Shadows the build left to be made (bit k = rotation k): made from the image alone, not in place.
+  uint8_t OwedShadows = 0;
   // The images' rows as spans, read when a rotation is first drawn.
   std::array<TImageSpans, 4> Spans;
   // Words of one shadow image (Width x Height).

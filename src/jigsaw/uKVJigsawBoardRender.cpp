@@ -17,8 +17,19 @@ TKVJigsawBoardRenderer::TKVJigsawBoardRenderer() {
   TurnCanvas.SetDrawMode(dmBlend);
 }
 
-bool TKVJigsawBoardRenderer::Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r) {
-  const TCodedImage& coded = sprite.Images[r & 3];
+const TCodedImage& TKVJigsawBoardRenderer::Image(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int r) {
+  TCodedImage& image = sprite.Images[r & 3];
+  if (!image.empty()) return image;
+  for (int k = 0; k < 4; ++k)
+    if (!sprite.Images[k].empty()) {
+      image = TurnCodedImage(sprite.Images[k], piece.RotatedWidth(k), piece.RotatedHeight(k), (r - k) & 3);
+      break;
+    }
+  return image;
+}
+
+bool TKVJigsawBoardRenderer::Expand(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int r) {
+  const TCodedImage& coded = Image(piece, sprite, r);
   const int32_t w = piece.RotatedWidth(r), h = piece.RotatedHeight(r);
   if (coded.empty() || w <= 0 || h <= 0) return false;
   // Resized only when the size changes; every word is written below.
@@ -34,7 +45,7 @@ bool TKVJigsawBoardRenderer::Expand(const TKVBoardPiece& piece, const TKVPieceSp
 void TKVJigsawBoardRenderer::DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece,
                                        TKVPieceSprite& sprite, TPoint origin) {
   const int r = piece.Rotation & 3;
-  const TCodedImage& coded = sprite.Images[r];
+  const TCodedImage& coded = Image(piece, sprite, r);
   const int32_t w = piece.DisplayWidth(), h = piece.DisplayHeight();
   if (coded.empty() || w <= 0 || h <= 0) return;
   TImageSpans& spans = sprite.Spans[r];
@@ -103,16 +114,22 @@ void TKVJigsawBoardRenderer::DrawShadow(const TKVPainter& painter, const TKVBoar
   const std::size_t words = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   TShadowImage& shadow = sprite.Shadows[r];
   if (shadow.empty()) {
-    if (sprite.Images[r].empty()) return;
-    // The expanded image, blurred in place into the shadow; it stays with the piece.
+    const TCodedImage& coded = Image(piece, sprite, r);
+    if (coded.empty()) return;
     const std::size_t pixels =
         sprite.ShadowPixels > 0 ? static_cast<std::size_t>(sprite.ShadowPixels) : words;
     shadow.assign(std::max(pixels, words), 0);
-    const std::size_t written =
-        TRLE::Decode(std::span<const uint8_t>(sprite.Images[r].data(), sprite.Images[r].size()),
-                     std::span<uint32_t>(shadow.data(), words));
-    std::fill(shadow.begin() + static_cast<std::ptrdiff_t>(written), shadow.end(), 0u);
-    BlurShadow(shadow.data(), shadow.data(), w, h, ShadowGrey, AverageTable());
+    const bool owed = (sprite.OwedShadows & 1u << r) != 0;
+    // An owed shadow is the build's: made from the image, which stays as it is. Any other is the expanded
+    // image, blurred in place.
+    if (owed) OwedShadowSource.assign(words, 0);
+    uint32_t* image = owed ? OwedShadowSource.data() : shadow.data();
+    TRLE::Decode(std::span<const uint8_t>(coded.data(), coded.size()), std::span<uint32_t>(image, words));
+    if (owed)
+      MakeShadow(image, shadow.data(), w, h, ShadowGrey, AverageTable());
+    else
+      BlurShadow(shadow.data(), shadow.data(), w, h, ShadowGrey, AverageTable());
+    sprite.OwedShadows = static_cast<uint8_t>(sprite.OwedShadows & ~(1u << r));
   }
   ShadowScratch.SetSize(w, h);
   const std::size_t copied = std::min(words, shadow.size());
@@ -122,7 +139,7 @@ void TKVJigsawBoardRenderer::DrawShadow(const TKVPainter& painter, const TKVBoar
 }
 
 void TKVJigsawBoardRenderer::DrawTurnFrame(const TKVPainter& painter, const TKVBoardPiece& piece,
-                                           const TKVPieceSprite& sprite, TPoint origin) {
+                                           TKVPieceSprite& sprite, TPoint origin) {
   // Rotation was advanced when the turn started: the frame shows the image before it.
   const int before = (piece.Rotation + 3) & 3;
   if (!Expand(piece, sprite, before)) return;
@@ -138,8 +155,8 @@ void TKVJigsawBoardRenderer::DrawTurnFrame(const TKVPainter& painter, const TKVB
   painter.Draw(TurnCanvas, origin.X + piece.X - w, origin.Y + piece.Y - h);
 }
 
-TColor32 TKVJigsawBoardRenderer::ImagePixel(const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
-                                            int32_t x, int32_t y) {
+TColor32 TKVJigsawBoardRenderer::ImagePixel(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int32_t x,
+                                            int32_t y) {
   if (x < 0 || y < 0 || x >= piece.DisplayWidth() || y >= piece.DisplayHeight()) return 0;
   if (!Expand(piece, sprite, piece.Rotation)) return 0;
   return Scratch.PixelSafe(x, y);

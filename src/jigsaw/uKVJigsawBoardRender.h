@@ -27,16 +27,21 @@ public:
 
   // Board coordinates plus origin give target coordinates.
   // The shown image at (X, Y); a Marked piece at half opacity.
-  void DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite, TPoint origin);
+  void DrawPiece(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite,
+                 TPoint origin);
   // The shadow at (X + 4, Y + 4), made and kept in the sprite if it has none for the shown rotation.
   void DrawShadow(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite,
                   TPoint origin);
   // A running turn: the image of the rotation before the turn, turned by Angle about the pivot.
-  void DrawTurnFrame(const TKVPainter& painter, const TKVBoardPiece& piece, const TKVPieceSprite& sprite,
+  void DrawTurnFrame(const TKVPainter& painter, const TKVBoardPiece& piece, TKVPieceSprite& sprite,
                      TPoint origin);
 
   // The word at (x, y) of the shown image; 0 outside it or when the image is missing.
-  TColor32 ImagePixel(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int32_t x, int32_t y);
+  TColor32 ImagePixel(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int32_t x, int32_t y);
+
+  // The coded image of rotation r: when the sprite lacks it, the image of another rotation turned and coded
+  // (and kept). Empty when the sprite has no image at all.
+  static const TCodedImage& Image(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int r);
 
   // Board rectangles each kind of draw may change.
   static TRect ShadowRect(const TKVBoardPiece& piece);
@@ -56,6 +61,8 @@ public:
 private:
   // One clipped part of a literal run, aligned for blending.
   std::vector<TColor32> Run;
+  // The expanded image an owed shadow is made from.
+  std::vector<uint32_t> OwedShadowSource;
   // A coded image of w x h blended with its top-left at (left, top) straight from its spans, within the
   // painter's clip: the pixels of expanding it into Scratch and drawing that, without touching the pixels of
   // its zero runs or transparent pixels.
@@ -66,7 +73,7 @@ private:
   // count words of a literal run (as stored, in bytes) combined into dest by mode and master alpha.
   void BlendRun(const uint8_t* source, TColor32* dest, int32_t count, TCombineMode mode, int masterAlpha);
   // Scratch := the image of rotation r; false when the sprite has none or its size is empty.
-  bool Expand(const TKVBoardPiece& piece, const TKVPieceSprite& sprite, int r);
+  bool Expand(const TKVBoardPiece& piece, TKVPieceSprite& sprite, int r);
 };
 
 } // namespace kv

@@ -54,51 +54,6 @@ void CompositeOverClear(TColor32* pixels, std::size_t count) {
   for (; i < count; ++i) pixels[i] = OverClear(pixels[i]);
 }
 
-// The pixels of a w x h image turned a quarter turn clockwise (h wide, w high): out(r, c) =
-// source(h - 1 - c, r).
-void RotateQuarter(const TColor32* source, int32_t w, int32_t h, TColor32* out) {
-  auto at = [&](int32_t r, int32_t c) -> TColor32& { return out[static_cast<std::size_t>(r) * h + c]; };
-  int32_t y = 0;
-#if defined(__SSE2__)
-  // Four source rows at a time, turned in 4 x 4 blocks: the plain loop reads down columns.
-  for (; y + 4 <= h; y += 4) {
-    int32_t x = 0;
-    for (; x + 4 <= w; x += 4) {
-      auto row = [&](int32_t k) {
-        return _mm_castsi128_ps(_mm_loadu_si128(
-            reinterpret_cast<const __m128i*>(source + static_cast<std::size_t>(y + k) * w + x)));
-      };
-      __m128 r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
-      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-      const __m128 columns[4] = {r0, r1, r2, r3};
-      for (int i = 0; i < 4; ++i)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&at(x + i, h - 4 - y)),
-                         _mm_shuffle_epi32(_mm_castps_si128(columns[i]), _MM_SHUFFLE(0, 1, 2, 3)));
-    }
-    for (; x < w; ++x)
-      for (int32_t k = 0; k < 4; ++k)
-        at(x, h - 1 - (y + k)) = source[static_cast<std::size_t>(y + k) * w + x];
-  }
-#endif
-  for (; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) at(x, h - 1 - y) = source[static_cast<std::size_t>(y) * w + x];
-}
-
-// Reverses n words in place, four at a time from both ends.
-void ReverseWords(uint32_t* words, std::size_t n) {
-  std::size_t i = 0, j = n;
-#if defined(__SSE2__)
-  for (; j - i >= 8; i += 4, j -= 4) {
-    const __m128i front = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
-    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + j - 4));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + i), _mm_shuffle_epi32(back, _MM_SHUFFLE(0, 1, 2, 3)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + j - 4),
-                     _mm_shuffle_epi32(front, _MM_SHUFFLE(0, 1, 2, 3)));
-  }
-#endif
-  std::reverse(words + i, words + j);
-}
-
 // What coding a piece needs besides the piece, kept by each thread that codes pieces.
 struct TBuildScratch {
   TBitmap32 Bitmap; // the piece bitmap being coded
@@ -209,7 +164,9 @@ void CodeItem(const TKVJigsawPieceCollection& library, const TPieceBuildOptions&
   // A saved piece turned while rotation is off still gets the image it shows.
   const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
   const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
-  CodePiece(scratch.Bitmap, options.Composite, rotations, shadows, options.ShadowGrey, piece, scratch);
+  piece.OwedShadows = options.OnlyShownRotation ? static_cast<uint8_t>(shadows) : 0;
+  CodePiece(scratch.Bitmap, options.Composite, options.OnlyShownRotation ? 1u << piece.Rotation : rotations,
+            options.OnlyShownRotation ? 0u : shadows, options.ShadowGrey, piece, scratch);
   auto size = [&](int32_t edge, bool vertical) -> uint8_t {
     if (edge <= 0 || edge > library.TemplateCount()) return 0;
     const TKVPieceTemplate& t = library.Template(edge - 1);
@@ -403,7 +360,8 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   // The layout search replaces the preliminary picture at once: no need to scale it.
   library.SetDifficulty(options.Difficulty, false);
   library.ChooseLayout([threads](int32_t count, const std::function<void(int32_t)>& band) {
-    RunInOrder(count, threads, [&](int32_t i, TBuildScratch&) { band(i); }, [](int32_t) {});
+    RunInOrder(
+        count, threads, [&](int32_t i, TBuildScratch&) { band(i); }, [](int32_t) {});
   });
   library.BevelLevel = options.BevelLevel;
 

@@ -22,6 +22,10 @@ struct TPieceBuildOptions {
   // transparent pixels by their alpha; the package tools store the bitmap as built.
   bool Composite = true;
   bool NoRotation = false;
+  // A game codes only the rotation each piece shows and makes no shadow: the board codes the other rotations
+  // and makes the owed shadows when it first needs them, with the same result. The package tools want them
+  // all at once.
+  bool OnlyShownRotation = false;
   // Scatter area of a new game; a piece may lie up to half its size beyond the right and bottom border.
   int32_t AreaWidth = 0;
   int32_t AreaHeight = 0;

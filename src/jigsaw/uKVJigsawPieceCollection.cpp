@@ -689,7 +689,8 @@ void TKVJigsawPieceCollection::ScalePicture(uint16_t width, uint16_t height, boo
       Picture.DrawStretched(ScaledPicture, ScaledPicture.BoundsRect(), Picture.BoundsRect());
     return;
   }
-  // Copied, every pixel is a sample as it is: rows can be sampled apart, each band with a resampler of its own.
+  // Copied, every pixel is a sample as it is: rows can be sampled apart, each band with a resampler of its
+  // own.
   if (!parallel) {
     Picture.Resample(ScaledPicture);
     return;

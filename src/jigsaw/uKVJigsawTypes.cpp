@@ -1,8 +1,10 @@
 #include "jigsaw/uKVJigsawTypes.h"
 
 #include "data/uKVErrors.h"
+#include "jigsaw/uRLE.h"
 
 #include <algorithm>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -100,6 +102,72 @@ void BlurInPlace(uint32_t* pixels, int32_t width, int32_t height, uint32_t colou
 }
 
 } // namespace
+
+void RotateQuarter(const uint32_t* source, int32_t w, int32_t h, uint32_t* out) {
+  auto at = [&](int32_t r, int32_t c) -> uint32_t& { return out[static_cast<std::size_t>(r) * h + c]; };
+  int32_t y = 0;
+#if defined(__SSE2__)
+  // Four source rows at a time, turned in 4 x 4 blocks: the plain loop reads down columns.
+  for (; y + 4 <= h; y += 4) {
+    int32_t x = 0;
+    for (; x + 4 <= w; x += 4) {
+      auto row = [&](int32_t k) {
+        return _mm_castsi128_ps(_mm_loadu_si128(
+            reinterpret_cast<const __m128i*>(source + static_cast<std::size_t>(y + k) * w + x)));
+      };
+      __m128 r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
+      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+      const __m128 columns[4] = {r0, r1, r2, r3};
+      for (int i = 0; i < 4; ++i)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&at(x + i, h - 4 - y)),
+                         _mm_shuffle_epi32(_mm_castps_si128(columns[i]), _MM_SHUFFLE(0, 1, 2, 3)));
+    }
+    for (; x < w; ++x)
+      for (int32_t k = 0; k < 4; ++k)
+        at(x, h - 1 - (y + k)) = source[static_cast<std::size_t>(y + k) * w + x];
+  }
+#endif
+  for (; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) at(x, h - 1 - y) = source[static_cast<std::size_t>(y) * w + x];
+}
+
+void ReverseWords(uint32_t* words, std::size_t n) {
+  std::size_t i = 0, j = n;
+#if defined(__SSE2__)
+  for (; j - i >= 8; i += 4, j -= 4) {
+    const __m128i front = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+    const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + j - 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + i), _mm_shuffle_epi32(back, _MM_SHUFFLE(0, 1, 2, 3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + j - 4),
+                     _mm_shuffle_epi32(front, _MM_SHUFFLE(0, 1, 2, 3)));
+  }
+#endif
+  std::reverse(words + i, words + j);
+}
+
+TCodedImage TurnCodedImage(const TCodedImage& coded, int32_t width, int32_t height, int quarterTurns) {
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  if (coded.empty() || count == 0) return {};
+  thread_local std::vector<uint32_t> upright, turned;
+  upright.assign(count, 0);
+  TRLE::Decode(std::span<const uint8_t>(coded.data(), coded.size()),
+               std::span<uint32_t>(upright.data(), count));
+  const int turns = quarterTurns & 3;
+  std::vector<uint32_t>* pixels = &upright;
+  if ((turns & 1) != 0) {
+    turned.resize(count);
+    RotateQuarter(upright.data(), width, height, turned.data());
+    pixels = &turned;
+  }
+  // A half turn reads the image backwards.
+  if (turns >= 2) ReverseWords(pixels->data(), count);
+  TRLE::TRuns runs;
+  const std::span<const uint32_t> words(pixels->data(), count);
+  TRLE::FindRuns(words, runs);
+  TCodedImage result(runs.CodedLength);
+  TRLE::WriteRuns(words, runs, false, result.data());
+  return result;
+}
 
 void MakeShadow(const uint32_t* pixels, uint32_t* shadow, int32_t width, int32_t height, uint8_t grey,
                 const TAverageTable& table) {

@@ -63,6 +63,9 @@ struct TPiece {
   // Uncoded shadow per rotation, ShadowPixels words each; empty when not made yet.
   std::array<TShadowImage, 4> Shadows;
   int32_t ShadowPixels = 0;
+  // Rotations whose shadow the build owes (bit k): made from the image, as the build makes them, when first
+  // drawn.
+  uint8_t OwedShadows = 0;
   uint8_t TopSize = 0;
   uint8_t RightSize = 0;
   uint8_t BottomSize = 0;
@@ -108,6 +111,15 @@ private:
 // Entry i = i div 25: the mean of a 5 x 5 sum of alpha values (at most 6375).
 using TAverageTable = std::array<uint8_t, 6400>;
 const TAverageTable& AverageTable();
+
+// The pixels of a w x h image turned a quarter turn clockwise (h wide, w high): out(r, c) =
+// source(h - 1 - c, r).
+void RotateQuarter(const uint32_t* source, int32_t w, int32_t h, uint32_t* out);
+// Reverses n words in place: a w x h image turned by half a turn.
+void ReverseWords(uint32_t* words, std::size_t n);
+// The coded image of width x height turned quarterTurns quarter turns clockwise, coded again: the same bytes
+// as coding the turned pixels.
+TCodedImage TurnCodedImage(const TCodedImage& coded, int32_t width, int32_t height, int quarterTurns);
 
 // Gives every pixel of `pixels` the colour (grey, grey, grey), alpha kept, then writes into `shadow` the
 // pixels with their alpha replaced by the 5 x 5 box mean of the alphas around them (outside counts 0).

@@ -1,4 +1,5 @@
 #include "jigsaw/uJigsawSpriteCreator.h"
+#include "jigsaw/uKVJigsawBoardRender.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uRLE.h"
 #include "support/PieceFixtures.h"
@@ -555,4 +556,60 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
   kv::TPieces again;
   kv::BuildPieces(library, options, again);
   ExpectSamePieces(pieces, again);
+}
+
+// A game codes only the rotation each piece shows: the board codes the others and makes the owed shadows when
+// it needs them, and they are byte for byte what a build of all of them makes. Joined pieces of a saved game
+// owe the shadows of every rotation.
+TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
+  kv::TKVJigsawPieceCollection library;
+  LoadGame(library, 640, 480);
+  TBuildLog log;
+  kv::TPieceBuildOptions options = Options(log);
+  options.Difficulty = 1;
+  kv::TKVStandardFunc::Instance().Seed(5);
+  kv::TPieces first;
+  kv::BuildPieces(library, options, first);
+  kv::TJigsawArrayData saved;
+  for (const auto& row : first)
+    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  for (std::size_t p = 0; p < saved.size(); p += 3) saved[p].Joined = 1;
+
+  for (const bool fromSaved : {false, true}) {
+    SCOPED_TRACE(fromSaved ? "saved game" : "new game");
+    options.Saved = fromSaved ? &saved : nullptr;
+    kv::TPieces all, shown;
+    kv::TKVStandardFunc::Instance().Seed(5);
+    options.OnlyShownRotation = false;
+    kv::BuildPieces(library, options, all);
+    kv::TKVStandardFunc::Instance().Seed(5);
+    options.OnlyShownRotation = true;
+    kv::BuildPieces(library, options, shown);
+    kv::TKVJigsawBoardRenderer renderer;
+    renderer.ShadowGrey = options.ShadowGrey;
+    TBitmap32 target(200, 200);
+    for (std::size_t r = 0; r < all.size(); ++r)
+      for (std::size_t c = 0; c < all[r].size(); ++c) {
+        TPiece& eager = all[r][c];
+        TPiece& lazy = shown[r][c];
+        ASSERT_EQ(lazy.Rotation, eager.Rotation);
+        for (int k = 0; k < 4; ++k) {
+          EXPECT_EQ(lazy.HasImage(k), k == lazy.Rotation);
+          EXPECT_FALSE(lazy.HasShadow(k));
+        }
+        EXPECT_EQ(lazy.OwedShadows, eager.Joined == 1 ? 0xF : 1 << eager.Rotation);
+        const kv::TKVBoardPiece state = kv::BoardPieceState(lazy);
+        kv::TKVPieceSprite sprite = kv::TakeSprite(lazy);
+        for (int k = 0; k < 4; ++k) {
+          EXPECT_EQ(kv::TKVJigsawBoardRenderer::Image(state, sprite, k), eager.Images[k]);
+          if (!eager.HasShadow(k)) continue;
+          kv::TKVBoardPiece turned = state;
+          turned.Rotation = static_cast<uint8_t>(k);
+          renderer.DrawShadow(kv::TKVPainter(target), turned, sprite, {0, 0});
+          EXPECT_TRUE(
+              std::equal(eager.Shadows[k].begin(), eager.Shadows[k].end(), sprite.Shadows[k].begin()));
+        }
+        EXPECT_EQ(sprite.OwedShadows, 0);
+      }
+  }
 }

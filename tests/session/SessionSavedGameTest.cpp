@@ -25,12 +25,11 @@ struct Shown {
   kv::TCodedImage Image;
   bool operator==(const Shown&) const = default;
 };
-std::vector<Shown> ShownPieces(const kv::TKVJigsawBoard& board) {
+std::vector<Shown> ShownPieces(kv::TKVJigsawBoard& board) {
   std::vector<Shown> result;
   for (int32_t row = 0; row < board.Rows(); ++row)
     for (int32_t col = 0; col < board.Cols(); ++col)
-      result.push_back(
-          {board.State(row, col), board.Sprite(row, col).Images[board.Piece(row, col).Rotation]});
+      result.push_back({board.State(row, col), board.Image(row, col, board.Piece(row, col).Rotation)});
   return result;
 }
 
