@@ -104,9 +104,14 @@ void TKVGUIControl::SetSize(int32_t width, int32_t height) {
   Invalidate();
   FWidth = width;
   FHeight = height;
-  FSurface.SetSize(width, height);
+  if (!FSurface.Empty()) FSurface.SetSize(width, height);
   DoResize();
   Invalidate();
+}
+
+TBitmap32& TKVGUIControl::Surface() {
+  if (FSurface.Width() != FWidth || FSurface.Height() != FHeight) FSurface.SetSize(FWidth, FHeight);
+  return FSurface;
 }
 
 void TKVGUIControl::SetCaption(const std::string& value) {
@@ -190,7 +195,6 @@ void TKVGUIControl::ClearChildren() {
 void TKVGUIControl::InitControl() {
   FVisible = true;
   FEnabled = true;
-  FSurface.SetSize(FWidth, FHeight);
   Name = ClassName();
   FCaption = ClassName();
   Options = kvcoAll;

@@ -102,8 +102,9 @@ public:
   bool Hovered() const { return FHovered; }
   uint8_t Options = kvcoAll;
 
-  // The private surface; follows the control's size.
-  TBitmap32& Surface() { return FSurface; }
+  // The private surface; follows the control's size. Made when first asked for: most controls paint
+  // straight into the engine's buffer and never need one.
+  TBitmap32& Surface();
   // Absolute position of the parent when the control was last painted.
   TPoint PaintOrigin() const { return FPaintOrigin; }
 
