@@ -2,6 +2,7 @@
 
 #include "app/UfmBestTopTen.h"
 #include "app/UfmHighScore.h"
+#include "app/uBannerPanel.h"
 #include "app/uFormatClock.h"
 #include "app/uQtPaintBox.h"
 #include "app/uToolbarThemes.h"
@@ -34,6 +35,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <chrono>
 #include <filesystem>
@@ -111,11 +113,18 @@ void TfrmMain::FormCreate() {
   }
   statusBar()->setSizeGripEnabled(false);
 
-  // The playing area: the graphic engine's paint box in the window's client area.
+  // The client area: the banner strip over the playing area, the graphic engine's paint box.
+  auto* client = new QWidget(this);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  FBannerPanel = new TBannerPanel(client);
+  column->addWidget(FBannerPanel);
   auto area = std::make_unique<TQtPaintBox>();
   FPlayingArea = area.get();
   GraphicEngine().CreateSurface(std::move(area));
-  setCentralWidget(FPlayingArea);
+  column->addWidget(FPlayingArea, 1);
+  setCentralWidget(client);
   FPlayingArea->OnPresented = [this] {
     if (FFirstFrameReported || !FSession->Board() || !OnFirstFrame) return;
     FFirstFrameReported = true;
@@ -161,12 +170,7 @@ void TfrmMain::FormCreate() {
       TMemoryStream none;
       TKVGamesSkin::Instance().LoadThemeOrDefault(none);
     }
-    // The playing area takes the work area the window gets; its size is final before the first game.
-    const TRect work = services.Screen->WorkArea();
-    setGeometry(work.Left, work.Top, work.Width(), work.Height());
-    // Laid out now, while the window is hidden: the session reads the playing area's size when it prepares.
-    layout()->activate();
-    FPlayingArea->SetBounds(0, 0, FPlayingArea->width(), FPlayingArea->height());
+    LayoutWindow();
     FSession->SetClientArea(FPlayingArea);
     FSession->SetProject(project);
     const std::string path = FLocator.HighScorePath();
@@ -214,7 +218,7 @@ void TfrmMain::FormDestroy() {
     FSession.reset();
   }
   // The paint box goes with the engine's surface, before the window's own children.
-  takeCentralWidget();
+  if (FPlayingArea) FPlayingArea->setParent(nullptr);
   GraphicEngine().DestroySurface();
   FPlayingArea = nullptr;
 }
@@ -290,6 +294,8 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
     return;
   }
   ApplyToolbarTheme();
+  CurrentSkin = project->StartSkinIndex;
+  LayoutWindow();
   try {
     const TBMPData& entry = project->Pictures.size() == 1
                                 ? *project->Pictures.front()
@@ -348,6 +354,32 @@ bool TfrmMain::UsePreparedGame(const TJigsawProject2& project, const TBMPData& e
     if (FSession->SavedGameFits(FPreparedGame, stored)) return true;
   }
   return false;
+}
+
+void TfrmMain::LayoutWindow() {
+  // The window over the screen's work area; the shaped and full-screen styles keep the same layout here.
+  const TRect work = FPlatform->Services().Screen->WorkArea();
+  setGeometry(work.Left, work.Top, work.Width(), work.Height());
+  PlaceBanners();
+  // Laid out now, also while the window is hidden: the session reads the playing area's size when it
+  // prepares. The bars take their final height from their style only once polished.
+  ensurePolished();
+  menuBar()->ensurePolished();
+  statusBar()->ensurePolished();
+  layout()->invalidate();
+  layout()->activate();
+  // A hidden widget hears of its new size only when shown: its layout is told here.
+  centralWidget()->layout()->invalidate();
+  centralWidget()->layout()->activate();
+  FPlayingArea->SetBounds(0, 0, FPlayingArea->width(), FPlayingArea->height());
+}
+
+void TfrmMain::PlaceBanners() {
+  TJigsawProject2* project = Project();
+  if (project && project->Banners.Count() > 0)
+    FBannerPanel->Place(project->Banners, FPlatform->Services().Timers);
+  else
+    FBannerPanel->Clear();
 }
 
 void TfrmMain::ResetSession() {

@@ -22,6 +22,7 @@ class QMenu;
 
 namespace kv {
 
+class TBannerPanel;
 class TQtPaintBox;
 class TfrmProgressInfo;
 
@@ -60,6 +61,11 @@ public:
   void StartGame();
   void PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int32_t pictureIndex);
   void ResetSession();
+  // The window over the screen's work area, the banner strip and the playing area in it.
+  void LayoutWindow();
+  // The package's banners in the strip over the playing area; the strip hidden when there are none.
+  void PlaceBanners();
+  TBannerPanel* BannerPanel() const { return FBannerPanel; }
   void ShowClock();
   void WinHook();
   // The win timer's first tick: the end of a won game, after the board's own event has returned.
@@ -146,6 +152,7 @@ private:
   std::string FProgressText;
   TJigsawFile FPreparedGame;
   TQtPaintBox* FPlayingArea = nullptr; // owned by the graphic engine
+  TBannerPanel* FBannerPanel = nullptr;
   std::array<QLabel*, 4> FStatus{};
   TMenuBuilder FMenuEntries;
   QMenu* FPopup = nullptr;

@@ -3,6 +3,7 @@
 // a picture by number, saving a game and opening it again in a new run, and the two ways to exit.
 #include "AppFixtures.h"
 
+#include "app/uBannerPanel.h"
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -348,6 +349,47 @@ private slots:
     QCOMPARE(caption, QString("About Commands"));
     QCOMPARE(stateInside, int{kv::kvasPaused});
     QCOMPARE(window.Session().State(), kv::kvasRunning);
+  }
+
+  void theBoardFillsThePlayingAreaUnderTheMenusAndTheBannerStrip_data() {
+    QTest::addColumn<int>("banners");
+    QTest::newRow("no banners") << 0;
+    QTest::newRow("two banners") << 2;
+  }
+  void theBoardFillsThePlayingAreaUnderTheMenusAndTheBannerStrip() {
+    QFETCH(int, banners);
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Banners");
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
+    AddMenu(project->Menus, 0, "&Game", 15);
+    for (int i = 0; i < banners; ++i) {
+      kv::TBanner& banner = project->Banners.Add();
+      banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(200, 40 + 10 * i));
+      banner.Interval = 2000;
+      banner.URL = "https://example.org/" + std::to_string(i);
+      banner.SetEventID(24); // pause
+    }
+    TfrmMain window(Self(), {kvapptest::SavePackage(*project, Dir, "banners.kvj")}, Boxes.get());
+    QVERIFY(window.isVisible());
+    kv::TBannerPanel& strip = *window.BannerPanel();
+    QCOMPARE(strip.isVisible(), banners > 0);
+    const kv::TKVJigsawBoard& board = *window.Session().Board();
+    // The board, the engine's buffer and the widget on the screen have one size.
+    QCOMPARE(board.Width(), window.PlayingArea()->width());
+    QCOMPARE(board.Height(), window.PlayingArea()->height());
+    QCOMPARE(window.PlayingArea()->ClientHeight(), window.PlayingArea()->height());
+    if (banners == 0) return;
+    // The strip is as high as the highest banner and 4 more; the first banner shows, centred.
+    QCOMPARE(strip.height(), 54);
+    QCOMPARE(window.PlayingArea()->y(), strip.y() + strip.height());
+    QLabel* picture = strip.Picture();
+    QCOMPARE(picture->size(), QSize(200, 40));
+    QCOMPARE(picture->pos(), QPoint((strip.width() - 200) / 2, 7));
+    QCOMPARE(picture->toolTip(), QString("Visit https://example.org/0"));
+    QCOMPARE(strip.Switcher()->Timer().Interval(), 2000);
+    // A click runs the banner's action.
+    QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    window.QuitConfirmed = true;
   }
 
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {
