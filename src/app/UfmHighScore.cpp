@@ -20,6 +20,8 @@ TfmHighScore::TfmHighScore(QWidget* parent) : TModalDialog(parent) {
   lvHighScore->setObjectName("lvHighScore");
   lvHighScore->setGeometry(8, 8, 409, 236);
   lvHighScore->setRootIsDecorated(false);
+  // The three columns fill the list but for its frame: no scroll bar for the last pixels.
+  lvHighScore->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   lvHighScore->setSelectionMode(QAbstractItemView::SingleSelection);
   lvHighScore->setColumnCount(3);
   lvHighScore->setHeaderLabels({"No", "Name", "Time"});
