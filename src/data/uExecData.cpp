@@ -70,6 +70,10 @@ void TJigsawProject2::LoadFromStream(TStream* stream) {
   TExecDataReader(*this).LoadFromStream(stream);
 }
 
+void TJigsawProject2::LoadFromMemory(TMemoryStream&& package) {
+  TExecDataReader(*this).LoadFromMemory(std::move(package));
+}
+
 void TJigsawProject2::LoadFromFile(const std::string& fileName) {
   TFileStream file(fileName, TFileMode::fmOpenRead);
   LoadFromStream(&file);

@@ -292,6 +292,8 @@ public:
   // ---- reading and writing the package format
   // Reads a package (preview section optional) from the stream's position; nothing when stream is null.
   void LoadFromStream(TStream* stream);
+  // Reads a package held in memory and frees that memory as soon as it is no longer needed.
+  void LoadFromMemory(TMemoryStream&& package);
   void LoadFromFile(const std::string& fileName);
   // Writes the preview section and the compressed data section at the stream's position.
   void SaveToStream(TStream& stream);

@@ -78,6 +78,11 @@ void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth)
 
 } // namespace
 
+void TExecDataReader::LoadFromMemory(TMemoryStream&& package) {
+  ReleaseSource = true;
+  LoadFromStream(&package);
+}
+
 void TExecDataReader::LoadFromStream(TStream* stream) {
   if (!stream) return;
   const int64_t start = stream->Position();
@@ -89,6 +94,7 @@ void TExecDataReader::LoadFromStream(TStream* stream) {
     const auto at = static_cast<std::size_t>(std::min(memory->Position(), memory->Size()));
     SF::DecompressBuffer(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at), data);
     memory->Seek(0, TSeekOrigin::soEnd);
+    if (ReleaseSource) std::vector<uint8_t>().swap(memory->Bytes());
   } else {
     SF::DecompressStream(TMemoryStream(stream->ReadBytes(stream->Remaining())), data);
   }

@@ -19,6 +19,9 @@ public:
   // Reads a package from the stream's position; nothing happens for a null stream. Raises EExecDataError
   // "Stream data contains invalid project format." for a bad signature and EReadError for damaged data.
   void LoadFromStream(TStream* stream);
+  // The same for a package held in memory, whose storage is freed as soon as its data is inflated: a large
+  // package is then held twice at most, not three times.
+  void LoadFromMemory(TMemoryStream&& package);
 
   // The steps that complete a model after its records were read (stored skins, wallpaper entries, cuts,
   // menu ids, button scripts, sound formats).
@@ -75,6 +78,8 @@ private:
   void CompleteSoundFormats();
 
   TJigsawProject2& Project;
+  // The package in memory is freed once inflated (LoadFromMemory).
+  bool ReleaseSource = false;
 };
 
 } // namespace kv

@@ -36,7 +36,9 @@ void TGameDataLocator::LocateGameData() {
   TMemoryStream extra;
   if (ReadAppendedData(FExecutablePath, package, extra)) {
     package.SetPosition(0);
+    FPackageDisposable = true;
     LoadProject(&package, {}, &extra, true);
+    FPackageDisposable = false;
     FromOwnFile = true;
     return;
   }
@@ -63,7 +65,11 @@ void TGameDataLocator::LoadProject(TStream* package, const std::string& fileName
     if (fromStream) {
       if (package) {
         package->SetPosition(0);
-        FProject->LoadFromStream(package);
+        // A package read into memory (the one appended to the program) is not needed once inflated.
+        if (auto* memory = dynamic_cast<TMemoryStream*>(package); memory && FPackageDisposable)
+          FProject->LoadFromMemory(std::move(*memory));
+        else
+          FProject->LoadFromStream(package);
         if (extra && extra->Size() > 0) LoadExtraPictures(*extra, *FProject);
       }
     } else {

@@ -69,6 +69,8 @@ public:
   static std::string OwnExecutablePath();
 
 private:
+  // LoadProject may free the package it reads (the copy of the program's appended data).
+  bool FPackageDisposable = false;
   std::string FExecutablePath;
   std::vector<std::string> FArguments;
   std::unique_ptr<TJigsawProject2> FProject;

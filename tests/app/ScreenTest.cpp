@@ -5,6 +5,7 @@
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
+#include "gui/uKVGUIForm.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "platform/uHeadlessPlatform.h"
@@ -117,6 +118,8 @@ private slots:
         10000);
 
     kv::TKVJigsawBoard& board = *window.Session().Board();
+    // The preview window lies over the board: the piece under it would not be the one gripped.
+    if (kv::TKVGUIForm* preview = window.Session().PreviewWindow()) preview->SetVisible(false);
     const kv::TZPos top = board.ZOrder().front();
     const kv::TKVBoardPiece before = board.Piece(top.Row, top.Column);
     const kv::TRect place = before.DisplayRect();

@@ -491,6 +491,19 @@ TEST(PackageWriter, FullModelRoundTrips) {
   EXPECT_EQ(Save(copy), first);
 }
 
+// The player reads the package appended to it from memory and frees that memory once it is inflated.
+TEST(PackageWriter, APackageReadFromMemoryItMayFreeGivesTheSameModel) {
+  TJigsawProject2 source;
+  FillEveryField(source);
+  const std::vector<uint8_t> bytes = Save(source);
+  TMemoryStream package(bytes);
+  TJigsawProject2 copy;
+  copy.LoadFromMemory(std::move(package));
+  ExpectSameModel(source, copy);
+  EXPECT_TRUE(package.Bytes().empty());
+  EXPECT_EQ(package.Bytes().capacity(), 0u);
+}
+
 TEST(PackageWriter, NewModelRoundTrips) {
   TJigsawProject2 source;
   TJigsawProject2 copy;
