@@ -225,6 +225,27 @@ private slots:
     QVERIFY(window.QuitConfirmed);
   }
 
+  // The same end through the dialogs' own modal loops, opened from within the clock's tick.
+  void aLostCountDownThroughTheRealDialogs() {
+    std::unique_ptr<kv::TJigsawProject2> project = Pictures(1);
+    project->Countdown = 1;
+    project->CountdownSeconds = 1;
+    TfrmMain window(Self(), {SavePackage(*project, Dir, "lost-real.kvj")}, Boxes.get());
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      seen << dialog->windowTitle();
+      const char* button = dialog->windowTitle() == "Play" ? "btnStop" : "btnOK";
+      if (auto* push = dialog->findChild<QPushButton*>(button)) push->click();
+    });
+    answer.start(50);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 8000);
+    QCOMPARE(seen, (QStringList{"Lose", "Play"}));
+    QVERIFY(window.QuitConfirmed);
+  }
+
   void theQuitQuestionComesFromThePackage_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("question");
