@@ -18,7 +18,13 @@ uint32_t CardinalAt(TStream& file, int64_t position) {
 
 // Exactly count bytes from the file's position; CopyFrom would take a count of 0 as "everything".
 void CopyExactly(TMemoryStream& destination, TStream& file, int64_t count) {
-  if (count > 0) destination.CopyFrom(file, count);
+  if (count > 0) {
+    if (count > file.Remaining()) throw EReadError();
+    // Read straight into storage of the final size: a stream grown as it is written holds up to twice that.
+    std::vector<uint8_t>& bytes = destination.Bytes();
+    bytes.resize(static_cast<std::size_t>(count));
+    file.ReadBuffer(bytes.data(), bytes.size());
+  }
   destination.SetPosition(0);
 }
 

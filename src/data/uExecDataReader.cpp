@@ -4,6 +4,7 @@
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 
+#include <cstdint>
 #include <cstring>
 #include <unordered_set>
 
@@ -76,6 +77,15 @@ void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth)
   }
 }
 
+// Gives back the storage of data wholly before its position (it reads as zeros afterwards), from the offset
+// given back so far once a good run of it is behind; returns the new offset.
+std::size_t ReleasePages(TMemoryStream& data, std::size_t from) {
+  const auto to = static_cast<std::size_t>(data.Position());
+  if (to < from + (std::size_t{1} << 18)) return from;
+  SF::DiscardPages(data.Memory() + from, data.Memory() + to);
+  return to;
+}
+
 } // namespace
 
 void TExecDataReader::LoadFromMemory(TMemoryStream&& package) {
@@ -92,7 +102,8 @@ void TExecDataReader::LoadFromStream(TStream* stream) {
   TMemoryStream data;
   if (auto* memory = dynamic_cast<TMemoryStream*>(stream)) {
     const auto at = static_cast<std::size_t>(std::min(memory->Position(), memory->Size()));
-    SF::DecompressBuffer(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at), data);
+    SF::DecompressBuffer(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at), data,
+                         ReleaseSource);
     memory->Seek(0, TSeekOrigin::soEnd);
     if (ReleaseSource) std::vector<uint8_t>().swap(memory->Bytes());
   } else {
@@ -163,13 +174,35 @@ void TExecDataReader::ClearLists() {
 }
 
 void TExecDataReader::ReadRecords(TMemoryStream& data) {
+  Inflated = &data;
+  Released = 0;
   while (true) {
+    Released = ReleasePages(data, Released);
     const uint16_t tag = SF::ReadTag(data);
     SF::ReadInteger(data);
     data.Seek(-4, TSeekOrigin::soCurrent);
     if (tag == Tag::End) break;
     ReadRecord(tag, data);
   }
+  Inflated = nullptr;
+}
+
+TMemoryStream TExecDataReader::ReadLargeBlob(TStream& data, int64_t n) {
+  if (&data != Inflated) return ReadBlob(data, n);
+  if (n < 0 || n > data.Remaining()) throw EReadError();
+  // Copied a megabyte at a time, each given back once copied.
+  constexpr int64_t Chunk = int64_t{1} << 20;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(n));
+  for (int64_t done = 0; done < n;) {
+    const auto step = static_cast<std::size_t>(std::min(Chunk, n - done));
+    const std::size_t at = bytes.size();
+    bytes.resize(at + step);
+    data.ReadBuffer(bytes.data() + at, step);
+    done += static_cast<int64_t>(step);
+    Released = ReleasePages(*Inflated, Released);
+  }
+  return TMemoryStream(std::move(bytes));
 }
 
 void TExecDataReader::ReadRecord(uint16_t tag, TMemoryStream& data) {
@@ -315,7 +348,7 @@ void TExecDataReader::ReadPicture(TStream& data) {
   auto picture = std::make_unique<TBMPData>();
   picture->ID = SF::ReadCardinal(data);
   picture->Name = SF::ReadString(data);
-  picture->Data = ReadBlob(data, n);
+  picture->Data = ReadLargeBlob(data, n);
   picture->Extension = ReadExtension(data);
   Project.Pictures.push_back(std::move(picture));
 }
@@ -326,7 +359,7 @@ void TExecDataReader::ReadSound(TStream& data) {
   auto sound = std::make_unique<TWaveData>();
   sound->ID = SF::ReadCardinal(data);
   sound->Name = SF::ReadString(data);
-  sound->Data = ReadBlob(data, n);
+  sound->Data = ReadLargeBlob(data, n);
   sound->Extension = ReadExtension(data);
   Project.Sounds.push_back(std::move(sound));
 }
@@ -662,7 +695,7 @@ void TExecDataReader::ReadHighScoreFile(TStream& data) {
 }
 
 void TExecDataReader::ReadSkinBitmaps(TStream& data) {
-  Project.SkinData = ReadBlob(data, ReadCount(data));
+  Project.SkinData = ReadLargeBlob(data, ReadCount(data));
 }
 
 void TExecDataReader::ReadPublishedProperties(TStream& data) {

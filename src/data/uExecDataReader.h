@@ -30,7 +30,12 @@ public:
 private:
   void ReadPreview(TStream& stream, int64_t start);
   void ClearLists();
+  // Reads the records of the inflated data section up to the end record. The data is the reader's own and
+  // what lies before the record at hand is never read again: its storage goes back to the system on the
+  // way, so that a large picture is not held twice.
   void ReadRecords(TMemoryStream& data);
+  // ReadBlob that gives back the storage of the inflated data behind it as it copies.
+  TMemoryStream ReadLargeBlob(TStream& data, int64_t n);
   // Each record reader starts at the record's length field.
   void ReadRecord(uint16_t tag, TMemoryStream& data);
   void ReadPicture(TStream& data);
@@ -80,6 +85,9 @@ private:
   TJigsawProject2& Project;
   // The package in memory is freed once inflated (LoadFromMemory).
   bool ReleaseSource = false;
+  // The inflated data while its records are read, and how much of it went back to the system.
+  TMemoryStream* Inflated = nullptr;
+  std::size_t Released = 0;
 };
 
 } // namespace kv

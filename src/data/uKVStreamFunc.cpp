@@ -2,9 +2,16 @@
 
 #include "data/uKVErrors.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <zlib.h>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace kv {
 
@@ -127,34 +134,47 @@ void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream&
                    destination);
 }
 
-void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination) {
+void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
+                                     bool discardSource) {
   destination.Clear();
   constexpr std::size_t kMaxOutput = INT32_MAX;
   if (source.size() > UINT32_MAX) return;
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return;
-  // Packages are mostly JPEG data that deflate hardly shrinks: start a little above the input size and
-  // double when that is not enough, so that a typical section inflates without moving its output.
-  std::vector<uint8_t> out(
-      std::min(kMaxOutput, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
-  z.next_in = const_cast<Bytef*>(source.data());
-  z.avail_in = static_cast<uInt>(source.size());
+  // Packages are mostly JPEG data that deflate hardly shrinks: room a little above the input size, doubled
+  // when that is not enough, so that a typical section inflates without moving its output. The room is
+  // taken a slice at a time as the output grows, so that the pages of a source given back meanwhile are not
+  // held together with the whole output.
+  constexpr std::size_t Slice = std::size_t{1} << 20;
+  std::vector<uint8_t> out;
+  out.reserve(std::min(kMaxOutput, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
+  std::size_t fed = 0, discarded = 0;
   int rc = Z_OK;
   while (true) {
+    if (z.avail_in == 0 && fed < source.size()) {
+      if (discardSource) {
+        DiscardPages(source.data() + discarded, source.data() + fed);
+        discarded = fed;
+      }
+      z.next_in = const_cast<Bytef*>(source.data() + fed);
+      z.avail_in = static_cast<uInt>(std::min(Slice, source.size() - fed));
+      fed += z.avail_in;
+    }
+    if (z.total_out == out.size()) {
+      if (out.size() >= kMaxOutput) {
+        rc = Z_MEM_ERROR;
+        break;
+      }
+      if (out.size() == out.capacity()) out.reserve(std::min(kMaxOutput, out.capacity() * 2));
+      out.resize(std::min(out.capacity(), out.size() + Slice));
+    }
     z.next_out = out.data() + z.total_out;
     z.avail_out = static_cast<uInt>(out.size() - z.total_out);
     rc = inflate(&z, Z_NO_FLUSH);
     if (rc == Z_STREAM_END) break;
     if (rc != Z_OK && rc != Z_BUF_ERROR) break;
-    if (z.avail_out == 0) {
-      if (out.size() >= kMaxOutput) {
-        rc = Z_MEM_ERROR;
-        break;
-      }
-      out.resize(std::min(kMaxOutput, out.size() * 2));
-      continue;
-    }
-    // Input exhausted before the end of the zlib stream.
+    // More room, more input, or progress made: go on. Otherwise the input ended before the zlib stream.
+    if (rc == Z_OK || z.avail_out == 0 || (z.avail_in == 0 && fed < source.size())) continue;
     rc = Z_DATA_ERROR;
     break;
   }
@@ -163,6 +183,18 @@ void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStr
   if (rc != Z_STREAM_END) return;
   out.resize(size);
   destination = TMemoryStream(std::move(out));
+}
+
+void TKVStreamFunc::DiscardPages(const uint8_t* begin, const uint8_t* end) {
+#if defined(__linux__)
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) / page * page;
+  const auto last = reinterpret_cast<std::uintptr_t>(end) / page * page;
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+  (void)begin;
+  (void)end;
+#endif
 }
 
 std::string TKVStreamFunc::EncodeBase64(TStream& stream) {

@@ -46,7 +46,13 @@ public:
   // The same over bytes in place, so that a caller holding the data in memory need not copy it first.
   // The output is capped at 2 GiB - 1 (the formats address their content with 32-bit lengths); a larger
   // result counts as invalid data.
-  static void DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination);
+  // discardSource: the source is never read afterwards, and its pages go back to the system as they are
+  // inflated (see DiscardPages).
+  static void DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
+                               bool discardSource = false);
+  // Gives the whole memory pages within [begin, end) back to the system; they read as zeros afterwards. For
+  // buffers of which that part is never read again; nothing where the system has no such call.
+  static void DiscardPages(const uint8_t* begin, const uint8_t* end);
 
   static std::string EncodeBase64(TStream& stream);
   // Truncates destination, then decodes. False on a character outside the alphabet or a bad final group;

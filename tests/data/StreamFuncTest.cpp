@@ -90,6 +90,28 @@ TEST(StreamFunc, CompressRoundTripAndGarbage) {
   EXPECT_EQ(out.Size(), 0);
 }
 
+// Input goes in slices of a megabyte and output room grows as needed: data that hardly shrinks (photos) and
+// data that shrinks a thousandfold come out whole, also when the source is given back on the way, and a cut
+// stream still comes out as nothing.
+TEST(StreamFunc, LargeDataInflatesWholeInSlices) {
+  std::vector<uint8_t> noise(3u << 20), zeros(5u << 20, 0);
+  uint32_t state = 12345;
+  for (uint8_t& byte : noise) byte = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+  for (const std::vector<uint8_t>* plain : {&noise, &zeros}) {
+    TMemoryStream packed;
+    SF::CompressStream(TMemoryStream(*plain), packed);
+    for (const bool discard : {false, true}) {
+      std::vector<uint8_t> source = packed.Bytes();
+      TMemoryStream out;
+      SF::DecompressBuffer(source, out, discard);
+      EXPECT_TRUE(out.Bytes() == *plain) << plain->size() << (discard ? " discarding" : "");
+      std::vector<uint8_t> cut(packed.Bytes().begin(), packed.Bytes().end() - 100);
+      SF::DecompressBuffer(cut, out, discard);
+      EXPECT_EQ(out.Size(), 0);
+    }
+  }
+}
+
 TEST(StreamFunc, Base64) {
   struct Case {
     std::vector<uint8_t> bytes;
