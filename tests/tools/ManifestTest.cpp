@@ -96,6 +96,8 @@ TEST(Manifest, BadManifestsNameTheKeyAndWriteNothing) {
       {R"({"titel": "T", "pictures": [)" + picture + "]}", "titel: unknown key"},
       {R"({"title": 5, "pictures": [)" + picture + "]}", "title: must be a string"},
       {R"({"title": "T", "title": "U", "pictures": [)" + picture + "]}", "title: given twice"},
+      {R"({"title": "T\nU", "pictures": [)" + picture + "]}",
+       "title: must be one line (no line breaks or NUL characters)"},
       {R"({"title": "T", "pictures": [)" + picture +
            R"(, {"file": "images/hill.jpg", "pieces": {"min": 1, "max": 3, "min": 2}}]})",
        "pictures[1].pieces.min: given twice"},
@@ -183,6 +185,13 @@ TEST(Manifest, BadManifestsNameTheKeyAndWriteNothing) {
       {WithTwoPictures(R"("settings": {"startWallpaper": 0},)"), "settings.startWallpaper: needs wallpapers"},
       {WithTwoPictures(R"("quitText": 7,)"), "quitText: must be a string"},
       {WithTwoPictures(R"("language": ["no value here"],)"), "language[0]: must be \"key=value\""},
+      // A line break would add language lines of its own ("quit=", "author=").
+      {WithTwoPictures(R"("author": "Ann\nquit=",)"),
+       "author: must be one line (no line breaks or NUL characters)"},
+      {WithTwoPictures(R"("quitText": "Stop?\r\nauthor=Eve",)"),
+       "quitText: must be one line (no line breaks or NUL characters)"},
+      {WithTwoPictures(R"("language": ["key=a\u0000b"],)"),
+       "language[0]: must be one line (no line breaks or NUL characters)"},
   };
   const std::string output = folder.File("out.kvj");
   for (const Case& c : cases) {

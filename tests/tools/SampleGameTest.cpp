@@ -156,4 +156,12 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
   EXPECT_EQ(RunTool({"info", garbage}, 1),
             "jigsaw-pack: " + garbage + " is neither a game package nor a game with a package appended\n");
   EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1), "jigsaw-pack: " + garbage + ": Error\n");
+  // Asked about a file that is no high-score table, the tool says so instead of listing no scores.
+  const std::string text = (folder / "notes.txt").string();
+  TMemoryStream(std::vector<uint8_t>{'H', 'G', 'S', '\n'}).SaveToFile(text);
+  for (const std::string& file : {garbage, text, std::string("/dev/zero")})
+    EXPECT_EQ(RunTool({"scores", "--json", file}, 1),
+              "jigsaw-pack: " + file + ": not a high-score table (it does not begin with \"HGSC\")\n");
+  EXPECT_NE(RunTool({"scores", "--json", (folder / "missing.dat").string()}, 1).find("No such file"),
+            std::string::npos);
 }

@@ -5,6 +5,11 @@
 #include "data/uJigsawFile.h"
 #include "data/uKVErrors.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string>
+
 namespace kvtools {
 
 using json = nlohmann::ordered_json;
@@ -40,6 +45,15 @@ json SavedGameJson(const std::string& fileName) {
 }
 
 json HighScoreJson(const std::string& fileName) {
+  // The player quietly keeps no scores from a file of another kind; asked about the file, the tool says so.
+  {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) throw kv::EFOpenError(fileName, std::strerror(errno));
+    char signature[4] = {};
+    file.read(signature, 4);
+    if (file.gcount() != 4 || std::string(signature, 4) != "HGSC")
+      throw kv::Exception("not a high-score table (it does not begin with \"HGSC\")");
+  }
   kv::THighScore table;
   table.LoadFromFile(fileName);
   json levels = json::array();

@@ -89,6 +89,15 @@ std::string Text(const json& v, const std::string& key) {
   return Ansi(v.get<std::string>(), key);
 }
 
+// A text the package keeps as one line (of the language list, or its title): a line break would split it
+// into lines of its own, and a NUL would end it early.
+std::string OneLine(const json& v, const std::string& key) {
+  std::string text = Text(v, key);
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    Fail(key, "must be one line (no line breaks or NUL characters)");
+  return text;
+}
+
 int64_t Integer(const json& v, const std::string& key, int64_t min, int64_t max) {
   if (!v.is_number_integer()) Fail(key, "must be an integer");
   if (v.is_number_unsigned() ? v.get<uint64_t>() > static_cast<uint64_t>(max) : v.get<int64_t>() > max)
@@ -366,7 +375,7 @@ public:
     const TObject o(root, "",
                     {"title", "author", "quitText", "language", "icon", "pictures", "wallpapers", "sounds",
                      "menus", "startActions", "endActions", "exitActions", "options", "settings"});
-    P.Title = Text(o.Need("title"), "title");
+    P.Title = OneLine(o.Need("title"), "title");
     if (P.Title.empty()) Fail("title", "must not be empty");
     if (const json* icon = o.Find("icon")) ReadIcon(*icon, "icon");
 
@@ -677,19 +686,18 @@ private:
   // The author, the quit question and other language lines go into the package's published properties.
   void ReadLanguage(const TObject& o) {
     std::vector<std::string> lines;
-    if (const json* author = o.Find("author")) lines.push_back("author=" + Text(*author, "author"));
+    if (const json* author = o.Find("author")) lines.push_back("author=" + OneLine(*author, "author"));
     if (const json* quit = o.Find("quitText")) {
-      const std::string text = Text(*quit, "quitText");
+      const std::string text = OneLine(*quit, "quitText");
       if (text.size() > 255) Fail("quitText", "must be at most 255 characters");
       lines.push_back("quit=" + text);
     }
     if (const json* language = o.Find("language")) {
       Array(*language, "language");
       for (std::size_t i = 0; i < language->size(); ++i) {
-        const std::string line = Text((*language)[i], Index("language", i));
+        const std::string line = OneLine((*language)[i], Index("language", i));
         if (line.find('=') == std::string::npos || line.front() == '=')
           Fail(Index("language", i), "must be \"key=value\"");
-        if (line.find_first_of("\r\n") != std::string::npos) Fail(Index("language", i), "must be one line");
         lines.push_back(line);
       }
     }
