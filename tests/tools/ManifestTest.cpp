@@ -506,3 +506,40 @@ TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {
   EXPECT_GT(package["pieceShapeData"]["size"].get<int>(), 0);
   EXPECT_EQ(package["pictureCuts"].size(), 6u);
 }
+
+// One typo must not destroy the only copy of a game or a photo: an output that is one of the command's own
+// inputs, by any name (the same path, another spelling, a symbolic or a hard link), is refused before
+// anything is written, and the input keeps its bytes.
+TEST(PackTool, AnOutputThatIsOneOfTheInputsIsRefused) {
+  EngineSteps steps;
+  ManifestFolder folder;
+  const std::string manifest = folder.Manifest(WithTwoPictures(""));
+  const std::string package = folder.File("game.kvj");
+  ASSERT_EQ(RunTool({"create", manifest, "-o", package}).Status, 0);
+  fs::create_symlink(package, folder.File("link.kvj"));
+  fs::create_hard_link(folder.File("images/lake.jpg"), folder.File("lake-again.jpg"));
+  const std::string spelt = folder.File("images/../game.kvj");
+  struct Case {
+    std::vector<std::string> Args;
+    std::string Input;
+  };
+  const std::vector<Case> cases = {
+      {{"create", manifest, "-o", manifest}, manifest},
+      {{"create", manifest, "-o", folder.File("images/lake.jpg")}, folder.File("images/lake.jpg")},
+      {{"create", manifest, "-o", folder.File("lake-again.jpg")}, folder.File("images/lake.jpg")},
+      {{"cut", package, "--picture", "1", "--difficulty", "0", "-o", spelt}, package},
+      {{"cut", package, "--picture", "1", "--difficulty", "0", "-o", folder.File("link.kvj")}, package},
+      {{"play", package, "--picture", "1", "--difficulty", "0", "-o", package}, package},
+      {{"export", package, "-o", folder.File("link.kvj")}, package},
+  };
+  for (const Case& c : cases) {
+    const std::string output = c.Args[c.Args.size() - 1];
+    const std::vector<uint8_t> before = kvtest::ReadFileBytes(c.Input);
+    const TToolRun run = RunTool(c.Args);
+    EXPECT_EQ(run.Status, 1) << output;
+    EXPECT_NE(run.Err.find(output + ": is the input "), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("name another output file"), std::string::npos) << run.Err;
+    EXPECT_EQ(kvtest::ReadFileBytes(c.Input), before) << c.Input;
+  }
+  EXPECT_TRUE(fs::is_symlink(folder.File("link.kvj")));
+}

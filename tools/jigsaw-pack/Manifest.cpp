@@ -140,7 +140,7 @@ TColor Colour(const json& v, const std::string& key) {
 
 class TAssets {
 public:
-  explicit TAssets(fs::path folder) : Folder(std::move(folder)) {}
+  TAssets(fs::path folder, std::vector<std::string>* files) : Folder(std::move(folder)), Files(files) {}
 
   // The bytes of the file a manifest path names, and the path as written.
   std::vector<uint8_t> Read(const json& v, const std::string& key, std::string* written = nullptr) const {
@@ -152,6 +152,7 @@ public:
     std::error_code ec;
     if (!fs::exists(path, ec)) Fail(key, "file not found: " + Quoted(relative));
     if (!fs::is_regular_file(path, ec)) Fail(key, "not a file: " + Quoted(relative));
+    if (Files) Files->push_back(path.string());
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes;
     if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -162,6 +163,7 @@ public:
 
 private:
   fs::path Folder;
+  std::vector<std::string>* Files;
 };
 
 std::string Lower(std::string text) {
@@ -369,7 +371,8 @@ struct TPictureEntry {
 
 class TManifestReader {
 public:
-  TManifestReader(const fs::path& folder, TJigsawProject2& project) : Assets(folder), P(project) {}
+  TManifestReader(const fs::path& folder, TJigsawProject2& project, std::vector<std::string>* files)
+      : Assets(folder, files), P(project) {}
 
   void Read(const json& root) {
     const TObject o(root, "",
@@ -779,7 +782,7 @@ int32_t CommandNumber(const std::string& name) {
   return 0;
 }
 
-void LoadManifest(const std::string& fileName, TJigsawProject2& project) {
+void LoadManifest(const std::string& fileName, TJigsawProject2& project, std::vector<std::string>* files) {
   const fs::path path = fs::path(fileName);
   std::error_code ec;
   std::ifstream in(path, std::ios::binary);
@@ -795,7 +798,8 @@ void LoadManifest(const std::string& fileName, TJigsawProject2& project) {
       what = what.substr(end + 2);
     Fail("", "not valid JSON: " + what);
   }
-  TManifestReader(path.parent_path(), project).Read(root);
+  if (files) files->push_back(fileName);
+  TManifestReader(path.parent_path(), project, files).Read(root);
 }
 
 } // namespace kvtools

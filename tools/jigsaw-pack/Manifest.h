@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kvtools {
 
@@ -23,8 +24,10 @@ private:
   std::string FKey;
 };
 
-// Fills a freshly created project from the manifest file; raises EManifestError.
-void LoadManifest(const std::string& fileName, kv::TJigsawProject2& project);
+// Fills a freshly created project from the manifest file; raises EManifestError. files, when given, receives
+// the manifest's name and the path of every file it names that was read.
+void LoadManifest(const std::string& fileName, kv::TJigsawProject2& project,
+                  std::vector<std::string>* files = nullptr);
 
 // The command numbers of the game's main window by their manifest names ("newGame" -> 15); 0 when unknown.
 int32_t CommandNumber(const std::string& name);

@@ -101,6 +101,20 @@ void PrintExtras(const kv::TExtJigsawImages& extras, std::ostream& out) {
   }
 }
 
+// An output that is one of the command's own inputs (the same file by device and inode, whatever the
+// spelling, link or hard link) would destroy it: refused, with a message, before anything is written.
+bool OutputIsAnInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err) {
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(output, input, ec) && !ec) {
+      err << "jigsaw-pack: " << output << ": is the input " << input
+          << "; writing it would destroy it: name another output file\n";
+      return true;
+    }
+  }
+  return false;
+}
+
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   bool asJson = false;
   std::string file;
@@ -185,12 +199,14 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     return 2;
   }
   kv::TJigsawProject2 project;
+  std::vector<std::string> inputs;
   try {
-    LoadManifest(manifest, project);
+    LoadManifest(manifest, project, &inputs);
   } catch (const std::exception& e) {
     err << "jigsaw-pack: " << manifest << ": " << e.what() << '\n';
     return 1;
   }
+  if (OutputIsAnInput(output, inputs, err)) return 1;
   try {
     // The package carries the stored cuts of its pictures, so that every load reads the same cuts instead of
     // cutting the pictures anew.
@@ -250,6 +266,7 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "jigsaw-pack: --gap: must be 0 to 1000 pixels: " << spacing << '\n';
     return 2;
   }
+  if (OutputIsAnInput(output, {package}, err)) return 1;
   LoadedPackage loaded;
   try {
     LoadPackage(package, loaded);
@@ -335,6 +352,7 @@ int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     err << "jigsaw-pack: --seed: not a seed: " << seed << '\n';
     return 2;
   }
+  if (OutputIsAnInput(output, {package}, err)) return 1;
   LoadedPackage loaded;
   try {
     LoadPackage(package, loaded);
@@ -404,6 +422,10 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
 
+  std::vector<std::string> inputs = pictures;
+  inputs.push_back(package);
+  inputs.push_back(playerOption.empty() ? DefaultPlayerPath() : playerOption);
+  if (OutputIsAnInput(output, inputs, err)) return 1;
   LoadedPackage source;
   try {
     LoadPackage(package, source);
