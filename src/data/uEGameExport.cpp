@@ -174,33 +174,8 @@ std::vector<uint8_t> AssembleGame(std::span<const uint8_t> player, const TMemory
 }
 
 void WriteGameImage(const std::string& outputName, std::span<const uint8_t> image) {
-  namespace fs = std::filesystem;
-  const fs::path target(outputName);
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) throw EFCreateError(outputName, std::strerror(errno));
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < image.size()) {
-    const ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(n);
-  }
   // Executable like any program a compiler writes, within what the umask allows.
-  const mode_t mask = umask(0);
-  umask(mask);
-  ok = ok && fchmod(fd, 0755 & ~mask) == 0;
-  ok = ok && fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(temporary.c_str(), outputName.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw EWriteError();
-  }
+  WriteFileAtomically(outputName, image, 0755);
 }
 
 bool WriteGameFile(const std::string& ownPath, const std::string& outputName, const TMemoryStream& package,

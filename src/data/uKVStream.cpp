@@ -186,33 +186,99 @@ bool FileExists(const std::string& fileName) {
   return stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes) {
+namespace {
+
+// Every byte to fd; false with errno set when that fails.
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+[[noreturn]] void FailWrite(const std::string& fileName, int error) {
+  throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
+}
+
+// Straight into the file as it is: a device, a pipe, or a file with other names (hard links) that must keep
+// seeing the same file.
+void WriteInPlace(const std::string& fileName, const std::string& target, std::span<const uint8_t> bytes,
+                  bool regular) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | (regular ? O_TRUNC : 0));
+  if (fd < 0) throw EFCreateError(fileName, std::strerror(errno));
+  bool ok = WriteAll(fd, bytes);
+  int error = ok ? 0 : errno;
+  if (ok && regular && fsync(fd) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) FailWrite(fileName, error);
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes, mode_t newFileMode) {
   namespace fs = std::filesystem;
-  const fs::path target(fileName);
+  // A symbolic link is written through: its target gets the bytes, the link stays a link.
+  std::error_code ec;
+  fs::path target(fileName);
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) FailWrite(fileName, EISDIR);
+  // Devices and pipes take the bytes as they come; there is nothing to replace.
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(fileName, target.string(), bytes, false);
+  // A file the user may not write is not replaced behind their back.
+  if (exists && ::access(target.c_str(), W_OK) != 0) throw EFCreateError(fileName, std::strerror(errno));
+  if (exists && st.st_nlink > 1) return WriteInPlace(fileName, target.string(), bytes, true);
+
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) throw EFCreateError(fileName, std::strerror(errno));
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(n);
-  }
-  // Keep the permissions an ordinary new file would get, not mkstemp's 0600 for everyone's documents.
+  bool ok = WriteAll(fd, bytes);
+  int error = ok ? 0 : errno;
+  // A replaced file keeps its permissions (and, where allowed, its owner); a new one gets what an ordinary
+  // new file would, not mkstemp's 0600.
   const mode_t mask = umask(0);
   umask(mask);
-  ok = ok && fchmod(fd, 0666 & ~mask) == 0;
-  ok = ok && fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(pattern.c_str(), fileName.c_str()) != 0) {
+  mode_t mode = newFileMode & ~mask;
+  if (exists) {
+    // The execute bits a new file of this kind gets stay too: a game written over a file runs.
+    mode = (st.st_mode & 07777) | (mode & 0111);
+    if (fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Only the owner's own files can be given away; the file stays the writer's.
+    }
+  }
+  auto step = [&](bool done) {
+    if (ok && !done) {
+      ok = false;
+      error = errno;
+    }
+  };
+  step(fchmod(fd, mode) == 0);
+  step(fsync(fd) == 0);
+  step(::close(fd) == 0);
+  step(!ok || std::rename(pattern.c_str(), target.c_str()) == 0);
+  if (!ok) {
     std::remove(pattern.c_str());
-    throw EWriteError();
+    FailWrite(fileName, error);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace kv {
@@ -110,7 +111,12 @@ private:
 
 bool FileExists(const std::string& fileName);
 // Writes bytes to fileName through a temporary file in the same folder that is renamed over it, so that a
-// failed or interrupted save leaves the previous file intact. Raises EFCreateError or EWriteError.
-void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes);
+// failed or interrupted save leaves the previous file intact. A replaced file keeps its permissions and,
+// where the system allows, its owner; a new one gets newFileMode within the umask. A symbolic link is written
+// through to its target; a device or a pipe, and a file with other hard links, are written in place. A file
+// the user may not write is refused. Raises EFCreateError or EWriteError, naming the file and the system's
+// reason.
+void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes,
+                         mode_t newFileMode = 0666);
 
 } // namespace kv

@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <unistd.h>
+
+#include <sys/stat.h>
+
+#include <thread>
+
 using namespace kv;
 using kvtest::Bytes;
 using SF = TKVStreamFunc;
@@ -174,4 +182,72 @@ TEST(Streams, FileStreamErrorsAndAtomicWrite) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 1);
   EXPECT_THROW(WriteFileAtomically(dir.file("no/such/x"), std::vector<uint8_t>{1}), EFCreateError);
+}
+
+// What the output name is decides how it is written: a link is written through, a file keeps its mode and
+// its other names, a pipe or device takes the bytes as they come, and a failure names the file and the cause.
+TEST(Streams, AtomicWriteRespectsWhatTheNameIs) {
+  namespace fs = std::filesystem;
+  kvtest::TempDir dir;
+  const std::vector<uint8_t> bytes{7, 8, 9};
+  auto mode = [](const std::string& name) { return fs::status(name).permissions() & fs::perms::all; };
+
+  // A symbolic link stays a link; its target gets the bytes.
+  const std::string target = dir.file("target.dat"), link = dir.file("link.dat");
+  kvtest::WriteFileBytes(target, {1});
+  fs::create_symlink(target, link);
+  WriteFileAtomically(link, bytes);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(kvtest::ReadFileBytes(target), bytes);
+
+  // A private file stays private; an executable one stays executable.
+  const std::string secret = dir.file("secret.dat");
+  kvtest::WriteFileBytes(secret, {1});
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  WriteFileAtomically(secret, bytes);
+  EXPECT_EQ(mode(secret), fs::perms::owner_read | fs::perms::owner_write);
+
+  // Hard links keep seeing one file.
+  const std::string first = dir.file("first.dat"), second = dir.file("second.dat");
+  kvtest::WriteFileBytes(first, {1});
+  fs::create_hard_link(first, second);
+  WriteFileAtomically(first, bytes);
+  EXPECT_EQ(kvtest::ReadFileBytes(second), bytes);
+  EXPECT_EQ(fs::hard_link_count(first), 2u);
+
+  // A pipe is written, not replaced by a file.
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<uint8_t> received;
+  std::thread reader([&] { received = kvtest::ReadFileBytes(fifo); });
+  WriteFileAtomically(fifo, bytes);
+  reader.join();
+  EXPECT_EQ(received, bytes);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // A full device says so, and stays the device.
+  try {
+    WriteFileAtomically("/dev/full", bytes);
+    ADD_FAILURE() << "no error from /dev/full";
+  } catch (const EWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), "Cannot write file \"/dev/full\". No space left on device");
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
+  // A folder is no file to write.
+  try {
+    WriteFileAtomically(dir.path().string(), bytes);
+    ADD_FAILURE() << "no error for a folder";
+  } catch (const EWriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("Is a directory"), std::string::npos);
+  }
+
+  // A file the user may not write is left alone (root may write any file).
+  if (geteuid() != 0) {
+    const std::string locked = dir.file("locked.dat");
+    kvtest::WriteFileBytes(locked, {1});
+    fs::permissions(locked, fs::perms::owner_read);
+    EXPECT_THROW(WriteFileAtomically(locked, bytes), EFCreateError);
+    EXPECT_EQ(kvtest::ReadFileBytes(locked), std::vector<uint8_t>{1});
+  }
 }

@@ -543,3 +543,27 @@ TEST(PackTool, AnOutputThatIsOneOfTheInputsIsRefused) {
   }
   EXPECT_TRUE(fs::is_symlink(folder.File("link.kvj")));
 }
+
+// An output that cannot be written is named with the system's reason; the input is not blamed.
+TEST(PackTool, WriteFailuresNameTheOutputAndTheCause) {
+  EngineSteps steps;
+  ManifestFolder folder;
+  const std::string manifest =
+      folder.Manifest(R"({"title": "T", "pictures": [{"file": "images/lake.jpg", "id": 1}]})");
+  const std::string package = folder.File("game.kvj");
+  ASSERT_EQ(RunTool({"create", manifest, "-o", package}).Status, 0);
+  const std::string missing = folder.File("no-folder/out.png");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"cut", package, "--picture", "1", "--difficulty", "0", "-o", "/dev/full"},
+       "jigsaw-pack: Cannot write file \"/dev/full\". No space left on device\n"},
+      {{"play", package, "--picture", "1", "--difficulty", "0", "-o", missing},
+       "jigsaw-pack: Cannot create file \"" + missing + "\". No such file or directory\n"},
+      {{"create", manifest, "-o", "/dev/full"},
+       "jigsaw-pack: Cannot write file \"/dev/full\". No space left on device\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    const TToolRun run = RunTool(args);
+    EXPECT_EQ(run.Status, 1) << args[0];
+    EXPECT_EQ(run.Err, message);
+  }
+}

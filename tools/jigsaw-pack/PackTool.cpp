@@ -180,6 +180,13 @@ int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostre
   return 0;
 }
 
+// A failed write: the system's message names the file already ("Cannot write file ..."); other messages get
+// the output's name in front.
+void ReportWriteError(std::ostream& err, const std::string& output, const std::exception& e) {
+  const std::string what = e.what();
+  err << "jigsaw-pack: " << (what.find(output) == std::string::npos ? output + ": " : "") << what << '\n';
+}
+
 // A package from a game author's manifest. Nothing is written unless the whole manifest is good and the
 // package is complete.
 int Create(const std::vector<std::string>& args, std::ostream& err) {
@@ -215,7 +222,7 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     project.SaveToStream(package);
     kv::WriteFileAtomically(output, package.Bytes());
   } catch (const std::exception& e) {
-    err << "jigsaw-pack: " << output << ": " << e.what() << '\n';
+    ReportWriteError(err, output, e);
     return 1;
   }
   return 0;
@@ -227,6 +234,19 @@ std::optional<int64_t> Number(const std::string& text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+// A picture as PNG when the name ends in .png, else as JPEG.
+void WritePicture(const kv::TBitmap32& picture, const std::string& output) {
+  const bool png =
+      output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
+  if (png) {
+    kv::WriteFileAtomically(output, EncodePng(picture));
+  } else {
+    kv::TMemoryStream jpeg;
+    kv::SaveJpegToStream(picture, jpeg, 90);
+    kv::WriteFileAtomically(output, jpeg.Bytes());
+  }
 }
 
 // The pieces of one cut, spread apart on a neutral background, as a JPEG file.
@@ -279,15 +299,11 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const kv::TBitmap32 preview =
         RenderCutPreview(loaded.Project, static_cast<uint32_t>(*id), static_cast<uint8_t>(*level),
                          static_cast<int32_t>(*gap), &info);
-    // A name ending in .png gets a lossless picture; anything else a JPEG file.
-    const bool png =
-        output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
-    if (png) {
-      kv::WriteFileAtomically(output, EncodePng(preview));
-    } else {
-      kv::TMemoryStream jpeg;
-      kv::SaveJpegToStream(preview, jpeg, 90);
-      kv::WriteFileAtomically(output, jpeg.Bytes());
+    try {
+      WritePicture(preview, output);
+    } catch (const std::exception& e) {
+      ReportWriteError(err, output, e);
+      return 1;
     }
     out << info.Columns * info.Rows << " pieces (" << info.Columns << " x " << info.Rows << ") in "
         << preview.Width() << " x " << preview.Height() << " pixels\n";
@@ -296,19 +312,6 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 1;
   }
   return 0;
-}
-
-// A picture as PNG when the name ends in .png, else as JPEG.
-void WritePicture(const kv::TBitmap32& picture, const std::string& output) {
-  const bool png =
-      output.size() >= 4 && kv::TKVStandardFunc::LowerText(output.substr(output.size() - 4)) == ".png";
-  if (png) {
-    kv::WriteFileAtomically(output, EncodePng(picture));
-  } else {
-    kv::TMemoryStream jpeg;
-    kv::SaveJpegToStream(picture, jpeg, 90);
-    kv::WriteFileAtomically(output, jpeg.Bytes());
-  }
 }
 
 // A game played without a window, scattered as it starts or solved by the solving aids: the final frame of
@@ -368,7 +371,12 @@ int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     options.Seed = static_cast<uint64_t>(*seedValue);
     PlayInfo info;
     const kv::TBitmap32 frame = RenderPlayedGame(loaded.Project, options, &info);
-    WritePicture(frame, output);
+    try {
+      WritePicture(frame, output);
+    } catch (const std::exception& e) {
+      ReportWriteError(err, output, e);
+      return 1;
+    }
     out << info.Columns * info.Rows << " pieces (" << info.Columns << " x " << info.Rows << "), "
         << (info.Won ? "solved" : "scattered") << ", in " << frame.Width() << " x " << frame.Height()
         << " pixels\n";
@@ -503,11 +511,9 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 } // namespace
 
-int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) {
-    err << kUsage;
-    return 2;
-  }
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
     if (args[0] == "info") return Info(args, out, err);
     if (args[0] == "create") return Create(args, err);
@@ -522,6 +528,24 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "jigsaw-pack: " << (args.size() > 1 ? args.back() + ": " : "") << e.what() << '\n';
     return 1;
   }
+}
+
+} // namespace
+
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  // "-o -": the output goes to standard output, and what the command tells goes to standard error.
+  std::vector<std::string> arguments = args;
+  bool toStdout = false;
+  for (std::size_t i = 1; i + 1 < arguments.size(); ++i)
+    if (arguments[i] == "-o" && arguments[i + 1] == "-") {
+      arguments[i + 1] = "/dev/stdout";
+      toStdout = true;
+    }
+  return RunCommand(arguments, toStdout ? err : out, err);
 }
 
 } // namespace kvtools
