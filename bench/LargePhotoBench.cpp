@@ -4,16 +4,11 @@
 // Counters of BM_LargePhotoFirstFrame: peak_MB, the growth of the process's peak resident set (VmHWM) over
 // one such game, measured with the peak reset just before (clear_refs 5; where the kernel refuses, the growth
 // over the process's peak so far, which only the first game shows); pieces, and the decoded picture's size.
-#include "data/uExecData.h"
-#include "gui/uHeadlessPaintBox.h"
-#include "gui/uKVGraphicEngine.h"
-#include "gui/uKVSkinEngine.h"
+#include "HeadlessGame.h"
+
 #include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
-#include "platform/uHeadlessPlatform.h"
-#include "support/ImageFixtures.h"
-#include "support/PieceFixtures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,13 +21,7 @@
 
 namespace {
 
-double StatusKilobytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1));
-  return 0;
-}
+using kvbench::StatusKilobytes;
 
 // Lets the peak resident set start again from the current one; false where the kernel does not allow it.
 bool ResetPeak() {
@@ -43,34 +32,9 @@ bool ResetPeak() {
 }
 
 // A package with one photograph of the given size, and a headless session ready to play it.
-class TLargePhotoGame {
+class TLargePhotoGame : public kvbench::THeadlessGame {
 public:
-  TLargePhotoGame(int width, int height) {
-    kv::TBMPData& picture = Project.AddPicture(0, 1);
-    picture.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(width, height, 5, 85));
-    kvtest::GeneratedGameLibrary(width, height).SaveToStream(Project.PieceShapeData);
-    Project.BevelLevel = 3;
-    Project.GhostMode = 3;
-    Project.GhostAlpha = 64;
-    Project.Options.ShowGhost = true;
-    Project.Options.ShowPreview = true;
-    kv::TMemoryStream noSkin;
-    kv::TKVGamesSkin::Instance().LoadThemeOrDefault(noSkin);
-
-    kv::TKVCustomGraphicEngine& engine = kv::GraphicEngine();
-    auto box = std::make_unique<kv::THeadlessPaintBox>();
-    Box = box.get();
-    engine.CreateSurface(std::move(box));
-    engine.SetSize(1024, 768);
-    Session = std::make_unique<kv::TKVJigsawApplication>(Platform.Services());
-    Session->SetMainWindow(this);
-    Session->SetClientArea(Box);
-    Session->SetProject(&Project);
-  }
-  ~TLargePhotoGame() {
-    Session.reset();
-    kv::GraphicEngine().DestroySurface();
-  }
+  TLargePhotoGame(int width, int height) : THeadlessGame(width, height, 85) { OpenSession(); }
 
   // Decode, cut, start and show the first frame.
   void Play() {
@@ -84,10 +48,6 @@ public:
     Session->Root()->Repaint();
   }
 
-  kv::THeadlessPlatform Platform;
-  kv::TJigsawProject2 Project;
-  kv::THeadlessPaintBox* Box = nullptr;
-  std::unique_ptr<kv::TKVJigsawApplication> Session;
   int32_t DecodedWidth = 0, DecodedHeight = 0;
 };
 

@@ -5,18 +5,13 @@
 // The counters of BM_RepaintScattered tell the memory the running game takes: the growth of the process's
 // resident set (VmRSS) and of its peak (VmHWM) over preparing and starting the game. Run it alone
 // (--benchmark_filter=BM_RepaintScattered) for figures that other benchmarks' memory does not blur.
-#include "data/uExecData.h"
-#include "gui/uHeadlessPaintBox.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uKVGUIAnimatedImage.h"
-#include "gui/uKVGraphicEngine.h"
-#include "gui/uKVSkinEngine.h"
+#include "HeadlessGame.h"
+
 #include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
-#include "platform/uHeadlessPlatform.h"
-#include "support/ImageFixtures.h"
-#include "support/PieceFixtures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,47 +22,21 @@
 
 namespace {
 
-// Kilobytes of a line of /proc/self/status ("VmRSS", "VmHWM"); 0 where the system does not tell.
-double StatusKilobytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1));
-  return 0;
-}
+using kvbench::StatusKilobytes;
 
 // A running game of picture 1 at difficulty 5 on a headless 1024 x 768 playing area.
-class TRunningGame {
+class TRunningGame : public kvbench::THeadlessGame {
 public:
-  TRunningGame() {
-    kv::TBMPData& picture = Project.AddPicture(0, 1);
-    picture.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(1024, 768, 5, 90));
+  TRunningGame() : THeadlessGame(1024, 768, 90) {
     kv::TBMPData& wallpaper = Project.AddPicture(1);
     wallpaper.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(256, 192, 9, 85));
     Project.StartWallpaperIndex = 1;
     for (kv::TWallpaperEntry& entry : Project.Wallpapers) entry.Param = kv::kvisTile;
-    kvtest::GeneratedGameLibrary(1024, 768).SaveToStream(Project.PieceShapeData);
-    Project.BevelLevel = 3;
-    Project.GhostMode = 3;
-    Project.GhostAlpha = 64;
-    Project.Options.ShowGhost = true;
-    Project.Options.ShowPreview = true;
-    kv::TMemoryStream noSkin;
-    kv::TKVGamesSkin::Instance().LoadThemeOrDefault(noSkin);
-
-    kv::TKVCustomGraphicEngine& engine = kv::GraphicEngine();
-    auto box = std::make_unique<kv::THeadlessPaintBox>();
-    Box = box.get();
-    engine.CreateSurface(std::move(box));
-    engine.SetSize(1024, 768);
     kv::DecodePackagePicture(*Project.Pictures[0], Decoded);
 
     RssBefore = StatusKilobytes("VmRSS");
     PeakBefore = StatusKilobytes("VmHWM");
-    Session = std::make_unique<kv::TKVJigsawApplication>(Platform.Services());
-    Session->SetMainWindow(this);
-    Session->SetClientArea(Box);
-    Session->SetProject(&Project);
+    OpenSession();
     Session->OnBoardWin = [this](kv::TKVGUIControl*) { Won = true; };
     Session->Picture.Assign(Decoded);
     Session->Difficulty = 5;
@@ -76,11 +45,6 @@ public:
     RssAfter = StatusKilobytes("VmRSS");
     PeakAfter = StatusKilobytes("VmHWM");
   }
-  ~TRunningGame() {
-    Session.reset();
-    kv::GraphicEngine().DestroySurface();
-  }
-
   void Solve() {
     if (!Session->SolveAll(0)) throw std::runtime_error("the game cannot be solved");
     for (int t = 0; t < 120000 && !Won; t += 50) Platform.Advance(50);
@@ -89,11 +53,7 @@ public:
   // Everything painted anew and shown, as a frame after a change of the whole area.
   void Repaint() { Session->Root()->Repaint(); }
 
-  kv::THeadlessPlatform Platform;
-  kv::TJigsawProject2 Project;
   kv::TBitmap32 Decoded;
-  kv::THeadlessPaintBox* Box = nullptr;
-  std::unique_ptr<kv::TKVJigsawApplication> Session;
   bool Won = false;
   double RssBefore = 0, RssAfter = 0, PeakBefore = 0, PeakAfter = 0;
 };
@@ -101,7 +61,7 @@ public:
 void Report(benchmark::State& state, const TRunningGame& game) {
   const kv::TKVJigsawBoard& board = *game.Session->Board();
   state.counters["pieces"] = board.PieceCount();
-  // What the pieces hold: coded images of the four turns, and the shadows and spans made so far.
+  // What the pieces hold: the coded images, shadows and spans made so far.
   double bytes = 0;
   for (int32_t row = 0; row < board.Rows(); ++row)
     for (int32_t col = 0; col < board.Cols(); ++col) {
