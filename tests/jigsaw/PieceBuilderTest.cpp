@@ -61,6 +61,14 @@ std::vector<uint32_t> Expected(const TBitmap32& bitmap, int k, bool composite) {
   return {image.Bits(), image.Bits() + static_cast<std::size_t>(image.Width()) * image.Height()};
 }
 
+// The saved form of built pieces, rows outer.
+kv::TJigsawArrayData SavedStates(const kv::TPieces& pieces) {
+  kv::TJigsawArrayData states;
+  for (const auto& row : pieces)
+    for (const TPiece& piece : row) states.push_back(kv::PieceState(piece));
+  return states;
+}
+
 struct TBuildLog {
   std::vector<std::string> Status, Progress, Finish;
   std::vector<int> Percent;
@@ -180,9 +188,7 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
   kv::TPieces first;
   kv::BuildPieces(library, options, first);
 
-  kv::TJigsawArrayData saved;
-  for (const auto& row : first)
-    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  kv::TJigsawArrayData saved = SavedStates(first);
   saved[0].X = 12345;
   saved[0].Rotation = 3;
   saved[1].Joined = 1;
@@ -370,8 +376,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       options.Difficulty = c.difficulty;
       kv::TPieces pieces;
       kv::BuildPieces(library, options, pieces);
-      for (const auto& row : pieces)
-        for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+      saved = SavedStates(pieces);
       for (std::size_t i = 0; i < saved.size(); i += 3) saved[i].Joined = 1;
     }
     kv::TPieces built[3];
@@ -445,9 +450,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
   TBuildLog first;
   kv::TPieces pieces;
   kv::BuildPieces(library, Options(first), pieces);
-  kv::TJigsawArrayData saved;
-  for (const auto& row : pieces)
-    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  kv::TJigsawArrayData saved = SavedStates(pieces);
   ASSERT_GT(saved.size(), 12u);
   ASSERT_LT(library.TemplateCount(), 250);
   saved[9].TopEdge = 251; // no such template
@@ -570,9 +573,7 @@ TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
   kv::TKVStandardFunc::Instance().Seed(5);
   kv::TPieces first;
   kv::BuildPieces(library, options, first);
-  kv::TJigsawArrayData saved;
-  for (const auto& row : first)
-    for (const TPiece& piece : row) saved.push_back(kv::PieceState(piece));
+  kv::TJigsawArrayData saved = SavedStates(first);
   for (std::size_t p = 0; p < saved.size(); p += 3) saved[p].Joined = 1;
 
   for (const bool fromSaved : {false, true}) {
