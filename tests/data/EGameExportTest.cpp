@@ -15,7 +15,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -67,17 +66,8 @@ TMemoryStream EmptyExtraStream() {
   return Bytes().u16(3240).u16(3241).u32(0).u32(8).u32(100100).stream();
 }
 
-mode_t FileMode(const std::string& name) {
-  struct stat st {};
-  EXPECT_EQ(stat(name.c_str(), &st), 0) << name;
-  return st.st_mode & 07777;
-}
-
-mode_t CurrentUmask() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
+using kvtest::CurrentUmask;
+using kvtest::FileMode;
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   std::vector<std::string> names;

@@ -6,6 +6,8 @@
 #include <random>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 namespace kvtest {
 
 Bytes& Bytes::u8(uint8_t v) {
@@ -59,6 +61,18 @@ std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + fileName);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+unsigned FileMode(const std::string& fileName) {
+  struct stat st {};
+  if (stat(fileName.c_str(), &st) != 0) return 0;
+  return st.st_mode & 07777;
+}
+
+unsigned CurrentUmask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
 }
 
 void WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {

@@ -48,5 +48,8 @@ private:
 
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
 void WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
+// The permission bits of a file (0 when it cannot be read), and the process's umask.
+unsigned FileMode(const std::string& fileName);
+unsigned CurrentUmask();
 
 } // namespace kvtest

@@ -15,7 +15,6 @@
 
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 using namespace kv;
@@ -88,17 +87,8 @@ std::vector<Record> BlockRecords(const ByteVec& game) {
   return records;
 }
 
-mode_t FileMode(const std::string& name) {
-  struct stat st {};
-  EXPECT_EQ(stat(name.c_str(), &st), 0) << name;
-  return st.st_mode & 07777;
-}
-
-mode_t CurrentUmask() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
+using kvtest::CurrentUmask;
+using kvtest::FileMode;
 
 class ExportTool : public ::testing::Test {
 protected:
