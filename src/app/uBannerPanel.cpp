@@ -101,7 +101,16 @@ void TBannerPanel::ShowBanner(TBannerSwitcher& switcher) {
   picture->Script = &banner->Script();
   picture->setToolTip(banner->URL.empty() ? QString() : "Visit " + QtText(banner->URL));
   picture->setCursor(banner->URL.empty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
-  picture->move((width() - picture->width()) / 2, (height() - picture->height()) / 2);
+  CentrePicture();
+}
+
+void TBannerPanel::CentrePicture() {
+  FPicture->move((width() - FPicture->width()) / 2, (height() - FPicture->height()) / 2);
+}
+
+void TBannerPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  CentrePicture();
 }
 
 } // namespace kv

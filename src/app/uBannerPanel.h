@@ -31,8 +31,13 @@ public:
   QLabel* Picture() const { return FPicture; }
   const TBannerSwitcher* Switcher() const { return FSwitchers.Count() > 0 ? FSwitchers.Items(0) : nullptr; }
 
+protected:
+  // The picture stays centred whatever width the window gives the strip.
+  void resizeEvent(QResizeEvent* event) override;
+
 private:
   void ShowBanner(TBannerSwitcher& switcher);
+  void CentrePicture();
 
   QLabel* FPicture;
   std::unique_ptr<TBannerContainer> FContainer;

@@ -170,7 +170,7 @@ void TfrmMain::FormCreate() {
       TMemoryStream none;
       TKVGamesSkin::Instance().LoadThemeOrDefault(none);
     }
-    LayoutWindow();
+    // The window is laid out for each game as it is prepared.
     FSession->SetClientArea(FPlayingArea);
     FSession->SetProject(project);
     const std::string path = FLocator.HighScorePath();
