@@ -5,9 +5,9 @@
 // The counters of BM_RepaintScattered tell the memory the running game takes: the growth of the process's
 // resident set (VmRSS) and of its peak (VmHWM) over preparing and starting the game. Run it alone
 // (--benchmark_filter=BM_RepaintScattered) for figures that other benchmarks' memory does not blur.
+#include "HeadlessGame.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uKVGUIAnimatedImage.h"
-#include "HeadlessGame.h"
 
 #include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"

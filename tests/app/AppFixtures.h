@@ -77,6 +77,13 @@ inline void DropLastPieceWithMouse(kv::TfrmMain& window) {
   QTest::mouseRelease(area, Qt::LeftButton, {}, to);
 }
 
+// A dialog's answers, one per showing, in turn; Cancel once they are used up.
+inline std::function<int(QDialog&)> InTurn(std::vector<int> results) {
+  return [results = std::move(results), next = std::size_t{0}](QDialog&) mutable {
+    return next < results.size() ? results[next++] : kv::mrCancel;
+  };
+}
+
 // What one dialog showed.
 struct TShownDialog {
   QString Caption;

@@ -163,12 +163,7 @@ private slots:
     project->Options.NoHighScores = true;
     TfrmMain window(Self(), {SavePackage(*project, Dir, "sequence.kvj")}, Boxes.get());
     TDialogScript dialogs(window);
-    std::vector<int> answers{kv::mrOk, kv::mrYes, kv::mrOk};
-    dialogs.Answers["Next Bitmap"] = [&](QDialog&) {
-      const int answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    };
+    dialogs.Answers["Next Bitmap"] = InTurn({kv::mrOk, kv::mrYes, kv::mrOk});
     Boxes->Answers = {true}; // after the last: again from the first
     const std::vector<int32_t> expected{1, 1, 2, 0};
     for (const int32_t next : expected) {
@@ -205,12 +200,7 @@ private slots:
     project->CountdownSeconds = 1;
     TfrmMain window(Self(), {SavePackage(*project, Dir, "lost.kvj")}, Boxes.get());
     TDialogScript dialogs(window);
-    std::vector<int> answers{kv::mrOk, kv::mrCancel};
-    dialogs.Answers["Play"] = [&](QDialog&) {
-      const int answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    };
+    dialogs.Answers["Play"] = InTurn({kv::mrOk, kv::mrCancel});
     QTRY_COMPARE_WITH_TIMEOUT(dialogs.Shown.size(), std::size_t{2}, 5000);
     QCOMPARE(dialogs.Shown[0].Caption, QString("Lose"));
     QCOMPARE(dialogs.Shown[0].Heading, QString("You Lose!"));
