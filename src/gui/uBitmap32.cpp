@@ -4,6 +4,8 @@
 #include "gui/uResamplers.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <utility>
 #include <array>
 #include <cstring>
 #include <new>
@@ -410,6 +412,21 @@ void TBitmap32::Assign(const TDecodedPicture& picture) {
   std::copy_n(picture.Pixels.begin(), count, FBits.begin());
   Changed();
   EndUpdate();
+}
+
+void TBitmap32::Assign(TDecodedPicture&& picture) {
+  const uint64_t count = static_cast<uint64_t>(std::max(picture.Width, 0)) * std::max(picture.Height, 0);
+  if (count == 0 || count > MaxSurfacePixels || picture.Pixels.size() != count) {
+    Assign(std::as_const(picture));
+    return;
+  }
+  static_assert(std::is_same_v<TColor32, uint32_t>);
+  FBits = std::move(picture.Pixels);
+  picture.Pixels = {};
+  FWidth = picture.Width;
+  FHeight = picture.Height;
+  picture.Width = picture.Height = 0;
+  Changed();
 }
 
 void TBitmap32::ClearKeyColor(TColor32 key) {

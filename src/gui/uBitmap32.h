@@ -197,6 +197,8 @@ public:
   void Assign(const TBitmap32& source) { Assign(&source); }
   // Size and pixels of a decoded picture.
   void Assign(const TDecodedPicture& picture);
+  // The same, taking over the decoded pixels instead of copying them: a large picture is held once.
+  void Assign(TDecodedPicture&& picture);
 
   // Windows BMP file image; saving writes 32 bits with alpha.
   void LoadFromStream(TStream& stream);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <functional>
 #include <string>
 
 namespace kv {
@@ -75,6 +76,65 @@ public:
   explicit TBmpDecoder(std::span<const uint8_t> data) : Data(data) {}
 
   TDecodedPicture Decode(std::size_t* consumed) {
+    const std::size_t pixelsAt = ReadHeaders();
+    TDecodedPicture picture;
+    std::size_t end = pixelsAt;
+    if (Rle()) {
+      Allocate(picture);
+      end = DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
+    } else {
+      const uint64_t stride = Stride();
+      Allocate(picture);
+      // A bitmap of width 0 may still claim two billion rows: with no pixels there is nothing to visit.
+      if (PixelCount() != 0) {
+        const TChannels channels = Channels();
+        for (uint32_t r = 0; r < static_cast<uint32_t>(H.Height); ++r)
+          DecodeRow(Data.data() + pixelsAt + r * stride, Row(picture, r), channels);
+      }
+      end =
+          pixelsAt + static_cast<std::size_t>(std::min<uint64_t>(stride * H.Height, Data.size() - pixelsAt));
+    }
+    if (consumed) *consumed = end;
+    return picture;
+  }
+
+  // The rows top first, one at a time: an uncompressed bitmap is never held decoded as a whole.
+  void VisitRows(const std::function<void(int32_t width, int32_t height)>& onStart,
+                 const std::function<void(int32_t y, const uint32_t* row)>& onRow) {
+    const std::size_t pixelsAt = ReadHeaders();
+    if (Rle()) {
+      TDecodedPicture picture;
+      Allocate(picture);
+      DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
+      onStart(picture.Width, picture.Height);
+      for (int32_t y = 0; y < picture.Height; ++y)
+        onRow(y, picture.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(H.Width));
+      return;
+    }
+    onStart(H.Width, H.Height);
+    if (PixelCount() == 0) return;
+    const uint64_t stride = Stride();
+    const TChannels channels = Channels();
+    std::vector<uint32_t> row(static_cast<std::size_t>(H.Width));
+    for (int32_t y = 0; y < H.Height; ++y) {
+      const uint32_t stored = H.TopDown ? static_cast<uint32_t>(y) : static_cast<uint32_t>(H.Height - 1 - y);
+      DecodeRow(Data.data() + pixelsAt + stored * stride, row.data(), channels);
+      onRow(y, row.data());
+    }
+  }
+
+private:
+  struct TChannels {
+    TChannel Red, Green, Blue, Alpha;
+  };
+
+  bool Rle() const { return H.Compression == BI_RLE8 || H.Compression == BI_RLE4; }
+  uint64_t PixelCount() const { return static_cast<uint64_t>(H.Width) * static_cast<uint64_t>(H.Height); }
+  uint64_t Stride() const { return ((static_cast<uint64_t>(H.Width) * H.BitCount + 31) / 32) * 4; }
+
+  // The headers, colour masks and palette, and the checks of the size against the data; returns where the
+  // pixel data starts.
+  std::size_t ReadHeaders() {
     if (Data.size() < FileHeaderSize + 4) Invalid("the file is too short");
     if (Data[0] != 'B' || Data[1] != 'M') Invalid("the file does not start with \"BM\"");
     const uint32_t offBits = DWord(Data, 10);
@@ -102,36 +162,23 @@ public:
       if (offBits >= FileHeaderSize + headerSize) pixelsAt = offBits;
     }
 
-    const uint64_t pixelCount = static_cast<uint64_t>(H.Width) * static_cast<uint64_t>(H.Height);
-    if (pixelCount > MaxPicturePixels) Invalid("the picture is too large");
-
-    TDecodedPicture picture;
-    std::size_t end = pixelsAt;
-    if (H.Compression == BI_RLE8 || H.Compression == BI_RLE4) {
-      if (H.BitCount != (H.Compression == BI_RLE8 ? 8 : 4))
-        Invalid("the compression does not suit the depth");
-      // A run of two bytes covers at most 255 pixels; a bitmap asking for far more pixels than its bytes
-      // could describe is not allocated.
+    if (PixelCount() > MaxPicturePixels)
+      Invalid("the picture of " + std::to_string(H.Width) + " x " + std::to_string(H.Height) +
+              " pixels is too large (at most " + std::to_string(MaxPicturePixels) + " pixels)");
+    if (Rle()) {
+      if (H.BitCount != (H.Compression == BI_RLE8 ? 8 : 4)) Invalid("the compression does not suit the depth");
+      // A run of two bytes covers at most 255 pixels, an end of line the rest of a row: a bitmap asking for
+      // far more pixels than its bytes could describe is not allocated.
       const uint64_t available = Data.size() - pixelsAt;
-      if (pixelCount > (available + 1) * 1024) Invalid("the compressed pixel data is too short");
-      Allocate(picture);
-      end = DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
+      if (PixelCount() > (available + 1) * 1024) Invalid("the compressed pixel data is too short");
     } else {
-      const uint64_t stride = ((static_cast<uint64_t>(H.Width) * H.BitCount + 31) / 32) * 4;
       const uint64_t lastRow = (static_cast<uint64_t>(H.Width) * H.BitCount + 7) / 8;
-      const uint64_t needed = H.Height == 0 || H.Width == 0 ? 0 : stride * (H.Height - 1) + lastRow;
+      const uint64_t needed = H.Height == 0 || H.Width == 0 ? 0 : Stride() * (H.Height - 1) + lastRow;
       if (needed > Data.size() - pixelsAt) Invalid("the pixel data is cut short");
-      Allocate(picture);
-      // A bitmap of width 0 may still claim two billion rows: with no pixels there is nothing to visit.
-      if (pixelCount != 0) DecodeRows(picture, pixelsAt, static_cast<std::size_t>(stride));
-      end =
-          pixelsAt + static_cast<std::size_t>(std::min<uint64_t>(stride * H.Height, Data.size() - pixelsAt));
     }
-    if (consumed) *consumed = end;
-    return picture;
+    return pixelsAt;
   }
 
-private:
   void Need(std::size_t at, std::size_t count, const char* reason) const {
     if (at > Data.size() || count > Data.size() - at) Invalid(reason);
   }
@@ -233,9 +280,8 @@ private:
     return picture.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(H.Width);
   }
 
-  void DecodeRows(TDecodedPicture& picture, std::size_t at, std::size_t stride) const {
-    const auto width = static_cast<std::size_t>(H.Width);
-    TChannel red, green, blue, alpha;
+  TChannels Channels() const {
+    TChannels c;
     if (H.BitCount == 16 || H.BitCount == 32) {
       uint32_t masks[4] = {H.Masks[0], H.Masks[1], H.Masks[2], H.Masks[3]};
       if (!H.HasMasks) {
@@ -248,45 +294,45 @@ private:
         // Byte-aligned colour masks leave the fourth byte, which a 32-bit image keeps as alpha.
         masks[3] = 0xFF000000;
       }
-      red = TChannel(masks[0]), green = TChannel(masks[1]), blue = TChannel(masks[2]);
+      c.Red = TChannel(masks[0]), c.Green = TChannel(masks[1]), c.Blue = TChannel(masks[2]);
       // Only a 32-bit image carries alpha; every other depth is opaque.
-      if (H.BitCount == 32) alpha = TChannel(masks[3]);
+      if (H.BitCount == 32) c.Alpha = TChannel(masks[3]);
     }
-    for (uint32_t r = 0; r < static_cast<uint32_t>(H.Height); ++r) {
-      const uint8_t* src = Data.data() + at + static_cast<std::size_t>(r) * stride;
-      uint32_t* dst = Row(picture, r);
-      switch (H.BitCount) {
-      case 1:
-        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
-        break;
-      case 4:
-        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
-        break;
-      case 8:
-        for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[src[x]];
-        break;
-      case 24:
-        for (std::size_t x = 0; x < width; ++x) {
-          const uint8_t* p = src + 3 * x;
-          dst[x] = OpaqueBlack | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-        }
-        break;
-      case 16:
-      case 32: {
-        const std::size_t bytes = H.BitCount / 8;
-        for (std::size_t x = 0; x < width; ++x) {
-          const uint8_t* p = src + bytes * x;
-          const uint32_t v = bytes == 2
-                                 ? static_cast<uint32_t>(p[0] | p[1] << 8)
-                                 : static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                       static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-          const uint32_t a = alpha.Present() ? alpha.Extract(v) : 255u;
-          dst[x] = a << 24 | static_cast<uint32_t>(red.Extract(v)) << 16 |
-                   static_cast<uint32_t>(green.Extract(v)) << 8 | blue.Extract(v);
-        }
-        break;
+    return c;
+  }
+
+  void DecodeRow(const uint8_t* src, uint32_t* dst, const TChannels& c) const {
+    const auto width = static_cast<std::size_t>(H.Width);
+    switch (H.BitCount) {
+    case 1:
+      for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+      break;
+    case 4:
+      for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+      break;
+    case 8:
+      for (std::size_t x = 0; x < width; ++x) dst[x] = Palette[src[x]];
+      break;
+    case 24:
+      for (std::size_t x = 0; x < width; ++x) {
+        const uint8_t* p = src + 3 * x;
+        dst[x] = OpaqueBlack | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
       }
+      break;
+    case 16:
+    case 32: {
+      const std::size_t bytes = H.BitCount / 8;
+      for (std::size_t x = 0; x < width; ++x) {
+        const uint8_t* p = src + bytes * x;
+        const uint32_t v = bytes == 2 ? static_cast<uint32_t>(p[0] | p[1] << 8)
+                                      : static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+        const uint32_t a = c.Alpha.Present() ? c.Alpha.Extract(v) : 255u;
+        dst[x] = a << 24 | static_cast<uint32_t>(c.Red.Extract(v)) << 16 |
+                 static_cast<uint32_t>(c.Green.Extract(v)) << 8 | c.Blue.Extract(v);
       }
+      break;
+    }
     }
   }
 
@@ -355,6 +401,11 @@ void PutDWord(uint8_t* p, uint32_t v) {
 
 TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed) {
   return TBmpDecoder(data).Decode(consumed);
+}
+
+void VisitBmpRows(std::span<const uint8_t> data, const std::function<void(int32_t width, int32_t height)>& onStart,
+                  const std::function<void(int32_t y, const uint32_t* row)>& onRow) {
+  TBmpDecoder(data).VisitRows(onStart, onRow);
 }
 
 TDecodedPicture ReadBmp(TStream& stream) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace kv {
@@ -17,6 +18,11 @@ namespace kv {
 // consumed, when given, receives the number of bytes the image occupies. Raises EImageError on anything
 // that is not a readable BMP.
 TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed = nullptr);
+
+// The same checks and pixels row by row, top first: onStart with the size, then onRow for every row. Only an
+// RLE bitmap is decoded whole; any other is read a row at a time from data.
+void VisitBmpRows(std::span<const uint8_t> data, const std::function<void(int32_t width, int32_t height)>& onStart,
+                  const std::function<void(int32_t y, const uint32_t* row)>& onRow);
 
 // Reads a BMP file image at the stream's position and leaves the position after its pixel data.
 TDecodedPicture ReadBmp(TStream& stream);

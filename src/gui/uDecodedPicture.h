@@ -6,9 +6,9 @@
 
 namespace kv {
 
-// Largest picture any decoder accepts (1 GiB of pixels); a header that asks for more is rejected before
-// anything is allocated.
-inline constexpr uint64_t MaxPicturePixels = uint64_t{1} << 28;
+// Largest picture any decoder accepts: more than any camera makes (12000 x 11000), 512 MiB decoded. A header
+// that asks for more is rejected before anything is allocated.
+inline constexpr uint64_t MaxPicturePixels = uint64_t{1} << 27;
 
 struct TDecodedPicture {
   int32_t Width = 0;

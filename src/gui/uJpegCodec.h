@@ -6,6 +6,7 @@
 #include "gui/uDecodedPicture.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -16,7 +17,8 @@ inline constexpr int DefaultJpegQuality = 75;
 
 // Decodes a JPEG file image held in data: colour, grayscale and CMYK/YCCK (Adobe's inverted CMYK
 // included) give RGB with alpha 255. Corrupt data that libjpeg can continue past only warns; anything it
-// cannot decode, and pictures larger than MaxPicturePixels, raise EImageError.
+// cannot decode, pictures larger than MaxPicturePixels and pictures far larger than their data could
+// describe raise EImageError.
 TDecodedPicture DecodeJpeg(std::span<const uint8_t> data);
 // Reads the JPEG file image from the stream's position to its end.
 TDecodedPicture ReadJpeg(TStream& stream);
@@ -35,6 +37,39 @@ int JpegScaleFor(int32_t width, int32_t height, int32_t minWidth, int32_t minHei
 TDecodedPicture DecodeJpegScaled(std::span<const uint8_t> data, int eighths);
 // Decodes at the scale JpegScaleFor picks for the picture's size (from its header) and the minimum.
 TDecodedPicture DecodeJpegAtLeast(std::span<const uint8_t> data, int32_t minWidth, int32_t minHeight);
+
+// What a strict check of a JPEG file image found: its size and its EXIF orientation (1 = upright as stored;
+// 2..8 as EXIF numbers them: 6 wants a quarter turn clockwise, 8 one anticlockwise).
+struct TJpegCheck {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int Orientation = 1;
+};
+// Decodes the whole picture without keeping it, as the package tools do before they store a picture: any
+// warning of the decoder (data cut short, corrupt data) is an error here, while the player shows what can be
+// decoded. Raises EImageError naming the fault.
+TJpegCheck CheckJpeg(std::span<const uint8_t> data);
+// The picture turned as its EXIF orientation says and encoded anew at quality (with no EXIF data), for a
+// picture whose orientation is not 1. Checks as strictly as CheckJpeg; holds three bytes a pixel.
+TMemoryStream UprightJpeg(std::span<const uint8_t> data, int quality);
+
+// A baseline JPEG encoder fed a row at a time, top first (alpha ignored): a picture made row by row is never
+// held whole. Raises EImageError.
+class TJpegRowEncoder {
+public:
+  TJpegRowEncoder(int32_t width, int32_t height, int quality = DefaultJpegQuality);
+  ~TJpegRowEncoder();
+  TJpegRowEncoder(const TJpegRowEncoder&) = delete;
+  TJpegRowEncoder& operator=(const TJpegRowEncoder&) = delete;
+  // width values A << 24 | R << 16 | G << 8 | B.
+  void WriteRow(const uint32_t* argb);
+  // After the last row: the file image, at the stream's position.
+  void Finish(TStream& stream);
+
+private:
+  struct TState;
+  std::unique_ptr<TState> S;
+};
 
 // Encodes width * height pixels (A << 24 | R << 16 | G << 8 | B, top row first; alpha ignored) as a
 // baseline JPEG file of the given quality (1..100) and writes it at the stream's position.

@@ -6,6 +6,7 @@
 #include "gui/uResamplers.h"
 
 #include <cmath>
+#include <optional>
 
 namespace kv {
 
@@ -21,7 +22,15 @@ int32_t Round(double value) {
 } // namespace
 
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
-  return EncodeJpeg(DecodeBmp(bmp.Bytes()), DefaultJpegQuality);
+  // Row by row: a large bitmap is never held decoded next to its file image.
+  std::optional<TJpegRowEncoder> encoder;
+  VisitBmpRows(
+      bmp.Bytes(), [&](int32_t width, int32_t height) { encoder.emplace(width, height, DefaultJpegQuality); },
+      [&](int32_t, const uint32_t* row) { encoder->WriteRow(row); });
+  TMemoryStream result;
+  encoder->Finish(result);
+  result.SetPosition(0);
+  return result;
 }
 
 void InstallPictureConverters() {

@@ -186,6 +186,35 @@ TEST(BmpCodecTest, DecodesEveryDepth) {
   }
 }
 
+// The row-by-row reading the package tools convert with gives the pixels of a whole decode.
+TEST(BmpCodecTest, RowsVisitedAreThoseOfTheWholeDecode) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  for (const DepthCase& c : DepthCases()) files.emplace_back(c.Name, Build(c.Layout));
+  BmpLayout rle{40, 4, 3, 8, 1, 5, {0x000010, 0x110000, 0x002200, 0x000033, 0x444444}, {}, {}};
+  rle.Pixels = {2, 1, 0, 3, 2, 3, 2, 0, 0, 0, 0, 2, 1, 1, 1, 4, 0, 1};
+  files.emplace_back("RLE8", Build(rle));
+  files.emplace_back("fixture top-down", kvtest::MakeBmp(7, 5, true));
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    const TDecodedPicture whole = DecodeBmp(bytes);
+    TDecodedPicture visited;
+    int32_t next = 0;
+    VisitBmpRows(
+        bytes,
+        [&](int32_t width, int32_t height) {
+          visited.Width = width;
+          visited.Height = height;
+        },
+        [&](int32_t y, const uint32_t* row) {
+          EXPECT_EQ(y, next++);
+          visited.Pixels.insert(visited.Pixels.end(), row, row + visited.Width);
+        });
+    EXPECT_EQ(visited.Width, whole.Width);
+    EXPECT_EQ(visited.Height, whole.Height);
+    EXPECT_EQ(visited.Pixels, whole.Pixels);
+  }
+}
+
 TEST(BmpCodecTest, DecodesRle8WithEscapes) {
   // 4 x 3 bottom-up. Bottom row: run of two 1s, absolute 2 3 2 (the last one falls off the row), end of
   // line. Then a delta (1, 1) to the top row, one pixel 4, end of bitmap. Skipped pixels take entry 0.
@@ -363,6 +392,7 @@ TEST(BmpCodecTest, BadFilesRaiseImageError) {
   for (const Bad& c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_THROW(DecodeBmp(c.Bytes), EImageError);
+    EXPECT_THROW(VisitBmpRows(c.Bytes, [](int32_t, int32_t) {}, [](int32_t, const uint32_t*) {}), EImageError);
   }
   auto masks = withHeader(30, 3); // BI_BITFIELDS on a 24-bit image
   EXPECT_THROW(DecodeBmp(masks), EImageError);

@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
+#include <string>
 #include <utility>
 
 #include <jpeglib.h>
@@ -132,6 +134,160 @@ TEST(JpegCodecTest, BadDataRaisesImageError) {
     EXPECT_THROW(DecodeJpeg(bytes), EImageError);
   }
   EXPECT_THROW(EncodeJpeg(TDecodedPicture{}), EImageError);
+}
+
+// Every coding is held to what its data could describe, and nothing decodes beyond what a camera makes.
+TEST(JpegCodecTest, SizeChecksCoverEveryCoding) {
+  const auto rgb = std::vector<uint8_t>(16 * 16 * 3, 0x80);
+  auto coded = [&](bool arithmetic, bool progressive) {
+    kvtest::TJpegCoding coding;
+    coding.Arithmetic = arithmetic;
+    coding.Progressive = progressive;
+    return kvtest::EncodeJpegWith(rgb, 16, 16, coding);
+  };
+  auto withoutEnd = [](std::vector<uint8_t> b) {
+    b.resize(b.size() - 2);
+    return b;
+  };
+  const std::string tooLarge = "pixels is too large (at most 134217728 pixels)";
+  struct TCase {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+    std::string Error;
+  } cases[] = {
+      {"arithmetic, 16384 x 16384", kvtest::WithFrameSize(coded(true, false), 16384, 16384),
+       "the picture of 16384 x 16384 " + tooLarge},
+      {"progressive, 16384 x 16384", kvtest::WithFrameSize(coded(false, true), 16384, 16384),
+       "the picture of 16384 x 16384 " + tooLarge},
+      {"baseline, just above the cap", kvtest::WithFrameSize(coded(false, false), 12000, 11200),
+       "the picture of 12000 x 11200 " + tooLarge},
+      // 12000 x 11000 is within the cap: only the data is too short for it.
+      {"baseline, 12000 x 11000 from a few bytes", kvtest::WithFrameSize(coded(false, false), 12000, 11000),
+       "pixels, more than its"},
+      {"arithmetic, 8000 x 8000 from a few bytes", kvtest::WithFrameSize(coded(true, false), 8000, 8000),
+       "the picture claims 8000 x 8000 pixels, more than its"},
+      {"progressive, 8000 x 8000 from a few bytes", kvtest::WithFrameSize(coded(false, true), 8000, 8000),
+       "the picture claims 8000 x 8000 pixels, more than its"},
+      {"a large frame whose data is cut short",
+       withoutEnd(kvtest::WithFrameSize(coded(false, false), 8000, 8000)), "the picture data is cut short"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (auto decode : {+[](std::span<const uint8_t> b) { DecodeJpeg(b); },
+                        +[](std::span<const uint8_t> b) { CheckJpeg(b); }}) {
+      try {
+        decode(c.Bytes);
+        ADD_FAILURE() << "accepted";
+      } catch (const EImageError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.Error), std::string::npos) << e.what();
+      }
+    }
+  }
+  // The same codings at their own size decode.
+  for (bool arithmetic : {false, true})
+    for (bool progressive : {false, true}) {
+      const TJpegCheck check = CheckJpeg(coded(arithmetic, progressive));
+      EXPECT_EQ(check.Width, 16);
+      EXPECT_EQ(check.Height, 16);
+    }
+}
+
+// The player shows what can be decoded of a damaged file; the package tools refuse it.
+TEST(JpegCodecTest, TheStrictCheckRefusesWhatTheDecoderOnlyWarnsAbout) {
+  const auto photo = kvtest::MakePhotoJpeg(64, 48, 3, 90);
+  const TJpegCheck good = CheckJpeg(photo);
+  EXPECT_EQ(good.Width, 64);
+  EXPECT_EQ(good.Height, 48);
+  EXPECT_EQ(good.Orientation, 1);
+
+  auto truncated = photo;
+  truncated.resize(photo.size() * 2 / 3);
+  // A marker in the middle of the scan: libjpeg resynchronises and warns.
+  auto corrupt = photo;
+  corrupt[corrupt.size() / 2] = 0xFF;
+  corrupt[corrupt.size() / 2 + 1] = 0xD3;
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {{"truncated", truncated}, {"corrupt", corrupt}};
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_NO_THROW(DecodeJpeg(bytes));
+    EXPECT_THROW(CheckJpeg(bytes), EImageError);
+  }
+  try {
+    CheckJpeg(truncated);
+  } catch (const EImageError& e) {
+    EXPECT_STREQ(e.what(), "JPEG error: the picture data is cut short");
+  }
+}
+
+// Quadrants red, green (top), blue, white (bottom) of a picture twice as wide as high.
+std::vector<uint8_t> Quadrants(int width, int height) {
+  std::vector<uint8_t> rgb;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint32_t c = y < height / 2 ? (x < width / 2 ? 0xFF0000 : 0x00FF00)
+                                        : (x < width / 2 ? 0x0000FF : 0xFFFFFF);
+      rgb.insert(rgb.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+    }
+  return rgb;
+}
+
+TEST(JpegCodecTest, PicturesAreTurnedUprightByTheirExifOrientation) {
+  constexpr uint32_t R = 0xFFFF0000u, G = 0xFF00FF00u, B = 0xFF0000FFu, W = 0xFFFFFFFFu;
+  struct TCase {
+    int Orientation;
+    bool Turned;
+    uint32_t TopLeft, TopRight, BottomLeft, BottomRight;
+  } cases[] = {
+      {2, false, G, R, W, B}, {3, false, W, B, G, R}, {4, false, B, W, R, G}, {5, true, R, B, G, W},
+      {6, true, B, R, W, G},  {7, true, W, G, B, R},  {8, true, G, W, R, B},
+  };
+  const int width = 64, height = 32;
+  for (const TCase& c : cases)
+    for (bool bigEndian : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.Orientation) + (bigEndian ? " MM" : " II"));
+      kvtest::TJpegCoding coding;
+      coding.Quality = 95;
+      coding.ExifOrientation = c.Orientation;
+      coding.BigEndian = bigEndian;
+      const auto bytes = kvtest::EncodeJpegWith(Quadrants(width, height), width, height, coding);
+      EXPECT_EQ(CheckJpeg(bytes).Orientation, c.Orientation);
+      const TDecodedPicture upright = ReadJpeg(*std::make_unique<TMemoryStream>(UprightJpeg(bytes, 95)));
+      const int w = c.Turned ? height : width, h = c.Turned ? width : height;
+      ASSERT_EQ(upright.Width, w);
+      ASSERT_EQ(upright.Height, h);
+      auto at = [&](int x, int y) { return upright.Pixels[static_cast<std::size_t>(y) * w + x]; };
+      ExpectNear(at(w / 4, h / 4), c.TopLeft, 40);
+      ExpectNear(at(3 * w / 4, h / 4), c.TopRight, 40);
+      ExpectNear(at(w / 4, 3 * h / 4), c.BottomLeft, 40);
+      ExpectNear(at(3 * w / 4, 3 * h / 4), c.BottomRight, 40);
+      // The new file carries no orientation of its own.
+      EXPECT_EQ(CheckJpeg(UprightJpeg(bytes, 95).Bytes()).Orientation, 1);
+    }
+}
+
+TEST(JpegCodecTest, DamagedExifDataLeavesThePictureAsStored) {
+  kvtest::TJpegCoding coding;
+  coding.ExifOrientation = 6;
+  const auto good = kvtest::EncodeJpegWith(Quadrants(16, 8), 16, 8, coding);
+  const auto exif = std::search(good.begin(), good.end(), "Exif", "Exif" + 4) - good.begin();
+  const std::size_t tiff = static_cast<std::size_t>(exif) + 6;
+  auto patched = [&](std::size_t at, std::initializer_list<uint8_t> bytes) {
+    auto b = good;
+    std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+    return b;
+  };
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+      {"first IFD past the marker", patched(tiff + 4, {0xF0, 0xFF, 0x00, 0x00})},
+      {"no entries", patched(tiff + 8, {0, 0})},
+      {"not TIFF", patched(tiff, {'X', 'X'})},
+      {"orientation out of range", patched(tiff + 10 + 12 + 8, {9, 0})},
+      {"orientation of the wrong type", patched(tiff + 10 + 12 + 2, {4, 0})},
+  };
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(CheckJpeg(bytes).Orientation, 1);
+  }
+  EXPECT_EQ(CheckJpeg(good).Orientation, 6);
 }
 
 TEST(JpegCodecTest, DamagedFilesLoadOrFail) {

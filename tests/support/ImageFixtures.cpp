@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -45,8 +46,36 @@ std::vector<uint8_t> MakeCoreBmp(uint16_t width, uint16_t height) {
   return b.data();
 }
 
-std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int width, int height,
-                                       int components, int colorSpace, int quality) {
+namespace {
+
+std::vector<uint8_t> ExifMarker(int orientation, bool bigEndian) {
+  std::vector<uint8_t> m = {'E', 'x', 'i', 'f', 0, 0};
+  auto u16 = [&](unsigned v) {
+    if (bigEndian)
+      m.insert(m.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+    else
+      m.insert(m.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+  };
+  auto u32 = [&](unsigned v) {
+    if (bigEndian) {
+      u16(v >> 16), u16(v & 0xFFFF);
+    } else {
+      u16(v & 0xFFFF), u16(v >> 16);
+    }
+  };
+  m.insert(m.end(), bigEndian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+  u16(42);
+  u32(8);
+  // IFD0: an unrelated tag (ImageWidth) first, then the orientation, then no next IFD.
+  u16(2);
+  u16(0x0100), u16(3), u32(1), u16(640), u16(0);
+  u16(0x0112), u16(3), u32(1), u16(static_cast<unsigned>(orientation)), u16(0);
+  u32(0);
+  return m;
+}
+
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& samples, int width, int height, int components,
+                            int colorSpace, const TJpegCoding& coding) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr errors;
   cinfo.err = jpeg_std_error(&errors);
@@ -59,8 +88,14 @@ std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int 
   cinfo.input_components = components;
   cinfo.in_color_space = static_cast<J_COLOR_SPACE>(colorSpace);
   jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_set_quality(&cinfo, coding.Quality, TRUE);
+  if (coding.Progressive) jpeg_simple_progression(&cinfo);
+  if (coding.Arithmetic) cinfo.arith_code = TRUE;
   jpeg_start_compress(&cinfo, TRUE);
+  if (coding.ExifOrientation != 0) {
+    const std::vector<uint8_t> exif = ExifMarker(coding.ExifOrientation, coding.BigEndian);
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW rows[1] = {
         const_cast<uint8_t*>(&samples[static_cast<std::size_t>(cinfo.next_scanline) * width * components])};
@@ -71,6 +106,32 @@ std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int 
   std::vector<uint8_t> bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int width, int height,
+                                       int components, int colorSpace, int quality) {
+  TJpegCoding coding;
+  coding.Quality = quality;
+  return Encode(samples, width, height, components, colorSpace, coding);
+}
+
+std::vector<uint8_t> EncodeJpegWith(const std::vector<uint8_t>& rgb, int width, int height,
+                                    const TJpegCoding& coding) {
+  return Encode(rgb, width, height, 3, JCS_RGB, coding);
+}
+
+std::vector<uint8_t> WithFrameSize(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height) {
+  for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] != 0xFF) continue;
+    const uint8_t m = jpeg[i + 1];
+    if (m < 0xC0 || m > 0xCF || m == 0xC4 || m == 0xC8 || m == 0xCC) continue;
+    jpeg[i + 5] = static_cast<uint8_t>(height >> 8), jpeg[i + 6] = static_cast<uint8_t>(height);
+    jpeg[i + 7] = static_cast<uint8_t>(width >> 8), jpeg[i + 8] = static_cast<uint8_t>(width);
+    break;
+  }
+  return jpeg;
 }
 
 std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality) {

@@ -20,4 +20,18 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int 
 std::vector<uint8_t> EncodeJpegSamples(const std::vector<uint8_t>& samples, int width, int height,
                                        int components, int colorSpace, int quality);
 
+// How EncodeJpegWith codes a picture.
+struct TJpegCoding {
+  int Quality = 90;
+  bool Arithmetic = false;
+  bool Progressive = false;
+  // An APP1 "Exif" marker with this orientation tag (0: no marker); big-endian TIFF when BigEndian.
+  int ExifOrientation = 0;
+  bool BigEndian = false;
+};
+std::vector<uint8_t> EncodeJpegWith(const std::vector<uint8_t>& rgb, int width, int height,
+                                    const TJpegCoding& coding);
+// The file with the size its start-of-frame marker declares replaced (any coding), or unchanged without one.
+std::vector<uint8_t> WithFrameSize(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height);
+
 } // namespace kvtest

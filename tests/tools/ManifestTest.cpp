@@ -118,7 +118,7 @@ TEST(Manifest, BadManifestsNameTheKeyAndWriteNothing) {
       {R"({"title": "T", "pictures": [{"file": "notes.txt"}]})",
        "pictures[0].file: \"notes.txt\" is not a JPEG or BMP picture"},
       {R"({"title": "T", "pictures": [{"file": "broken.jpg"}]})",
-       "pictures[0].file: \"broken.jpg\" is not a readable JPEG picture"},
+       "pictures[0].file: \"broken.jpg\" is not a readable JPEG picture: the picture data is cut short"},
       {R"({"title": "T", "pictures": [)" + picture +
            R"(, {"file": "images/hill.jpg", "pieces": {"min": -3, "max": 10}}]})",
        "pictures[1].pieces.min: must be between 0 and 65535"},

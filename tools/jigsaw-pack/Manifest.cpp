@@ -1,9 +1,9 @@
 #include "Manifest.h"
 
-#include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
 #include "data/uKVProjectReflection.h"
 #include "data/uKVStandardFunc.h"
+#include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
 #include "platform/uCp1252.h"
 
@@ -179,22 +179,34 @@ std::string FileName(const std::string& relative) {
   return fs::path(relative).filename().string();
 }
 
-// A picture of the package is a JPEG file; a BMP file is converted.
+// The decoder's reason without the prefix that names the format.
+std::string Reason(const std::exception& e) {
+  std::string text = e.what();
+  for (const char* prefix : {"JPEG error: ", "Bitmap image is not valid: "})
+    if (text.rfind(prefix, 0) == 0) return text.substr(std::char_traits<char>::length(prefix));
+  return text;
+}
+
+// A picture stored turned upright is encoded anew; at this quality the loss does not show.
+constexpr int UprightQuality = 95;
+
+// A picture of the package is a JPEG file; a BMP file is converted. Every picture is decoded whole first: the
+// player shows what it can of a damaged file, so a damaged file is refused here.
 TMemoryStream PictureData(std::vector<uint8_t> bytes, const std::string& key, const std::string& file) {
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
     try {
-      const TImageInfo info = ReadJpegSize(bytes);
-      if (info.Width <= 0 || info.Height <= 0) throw EImageError("empty picture");
-    } catch (const kv::Exception&) {
-      Fail(key, Quoted(file) + " is not a readable JPEG picture");
+      // The player shows pixels as stored, while every picture viewer turns a photo as its EXIF data says.
+      if (CheckJpeg(bytes).Orientation != 1) return UprightJpeg(bytes, UprightQuality);
+    } catch (const kv::Exception& e) {
+      Fail(key, Quoted(file) + " is not a readable JPEG picture: " + Reason(e));
     }
     return TMemoryStream(std::move(bytes));
   }
   if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
     try {
       return ConvertBmpToJpeg(TMemoryStream(std::move(bytes)));
-    } catch (const kv::Exception&) {
-      Fail(key, Quoted(file) + " is not a readable BMP picture");
+    } catch (const kv::Exception& e) {
+      Fail(key, Quoted(file) + " is not a readable BMP picture: " + Reason(e));
     }
   }
   Fail(key, Quoted(file) + " is not a JPEG or BMP picture");
