@@ -4,11 +4,11 @@
 #include "gui/uResamplers.h"
 
 #include <algorithm>
-#include <type_traits>
-#include <utility>
 #include <array>
 #include <cstring>
 #include <new>
+#include <type_traits>
+#include <utility>
 
 namespace kv {
 

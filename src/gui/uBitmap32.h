@@ -180,7 +180,8 @@ public:
   // Rows firstRow .. endRow - 1 of the same, sampled with resampler (a clone of this surface's own, for
   // instance), without signalling dest's change: threads may fill separate rows of one dest at once, each
   // with a resampler of its own.
-  void ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow, const TCustomResampler& resampler) const;
+  void ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow,
+                    const TCustomResampler& resampler) const;
 
   // Text in this surface's Font; the text is single-byte Windows-1252.
   void RenderText(int x, int y, const std::string& text, TColor32 color);

@@ -81,7 +81,8 @@ public:
     std::size_t end = pixelsAt;
     if (Rle()) {
       Allocate(picture);
-      end = DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
+      end = DecodeRle(
+          pixelsAt, [&](uint32_t x, uint32_t row, uint8_t index) { Row(picture, row)[x] = Palette[index]; });
     } else {
       const uint64_t stride = Stride();
       Allocate(picture);
@@ -102,20 +103,29 @@ public:
   void VisitRows(const std::function<void(int32_t width, int32_t height)>& onStart,
                  const std::function<void(int32_t y, const uint32_t* row)>& onRow) {
     const std::size_t pixelsAt = ReadHeaders();
+    const auto width = static_cast<std::size_t>(H.Width);
     if (Rle()) {
-      TDecodedPicture picture;
-      Allocate(picture);
-      DecodeRle(picture, pixelsAt, H.Compression == BI_RLE4);
-      onStart(picture.Width, picture.Height);
-      for (int32_t y = 0; y < picture.Height; ++y)
-        onRow(y, picture.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(H.Width));
+      // Palette indices, a byte a pixel: a quarter of the picture decoded. Pixels the data leaves out take
+      // entry 0.
+      std::vector<uint8_t> indices(width * static_cast<std::size_t>(H.Height), 0);
+      DecodeRle(pixelsAt, [&](uint32_t x, uint32_t row, uint8_t index) {
+        const uint32_t y = H.TopDown ? row : static_cast<uint32_t>(H.Height) - 1 - row;
+        indices[y * width + x] = index;
+      });
+      onStart(H.Width, H.Height);
+      std::vector<uint32_t> line(width);
+      for (int32_t y = 0; y < H.Height; ++y) {
+        const uint8_t* index = indices.data() + static_cast<std::size_t>(y) * width;
+        for (std::size_t x = 0; x < width; ++x) line[x] = Palette[index[x]];
+        onRow(y, line.data());
+      }
       return;
     }
     onStart(H.Width, H.Height);
     if (PixelCount() == 0) return;
     const uint64_t stride = Stride();
     const TChannels channels = Channels();
-    std::vector<uint32_t> row(static_cast<std::size_t>(H.Width));
+    std::vector<uint32_t> row(width);
     for (int32_t y = 0; y < H.Height; ++y) {
       const uint32_t stored = H.TopDown ? static_cast<uint32_t>(y) : static_cast<uint32_t>(H.Height - 1 - y);
       DecodeRow(Data.data() + pixelsAt + stored * stride, row.data(), channels);
@@ -166,7 +176,8 @@ private:
       Invalid("the picture of " + std::to_string(H.Width) + " x " + std::to_string(H.Height) +
               " pixels is too large (at most " + std::to_string(MaxPicturePixels) + " pixels)");
     if (Rle()) {
-      if (H.BitCount != (H.Compression == BI_RLE8 ? 8 : 4)) Invalid("the compression does not suit the depth");
+      if (H.BitCount != (H.Compression == BI_RLE8 ? 8 : 4))
+        Invalid("the compression does not suit the depth");
       // A run of two bytes covers at most 255 pixels, an end of line the rest of a row: a bitmap asking for
       // far more pixels than its bytes could describe is not allocated.
       const uint64_t available = Data.size() - pixelsAt;
@@ -324,9 +335,10 @@ private:
       const std::size_t bytes = H.BitCount / 8;
       for (std::size_t x = 0; x < width; ++x) {
         const uint8_t* p = src + bytes * x;
-        const uint32_t v = bytes == 2 ? static_cast<uint32_t>(p[0] | p[1] << 8)
-                                      : static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+        const uint32_t v = bytes == 2
+                               ? static_cast<uint32_t>(p[0] | p[1] << 8)
+                               : static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                     static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
         const uint32_t a = c.Alpha.Present() ? c.Alpha.Extract(v) : 255u;
         dst[x] = a << 24 | static_cast<uint32_t>(c.Red.Extract(v)) << 16 |
                  static_cast<uint32_t>(c.Green.Extract(v)) << 8 | c.Blue.Extract(v);
@@ -339,12 +351,14 @@ private:
   // Runs, absolute blocks and the escapes end of line (0 0), end of bitmap (0 1) and delta (0 2 dx dy).
   // Pixels that fall outside the bitmap are dropped; data that ends without an end-of-bitmap escape ends
   // the bitmap, one that ends inside a record is an error. Returns the offset after the data read.
-  std::size_t DecodeRle(TDecodedPicture& picture, std::size_t at, bool four) const {
+  // put(x, stored row, palette index) receives every pixel inside the bitmap.
+  template <class Put> std::size_t DecodeRle(std::size_t at, Put&& store) const {
+    const bool four = H.Compression == BI_RLE4;
     const auto width = static_cast<uint32_t>(H.Width);
     const auto height = static_cast<uint32_t>(H.Height);
     uint32_t x = 0, row = 0;
     auto put = [&](uint8_t index) {
-      if (x < width && row < height) Row(picture, row)[x] = Palette[index];
+      if (x < width && row < height) store(x, row, index);
       ++x;
     };
     std::size_t p = at;
@@ -403,7 +417,8 @@ TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed) 
   return TBmpDecoder(data).Decode(consumed);
 }
 
-void VisitBmpRows(std::span<const uint8_t> data, const std::function<void(int32_t width, int32_t height)>& onStart,
+void VisitBmpRows(std::span<const uint8_t> data,
+                  const std::function<void(int32_t width, int32_t height)>& onStart,
                   const std::function<void(int32_t y, const uint32_t* row)>& onRow) {
   TBmpDecoder(data).VisitRows(onStart, onRow);
 }

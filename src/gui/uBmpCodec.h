@@ -21,7 +21,8 @@ TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed =
 
 // The same checks and pixels row by row, top first: onStart with the size, then onRow for every row. Only an
 // RLE bitmap is decoded whole; any other is read a row at a time from data.
-void VisitBmpRows(std::span<const uint8_t> data, const std::function<void(int32_t width, int32_t height)>& onStart,
+void VisitBmpRows(std::span<const uint8_t> data,
+                  const std::function<void(int32_t width, int32_t height)>& onStart,
                   const std::function<void(int32_t y, const uint32_t* row)>& onRow);
 
 // Reads a BMP file image at the stream's position and leaves the position after its pixel data.

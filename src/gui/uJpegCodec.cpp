@@ -118,7 +118,8 @@ namespace {
 // damaged.
 int ExifOrientation(const jpeg_decompress_struct& cinfo) {
   for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0) continue;
+    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0)
+      continue;
     const std::span<const uint8_t> tiff(m->data + 6, m->data_length - 6);
     if (tiff.size() < 8) return 1;
     const bool little = tiff[0] == 'I' && tiff[1] == 'I';
@@ -278,14 +279,29 @@ struct TOrientation {
     const int32_t w = Width, h = Height;
     int32_t tx = x, ty = y;
     switch (Value) {
-    case 2: tx = w - 1 - x; break;
-    case 3: tx = w - 1 - x, ty = h - 1 - y; break;
-    case 4: ty = h - 1 - y; break;
-    case 5: tx = y, ty = x; break;
-    case 6: tx = h - 1 - y, ty = x; break;
-    case 7: tx = h - 1 - y, ty = w - 1 - x; break;
-    case 8: tx = y, ty = w - 1 - x; break;
-    default: break;
+    case 2:
+      tx = w - 1 - x;
+      break;
+    case 3:
+      tx = w - 1 - x, ty = h - 1 - y;
+      break;
+    case 4:
+      ty = h - 1 - y;
+      break;
+    case 5:
+      tx = y, ty = x;
+      break;
+    case 6:
+      tx = h - 1 - y, ty = x;
+      break;
+    case 7:
+      tx = h - 1 - y, ty = w - 1 - x;
+      break;
+    case 8:
+      tx = y, ty = w - 1 - x;
+      break;
+    default:
+      break;
     }
     const int32_t outWidth = Swaps() ? h : w;
     return static_cast<std::size_t>(ty) * static_cast<std::size_t>(outWidth) + static_cast<std::size_t>(tx);
@@ -379,7 +395,7 @@ struct TJpegRowEncoder::TState {
 };
 
 // Every call into libjpeg sets its own return point: an error there comes back as EImageError.
-#define KV_JPEG_GUARD(state)                                                                                   \
+#define KV_JPEG_GUARD(state)                                                                                 \
   if (setjmp((state).Err.Jump)) Fail((state).Err.Message)
 
 TJpegRowEncoder::TJpegRowEncoder(int32_t width, int32_t height, int quality) : S(std::make_unique<TState>()) {

@@ -52,10 +52,12 @@ TThumbnailSize ThumbnailSize(int32_t width, int32_t height) {
 }
 
 TMemoryStream MakeThumbnail(const TBitmap32& picture) {
-  const TThumbnailSize size = ThumbnailSize(picture.Width(), picture.Height());
+  return MakeThumbnail(picture, ThumbnailSize(picture.Width(), picture.Height()));
+}
+
+TMemoryStream MakeThumbnail(TBitmap32 source, TThumbnailSize size) {
   TBitmap32 thumbnail(size.Width, size.Height);
-  if (!picture.Empty() && !thumbnail.Empty()) {
-    TBitmap32 source(picture);
+  if (!source.Empty() && !thumbnail.Empty()) {
     NewResampler<TLinearResampler>(source);
     source.SetDrawMode(dmOpaque);
     source.DrawStretched(thumbnail, thumbnail.BoundsRect(), source.BoundsRect());

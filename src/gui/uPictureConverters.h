@@ -28,5 +28,7 @@ TThumbnailSize ThumbnailSize(int32_t width, int32_t height);
 
 // The picture resized to ThumbnailSize with linear resampling, as a 32-bit BMP file (rewound).
 TMemoryStream MakeThumbnail(const TBitmap32& picture);
+// The picture resized to size: for a picture decoded at a reduced scale, the thumbnail of its stored size.
+TMemoryStream MakeThumbnail(TBitmap32 picture, TThumbnailSize size);
 
 } // namespace kv

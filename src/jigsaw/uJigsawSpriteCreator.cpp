@@ -3,24 +3,26 @@
 #include "data/uKVStandardFunc.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 
+#include <utility>
+
 namespace kv {
 
 TJigsawSpriteCreator::TJigsawSpriteCreator() {
   TKVStandardFunc::Instance().Randomize();
 }
 
-void TJigsawSpriteCreator::Build(const TBitmap32& picture, uint8_t difficulty, TImageInfo sourceSize) {
-  Run(picture, difficulty, nullptr, sourceSize);
+void TJigsawSpriteCreator::Build(TBitmap32 picture, uint8_t difficulty, TImageInfo sourceSize) {
+  Run(std::move(picture), difficulty, nullptr, sourceSize);
 }
 
-void TJigsawSpriteCreator::Build(const TBitmap32& picture, const TJigsawFile& saved, TImageInfo sourceSize) {
-  Run(picture, saved.Difficulty, &saved.PieceStates, sourceSize);
+void TJigsawSpriteCreator::Build(TBitmap32 picture, const TJigsawFile& saved, TImageInfo sourceSize) {
+  Run(std::move(picture), saved.Difficulty, &saved.PieceStates, sourceSize);
 }
 
-void TJigsawSpriteCreator::Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved,
+void TJigsawSpriteCreator::Run(TBitmap32 picture, uint8_t difficulty, const TJigsawArrayData* saved,
                                TImageInfo sourceSize) {
   FPieces.clear();
-  Library.Picture.Assign(picture);
+  Library.Picture = std::move(picture);
   Library.SourceSize = sourceSize;
   TPieceBuildOptions options;
   options.Difficulty = difficulty;

@@ -26,9 +26,10 @@ public:
 
   // A new arrangement of picture at a difficulty. sourceSize: the picture's stored size when it was decoded
   // at a reduced scale (DecodeGamePicture), so that the cut is the full picture's; 0 x 0 for its own size.
-  void Build(const TBitmap32& picture, uint8_t difficulty, TImageInfo sourceSize = {});
+  // The picture is taken by value: a caller that moves it in keeps a large picture in memory once.
+  void Build(TBitmap32 picture, uint8_t difficulty, TImageInfo sourceSize = {});
   // The pieces of a saved game: its difficulty and piece records, cut from picture.
-  void Build(const TBitmap32& picture, const TJigsawFile& saved, TImageInfo sourceSize = {});
+  void Build(TBitmap32 picture, const TJigsawFile& saved, TImageInfo sourceSize = {});
 
   const TPieces& Pieces() const { return FPieces; }
   int32_t Cols() const { return FPieces.empty() ? 0 : static_cast<int32_t>(FPieces.front().size()); }
@@ -37,8 +38,7 @@ public:
   TJigsawArrayData PieceStates() const;
 
 private:
-  void Run(const TBitmap32& picture, uint8_t difficulty, const TJigsawArrayData* saved,
-           TImageInfo sourceSize);
+  void Run(TBitmap32 picture, uint8_t difficulty, const TJigsawArrayData* saved, TImageInfo sourceSize);
   TPieces FPieces;
 };
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace kv {
 
@@ -109,15 +110,24 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
   const TBMPData* picture = FirstPicture(project, false);
   if (!picture) return;
   TBitmap32 bitmap;
-  DecodePackagePicture(*picture, bitmap);
-  project.Thumbnail = kv::MakeThumbnail(bitmap);
+  TImageInfo size;
+  const std::span<const uint8_t> bytes(picture->Data.Bytes());
+  if (DetectPictureKind(bytes) == pkJPEG) {
+    // A thumbnail needs no more than libjpeg's smallest scale of a photo.
+    size = ReadJpegSize(bytes);
+    const TThumbnailSize thumbnail = ThumbnailSize(size.Width, size.Height);
+    bitmap.Assign(DecodeJpegAtLeast(bytes, thumbnail.Width, thumbnail.Height));
+  } else {
+    DecodePackagePicture(*picture, bitmap);
+    size = {bitmap.Width(), bitmap.Height()};
+  }
+  project.Thumbnail = kv::MakeThumbnail(std::move(bitmap), ThumbnailSize(size.Width, size.Height));
   project.ThumbnailColumns = 0;
   project.ThumbnailRows = 0;
   if (const TPictureSettings* settings = project.FindPictureSettings(picture->ID)) {
     const TAreaSize area = project.SkinModeArea();
-    const TScaleGrid grid =
-        TKVJigsawPieceCollection::FitScaleGrid(settings->NumPiecesMin, settings->NumPiecesMax, bitmap.Width(),
-                                               bitmap.Height(), area.Width, area.Height);
+    const TScaleGrid grid = TKVJigsawPieceCollection::FitScaleGrid(
+        settings->NumPiecesMin, settings->NumPiecesMax, size.Width, size.Height, area.Width, area.Height);
     project.ThumbnailColumns = grid.Columns;
     project.ThumbnailRows = grid.Rows;
   }
@@ -140,7 +150,7 @@ TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, c
     creator.AreaHeight = area.Height;
   }
   creator.NoRotation = project.NoRotation != 0;
-  creator.Build(bitmap, difficulty, size);
+  creator.Build(std::move(bitmap), difficulty, size);
   TPreparedGame game;
   game.Columns = creator.Cols();
   game.Rows = creator.Rows();

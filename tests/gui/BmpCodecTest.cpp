@@ -305,7 +305,8 @@ TEST(BmpCodecTest, A24BitFileHasPaddedBlueGreenRedRowsBottomUp) {
   const auto& b = stream.Bytes();
   ASSERT_EQ(b.size(), 54u + 2u * 12u);
   auto dword = [&](std::size_t at) {
-    return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24);
+    return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                 static_cast<uint32_t>(b[at + 3]) << 24);
   };
   EXPECT_EQ(dword(2), 54u + 24u); // file size
   EXPECT_EQ(dword(10), 54u);      // pixel data offset
@@ -392,7 +393,9 @@ TEST(BmpCodecTest, BadFilesRaiseImageError) {
   for (const Bad& c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_THROW(DecodeBmp(c.Bytes), EImageError);
-    EXPECT_THROW(VisitBmpRows(c.Bytes, [](int32_t, int32_t) {}, [](int32_t, const uint32_t*) {}), EImageError);
+    EXPECT_THROW(VisitBmpRows(
+                     c.Bytes, [](int32_t, int32_t) {}, [](int32_t, const uint32_t*) {}),
+                 EImageError);
   }
   auto masks = withHeader(30, 3); // BI_BITFIELDS on a 24-bit image
   EXPECT_THROW(DecodeBmp(masks), EImageError);

@@ -206,7 +206,8 @@ TEST(JpegCodecTest, TheStrictCheckRefusesWhatTheDecoderOnlyWarnsAbout) {
   auto corrupt = photo;
   corrupt[corrupt.size() / 2] = 0xFF;
   corrupt[corrupt.size() / 2 + 1] = 0xD3;
-  const std::pair<const char*, std::vector<uint8_t>> cases[] = {{"truncated", truncated}, {"corrupt", corrupt}};
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {{"truncated", truncated},
+                                                                {"corrupt", corrupt}};
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
     EXPECT_NO_THROW(DecodeJpeg(bytes));
@@ -224,9 +225,10 @@ std::vector<uint8_t> Quadrants(int width, int height) {
   std::vector<uint8_t> rgb;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const uint32_t c = y < height / 2 ? (x < width / 2 ? 0xFF0000 : 0x00FF00)
-                                        : (x < width / 2 ? 0x0000FF : 0xFFFFFF);
-      rgb.insert(rgb.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+      const uint32_t c =
+          y < height / 2 ? (x < width / 2 ? 0xFF0000 : 0x00FF00) : (x < width / 2 ? 0x0000FF : 0xFFFFFF);
+      rgb.insert(rgb.end(),
+                 {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
     }
   return rgb;
 }

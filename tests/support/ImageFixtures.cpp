@@ -3,8 +3,8 @@
 #include "support/TestSupport.h"
 
 #include <cstdio>
-#include <initializer_list>
 #include <cstdlib>
+#include <initializer_list>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -63,7 +63,8 @@ std::vector<uint8_t> ExifMarker(int orientation, bool bigEndian) {
       u16(v & 0xFFFF), u16(v >> 16);
     }
   };
-  m.insert(m.end(), bigEndian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+  m.insert(m.end(),
+           bigEndian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
   u16(42);
   u32(8);
   // IFD0: an unrelated tag (ImageWidth) first, then the orientation, then no next IFD.

@@ -23,7 +23,8 @@ class OnePicture {
 public:
   explicit OnePicture(const std::vector<uint8_t>& picture, const std::string& name = "photo.jpg") {
     kvtest::WriteFileBytes(Dir.file(name), picture);
-    kvtest::WriteFileBytes(Dir.file("game.json"), Bytes(R"({"title": "T", "pictures": [{"file": ")" + name + R"("}]})"));
+    kvtest::WriteFileBytes(Dir.file("game.json"),
+                           Bytes(R"({"title": "T", "pictures": [{"file": ")" + name + R"("}]})"));
   }
   std::string Manifest() const { return Dir.file("game.json"); }
   std::string Output() const { return Dir.file("out.kvj"); }
@@ -59,7 +60,8 @@ TEST(PictureInput, DamagedAndOversizedPicturesAreRefusedByTheirKey) {
       {"arithmetic coding declaring a huge frame", kvtest::WithFrameSize(tiny, 16000, 8000), "photo.jpg",
        key + "the picture claims 16000 x 8000 pixels, more than its"},
       {"a bitmap too large", hugeBmp, "photo.bmp",
-       "pictures[0].file: \"photo.bmp\" is not a readable BMP picture: the picture of 12000 x 11200 pixels is "
+       "pictures[0].file: \"photo.bmp\" is not a readable BMP picture: the picture of 12000 x 11200 pixels "
+       "is "
        "too large (at most 134217728 pixels)"},
   };
   for (const auto& c : cases) {
