@@ -231,12 +231,15 @@ void WriteInPlace(const std::string& fileName, const std::string& target, std::s
 
 void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes, mode_t newFileMode) {
   namespace fs = std::filesystem;
-  // A symbolic link is written through: its target gets the bytes, the link stays a link.
+  // A symbolic link is written through: its target gets the bytes (and is made when it is not there yet, as
+  // the shell's "> link" does), the link stays a link.
   std::error_code ec;
   fs::path target(fileName);
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    if (hops == 40) FailWrite(fileName, ELOOP);
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) FailWrite(fileName, ec.value());
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;

@@ -199,6 +199,18 @@ TEST(Streams, AtomicWriteRespectsWhatTheNameIs) {
   WriteFileAtomically(link, bytes);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(kvtest::ReadFileBytes(target), bytes);
+  // A link whose target is not there yet creates it, through a chain of relative links.
+  fs::create_directory(dir.file("sub"));
+  fs::create_symlink("sub/next.dat", dir.file("chain.dat"));
+  fs::create_symlink("new.dat", dir.file("sub/next.dat"));
+  WriteFileAtomically(dir.file("chain.dat"), bytes);
+  EXPECT_TRUE(fs::is_symlink(dir.file("chain.dat")));
+  EXPECT_TRUE(fs::is_symlink(dir.file("sub/next.dat")));
+  EXPECT_EQ(kvtest::ReadFileBytes(dir.file("sub/new.dat")), bytes);
+  // A loop of links is an error, not a hang.
+  fs::create_symlink("loop2.dat", dir.file("loop1.dat"));
+  fs::create_symlink("loop1.dat", dir.file("loop2.dat"));
+  EXPECT_THROW(WriteFileAtomically(dir.file("loop1.dat"), bytes), EStreamError);
 
   // A private file stays private; an executable one stays executable.
   const std::string secret = dir.file("secret.dat");
