@@ -244,7 +244,7 @@ void TBannerContainerManager::ReadRecord(TStream& stream) {
   container->Name = SF::ReadString(stream);
   container->SkinID = SF::ReadCardinal(stream);
   const int32_t count = SF::ReadInteger(stream);
-  if (count < 0 || count > stream.Remaining() / 4) throw EReadError();
+  if (!stream.CanRead(int64_t{4} * count)) throw EReadError();
   for (int32_t i = 0; i < count; ++i) {
     const uint32_t id = SF::ReadCardinal(stream);
     if (Banners) container->AddBanner(Banners->FindForRecord(id));

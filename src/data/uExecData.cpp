@@ -5,6 +5,8 @@
 #include "data/uKVStandardFunc.h"
 #include "platform/uClipboard.h"
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
@@ -13,9 +15,9 @@ constexpr int32_t kIdLimit = 2147483647;  // ids are drawn from [0, 2^31 - 1)
 constexpr uint32_t kPictureIds = 65535;   // 1..65535
 constexpr uint32_t kWallpaperIds = 32767; // 65536 × 1..32767, all below 2^31
 
-TPictureCutBuilder& CutBuilder() {
-  static TPictureCutBuilder builder;
-  return builder;
+TPictureCutBatch& CutBatch() {
+  static TPictureCutBatch batch;
+  return batch;
 }
 
 void CollectMenuIds(const TMenuList& list, std::unordered_set<uint32_t>& ids) {
@@ -222,15 +224,21 @@ uint8_t TJigsawProject2::DifficultyIndex(uint32_t pictureId) const {
   return 0;
 }
 
-void TJigsawProject2::CompletePictureCuts() {
-  const TPictureCutBuilder& builder = PictureCutBuilder();
+void TJigsawProject2::CompletePictureCuts(const TPictureCutProgress& progress) {
+  const TPictureCutBatch& batch = PictureCutBatch();
   const int32_t pictures = PictureCount();
-  if (!builder || pictures == 0 || static_cast<std::size_t>(pictures) == PictureCuts.size()) return;
+  if (!batch || pictures == 0 || static_cast<std::size_t>(pictures) == PictureCuts.size()) return;
   PictureCuts.clear();
+  const TPictureCutBuilder builder = batch(*this);
+  if (!builder) return;
+  const auto total = static_cast<int32_t>(std::count_if(
+      Pictures.begin(), Pictures.end(), [](const auto& picture) { return picture->ID <= 0xFFFF; }));
+  int32_t done = 0;
   for (const auto& picture : Pictures) {
     if (picture->ID > 0xFFFF) continue;
     std::optional<std::vector<TEdgeShapes>> pieces = builder(*this, *picture, PictureCutScale(picture->ID));
     if (pieces) PictureCuts.push_back({picture->ID, std::move(*pieces)});
+    if (progress) progress(++done, total);
   }
 }
 
@@ -276,10 +284,17 @@ void TJigsawProject2::PasteFromClipboard() {
 }
 
 void TJigsawProject2::SetPictureCutBuilder(TPictureCutBuilder builder) {
-  CutBuilder() = std::move(builder);
+  if (!builder) {
+    CutBatch() = nullptr;
+    return;
+  }
+  CutBatch() = [builder = std::move(builder)](const TJigsawProject2&) { return builder; };
 }
-const TPictureCutBuilder& TJigsawProject2::PictureCutBuilder() {
-  return CutBuilder();
+void TJigsawProject2::SetPictureCutBatch(TPictureCutBatch batch) {
+  CutBatch() = std::move(batch);
+}
+const TPictureCutBatch& TJigsawProject2::PictureCutBatch() {
+  return CutBatch();
 }
 
 } // namespace kv

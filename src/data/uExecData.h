@@ -217,6 +217,11 @@ struct TPictureCutScale {
 // no cut can be made. Installed by the piece engine; without one, stored cuts are not completed at load.
 using TPictureCutBuilder = std::function<std::optional<std::vector<TEdgeShapes>>(
     const TJigsawProject2& project, const TBMPData& picture, const TPictureCutScale& scale)>;
+// Makes the cut builder for one completion of a model, so that what the cuts of all its pictures share (the
+// piece shapes) is found once per completion, not once per picture.
+using TPictureCutBatch = std::function<TPictureCutBuilder(const TJigsawProject2& project)>;
+// Told after each picture a completion cuts: how many are done of how many.
+using TPictureCutProgress = std::function<void(int32_t done, int32_t total)>;
 
 struct TAreaSize {
   int32_t Width = 0;
@@ -322,7 +327,7 @@ public:
   uint8_t DifficultyIndex(uint32_t pictureId) const;
   // The stored cuts, completed as a load completes them: when the picture count is not 0 and differs from
   // the number of PictureCuts, every picture (id at most 65535) is cut anew by the installed cut builder.
-  void CompletePictureCuts();
+  void CompletePictureCuts(const TPictureCutProgress& progress = {});
 
   // The scale the stored cut of a picture is built with (loader completion of PictureCuts).
   TPictureCutScale PictureCutScale(uint32_t pictureId) const;
@@ -337,8 +342,10 @@ public:
   void CopyToClipboard();
   void PasteFromClipboard();
 
+  // The same builder for every completion; replaces an installed batch.
   static void SetPictureCutBuilder(TPictureCutBuilder builder);
-  static const TPictureCutBuilder& PictureCutBuilder();
+  static void SetPictureCutBatch(TPictureCutBatch batch);
+  static const TPictureCutBatch& PictureCutBatch();
 };
 
 bool IsPictureId(uint32_t id);   // a playable picture: upper 16 bits zero

@@ -45,8 +45,8 @@ TMemoryStream ReadBlob(TStream& stream, int64_t n) {
 }
 
 // k entries of `width` bytes each must fit in what is left before anything is allocated for them.
-void CheckEntries(const TStream& stream, int32_t k, int64_t width) {
-  if (k < 0 || static_cast<int64_t>(k) * width > stream.Remaining()) throw EReadError();
+void CheckEntries(TStream& stream, int32_t k, int64_t width) {
+  if (k < 0 || !stream.CanRead(static_cast<int64_t>(k) * width)) throw EReadError();
 }
 
 void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth) {
@@ -77,15 +77,6 @@ void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth)
   }
 }
 
-// Gives back the storage of data wholly before its position (it reads as zeros afterwards), from the offset
-// given back so far once a good run of it is behind; returns the new offset.
-std::size_t ReleasePages(TMemoryStream& data, std::size_t from) {
-  const auto to = static_cast<std::size_t>(data.Position());
-  if (to < from + (std::size_t{1} << 18)) return from;
-  SF::DiscardPages(data.Memory() + from, data.Memory() + to);
-  return to;
-}
-
 } // namespace
 
 void TExecDataReader::LoadFromMemory(TMemoryStream&& package) {
@@ -98,25 +89,29 @@ void TExecDataReader::LoadFromStream(TStream* stream) {
   const int64_t start = stream->Position();
   ReadPreview(*stream, start);
 
-  // The data section runs to the end of the stream. A package in memory inflates in place.
-  TMemoryStream data;
-  if (auto* memory = dynamic_cast<TMemoryStream*>(stream)) {
-    const auto at = static_cast<std::size_t>(std::min(memory->Position(), memory->Size()));
-    SF::DecompressBuffer(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at), data,
-                         ReleaseSource);
-    memory->Seek(0, TSeekOrigin::soEnd);
-    if (ReleaseSource) std::vector<uint8_t>().swap(memory->Bytes());
-  } else {
-    SF::DecompressStream(TMemoryStream(stream->ReadBytes(stream->Remaining())), data);
+  // The data section runs to the end of the stream. It is inflated only as far as its records are read, so
+  // that nothing behind the end record costs time or memory. A package in memory is read in place.
+  TMemoryStream copy;
+  auto* memory = dynamic_cast<TMemoryStream*>(stream);
+  const bool own = memory == nullptr;
+  if (own) {
+    copy = TMemoryStream(stream->ReadBytes(stream->Remaining()));
+    memory = &copy;
   }
+  const auto at = static_cast<std::size_t>(std::min(memory->Position(), memory->Size()));
+  TInflateStream data(std::span<const uint8_t>(memory->Memory() + at, memory->Bytes().size() - at),
+                      own || ReleaseSource);
 
   ClearLists();
-  // Data that is not a zlib stream has decompressed to nothing: the signature read fails as a read error.
+  // Data that is not a zlib stream reads as empty: the signature read fails as a read error.
   uint8_t signature[4];
   data.ReadBuffer(signature, 4);
   if (signature[0] != 3 || std::memcmp(signature + 1, kPackageSignature, 3) != 0)
     throw EExecDataError("Stream data contains invalid project format.");
   ReadRecords(data);
+  if (!data.Finish()) throw EReadError();
+  memory->Seek(0, TSeekOrigin::soEnd);
+  if (ReleaseSource) std::vector<uint8_t>().swap(memory->Bytes());
   CompleteAfterLoad();
 }
 
@@ -173,11 +168,9 @@ void TExecDataReader::ClearLists() {
   p.SelectionStored = false;
 }
 
-void TExecDataReader::ReadRecords(TMemoryStream& data) {
+void TExecDataReader::ReadRecords(TInflateStream& data) {
   Inflated = &data;
-  Released = 0;
   while (true) {
-    Released = ReleasePages(data, Released);
     const uint16_t tag = SF::ReadTag(data);
     SF::ReadInteger(data);
     data.Seek(-4, TSeekOrigin::soCurrent);
@@ -189,23 +182,23 @@ void TExecDataReader::ReadRecords(TMemoryStream& data) {
 
 TMemoryStream TExecDataReader::ReadLargeBlob(TStream& data, int64_t n) {
   if (&data != Inflated) return ReadBlob(data, n);
-  if (n < 0 || n > data.Remaining()) throw EReadError();
-  // Copied a megabyte at a time, each given back once copied.
+  if (!Inflated->MayHold(n)) throw EReadError();
+  // Inflated straight into the blob a megabyte at a time: the bytes are held once, and a count larger than
+  // the data fails when the data ends, having taken no more memory than the data itself.
   constexpr int64_t Chunk = int64_t{1} << 20;
   std::vector<uint8_t> bytes;
-  bytes.reserve(static_cast<std::size_t>(n));
+  bytes.reserve(static_cast<std::size_t>(std::min(n, int64_t{64} << 20)));
   for (int64_t done = 0; done < n;) {
     const auto step = static_cast<std::size_t>(std::min(Chunk, n - done));
     const std::size_t at = bytes.size();
     bytes.resize(at + step);
     data.ReadBuffer(bytes.data() + at, step);
     done += static_cast<int64_t>(step);
-    Released = ReleasePages(*Inflated, Released);
   }
   return TMemoryStream(std::move(bytes));
 }
 
-void TExecDataReader::ReadRecord(uint16_t tag, TMemoryStream& data) {
+void TExecDataReader::ReadRecord(uint16_t tag, TStream& data) {
   switch (tag) {
   case Tag::Picture:
     ReadPicture(data);

@@ -4,6 +4,7 @@
 
 #include "data/uExecData.h"
 #include "data/uKVStream.h"
+#include "data/uKVStreamFunc.h"
 
 #include <cstdint>
 
@@ -19,8 +20,8 @@ public:
   // Reads a package from the stream's position; nothing happens for a null stream. Raises EExecDataError
   // "Stream data contains invalid project format." for a bad signature and EReadError for damaged data.
   void LoadFromStream(TStream* stream);
-  // The same for a package held in memory, whose storage is freed as soon as its data is inflated: a large
-  // package is then held twice at most, not three times.
+  // The same for a package held in memory, whose storage goes back to the system as its data is inflated
+  // and is freed once read: a large package is then held about once, not twice.
   void LoadFromMemory(TMemoryStream&& package);
 
   // The steps that complete a model after its records were read (stored skins, wallpaper entries, cuts,
@@ -30,14 +31,12 @@ public:
 private:
   void ReadPreview(TStream& stream, int64_t start);
   void ClearLists();
-  // Reads the records of the inflated data section up to the end record. The data is the reader's own and
-  // what lies before the record at hand is never read again: its storage goes back to the system on the
-  // way, so that a large picture is not held twice.
-  void ReadRecords(TMemoryStream& data);
-  // ReadBlob that gives back the storage of the inflated data behind it as it copies.
+  // Reads the records of the data section up to the end record, inflating as it goes.
+  void ReadRecords(TInflateStream& data);
+  // ReadBlob that, on the data section, inflates straight into the blob.
   TMemoryStream ReadLargeBlob(TStream& data, int64_t n);
   // Each record reader starts at the record's length field.
-  void ReadRecord(uint16_t tag, TMemoryStream& data);
+  void ReadRecord(uint16_t tag, TStream& data);
   void ReadPicture(TStream& data);
   void ReadSound(TStream& data);
   void ReadEventSounds(TStream& data);
@@ -85,9 +84,8 @@ private:
   TJigsawProject2& Project;
   // The package in memory is freed once inflated (LoadFromMemory).
   bool ReleaseSource = false;
-  // The inflated data while its records are read, and how much of it went back to the system.
-  TMemoryStream* Inflated = nullptr;
-  std::size_t Released = 0;
+  // The data section while its records are read.
+  TInflateStream* Inflated = nullptr;
 };
 
 } // namespace kv

@@ -28,14 +28,14 @@ void TStream::WriteBuffer(const void* buffer, std::size_t count) {
 }
 
 std::vector<uint8_t> TStream::ReadBytes(int64_t count) {
-  if (count < 0 || count > Remaining()) throw EReadError();
+  if (!CanRead(count)) throw EReadError();
   std::vector<uint8_t> bytes(static_cast<std::size_t>(count));
   ReadBuffer(bytes.data(), bytes.size());
   return bytes;
 }
 
 void TStream::Skip(int64_t count) {
-  if (count < 0 || count > Remaining()) throw EReadError();
+  if (!CanRead(count)) throw EReadError();
   Seek(count, TSeekOrigin::soCurrent);
 }
 
@@ -44,7 +44,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
     source.SetPosition(0);
     count = source.Size();
   }
-  if (count < 0 || count > source.Remaining()) throw EReadError();
+  if (!source.CanRead(count)) throw EReadError();
   constexpr int64_t chunk = 10000;
   uint8_t buffer[chunk];
   int64_t left = count;

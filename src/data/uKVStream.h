@@ -30,6 +30,10 @@ public:
   void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
   // Bytes between the position and the end; 0 when the position lies past the end.
   int64_t Remaining() const;
+  // Whether count more bytes can be read from the position; false for a negative count. Readers check counts
+  // with it before they allocate for them. A stream that produces its content as it is read (an inflating
+  // one) produces them first, so that a count is measured against real content, not a guess.
+  virtual bool CanRead(int64_t count) { return count >= 0 && count <= Remaining(); }
 
   // Exact transfer: a short read raises EReadError, a short write EWriteError.
   void ReadBuffer(void* buffer, std::size_t count);
@@ -38,7 +42,7 @@ public:
   // Reads exactly count bytes; checks the count against what is left before allocating.
   std::vector<uint8_t> ReadBytes(int64_t count);
   // Moves the position forward by count bytes; a negative count or one past the end raises EReadError.
-  void Skip(int64_t count);
+  virtual void Skip(int64_t count);
 
   // Copies count bytes from source at its position; count 0 copies the whole source from its start.
   // Moves data in chunks of at most 10000 bytes. Returns the number of bytes copied.

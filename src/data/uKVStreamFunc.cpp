@@ -92,7 +92,7 @@ std::string TKVStreamFunc::ReadShortString(TStream& stream) {
 
 std::string TKVStreamFunc::ReadChars(TStream& stream, int64_t count) {
   if (count <= 0) return {};
-  if (count > stream.Remaining()) throw EReadError();
+  if (!stream.CanRead(count)) throw EReadError();
   std::string text(static_cast<std::size_t>(count), '\0');
   stream.ReadBuffer(text.data(), text.size());
   return text;
@@ -111,7 +111,7 @@ void TKVStreamFunc::WriteSizedStream(TStream* source, TStream& destination) {
 
 void TKVStreamFunc::ReadSizedStream(TMemoryStream& destination, TStream& source) {
   const int32_t size = ReadInteger(source);
-  if (size < 0 || size > source.Remaining()) throw EReadError();
+  if (!source.CanRead(size)) throw EReadError();
   destination.Clear();
   destination.SetSize(size);
   source.ReadBuffer(destination.Memory(), static_cast<std::size_t>(size));
@@ -137,7 +137,7 @@ void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream&
 void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
                                      bool discardSource) {
   destination.Clear();
-  constexpr std::size_t kMaxOutput = INT32_MAX;
+  const auto kMaxOutput = static_cast<std::size_t>(InflateLimit(source.size()));
   if (source.size() > UINT32_MAX) return;
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return;
@@ -148,6 +148,7 @@ void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStr
   constexpr std::size_t Slice = std::size_t{1} << 20;
   std::vector<uint8_t> out;
   out.reserve(std::min(kMaxOutput, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
+  // The limit is reached once the output is full and inflate still has more to give.
   std::size_t fed = 0, discarded = 0;
   int rc = Z_OK;
   while (true) {
@@ -166,7 +167,7 @@ void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStr
         break;
       }
       if (out.size() == out.capacity()) out.reserve(std::min(kMaxOutput, out.capacity() * 2));
-      out.resize(std::min(out.capacity(), out.size() + Slice));
+      out.resize(std::min({out.capacity(), out.size() + Slice, kMaxOutput}));
     }
     z.next_out = out.data() + z.total_out;
     z.avail_out = static_cast<uInt>(out.size() - z.total_out);
@@ -185,6 +186,13 @@ void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStr
   destination = TMemoryStream(std::move(out));
 }
 
+int64_t TKVStreamFunc::InflateLimit(std::size_t compressedSize) {
+  constexpr int64_t Ratio = 1100, Margin = int64_t{4} << 20;
+  const int64_t limit =
+      static_cast<int64_t>(std::min<std::size_t>(compressedSize, INT32_MAX)) * Ratio + Margin;
+  return std::min<int64_t>(limit, INT32_MAX);
+}
+
 void TKVStreamFunc::DiscardPages(const uint8_t* begin, const uint8_t* end) {
 #if defined(__linux__)
   static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
@@ -195,6 +203,175 @@ void TKVStreamFunc::DiscardPages(const uint8_t* begin, const uint8_t* end) {
   (void)begin;
   (void)end;
 #endif
+}
+
+// ---- TInflateStream
+
+struct TInflateStream::TZ {
+  z_stream Stream{};
+  bool Open = false;
+};
+
+TInflateStream::TInflateStream(std::span<const uint8_t> source, bool discardSource, int64_t limit)
+    : Z(std::make_unique<TZ>()), Source(source), DiscardSource(discardSource),
+      Limit(limit < 0 ? TKVStreamFunc::InflateLimit(source.size()) : limit) {
+  Z->Open = source.size() <= UINT32_MAX && inflateInit(&Z->Stream) == Z_OK;
+  if (!Z->Open) State = TState::Broken;
+}
+
+TInflateStream::~TInflateStream() {
+  if (Z->Open) inflateEnd(&Z->Stream);
+}
+
+int64_t TInflateStream::TotalOut() const {
+  return static_cast<int64_t>(Z->Stream.total_out);
+}
+
+std::size_t TInflateStream::Produce(uint8_t* out, std::size_t count) {
+  constexpr std::size_t Slice = std::size_t{1} << 20;
+  z_stream& z = Z->Stream;
+  std::size_t produced = 0;
+  while (produced < count && State == TState::Open) {
+    if (z.avail_in == 0 && Fed < Source.size()) {
+      if (DiscardSource) {
+        TKVStreamFunc::DiscardPages(Source.data() + Discarded, Source.data() + Fed);
+        Discarded = Fed;
+      }
+      z.next_in = const_cast<Bytef*>(Source.data() + Fed);
+      z.avail_in = static_cast<uInt>(std::min(Slice, Source.size() - Fed));
+      Fed += z.avail_in;
+    }
+    // Never past the limit: one byte beyond it shows that the stream holds more.
+    const int64_t room = Limit + 1 - TotalOut();
+    z.next_out = out + produced;
+    z.avail_out =
+        static_cast<uInt>(std::min<std::size_t>({count - produced, Slice, static_cast<std::size_t>(room)}));
+    const uInt before = z.avail_out;
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    const std::size_t got = before - z.avail_out;
+    produced += got;
+    if (TotalOut() > Limit) {
+      State = TState::Broken;
+      return produced - 1;
+    }
+    if (rc == Z_STREAM_END) {
+      State = TState::Ended;
+    } else if (rc == Z_BUF_ERROR) {
+      // No progress possible: the source ended before the zlib stream.
+      if (z.avail_in == 0 && Fed >= Source.size()) State = TState::Broken;
+    } else if (rc != Z_OK) {
+      State = TState::Broken;
+    }
+  }
+  if (State != TState::Open && DiscardSource)
+    TKVStreamFunc::DiscardPages(Source.data() + Discarded, Source.data() + Fed);
+  return produced;
+}
+
+void TInflateStream::Compact() {
+  if (At <= KeepBehind) return;
+  const std::size_t drop = At - KeepBehind;
+  Window.erase(Window.begin(), Window.begin() + static_cast<std::ptrdiff_t>(drop));
+  Start += static_cast<int64_t>(drop);
+  At = KeepBehind;
+  // A large window once needed for one long read is not kept for the small ones after it.
+  if (Window.capacity() > (std::size_t{4} << 20) && Window.capacity() > 4 * Window.size())
+    Window.shrink_to_fit();
+}
+
+void TInflateStream::Fill(int64_t count) {
+  constexpr std::size_t Step = std::size_t{64} << 10;
+  if (Ahead() >= count) return;
+  Compact();
+  while (Ahead() < count && State == TState::Open) {
+    const std::size_t have = Window.size();
+    const std::size_t want = std::max(Step, static_cast<std::size_t>(count - Ahead()));
+    Window.resize(have + want);
+    Window.resize(have + Produce(Window.data() + have, want));
+  }
+}
+
+std::size_t TInflateStream::Read(void* buffer, std::size_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  std::size_t done = std::min(count, static_cast<std::size_t>(Ahead()));
+  std::memcpy(out, Window.data() + At, done);
+  At += done;
+  if (done == count) return done;
+  constexpr std::size_t Direct = std::size_t{64} << 10;
+  if (count - done < Direct) {
+    Fill(static_cast<int64_t>(count - done));
+    const std::size_t more = std::min(count - done, static_cast<std::size_t>(Ahead()));
+    std::memcpy(out + done, Window.data() + At, more);
+    At += more;
+    return done + more;
+  }
+  // A long read inflates straight into the caller's buffer; its tail stays behind for a step back.
+  Start += static_cast<int64_t>(Window.size());
+  Window.clear();
+  At = 0;
+  const std::size_t more = Produce(out + done, count - done);
+  done += more;
+  const std::size_t keep = std::min(done, KeepBehind);
+  Window.assign(out + done - keep, out + done);
+  Start -= static_cast<int64_t>(keep) - static_cast<int64_t>(more);
+  At = keep;
+  return done;
+}
+
+std::size_t TInflateStream::Write(const void*, std::size_t) {
+  throw EWriteError();
+}
+
+void TInflateStream::SetSize(int64_t) {
+  throw EWriteError();
+}
+
+int64_t TInflateStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                       : origin == TSeekOrigin::soCurrent ? Start + static_cast<int64_t>(At)
+                                                          : Size();
+  const int64_t target = base + offset;
+  if (target < Start) throw EReadError();
+  if (target > Size()) {
+    // Forward past what is inflated: produced and dropped, at most to the end of the stream.
+    Skip(target - Start - static_cast<int64_t>(At));
+    return Start + static_cast<int64_t>(At);
+  }
+  At = static_cast<std::size_t>(target - Start);
+  return target;
+}
+
+bool TInflateStream::CanRead(int64_t count) {
+  if (count < 0 || !MayHold(count)) return false;
+  Fill(count);
+  return Ahead() >= count;
+}
+
+bool TInflateStream::MayHold(int64_t count) const {
+  return count >= 0 && (count <= Ahead() || (State == TState::Open && count <= Limit - Size() + Ahead()));
+}
+
+void TInflateStream::Skip(int64_t count) {
+  if (!MayHold(count)) throw EReadError();
+  // Skipped bytes pass through the window a slice at a time, so that a long skip holds no more than that.
+  constexpr int64_t Step = int64_t{1} << 20;
+  while (count > 0) {
+    if (Ahead() == 0) Fill(std::min(count, Step));
+    if (Ahead() == 0) throw EReadError();
+    const int64_t step = std::min(count, Ahead());
+    At += static_cast<std::size_t>(step);
+    count -= step;
+    Compact();
+  }
+}
+
+bool TInflateStream::Finish() {
+  constexpr std::size_t Trailing = std::size_t{64} << 10;
+  if (State == TState::Open) {
+    std::vector<uint8_t> scratch(Trailing);
+    Produce(scratch.data(), scratch.size());
+  }
+  return State != TState::Broken;
 }
 
 std::string TKVStreamFunc::EncodeBase64(TStream& stream) {

@@ -5,6 +5,7 @@
 #include "data/uKVStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,8 +45,8 @@ public:
   static void CompressStream(const TMemoryStream& source, TMemoryStream& destination);
   static void DecompressStream(const TMemoryStream& source, TMemoryStream& destination);
   // The same over bytes in place, so that a caller holding the data in memory need not copy it first.
-  // The output is capped at 2 GiB - 1 (the formats address their content with 32-bit lengths); a larger
-  // result counts as invalid data.
+  // The output is capped at InflateLimit of the source (and never beyond 2 GiB - 1, as the formats address
+  // their content with 32-bit lengths); a larger result counts as invalid data.
   // discardSource: the source is never read afterwards, and its pages go back to the system as they are
   // inflated (see DiscardPages).
   static void DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
@@ -53,6 +54,9 @@ public:
   // Gives the whole memory pages within [begin, end) back to the system; they read as zeros afterwards. For
   // buffers of which that part is never read again; nothing where the system has no such call.
   static void DiscardPages(const uint8_t* begin, const uint8_t* end);
+  // The most a zlib stream of compressedSize bytes may inflate to. Deflate's best ratio is about 1032:1, so
+  // no honest stream comes near it; a bomb is refused here rather than filling the memory.
+  static int64_t InflateLimit(std::size_t compressedSize);
 
   static std::string EncodeBase64(TStream& stream);
   // Truncates destination, then decodes. False on a character outside the alphabet or a bad final group;
@@ -62,6 +66,66 @@ public:
   // Reads the int32 extension count that ends most records and skips that many bytes.
   // A negative count, or one past the end, raises EReadError.
   static void SkipExtension(TStream& stream);
+};
+
+// A zlib stream read as it is inflated. The reader pulls only what it parses, so whatever follows the content
+// it needs is never inflated. Reads and skips go forward; a step back reaches the last KeepBehind bytes
+// read. Size is the end of what has been inflated so far; CanRead and Skip inflate as far as they need.
+// Output beyond InflateLimit of the source, damaged data or a source that ends before its zlib stream does
+// reads as the end of the stream, so that the reader's own checks raise EReadError.
+class TInflateStream : public TStream {
+public:
+  static constexpr std::size_t KeepBehind = 64;
+
+  // The source must outlive the stream. discardSource: as for DecompressBuffer. limit: the most output
+  // taken, InflateLimit of the source when negative.
+  explicit TInflateStream(std::span<const uint8_t> source, bool discardSource = false, int64_t limit = -1);
+  ~TInflateStream() override;
+  TInflateStream(const TInflateStream&) = delete;
+  TInflateStream& operator=(const TInflateStream&) = delete;
+
+  std::size_t Read(void* buffer, std::size_t count) override;
+  // Read only: raises EWriteError.
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() const override { return Start + static_cast<int64_t>(Window.size()); }
+  void SetSize(int64_t size) override;
+  bool CanRead(int64_t count) override;
+  void Skip(int64_t count) override;
+
+  // Whether count more bytes may still come without passing the output limit; inflates nothing. For a
+  // caller that fills its own buffer as it reads rather than having the bytes inflated ahead.
+  bool MayHold(int64_t count) const;
+  // Ends the read: the zlib stream must end cleanly within a little more output (a package's writer puts
+  // nothing after its content); longer trailing data is left alone, never inflated. False when the data
+  // is damaged or cut short.
+  bool Finish();
+  // Bytes inflated so far.
+  int64_t TotalOut() const;
+  // The zlib stream has ended cleanly.
+  bool Ended() const { return State == TState::Ended; }
+
+private:
+  enum class TState { Open, Ended, Broken };
+  // Inflates up to count bytes into out; returns how many came.
+  std::size_t Produce(uint8_t* out, std::size_t count);
+  // Drops what lies more than KeepBehind bytes behind the position.
+  void Compact();
+  // Inflates into the window until count bytes lie ahead of the position, or the stream ends.
+  void Fill(int64_t count);
+  int64_t Ahead() const { return static_cast<int64_t>(Window.size() - At); }
+
+  struct TZ;
+  std::unique_ptr<TZ> Z;
+  std::span<const uint8_t> Source;
+  bool DiscardSource;
+  std::size_t Fed = 0, Discarded = 0;
+  int64_t Limit;
+  TState State = TState::Open;
+  // Output bytes [Start, Start + Window.size()); the position is Start + At.
+  std::vector<uint8_t> Window;
+  std::size_t At = 0;
+  int64_t Start = 0;
 };
 
 } // namespace kv

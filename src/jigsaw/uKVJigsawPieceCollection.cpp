@@ -159,6 +159,7 @@ void TKVJigsawPieceCollection::Clear() {
   PieceItems.clear();
   LayoutIndex = -1;
   ScaledPicture.SetSize(0, 0);
+  CutSize = {};
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -178,12 +179,12 @@ TImageInfo TKVJigsawPieceCollection::LayoutSize() const {
 
 uint16_t TKVJigsawPieceCollection::Cols() const {
   const TKVLayout* layout = ChosenLayout();
-  return layout ? static_cast<uint16_t>(RoundDiv(ScaledPicture.Width(), layout->CellWidth)) : 0;
+  return layout ? static_cast<uint16_t>(RoundDiv(PictureWidth(), layout->CellWidth)) : 0;
 }
 
 uint16_t TKVJigsawPieceCollection::Rows() const {
   const TKVLayout* layout = ChosenLayout();
-  return layout ? static_cast<uint16_t>(RoundDiv(ScaledPicture.Height(), layout->CellHeight)) : 0;
+  return layout ? static_cast<uint16_t>(RoundDiv(PictureHeight(), layout->CellHeight)) : 0;
 }
 
 int32_t TKVJigsawPieceCollection::CellWidth() const {
@@ -429,6 +430,18 @@ void TKVJigsawPieceCollection::AssignEdges(bool buildBitmaps) {
       }
     }
   }
+}
+
+void TKVJigsawPieceCollection::CutForSize(TImageInfo size, uint8_t d) {
+  if (size.Width <= 0 || size.Height <= 0) throw Exception("Bitmap not spesified");
+  Difficulty = d;
+  const TLayoutChoice choice = ChooseLayoutSize(Layouts, size.Width, size.Height, d, MaxWidth, MaxHeight);
+  if (choice.LayoutIndex < 0) throw Exception("No piece layout has been chosen.");
+  Picture.SetSize(0, 0);
+  ScaledPicture.SetSize(0, 0);
+  LayoutIndex = choice.LayoutIndex;
+  CutSize = {choice.FinalWidth, choice.FinalHeight};
+  AssignEdges(false);
 }
 
 // ---------------------------------------------------------------------------------------------------------

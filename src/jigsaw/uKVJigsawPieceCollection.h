@@ -139,6 +139,11 @@ public:
   // that builds each bitmap when it needs it can leave them out). Raises kv::Exception when the layout lacks
   // templates of an orientation the grid needs.
   void AssignEdges(bool buildBitmaps = true);
+  // The cut alone of a picture of this size at difficulty d: the layout search, then the edges drawn as
+  // AssignEdges(false) draws them, for the grid a game of that picture gets. No pixels are made: Picture
+  // and ScaledPicture are left empty, and the final size stands in for ScaledPicture's. Raises kv::Exception
+  // as ChooseLayout and AssignEdges do, and for an empty size.
+  void CutForSize(TImageInfo size, uint8_t d);
 
   // One piece bitmap: the rectangle at (x, y) of source carved and shaded by its four templates (-1 =
   // straight side, drawn as a bevel or an outline).
@@ -163,8 +168,13 @@ public:
 
   uint16_t Cols() const;
   uint16_t Rows() const;
-  uint16_t PictureWidth() const { return static_cast<uint16_t>(ScaledPicture.Width()); }
-  uint16_t PictureHeight() const { return static_cast<uint16_t>(ScaledPicture.Height()); }
+  // ScaledPicture's size, or the final size of a cut made without pixels (CutForSize).
+  uint16_t PictureWidth() const {
+    return static_cast<uint16_t>(ScaledPicture.Empty() ? CutSize.Width : ScaledPicture.Width());
+  }
+  uint16_t PictureHeight() const {
+    return static_cast<uint16_t>(ScaledPicture.Empty() ? CutSize.Height : ScaledPicture.Height());
+  }
   // Cell size for placing pieces: PictureWidth div Cols, PictureHeight div Rows.
   int32_t CellWidth() const;
   int32_t CellHeight() const;
@@ -180,6 +190,9 @@ private:
   void ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear,
                     const TParallelBands& parallel = nullptr);
   const TKVLayout* ChosenLayout() const;
+
+  // The final size of the last CutForSize.
+  TImageInfo CutSize;
 };
 
 } // namespace kv

@@ -3,6 +3,7 @@
 #include "data/uGameData.h"
 #include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
+#include "data/uKVStandardFunc.h"
 #include "gui/uBitmap32.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
@@ -192,35 +193,48 @@ TMemoryStream TEnginePictureSteps::PieceShapes(const TJigsawProject2& project) {
 
 std::optional<std::vector<TEdgeShapes>> TEnginePictureSteps::CutPicture(const TJigsawProject2& project,
                                                                         const TBMPData& picture) {
+  return CutBuilder(project)(project, picture, project.PictureCutScale(picture.ID));
+}
+
+TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& project) {
+  auto shapes = std::make_shared<TKVJigsawPieceCollection>();
   try {
-    TJigsawSpriteCreator creator;
     if (project.PieceShapeData.Size() > 4) {
-      TMemoryStream shapes(project.PieceShapeData.Bytes());
-      creator.Library.LoadFromStream(shapes);
+      TMemoryStream stream(project.PieceShapeData.Bytes());
+      shapes->LoadFromStream(stream);
     } else {
-      creator.Library = PackageLibrary(project);
+      *shapes = PackageLibrary(project);
     }
-    const uint8_t difficulty = project.DifficultyIndex(picture.ID);
-    TBitmap32 bitmap;
-    const TImageInfo size = DecodeGamePicture(picture, creator.Library, difficulty, bitmap);
-    creator.NoRotation = true;
-    creator.Build(bitmap, difficulty, size);
-    std::vector<TEdgeShapes> edges;
-    for (const TJigsawPieceState& state : creator.PieceStates())
-      edges.push_back({state.LeftEdge, state.TopEdge, state.RightEdge, state.BottomEdge});
-    return edges;
   } catch (const Exception&) {
-    return std::nullopt;
+    // Without shapes no picture can be cut.
+    return [](const TJigsawProject2&, const TBMPData&, const TPictureCutScale&) { return std::nullopt; };
   }
+  // One fresh seed for the whole batch: seeds taken picture after picture could repeat.
+  TKVStandardFunc::Instance().Randomize();
+  return [shapes](const TJigsawProject2& owner, const TBMPData& picture,
+                  const TPictureCutScale&) -> std::optional<std::vector<TEdgeShapes>> {
+    try {
+      // The layout goes by the picture's stored size, as in a game; the edges are drawn as a game draws them.
+      TKVJigsawPieceCollection& cut = *shapes;
+      cut.CutForSize(StoredPictureSize(picture), owner.DifficultyIndex(picture.ID));
+      std::vector<TEdgeShapes> edges;
+      edges.reserve(cut.PieceItems.size());
+      for (const TKVPuzzlePieceItem& item : cut.PieceItems)
+        edges.push_back({static_cast<uint8_t>(item.LeftEdge + 1), static_cast<uint8_t>(item.TopEdge + 1),
+                         static_cast<uint8_t>(item.RightEdge + 1),
+                         static_cast<uint8_t>(item.BottomEdge + 1)});
+      return edges;
+    } catch (const Exception&) {
+      return std::nullopt;
+    }
+  };
 }
 
 void InstallPackagePictureSteps(const std::string& libraryFile) {
   auto steps = std::make_shared<TEnginePictureSteps>(libraryFile);
   TExecDataWriter::SetPictureSteps(steps);
-  TJigsawProject2::SetPictureCutBuilder(
-      [steps](const TJigsawProject2& project, const TBMPData& picture, const TPictureCutScale&) {
-        return steps->CutPicture(project, picture);
-      });
+  TJigsawProject2::SetPictureCutBatch(
+      [steps](const TJigsawProject2& project) { return steps->CutBuilder(project); });
   InstallPictureConverters();
 }
 

@@ -28,8 +28,11 @@ public:
 
   // The cut stored for one picture at load: its edges from a new arrangement at the picture's difficulty,
   // made with the package's own piece shapes (or, when it has none, the library file's part for the
-  // package). Nothing when the picture cannot be decoded or cut.
+  // package), for the grid a game of the picture gets. Only the picture's stored size is read, never its
+  // pixels. Nothing when the picture's size cannot be read or it cannot be cut.
   std::optional<std::vector<TEdgeShapes>> CutPicture(const TJigsawProject2& project, const TBMPData& picture);
+  // The cut builder for the pictures of one project: the piece shapes are found once, when it is made.
+  TPictureCutBuilder CutBuilder(const TJigsawProject2& project);
 
   // The library file, read once.
   const TKVJigsawPieceCollection& Library();

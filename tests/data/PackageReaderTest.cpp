@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <zlib.h>
 
 using namespace kv;
 using kvtest::Bytes;
@@ -156,6 +157,73 @@ TEST(PackageReader, BrokenDataIsAReadError) {
   for (auto& c : cases) {
     TJigsawProject2 p;
     EXPECT_THROW(kvtest::Load(p, std::move(c.package)), EReadError) << c.what;
+  }
+}
+
+namespace {
+
+// A zlib stream of the content and then the tail, flushed but not finished, followed by bytes that no
+// inflater accepts (a block of the reserved type).
+std::vector<uint8_t> WithUninflatableTail(const Bytes& content, const std::vector<uint8_t>& tail) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit(&z, Z_DEFAULT_COMPRESSION), Z_OK);
+  std::vector<uint8_t> in = content.data();
+  in.insert(in.end(), tail.begin(), tail.end());
+  std::vector<uint8_t> out(deflateBound(&z, static_cast<uLong>(in.size())) + 16);
+  z.next_in = in.data();
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_SYNC_FLUSH), Z_OK);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  out.push_back(0x07);
+  out.push_back(0xFF);
+  return out;
+}
+
+} // namespace
+
+// The data section is inflated only as far as the end record and a short look past it: what follows is
+// never inflated, so junk there, even junk that would not inflate at all, costs nothing.
+TEST(PackageReader, DataAfterTheEndRecordIsNeverInflated) {
+  std::vector<uint8_t> junk(8u << 20);
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 7 / 1000);
+  for (const bool inMemory : {true, false}) {
+    TJigsawProject2 p;
+    TMemoryStream package(WithUninflatableTail(kvtest::DataSection(Title("kept")), junk));
+    if (inMemory) {
+      p.LoadFromMemory(std::move(package));
+    } else {
+      const kvtest::TempDir dir;
+      const std::string file = dir.file("junk.dat");
+      package.SaveToFile(file);
+      TFileStream stream(file, TFileMode::fmOpenRead);
+      p.LoadFromStream(&stream);
+    }
+    EXPECT_EQ(p.Title, "kept") << inMemory;
+  }
+  // Without an end record the reader goes on into the junk and meets the damage.
+  TJigsawProject2 q;
+  EXPECT_THROW(
+      kvtest::Load(q, TMemoryStream(WithUninflatableTail(kvtest::DataSection(Title("x"), false), junk))),
+      EReadError);
+}
+
+// A record that claims more than its compressed data could ever inflate to is refused before any of it is
+// inflated, and so is data that inflates past that bound.
+TEST(PackageReader, RecordsLargerThanTheDataCouldHoldAreRefused) {
+  const std::vector<uint8_t> zeros(1u << 20, 0);
+  for (const uint16_t tag : {uint16_t{T::Picture}, uint16_t{T::SkinBitmaps}, uint16_t{9999}}) {
+    Bytes record;
+    record.u16(tag).i32(0x7FFF0000);
+    if (tag == T::Picture) record.u32(1).str("p");
+    record.raw(zeros);
+    TJigsawProject2 p;
+    EXPECT_THROW(kvtest::Load(p, TMemoryStream(kvtest::Compress(kvtest::DataSection(record, false)))),
+                 EReadError)
+        << tag;
+    EXPECT_TRUE(p.Pictures.empty());
   }
 }
 

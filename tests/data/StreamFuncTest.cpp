@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <unistd.h>
@@ -118,6 +119,120 @@ TEST(StreamFunc, LargeDataInflatesWholeInSlices) {
       EXPECT_EQ(out.Size(), 0);
     }
   }
+}
+
+namespace {
+
+// Bytes whose value tells their offset, so that a read from the wrong place shows.
+std::vector<uint8_t> Pattern(std::size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i % 251 ^ i / 251);
+  return bytes;
+}
+
+std::vector<uint8_t> Packed(const std::vector<uint8_t>& plain) {
+  TMemoryStream packed;
+  SF::CompressStream(TMemoryStream(plain), packed);
+  return packed.Bytes();
+}
+
+} // namespace
+
+// The stream inflates only as far as it is read, skipped or asked about; short reads go through its window,
+// long ones straight into the caller's buffer, and a step back reaches what was just read.
+TEST(InflateStream, InflatesOnlyAsFarAsItIsRead) {
+  const std::vector<uint8_t> plain = Pattern(12u << 20);
+  const std::vector<uint8_t> packed = Packed(plain);
+  TInflateStream stream(packed);
+  uint8_t head[6];
+  stream.ReadBuffer(head, sizeof head);
+  EXPECT_TRUE(std::equal(head, head + 6, plain.begin()));
+  EXPECT_LE(stream.TotalOut(), int64_t{1} << 20);
+  stream.Seek(-4, TSeekOrigin::soCurrent);
+  EXPECT_EQ(stream.Position(), 2);
+  EXPECT_EQ(SF::ReadCardinal(stream), plain[2] | plain[3] << 8 | plain[4] << 16 | uint32_t{plain[5]} << 24);
+
+  stream.Skip(3u << 20);
+  EXPECT_EQ(stream.Position(), 6 + (3 << 20));
+  EXPECT_LE(stream.TotalOut(), (int64_t{3} << 20) + (int64_t{1} << 20));
+  std::vector<uint8_t> block(2u << 20);
+  stream.ReadBuffer(block.data(), block.size());
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), plain.begin() + 6 + (3 << 20)));
+  stream.Seek(-static_cast<int64_t>(TInflateStream::KeepBehind), TSeekOrigin::soCurrent);
+  EXPECT_EQ(SF::ReadByte(stream), plain[6 + (5u << 20) - TInflateStream::KeepBehind]);
+  EXPECT_THROW(stream.Seek(-int64_t{1} << 20, TSeekOrigin::soCurrent), EReadError);
+
+  const int64_t left = static_cast<int64_t>(plain.size()) - stream.Position();
+  EXPECT_FALSE(stream.CanRead(left + 1));
+  EXPECT_TRUE(stream.CanRead(left));
+  EXPECT_TRUE(stream.Ended());
+  EXPECT_EQ(stream.ReadBytes(left), std::vector<uint8_t>(plain.end() - left, plain.end()));
+  EXPECT_THROW(stream.Skip(1), EReadError);
+  EXPECT_TRUE(stream.Finish());
+  EXPECT_THROW(stream.WriteBuffer(head, 1), EWriteError);
+}
+
+// Finishing looks a little past the content for the stream's end: a clean end or a long tail passes, a
+// stream cut short or damaged near its end fails, and a long tail is never inflated.
+TEST(InflateStream, FinishLooksOnlyALittlePastTheContent) {
+  const std::vector<uint8_t> small = Pattern(1000), large = Pattern(8u << 20);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> packed;
+    bool passes;
+  };
+  std::vector<uint8_t> cut = Packed(small);
+  cut.resize(cut.size() - 3);
+  std::vector<uint8_t> damaged = Packed(small);
+  damaged[damaged.size() - 1] ^= 0x55;
+  const Case cases[] = {{"whole", Packed(small), true},
+                        {"cut short", cut, false},
+                        {"bad checksum", damaged, false},
+                        {"long tail", Packed(large), true},
+                        {"no zlib at all", {1, 2, 3, 4, 5, 6, 7, 8}, false}};
+  for (const Case& c : cases) {
+    TInflateStream stream(c.packed);
+    stream.Read(std::vector<uint8_t>(100).data(), 100);
+    EXPECT_EQ(stream.Finish(), c.passes) << c.what;
+    EXPECT_LE(stream.TotalOut(), int64_t{1} << 20) << c.what;
+  }
+}
+
+// Output beyond the limit reads as the end of the stream; a count that could never fit is refused before
+// anything is inflated.
+TEST(InflateStream, OutputStopsAtTheLimit) {
+  const std::vector<uint8_t> zeros(4u << 20, 0);
+  const std::vector<uint8_t> packed = Packed(zeros);
+  constexpr int64_t Limit = int64_t{1} << 20;
+  {
+    TInflateStream stream(packed, false, Limit);
+    EXPECT_FALSE(stream.CanRead(Limit + 1));
+    EXPECT_THROW(stream.Skip(Limit + 1), EReadError);
+    EXPECT_EQ(stream.TotalOut(), 0);
+    EXPECT_TRUE(stream.MayHold(Limit));
+  }
+  for (const bool direct : {false, true}) {
+    TInflateStream stream(packed, false, Limit);
+    std::vector<uint8_t> out(static_cast<std::size_t>(Limit) + 4096);
+    std::size_t got = 0;
+    if (direct)
+      got = stream.Read(out.data(), out.size());
+    else
+      while (const std::size_t n =
+                 stream.Read(out.data() + got, std::min<std::size_t>(100, out.size() - got)))
+        got += n;
+    EXPECT_EQ(got, static_cast<std::size_t>(Limit)) << direct;
+    EXPECT_LE(stream.TotalOut(), Limit + 1);
+    EXPECT_FALSE(stream.Finish());
+  }
+  // The limit a package's data gets: a ratio above deflate's best, plus room for small streams.
+  EXPECT_EQ(SF::InflateLimit(0), int64_t{4} << 20);
+  EXPECT_EQ(SF::InflateLimit(1000), 1100000 + (int64_t{4} << 20));
+  EXPECT_EQ(SF::InflateLimit(std::size_t{1} << 30), INT32_MAX);
+  // Every honest stream stays under it, even one that shrank as far as deflate goes.
+  TMemoryStream out;
+  SF::DecompressBuffer(packed, out);
+  EXPECT_EQ(out.Size(), static_cast<int64_t>(zeros.size()));
 }
 
 TEST(StreamFunc, Base64) {

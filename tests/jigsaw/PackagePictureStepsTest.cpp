@@ -1,3 +1,4 @@
+#include "jigsaw/uJigsawSpriteCreator.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "support/ImageFixtures.h"
@@ -170,4 +171,74 @@ TEST_F(PackagePictureSteps, PackagesWithoutUsablePictures) {
   broken.AddPicture(0, 3).Data = kv::TMemoryStream(std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 1, 2});
   kv::TMemoryStream package;
   EXPECT_THROW(broken.SaveToStream(package), kv::EImageError);
+}
+
+// The stored cut is made from the picture's stored size alone, without its pixels, and gives the grid a game
+// of the picture gets at its difficulty: as many pieces as a full build, straight sides exactly on the
+// border, each inner edge shared by both neighbours and drawn from the chosen layout's templates of the
+// right orientation. One batch serves every picture of a package.
+TEST_F(PackagePictureSteps, StoredCutsHaveTheGridOfAFullBuild) {
+  struct Size {
+    int32_t Width, Height;
+    bool Bmp;
+  };
+  const Size sizes[] = {
+      {640, 480, false}, {300, 900, false}, {1600, 1200, false}, {90, 60, false}, {500, 333, true}};
+  // Piece-count ranges that give difficulties 0, 2, 4 and 5.
+  const std::pair<int32_t, int32_t> ranges[] = {{0, 24}, {51, 100}, {151, 200}, {201, 400}};
+  kv::TEnginePictureSteps steps(dir.file("all.kvjc"));
+  TJigsawProject2 project;
+  uint32_t id = 1;
+  for (const Size& size : sizes)
+    for (const auto& [minimum, maximum] : ranges) {
+      project.AddPicture(0, id).Data = kv::TMemoryStream(
+          size.Bmp ? kvtest::MakeBmp(size.Width, size.Height) : kvtest::MakeJpeg(size.Width, size.Height));
+      *project.FindPictureSettings(id) = {id, minimum, maximum, 0, 0};
+      ++id;
+    }
+  const kv::TKVJigsawPieceCollection shapes = steps.PackageLibrary(project);
+  shapes.SaveToStream(project.PieceShapeData);
+  const kv::TPictureCutBuilder cut = steps.CutBuilder(project);
+
+  for (const auto& picture : project.Pictures) {
+    SCOPED_TRACE("picture " + std::to_string(picture->ID));
+    const auto edges = cut(project, *picture, project.PictureCutScale(picture->ID));
+    ASSERT_TRUE(edges.has_value());
+
+    kv::TJigsawSpriteCreator creator;
+    creator.Library = shapes;
+    const uint8_t difficulty = project.DifficultyIndex(picture->ID);
+    kv::TBitmap32 bitmap;
+    const kv::TImageInfo stored = kv::DecodeGamePicture(*picture, creator.Library, difficulty, bitmap);
+    creator.Build(bitmap, difficulty, stored);
+    const int32_t cols = creator.Cols(), rows = creator.Rows();
+    ASSERT_EQ(edges->size(), static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
+
+    const auto layout = static_cast<uint8_t>(creator.Library.LayoutIndex);
+    auto valid = [&](uint8_t edge, bool vertical) {
+      if (edge == 0 || edge > shapes.Templates.size()) return false;
+      const kv::TKVPieceTemplate& t = shapes.Templates[edge - 1u];
+      return t.LayoutIndex == layout && t.Vertical == vertical;
+    };
+    for (int32_t row = 0; row < rows; ++row)
+      for (int32_t col = 0; col < cols; ++col) {
+        const std::size_t i = static_cast<std::size_t>(row) * cols + col;
+        const auto [left, top, right, bottom] = (*edges)[i];
+        EXPECT_TRUE(col == 0 ? left == 0 : valid(left, true)) << row << "," << col;
+        EXPECT_TRUE(row == 0 ? top == 0 : valid(top, false)) << row << "," << col;
+        EXPECT_TRUE(col == cols - 1 ? right == 0 : valid(right, true) && (*edges)[i + 1][0] == right)
+            << row << "," << col;
+        EXPECT_TRUE(row == rows - 1
+                        ? bottom == 0
+                        : valid(bottom, false) && (*edges)[i + static_cast<std::size_t>(cols)][1] == bottom)
+            << row << "," << col;
+      }
+  }
+
+  // Only the header is read: a picture whose pixels are cut off still gets its cut.
+  std::vector<uint8_t> headerOnly = kvtest::MakeJpeg(640, 480);
+  headerOnly.resize(headerOnly.size() / 3);
+  kv::TBMPData& cutOff = project.AddPicture(0, 99);
+  cutOff.Data = kv::TMemoryStream(headerOnly);
+  EXPECT_TRUE(cut(project, cutOff, project.PictureCutScale(99)).has_value());
 }

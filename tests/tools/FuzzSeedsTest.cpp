@@ -23,6 +23,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <zlib.h>
 
 using namespace kv;
 namespace fs = std::filesystem;
@@ -120,6 +121,24 @@ TEST(FuzzSeeds, WriteCorpus) {
   TMemoryStream package;
   project.SaveToStream(package);
   WriteSeed("fuzz_package", "sample", package.Bytes());
+  {
+    // Data after the end record, flushed into the same zlib stream: never inflated by the reader.
+    kvtest::Bytes section;
+    section.u8(3).chars("PZZ").raw(kvtest::EndRecord().data()).raw(std::vector<uint8_t>(200000, 'j'));
+    z_stream z{};
+    ASSERT_EQ(deflateInit(&z, Z_DEFAULT_COMPRESSION), Z_OK);
+    std::vector<uint8_t> in = section.data(), out(deflateBound(&z, static_cast<uLong>(in.size())) + 16);
+    z.next_in = in.data();
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    ASSERT_EQ(deflate(&z, Z_SYNC_FLUSH), Z_OK);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    WriteSeed("fuzz_package", "tail", out);
+    TJigsawProject2 tailed;
+    kvtest::Load(tailed, TMemoryStream(out));
+  }
 
   // The package reads back, and carries the published properties.
   TJigsawProject2 loaded;

@@ -19,10 +19,13 @@
 #include "gui/uJpegCodec.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <optional>
+#include <unistd.h>
 
 namespace kvtools {
 
@@ -182,6 +185,43 @@ int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 // A failed write: the system's message names the file already ("Cannot write file ..."); other messages get
 // the output's name in front.
+// How far a long step has come, told on the terminal: once the step has run for a second, "<what>: n of
+// total" rewritten in place a few times a second, and the line ended when the step ends. Nothing at all when
+// err is not standard error on a terminal, so that scripts and logs see no noise.
+class TTerminalProgress {
+public:
+  TTerminalProgress(std::ostream& err, std::string what)
+      : Err(err), What(std::move(what)), Shown(&err == &std::cerr && isatty(STDERR_FILENO) != 0),
+        Begin(std::chrono::steady_clock::now()) {}
+  ~TTerminalProgress() { End(); }
+  TTerminalProgress(const TTerminalProgress&) = delete;
+  TTerminalProgress& operator=(const TTerminalProgress&) = delete;
+
+  void operator()(int32_t done, int32_t total) {
+    if (!Shown) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!Started && now - Begin < std::chrono::seconds(1)) return;
+    if (Started && done < total && now - Last < std::chrono::milliseconds(100)) return;
+    Started = true;
+    Last = now;
+    Err << '\r' << What << ": " << done << " of " << total << std::flush;
+  }
+
+  // Ends the line shown, if any; nothing more is shown afterwards.
+  void End() {
+    if (Started) Err << '\n' << std::flush;
+    Started = false;
+    Shown = false;
+  }
+
+private:
+  std::ostream& Err;
+  std::string What;
+  bool Shown;
+  bool Started = false;
+  std::chrono::steady_clock::time_point Begin, Last;
+};
+
 void ReportWriteError(std::ostream& err, const std::string& output, const std::exception& e) {
   const std::string what = e.what();
   err << "jigsaw-pack: " << (what.find(output) == std::string::npos ? output + ": " : "") << what << '\n';
@@ -205,6 +245,8 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     err << kUsage;
     return 2;
   }
+  // Timed from the start: reading many pictures takes the first seconds of a long run.
+  TTerminalProgress progress(err, "Cutting pictures");
   kv::TJigsawProject2 project;
   std::vector<std::string> inputs;
   try {
@@ -217,7 +259,8 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
   try {
     // The package carries the stored cuts of its pictures, so that every load reads the same cuts instead of
     // cutting the pictures anew.
-    project.CompletePictureCuts();
+    project.CompletePictureCuts([&progress](int32_t done, int32_t total) { progress(done, total); });
+    progress.End();
     kv::TMemoryStream package;
     project.SaveToStream(package);
     kv::WriteFileAtomically(output, package.Bytes());
