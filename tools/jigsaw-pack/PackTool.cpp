@@ -183,8 +183,6 @@ int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostre
   return 0;
 }
 
-// A failed write: the system's message names the file already ("Cannot write file ..."); other messages get
-// the output's name in front.
 // How far a long step has come, told on the terminal: once the step has run for a second, "<what>: n of
 // total" rewritten in place a few times a second, and the line ended when the step ends. Nothing at all when
 // err is not standard error on a terminal, so that scripts and logs see no noise.
@@ -222,6 +220,8 @@ private:
   std::chrono::steady_clock::time_point Begin, Last;
 };
 
+// A failed write: the system's message names the file already ("Cannot write file ..."); other messages get
+// the output's name in front.
 void ReportWriteError(std::ostream& err, const std::string& output, const std::exception& e) {
   const std::string what = e.what();
   err << "jigsaw-pack: " << (what.find(output) == std::string::npos ? output + ": " : "") << what << '\n';
