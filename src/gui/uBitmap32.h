@@ -72,10 +72,20 @@ constexpr TColor32 BlendReg(TColor32 f, TColor32 b) {
 enum TDrawMode { dmOpaque, dmBlend, dmCustom, dmTransparent };
 enum TCombineMode { cmBlend, cmMerge };
 
-// Failures of the surface: "Can't allocate the DIB handle", "Source rectangle is invalid".
+// The most pixels one surface holds; a larger size is refused before anything is allocated.
+inline constexpr uint64_t MaxSurfacePixels = uint64_t{1} << 28;
+
+// Failures of the surface: "Can't allocate the DIB handle", "Source rectangle is invalid". A surface that
+// cannot be had keeps the size asked for, so that a tool can say what was too large to draw.
 class EBitmapError : public Exception {
 public:
   using Exception::Exception;
+  EBitmapError(int width, int height, bool tooLarge)
+      : Exception("Can't allocate the DIB handle"), Width(width), Height(height), TooLarge(tooLarge) {}
+  // The size of the surface that could not be allocated; 0 x 0 for the other failures.
+  int Width = 0;
+  int Height = 0;
+  bool TooLarge = false; // more than MaxSurfacePixels; otherwise the memory ran out
 };
 
 class TBitmap32;
@@ -180,7 +190,8 @@ public:
   // Rows firstRow .. endRow - 1 of the same, sampled with resampler (a clone of this surface's own, for
   // instance), without signalling dest's change: threads may fill separate rows of one dest at once, each
   // with a resampler of its own.
-  void ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow, const TCustomResampler& resampler) const;
+  void ResampleRows(TBitmap32& dest, int32_t firstRow, int32_t endRow,
+                    const TCustomResampler& resampler) const;
 
   // Text in this surface's Font; the text is single-byte Windows-1252.
   void RenderText(int x, int y, const std::string& text, TColor32 color);
