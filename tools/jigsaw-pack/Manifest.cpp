@@ -660,19 +660,19 @@ private:
   static uint8_t SoundFormat(const std::string& file, const std::vector<uint8_t>& bytes,
                              const std::string& key) {
     struct TFormat {
-      std::initializer_list<const char*> Extensions;
+      const char* Extension;
       uint8_t Number;
       const char* Name;
       std::string (*Problem)(std::span<const uint8_t>);
     };
-    static const TFormat formats[] = {{{".wav"}, 1, "a WAV", WavProblem},
-                                      {{".mid", ".midi"}, 2, "a MIDI", MidiProblem},
-                                      {{".wma"}, 3, "a WMA", WmaProblem},
-                                      {{".mp3"}, 4, "an MP3", Mp3Problem}};
+    static const TFormat formats[] = {{".wav", 1, "a WAV", WavProblem},
+                                      {".mid", 2, "a MIDI", MidiProblem},
+                                      {".midi", 2, "a MIDI", MidiProblem},
+                                      {".wma", 3, "a WMA", WmaProblem},
+                                      {".mp3", 4, "an MP3", Mp3Problem}};
     const std::string extension = Lower(fs::path(file).extension().string());
     for (const TFormat& format : formats) {
-      if (std::find(format.Extensions.begin(), format.Extensions.end(), extension) == format.Extensions.end())
-        continue;
+      if (extension != format.Extension) continue;
       if (const std::string problem = format.Problem(bytes); !problem.empty())
         Fail(key, Quoted(file) + " is not " + format.Name + " file (" + problem + ")");
       return format.Number;
