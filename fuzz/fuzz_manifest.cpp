@@ -42,10 +42,11 @@ struct TFolder {
     WriteBmp(bmp, picture);
     WriteFile(Path / "picture.bmp", bmp.Bytes());
     WriteFile(Path / "sound.wav",
-              Text(std::string_view("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\1\0\1\0\x40\x1f\0\0\x40\x1f\0\0"
-                                    "\1\0\x08\0data\0\0\0\0",
-                                    44)));
-    WriteFile(Path / "music.mid", Text(std::string_view("MThd\0\0\0\6\0\0\0\1\0\x60", 14)));
+              Text(std::string_view("RIFF\x28\0\0\0WAVEfmt \x10\0\0\0\1\0\1\0\x40\x1f\0\0\x40\x1f\0\0"
+                                    "\1\0\x08\0data\x04\0\0\0\x80\x80\x80\x80",
+                                    48)));
+    WriteFile(Path / "music.mid",
+              Text(std::string_view("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26)));
     WriteFile(Path / "game.ico", {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0});
   }
   ~TFolder() {

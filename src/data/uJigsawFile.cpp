@@ -5,7 +5,11 @@
 #include "data/uKVStreamFunc.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <string>
+#include <sys/stat.h>
 
 namespace kv {
 
@@ -35,6 +39,13 @@ public:
 private:
   bool& Flag;
 };
+
+// Why a name that FileExists turns down cannot be opened as a saved game.
+std::string NoFileReason(const std::string& fileName) {
+  struct stat st {};
+  if (stat(fileName.c_str(), &st) != 0) return std::strerror(errno);
+  return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+}
 
 } // namespace
 
@@ -114,52 +125,89 @@ void TJigsawFile::ResetFields() {
 }
 
 void TJigsawFile::LoadFromFile(const std::string& fileName) {
+  // A name that is no regular file (missing, a folder, a pipe that would block) is not opened at all.
+  if (!FileExists(fileName))
+    throw EJigsawFileError("cannot open " + fileName + ": " + NoFileReason(fileName));
   try {
-    if (!FileExists(fileName)) throw EJigsawFileError();
     TFileStream file(fileName, TFileMode::fmOpenRead);
     LoadFromStream(file);
   } catch (const EJigsawFileError&) {
     throw;
-  } catch (const std::exception&) {
-    throw EJigsawFileError();
+  } catch (const std::exception& e) {
+    throw EJigsawFileError(e.what());
   }
 }
 
 void TJigsawFile::LoadFromStream(TStream& stream) {
+  // What is being read, and where it begins, for the reason a failure gives.
+  const char* field = "magic number";
+  int64_t fieldStart = 0;
+  const auto reading = [&](const char* name) {
+    field = name;
+    fieldStart = stream.Position();
+  };
   try {
     // Fields a version does not carry keep their defaults, also when this object held another game.
     ResetFields();
-    if (SF::ReadInteger(stream) != Magic) throw EJigsawFileError();
+    fieldStart = stream.Position();
+    if (stream.Remaining() < 4 || SF::ReadInteger(stream) != Magic)
+      throw EJigsawFileError("not a saved game (it does not begin with AF 39 01 00)");
+    reading("header");
     const int32_t version = SF::ReadInteger(stream);
     const int32_t columns = SF::ReadInteger(stream);
     const int32_t rows = SF::ReadInteger(stream);
     const uint32_t scale = SF::ReadCardinal(stream);
-    if (version < 1 || version > CurrentVersion) throw EJigsawFileError();
+    if (version < 1 || version > CurrentVersion)
+      throw EJigsawFileError("version " + std::to_string(version) +
+                             ", which this program does not read (1 to " + std::to_string(CurrentVersion) +
+                             ")");
     Version = version;
     Columns = columns;
     Rows = rows;
     Scale = std::bit_cast<float>(scale);
 
+    reading("clock");
     if (version >= 2) ElapsedSeconds = SF::ReadInteger(stream);
+    reading("program name");
     if (version >= 3) ProgramName = SF::ReadString(stream);
+    reading("picture id");
     if (version >= 4) PictureId = SF::ReadCardinal(stream);
+    reading("difficulty and aid count");
     if (version >= 6) {
       Difficulty = SF::ReadByte(stream);
       CheatCount = SF::ReadWord(stream);
     }
-    if (Columns < 0 || Rows < 0) throw EJigsawFileError();
-    PieceStates = ReadPieceStates(stream, static_cast<int64_t>(Columns) * Rows);
+    const std::string grid = std::to_string(Columns) + " x " + std::to_string(Rows);
+    if (Columns < 0 || Rows < 0) throw EJigsawFileError("a grid of " + grid + " pieces");
+    reading("piece states");
+    const int64_t count = static_cast<int64_t>(Columns) * Rows;
+    if (count > stream.Remaining() / static_cast<int64_t>(TJigsawPieceState::Size))
+      throw EJigsawFileError("cut short at byte " + std::to_string(stream.Size()) + " (the states of " +
+                             grid + " pieces, " + std::to_string(TJigsawPieceState::Size) +
+                             " bytes each, begin at byte " + std::to_string(fieldStart) + ")");
+    PieceStates = ReadPieceStates(stream, count);
 
     // Old versions end with the picture as a BMP file.
+    reading("picture");
     if (stream.Remaining() > 0) {
       Picture.CopyFrom(stream, stream.Remaining());
       Picture.SetPosition(0);
-      ReadBmpSize(Picture.Bytes());
+      try {
+        ReadBmpSize(Picture.Bytes());
+      } catch (const std::exception& e) {
+        throw EJigsawFileError("the " + std::to_string(Picture.Size()) +
+                               " bytes after the piece states at byte " + std::to_string(fieldStart) +
+                               " are no BMP picture (" + e.what() + ")");
+      }
     }
   } catch (const EJigsawFileError&) {
     throw;
-  } catch (const std::exception&) {
-    throw EJigsawFileError();
+  } catch (const EReadError&) {
+    throw EJigsawFileError("cut short at byte " + std::to_string(stream.Size()) + " (in the " + field +
+                           " that begins at byte " + std::to_string(fieldStart) + ")");
+  } catch (const std::exception& e) {
+    throw EJigsawFileError(std::string("the ") + field + " at byte " + std::to_string(fieldStart) +
+                           " cannot be read (" + e.what() + ")");
   }
 }
 

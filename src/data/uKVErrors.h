@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace kv {
 
@@ -45,10 +46,13 @@ public:
   using Exception::Exception;
 };
 
-// Any failure while reading a saved game; its message is always "Error".
+// Any failure while reading a saved game; its message is always "Error". Detail says what was wrong, in
+// words for tools that report it ("cut short at byte 40 ..."); the player shows only the message.
 class EJigsawFileError : public Exception {
 public:
   EJigsawFileError() : Exception("Error") {}
+  explicit EJigsawFileError(std::string detail) : Exception("Error"), Detail(std::move(detail)) {}
+  std::string Detail;
 };
 
 // Malformed XML in a published-properties record.

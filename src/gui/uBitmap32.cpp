@@ -14,8 +14,6 @@ namespace kv {
 
 namespace {
 
-constexpr uint64_t MaxSurfacePixels = uint64_t{1} << 28;
-
 // The classic Windows default system colours ($00BBGGRR), indexed by system colour number.
 constexpr TColor Rgb(int r, int g, int b) {
   return static_cast<TColor>(r | g << 8 | b << 16);
@@ -115,7 +113,7 @@ bool TBitmap32::SetSize(int width, int height) {
   height = std::max(height, 0);
   if (width == FWidth && height == FHeight) return false;
   const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  if (count > MaxSurfacePixels) throw EBitmapError("Can't allocate the DIB handle");
+  if (count > MaxSurfacePixels) throw EBitmapError(width, height, true);
   if (count == 0) {
     FBits = {};
   } else if (count <= FBits.capacity() && count >= FBits.capacity() / 2) {
@@ -126,7 +124,7 @@ bool TBitmap32::SetSize(int width, int height) {
     try {
       bits.assign(static_cast<std::size_t>(count), 0);
     } catch (const std::bad_alloc&) {
-      throw EBitmapError("Can't allocate the DIB handle");
+      throw EBitmapError(width, height, false);
     }
     FBits = std::move(bits);
   }
@@ -387,7 +385,7 @@ void TBitmap32::Assign(const TBitmap32* source) {
       bits = source->FBits;
     } catch (const std::bad_alloc&) {
       EndUpdate();
-      throw EBitmapError("Can't allocate the DIB handle");
+      throw EBitmapError(source->FWidth, source->FHeight, false);
     }
     FBits = std::move(bits);
     FWidth = source->FWidth;

@@ -72,10 +72,20 @@ constexpr TColor32 BlendReg(TColor32 f, TColor32 b) {
 enum TDrawMode { dmOpaque, dmBlend, dmCustom, dmTransparent };
 enum TCombineMode { cmBlend, cmMerge };
 
-// Failures of the surface: "Can't allocate the DIB handle", "Source rectangle is invalid".
+// The most pixels one surface holds; a larger size is refused before anything is allocated.
+inline constexpr uint64_t MaxSurfacePixels = uint64_t{1} << 28;
+
+// Failures of the surface: "Can't allocate the DIB handle", "Source rectangle is invalid". A surface that
+// cannot be had keeps the size asked for, so that a tool can say what was too large to draw.
 class EBitmapError : public Exception {
 public:
   using Exception::Exception;
+  EBitmapError(int width, int height, bool tooLarge)
+      : Exception("Can't allocate the DIB handle"), Width(width), Height(height), TooLarge(tooLarge) {}
+  // The size of the surface that could not be allocated; 0 x 0 for the other failures.
+  int Width = 0;
+  int Height = 0;
+  bool TooLarge = false; // more than MaxSurfacePixels; otherwise the memory ran out
 };
 
 class TBitmap32;

@@ -65,13 +65,16 @@ Bytes Header(int32_t version, int32_t columns, int32_t rows, float scale = 1.5f)
       Bytes().i32(80303).i32(version).i32(columns).i32(rows).u32(std::bit_cast<uint32_t>(scale)));
 }
 
-// Expects LoadFromFile to fail the way every saved-game failure does.
-void ExpectLoadError(TJigsawFile& file, const std::string& name) {
+// Expects LoadFromFile to fail the way every saved-game failure does: "Error" for the player, and a detail
+// that says what was wrong and begins with `detail`.
+void ExpectLoadError(TJigsawFile& file, const std::string& name, const std::string& detail = {}) {
   try {
     file.LoadFromFile(name);
     FAIL() << "no error";
   } catch (const EJigsawFileError& e) {
     EXPECT_STREQ(e.what(), "Error");
+    EXPECT_FALSE(e.Detail.empty());
+    EXPECT_EQ(e.Detail.substr(0, detail.size()), detail) << e.Detail;
   }
 }
 
@@ -328,27 +331,38 @@ TEST(SavedGame, DamagedFilesFailWithError) {
     bytes.pop_back();
     return bytes;
   };
+  const std::string notSaved = "not a saved game (it does not begin with AF 39 01 00)";
   struct TCase {
     const char* What;
     std::vector<uint8_t> Bytes;
+    std::string Detail; // how the reason begins
   } cases[] = {
-      {"empty file", {}},
-      {"short header", Bytes().i32(80303).i32(6).data()},
-      {"bad magic", Bytes().raw({0xAF, 0x39, 0x01, 0x01}).i32(6).i32(0).i32(0).i32(0).data()},
-      {"version 0", Header(0, 0, 0).data()},
-      {"version 7", Header(7, 0, 0).i32(0).str("").u32(0).u8(3).i16(0).data()},
-      {"negative version", Header(-1, 0, 0).data()},
-      {"truncated fields", Header(6, 2, 2).i32(10).data()},
-      {"name longer than the file", Header(6, 0, 0).i32(10).i32(1000).chars("abc").data()},
-      {"truncated states", cut(v6(2, 2).raw(states).data())},
-      {"negative columns", v6(-1, 2).raw(states).data()},
-      {"negative rows", v6(2, -1).raw(states).data()},
-      {"both negative", v6(-2, -2).raw(states).data()},
-      {"states beyond the file", v6(3, 2).raw(states).data()},
-      {"huge grid", v6(INT32_MAX, INT32_MAX).raw(states).data()},
-      {"trailing bytes that are no BMP", v6(2, 2).raw(states).chars("XYZ").data()},
-      {"a broken BMP", v6(2, 2).raw(states).chars("BM").i32(0).data()},
-      {"old version with a broken BMP", Header(1, 2, 2).raw(states).chars("BMxx").data()},
+      {"empty file", {}, notSaved},
+      {"short header", Bytes().i32(80303).i32(6).data(),
+       "cut short at byte 8 (in the header that begins at byte 4)"},
+      {"bad magic", Bytes().raw({0xAF, 0x39, 0x01, 0x01}).i32(6).i32(0).i32(0).i32(0).data(), notSaved},
+      {"version 0", Header(0, 0, 0).data(), "version 0, which this program does not read (1 to 6)"},
+      {"version 7", Header(7, 0, 0).i32(0).str("").u32(0).u8(3).i16(0).data(), "version 7, which"},
+      {"negative version", Header(-1, 0, 0).data(), "version -1, which"},
+      {"truncated fields", Header(6, 2, 2).i32(10).data(),
+       "cut short at byte 24 (in the program name that begins at byte 24)"},
+      {"name longer than the file", Header(6, 0, 0).i32(10).i32(1000).chars("abc").data(),
+       "cut short at byte 31 (in the program name that begins at byte 24)"},
+      {"truncated states", cut(v6(2, 2).raw(states).data()),
+       "cut short at byte 195 (the states of 2 x 2 pieces, 40 bytes each, begin at byte 36)"},
+      {"negative columns", v6(-1, 2).raw(states).data(), "a grid of -1 x 2 pieces"},
+      {"negative rows", v6(2, -1).raw(states).data(), "a grid of 2 x -1 pieces"},
+      {"both negative", v6(-2, -2).raw(states).data(), "a grid of -2 x -2 pieces"},
+      {"states beyond the file", v6(3, 2).raw(states).data(),
+       "cut short at byte 196 (the states of 3 x 2 pieces, 40 bytes each, begin at byte 36)"},
+      {"huge grid", v6(INT32_MAX, INT32_MAX).raw(states).data(),
+       "cut short at byte 196 (the states of 2147483647 x 2147483647 pieces"},
+      {"trailing bytes that are no BMP", v6(2, 2).raw(states).chars("XYZ").data(),
+       "the 3 bytes after the piece states at byte 196 are no BMP picture ("},
+      {"a broken BMP", v6(2, 2).raw(states).chars("BM").i32(0).data(),
+       "the 6 bytes after the piece states at byte 196 are no BMP picture ("},
+      {"old version with a broken BMP", Header(1, 2, 2).raw(states).chars("BMxx").data(),
+       "the 4 bytes after the piece states at byte 180 are no BMP picture ("},
   };
 
   kvtest::TempDir dir;
@@ -357,11 +371,12 @@ TEST(SavedGame, DamagedFilesFailWithError) {
     const auto name = dir.file("bad.jsw");
     kvtest::WriteFileBytes(name, c.Bytes);
     TJigsawFile file;
-    ExpectLoadError(file, name);
+    ExpectLoadError(file, name, c.Detail);
   }
   TJigsawFile file;
-  ExpectLoadError(file, dir.file("missing.jsw"));
-  ExpectLoadError(file, dir.path().string()); // a folder
+  ExpectLoadError(file, dir.file("missing.jsw"),
+                  "cannot open " + dir.file("missing.jsw") + ": No such file or directory");
+  ExpectLoadError(file, dir.path().string(), "cannot open " + dir.path().string() + ": Is a directory");
 }
 
 TEST(SavedGame, FieldsReadBeforeAFailureStay) {

@@ -78,6 +78,10 @@ TEST(Bitmap32Test, AbsurdSizesAreRefusedAndLeaveTheSurfaceAsItWas) {
     FAIL() << "no error";
   } catch (const EBitmapError& e) {
     EXPECT_STREQ(e.what(), "Can't allocate the DIB handle");
+    // The size asked for, for the tools that say what was too large.
+    EXPECT_EQ(e.Width, 100000);
+    EXPECT_EQ(e.Height, 100000);
+    EXPECT_TRUE(e.TooLarge);
   }
   EXPECT_EQ(b.Width(), 2);
   EXPECT_EQ(b.PixelAt(1, 1), 0xFF010203u);

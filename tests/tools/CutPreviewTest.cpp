@@ -85,6 +85,10 @@ TEST(CutPreview, BadArgumentsWriteNothing) {
       {{"cut", file, "--picture", "11", "--difficulty", "1", "--gap", "-5", "-o", out}, 2, "--gap"},
       {{"cut", file, "--picture", "11", "--difficulty", "1"}, 2, "usage:"},
       {{"cut", dir.file("missing.kvj"), "--picture", "11", "--difficulty", "1", "-o", out}, 1, "missing.kvj"},
+      // The most pieces, the widest gap: more than one surface holds, said in pixels.
+      {{"cut", file, "--picture", "11", "--difficulty", "5", "--gap", "1000", "-o", out},
+       1,
+       "jigsaw-pack: " + file + ": a picture of "},
   };
   for (const Case& c : cases) {
     const kvtest::TToolRun run = kvtest::RunTool(c.args);

@@ -2,6 +2,8 @@
 // checks that each seed is read without an error, so that the fuzzers start from inputs that go deep.
 #include "Manifest.h"
 #include "SampleGame.h"
+#include "SoundCheck.h"
+#include "SoundFixtures.h"
 #include "data/PackageFixture.h"
 #include "data/uAppendedData.h"
 #include "data/uExtJigsawImages.h"
@@ -23,6 +25,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <tuple>
 #include <zlib.h>
 
 using namespace kv;
@@ -326,13 +329,29 @@ TEST(FuzzSeeds, ManifestCorpus) {
   kvtest::WriteFileBytes(dir.file("picture.jpg"), kvtest::MakeJpeg(8, 6));
   kvtest::WriteFileBytes(dir.file("picture.bmp"), kvtest::MakeBmp(8, 6));
   kvtest::WriteFileBytes(dir.file("sound.wav"), kvtest::TinyWav());
-  const std::string midi("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
-  kvtest::WriteFileBytes(dir.file("music.mid"), std::vector<uint8_t>(midi.begin(), midi.end()));
+  kvtest::WriteFileBytes(dir.file("music.mid"), kvtest::MakeMidi());
   kvtest::WriteFileBytes(dir.file("game.ico"), {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0});
   kvtest::WriteFileBytes(dir.file("game.json"), std::vector<uint8_t>(text.begin(), text.end()));
   TJigsawProject2 project;
   kvtools::LoadManifest(dir.file("game.json"), project);
   EXPECT_FALSE(project.Sounds.empty());
+}
+
+// The smallest sound file of each format the package tool takes; each passes its own check.
+TEST(FuzzSeeds, SoundCheckCorpus) {
+  using Check = std::string (*)(std::span<const uint8_t>);
+  const std::tuple<const char*, Check, std::vector<uint8_t>> seeds[] = {
+      {"pcm.wav", kvtools::WavProblem, kvtest::MakeWav({})},
+      {"extensible.wav", kvtools::WavProblem,
+       kvtest::MakeWav({.Tag = 0xFFFE, .Align = 2, .Bits = 16, .FmtLength = 40})},
+      {"tracks.mid", kvtools::MidiProblem, kvtest::MakeMidi(1, 2)},
+      {"frames.mp3", kvtools::Mp3Problem, kvtest::MakeMp3()},
+      {"tagged.mp3", kvtools::Mp3Problem, Concat({kvtest::Id3Tag(20), kvtest::MakeMp3(1)})},
+      {"header.wma", kvtools::WmaProblem, kvtest::MakeWma()}};
+  for (const auto& [name, check, bytes] : seeds) {
+    WriteSeed("fuzz_sound_check", name, bytes);
+    EXPECT_EQ(check(bytes), "") << name;
+  }
 }
 
 // The sound-format table alone: an empty one and one with every format; each loads again.

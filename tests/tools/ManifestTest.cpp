@@ -4,6 +4,7 @@
 #include "PackTool.h"
 #include "SampleGame.h"
 #include "Sha256.h"
+#include "SoundFixtures.h"
 #include "ToolRun.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
@@ -58,8 +59,19 @@ public:
     kvtest::WriteFileBytes(Dir.file("images/hill.jpg"), kvtest::MakeJpeg(120, 160));
     kvtest::WriteFileBytes(Dir.file("images/wood.bmp"), kvtest::MakeBmp(48, 32));
     kvtest::WriteFileBytes(Dir.file("sounds/snap.wav"), kvtest::TinyWav());
-    WriteText(Dir.file("sounds/tune.mid"), std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14));
+    kvtest::WriteFileBytes(Dir.file("sounds/tune.mid"), kvtest::MakeMidi());
+    kvtest::WriteFileBytes(Dir.file("sounds/song.mp3"), kvtest::MakeMp3());
+    kvtest::WriteFileBytes(Dir.file("sounds/voice.wma"), kvtest::MakeWma());
     WriteText(Dir.file("sounds/fake.wav"), "not a wave");
+    // What a hostile author renames: a text, random bytes, a bare WAV header, a MIDI header without tracks.
+    WriteText(Dir.file("sounds/notes.mp3"), "These are my notes, not a song.\n");
+    kvtest::WriteFileBytes(Dir.file("sounds/noise.wma"),
+                           {0x30, 0x26, 0x17, 0x9A, 0x00, 0xFF, 0x41, 0x07, 0xC3});
+    WriteText(Dir.file("sounds/bare.wav"), std::string("RIFF\x04\0\0\0WAVE", 12));
+    WriteText(Dir.file("sounds/header.mid"), std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14));
+    // Names without a Windows-1252 form.
+    kvtest::WriteFileBytes(Dir.file("images/\u6E56.jpg"), kvtest::MakeJpeg(40, 30));
+    kvtest::WriteFileBytes(Dir.file("sounds/\u2603.wav"), kvtest::TinyWav());
     WriteText(Dir.file("sounds/tune.ogg"), "OggS");
     WriteText(Dir.file("notes.txt"), "hello");
     kvtest::WriteFileBytes(Dir.file("broken.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x13});
@@ -140,7 +152,30 @@ TEST(Manifest, BadManifestsNameTheKeyAndWriteNothing) {
       {WithTwoPictures(R"("sounds": [{"file": "sounds/tune.ogg"}],)"),
        "sounds[0].file: unknown sound format \".ogg\" (use .wav, .mid, .wma or .mp3)"},
       {WithTwoPictures(R"("sounds": [{"file": "sounds/fake.wav"}],)"),
-       "sounds[0].file: \"sounds/fake.wav\" is not a WAV file"},
+       "sounds[0].file: \"sounds/fake.wav\" is not a WAV file (it does not begin with \"RIFF\" and "
+       "\"WAVE\")"},
+      {WithTwoPictures(R"("sounds": [{"file": "sounds/snap.wav"}, {"file": "sounds/notes.mp3"}],)"),
+       "sounds[1].file: \"sounds/notes.mp3\" is not an MP3 file (no MPEG audio frames)"},
+      {WithTwoPictures(R"("sounds": [{"file": "sounds/noise.wma"}],)"),
+       "sounds[0].file: \"sounds/noise.wma\" is not a WMA file (it does not begin with an ASF header "
+       "object)"},
+      {WithTwoPictures(R"("sounds": [{"file": "sounds/bare.wav"}],)"),
+       "sounds[0].file: \"sounds/bare.wav\" is not a WAV file (no \"fmt \" chunk)"},
+      {WithTwoPictures(R"("sounds": [{"file": "sounds/header.mid"}],)"),
+       "sounds[0].file: \"sounds/header.mid\" is not a MIDI file (cut short: the \"MThd\" chunk names 1 "
+       "track(s), the file has 0)"},
+      // A name taken from the file must have a Windows-1252 form like any text of the package.
+      {R"({"title": "T", "pictures": [{"file": "images/\u6E56.jpg"}]})",
+       "pictures[0].file: the name \"\u6E56\" taken from the file has characters that Windows-1252 cannot "
+       "hold: give the entry a \"name\""},
+      {WithTwoPictures(R"("wallpapers": [{"file": "images/wood.bmp"}, {"file": "images/\u6E56.jpg"}],)"),
+       "wallpapers[1].file: the name \"\u6E56\" taken from the file has characters that Windows-1252 cannot "
+       "hold: give the entry a \"name\""},
+      {WithTwoPictures(R"("sounds": [{"file": "sounds/\u2603.wav"}],)"),
+       "sounds[0].file: the name \"\u2603.wav\" taken from the file has characters that Windows-1252 cannot "
+       "hold: give the entry a \"name\""},
+      {R"({"title": "T", "pictures": [{"file": "images/\u6E56.jpg", "name": "\u6E56"}]})",
+       "pictures[0].name: has characters that Windows-1252 cannot hold"},
       {WithTwoPictures(R"("sounds": [{"file": "sounds/snap.wav", "events": ["snap", "snapp"]}],)"),
        "sounds[0].events[1]: unknown event \"snapp\" (music, pickUp, turn, snap, preview, timeUp, complete "
        "or a "
@@ -456,6 +491,36 @@ TEST(Manifest, SmallestManifestKeepsTheModelDefaults) {
   EXPECT_EQ(p.NumPiecesMin, -1);
   EXPECT_EQ(p.NumPiecesMax, -1);
   EXPECT_EQ(p.PictureCount(), 2);
+}
+
+// Sounds of every format go in as they are; a file whose name has no Windows-1252 form is taken when the
+// manifest names the entry.
+TEST(Manifest, SoundsOfEveryFormatAndFilesNamedByTheManifest) {
+  ManifestFolder folder;
+  const std::string output = folder.File("out.kvj");
+  const TToolRun run = RunTool({"create", folder.Manifest(R"({"title": "T",
+    "pictures": [{"file": "images/\u6E56.jpg", "name": "Lake"}],
+    "sounds": [{"file": "sounds/song.mp3"}, {"file": "sounds/voice.wma"}, {"file": "sounds/tune.mid"},
+               {"file": "sounds/\u2603.wav", "name": "Snow"}]})"),
+                                "-o", output});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  TJigsawProject2 p;
+  p.LoadFromFile(output);
+  ASSERT_EQ(p.Pictures.size(), 1u);
+  EXPECT_EQ(p.Pictures[0]->Name, "Lake");
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> sounds = {{"song.mp3", kvtest::MakeMp3()},
+                                                                            {"voice.wma", kvtest::MakeWma()},
+                                                                            {"tune.mid", kvtest::MakeMidi()},
+                                                                            {"Snow", kvtest::TinyWav()}};
+  const std::vector<uint8_t> formats = {4, 3, 2, 1};
+  ASSERT_EQ(p.Sounds.size(), sounds.size());
+  ASSERT_EQ(p.SoundFormats.size(), sounds.size());
+  for (std::size_t i = 0; i < sounds.size(); ++i) {
+    EXPECT_EQ(p.Sounds[i]->Name, sounds[i].first);
+    EXPECT_EQ(p.Sounds[i]->Data.Bytes(), sounds[i].second) << i;
+    EXPECT_EQ(p.SoundFormats[i].SoundID, static_cast<int32_t>(p.Sounds[i]->ID));
+    EXPECT_EQ(p.SoundFormats[i].Format, formats[i]) << i;
+  }
 }
 
 TEST(Manifest, DemoGameLoadsAndSavesAgainUnchanged) {

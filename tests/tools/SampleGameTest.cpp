@@ -10,6 +10,7 @@
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
 #include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -155,7 +156,8 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
             std::string::npos);
   EXPECT_EQ(RunTool({"info", garbage}, 1),
             "jigsaw-pack: " + garbage + " is neither a game package nor a game with a package appended\n");
-  EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1), "jigsaw-pack: " + garbage + ": Error\n");
+  EXPECT_EQ(RunTool({"jsw", "--json", garbage}, 1),
+            "jigsaw-pack: " + garbage + ": not a saved game (it does not begin with AF 39 01 00)\n");
   // Asked about a file that is no high-score table, the tool says so instead of listing no scores.
   const std::string text = (folder / "notes.txt").string();
   TMemoryStream(std::vector<uint8_t>{'H', 'G', 'S', '\n'}).SaveToFile(text);
@@ -164,4 +166,33 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
               "jigsaw-pack: " + file + ": not a high-score table (it does not begin with \"HGSC\")\n");
   EXPECT_NE(RunTool({"scores", "--json", (folder / "missing.dat").string()}, 1).find("No such file"),
             std::string::npos);
+}
+
+// The player says only "Error" of a saved game it cannot open; asked about the file, the tool says why.
+TEST(PackTool, SavedGamesThatCannotBeReadSayWhy) {
+  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
+  std::filesystem::create_directories(folder);
+  const std::string whole = (folder / "whole.jsw").string();
+  TJigsawFile saved;
+  saved.Columns = saved.Rows = 1;
+  saved.Resaving = true; // the states as given, not from a board
+  saved.PieceStates = {TJigsawPieceState{}};
+  saved.SaveToFile(whole);
+  const std::string cut = (folder / "cut.jsw").string();
+  std::vector<uint8_t> bytes = kvtest::ReadFileBytes(whole);
+  ASSERT_EQ(bytes.size(), 75u);
+  bytes.resize(50);
+  kvtest::WriteFileBytes(cut, bytes);
+  const std::string missing = (folder / "missing.jsw").string();
+  const std::string folderName = folder.string();
+
+  const std::pair<std::string, std::string> cases[] = {
+      {missing, "jigsaw-pack: cannot open " + missing + ": No such file or directory\n"},
+      {folderName, "jigsaw-pack: cannot open " + folderName + ": Is a directory\n"},
+      {cut, "jigsaw-pack: " + cut +
+                ": cut short at byte 50 (the states of 1 x 1 pieces, 40 bytes each, begin at "
+                "byte 35)\n"},
+  };
+  for (const auto& [file, message] : cases) EXPECT_EQ(RunTool({"jsw", "--json", file}, 1), message);
+  EXPECT_EQ(json::parse(RunTool({"jsw", "--json", whole}))["columns"], 1);
 }

@@ -1,5 +1,6 @@
 #include "Manifest.h"
 
+#include "SoundCheck.h"
 #include "data/uKVErrors.h"
 #include "data/uKVProjectReflection.h"
 #include "data/uKVStandardFunc.h"
@@ -18,6 +19,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
+#include <span>
 #include <unordered_set>
 
 namespace kvtools {
@@ -76,12 +78,29 @@ private:
   std::set<std::string> Allowed;
 };
 
-std::string Ansi(const std::string& utf8, const std::string& key) {
+constexpr const char* kNotCp1252 = "has characters that Windows-1252 cannot hold";
+
+// The Windows-1252 form of a text, if it has one. The conversion turns characters without a form into '?':
+// only an exact way back is a text the package can hold.
+std::optional<std::string> Cp1252Form(const std::string& utf8) {
   std::string ansi = Utf8ToCp1252(utf8);
-  // The conversion turns characters without a Windows-1252 form into '?': only an exact way back is a text
-  // the package can hold.
-  if (Cp1252ToUtf8(ansi) != utf8) Fail(key, "has characters that Windows-1252 cannot hold");
+  if (Cp1252ToUtf8(ansi) != utf8) return std::nullopt;
   return ansi;
+}
+
+std::string Ansi(const std::string& utf8, const std::string& key) {
+  std::optional<std::string> ansi = Cp1252Form(utf8);
+  if (!ansi) Fail(key, kNotCp1252);
+  return std::move(*ansi);
+}
+
+// The name an entry takes from its file when the manifest gives none; key is the entry's "file".
+std::string NameFromFile(const std::string& name, const std::string& key) {
+  std::optional<std::string> ansi = Cp1252Form(name);
+  if (!ansi)
+    Fail(key,
+         "the name " + Quoted(name) + " taken from the file " + kNotCp1252 + ": give the entry a \"name\"");
+  return std::move(*ansi);
 }
 
 std::string Text(const json& v, const std::string& key) {
@@ -434,8 +453,10 @@ private:
       entry.Key = itemKey;
       std::string file;
       entry.Data = PictureData(Assets.Read(o.Need("file"), o.Key("file"), &file), o.Key("file"), file);
-      entry.Name = Utf8ToCp1252(FileStem(file));
-      if (const json* name = o.Find("name")) entry.Name = Text(*name, o.Key("name"));
+      if (const json* name = o.Find("name"))
+        entry.Name = Text(*name, o.Key("name"));
+      else
+        entry.Name = NameFromFile(FileStem(file), o.Key("file"));
       if (const json* id = o.Find("id")) {
         const std::string idKey = o.Key("id");
         entry.Id = static_cast<uint32_t>(wallpapers ? Integer(*id, idKey, 65536, kInt32Max)
@@ -632,8 +653,10 @@ private:
       std::vector<uint8_t> bytes = Assets.Read(o.Need("file"), o.Key("file"), &file);
       const uint8_t format = SoundFormat(file, bytes, o.Key("file"));
       auto sound = std::make_unique<TWaveData>();
-      sound->Name = Utf8ToCp1252(FileName(file));
-      if (const json* name = o.Find("name")) sound->Name = Text(*name, o.Key("name"));
+      if (const json* name = o.Find("name"))
+        sound->Name = Text(*name, o.Key("name"));
+      else
+        sound->Name = NameFromFile(FileName(file), o.Key("file"));
       if (const json* id = o.Find("id"))
         sound->ID = static_cast<uint32_t>(Integer(*id, o.Key("id"), 1, kInt32Max));
       else
@@ -645,25 +668,27 @@ private:
     }
   }
 
-  // 1 WAV, 2 MIDI, 3 WMA, 4 MP3, from the file's extension; WAV and MIDI files are checked by their headers.
+  // 1 WAV, 2 MIDI, 3 WMA, 4 MP3, from the file's extension; the bytes must be a sound of that format.
   static uint8_t SoundFormat(const std::string& file, const std::vector<uint8_t>& bytes,
                              const std::string& key) {
-    const std::string extension = Lower(fs::path(file).extension().string());
-    auto starts = [&](const char* magic, std::size_t at = 0) {
-      const std::size_t n = std::char_traits<char>::length(magic);
-      return bytes.size() >= at + n &&
-             std::equal(magic, magic + n, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    struct TFormat {
+      const char* Extension;
+      uint8_t Number;
+      const char* Name;
+      std::string (*Problem)(std::span<const uint8_t>);
     };
-    if (extension == ".wav") {
-      if (!starts("RIFF") || !starts("WAVE", 8)) Fail(key, Quoted(file) + " is not a WAV file");
-      return 1;
+    static const TFormat formats[] = {{".wav", 1, "a WAV", WavProblem},
+                                      {".mid", 2, "a MIDI", MidiProblem},
+                                      {".midi", 2, "a MIDI", MidiProblem},
+                                      {".wma", 3, "a WMA", WmaProblem},
+                                      {".mp3", 4, "an MP3", Mp3Problem}};
+    const std::string extension = Lower(fs::path(file).extension().string());
+    for (const TFormat& format : formats) {
+      if (extension != format.Extension) continue;
+      if (const std::string problem = format.Problem(bytes); !problem.empty())
+        Fail(key, Quoted(file) + " is not " + format.Name + " file (" + problem + ")");
+      return format.Number;
     }
-    if (extension == ".mid" || extension == ".midi") {
-      if (!starts("MThd")) Fail(key, Quoted(file) + " is not a MIDI file");
-      return 2;
-    }
-    if (extension == ".wma") return 3;
-    if (extension == ".mp3") return 4;
     Fail(key, "unknown sound format " + Quoted(extension) + " (use .wav, .mid, .wma or .mp3)");
   }
 

@@ -256,13 +256,19 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     return 1;
   }
   if (OutputIsAnInput(output, inputs, err)) return 1;
+  kv::TMemoryStream package;
   try {
     // The package carries the stored cuts of its pictures, so that every load reads the same cuts instead of
     // cutting the pictures anew.
     project.CompletePictureCuts([&progress](int32_t done, int32_t total) { progress(done, total); });
     progress.End();
-    kv::TMemoryStream package;
     project.SaveToStream(package);
+  } catch (const std::exception& e) {
+    // Cutting and drawing the pictures (thumbnail, prepared games) fails for what the manifest names.
+    err << "jigsaw-pack: " << manifest << ": " << ToolMessage(e) << '\n';
+    return 1;
+  }
+  try {
     kv::WriteFileAtomically(output, package.Bytes());
   } catch (const std::exception& e) {
     ReportWriteError(err, output, e);
@@ -351,7 +357,7 @@ int Cut(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << info.Columns * info.Rows << " pieces (" << info.Columns << " x " << info.Rows << ") in "
         << preview.Width() << " x " << preview.Height() << " pixels\n";
   } catch (const std::exception& e) {
-    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    err << "jigsaw-pack: " << package << ": " << ToolMessage(e) << '\n';
     return 1;
   }
   return 0;
@@ -424,7 +430,7 @@ int Play(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         << (info.Won ? "solved" : "scattered") << ", in " << frame.Width() << " x " << frame.Height()
         << " pixels\n";
   } catch (const std::exception& e) {
-    err << "jigsaw-pack: " << package << ": " << e.what() << '\n';
+    err << "jigsaw-pack: " << package << ": " << ToolMessage(e) << '\n';
     return 1;
   }
   return 0;
@@ -567,8 +573,11 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << kUsage;
     return 2;
   } catch (const std::exception& e) {
-    // The file's name first: the program's own messages ("Error", "Stream read error") do not carry it.
-    err << "jigsaw-pack: " << (args.size() > 1 ? args.back() + ": " : "") << e.what() << '\n';
+    // The file's name first, unless the message names it: the program's own messages ("Stream read error")
+    // do not carry it.
+    const std::string message = ToolMessage(e);
+    const bool named = args.size() > 1 && message.find(args.back()) != std::string::npos;
+    err << "jigsaw-pack: " << (args.size() > 1 && !named ? args.back() + ": " : "") << message << '\n';
     return 1;
   }
 }

@@ -1,6 +1,7 @@
 #include "PackageSource.h"
 
 #include "data/uKVStream.h"
+#include "gui/uBitmap32.h"
 
 #include <filesystem>
 
@@ -11,7 +12,7 @@ namespace {
 // Why a package could not be read, in words for the game's author.
 std::string Reason(const std::exception& error) {
   if (dynamic_cast<const kv::EReadError*>(&error)) return "its data is cut short or damaged";
-  return error.what();
+  return ToolMessage(error);
 }
 
 kv::TMemoryStream Part(const std::vector<uint8_t>& file, int64_t offset, int64_t count) {
@@ -78,12 +79,27 @@ void LoadPackage(const std::string& fileName, LoadedPackage& loaded) {
   loaded.ExtraBlock.SetPosition(0);
 }
 
+std::string ToolMessage(const std::exception& error) {
+  if (const auto* saved = dynamic_cast<const kv::EJigsawFileError*>(&error); saved && !saved->Detail.empty())
+    return saved->Detail;
+  if (const auto* bitmap = dynamic_cast<const kv::EBitmapError*>(&error);
+      bitmap && (bitmap->Width > 0 || bitmap->Height > 0)) {
+    const std::string size =
+        std::to_string(bitmap->Width) + " x " + std::to_string(bitmap->Height) + " pixels";
+    if (bitmap->TooLarge)
+      return "a picture of " + size + " is too large to draw (at most " +
+             std::to_string(kv::MaxSurfacePixels) + " pixels)";
+    return "there is not enough memory to draw a picture of " + size;
+  }
+  return error.what();
+}
+
 void ReportError(std::ostream& err, const std::string& fileName, const std::exception& error) {
   err << "jigsaw-pack: ";
   if (!dynamic_cast<const EGameFileError*>(&error) && !dynamic_cast<const kv::EExportError*>(&error) &&
       !fileName.empty())
     err << fileName << ": ";
-  err << error.what() << '\n';
+  err << ToolMessage(error) << '\n';
 }
 
 } // namespace kvtools

@@ -41,6 +41,10 @@ void LoadPackage(const std::string& fileName, LoadedPackage& loaded);
 // Whether the bytes begin as a package does: the preview magic AD DE, or a zlib stream header.
 bool LooksLikePackage(const std::vector<uint8_t>& bytes);
 
+// The message the tool gives for an error: what a saved game's reader found instead of the player's bare
+// "Error", and the size of a picture too large to draw instead of "Can't allocate the DIB handle".
+std::string ToolMessage(const std::exception& error);
+
 // "jigsaw-pack: " and the error's message, with the file's name first unless the message names it already.
 void ReportError(std::ostream& err, const std::string& fileName, const std::exception& error);
 
