@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,25 +228,53 @@ void WriteInPlace(const std::string& fileName, const std::string& target, std::s
   if (!ok) FailWrite(fileName, error);
 }
 
+// The descriptor a name such as /dev/stdout or /dev/fd/3 stands for. Written through the descriptor itself, a
+// redirection keeps its meaning: ">>" appends, a pipe gets the bytes, nothing is reopened or replaced.
+std::optional<int> OwnDescriptor(const std::string& name) {
+  if (name == "/dev/stdout") return 1;
+  if (name == "/dev/stderr") return 2;
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    const std::size_t n = std::strlen(prefix);
+    if (name.compare(0, n, prefix) != 0 || name.size() == n || name.size() > n + 6) continue;
+    int fd = 0;
+    for (std::size_t i = n; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return std::nullopt;
+      fd = fd * 10 + (name[i] - '0');
+    }
+    return fd;
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes, mode_t newFileMode) {
   namespace fs = std::filesystem;
+  if (const std::optional<int> fd = OwnDescriptor(fileName)) {
+    if (!WriteAll(*fd, bytes)) FailWrite(fileName, errno);
+    return;
+  }
   // A symbolic link is written through: its target gets the bytes (and is made when it is not there yet, as
   // the shell's "> link" does), the link stays a link.
   std::error_code ec;
   fs::path target(fileName);
-  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+  struct stat st {};
+  const bool exists = ::stat(fileName.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) FailWrite(fileName, EISDIR);
+  // Devices and pipes take the bytes as they come; there is nothing to replace. Opened by the name given:
+  // /dev/stdout leads through /proc to a pipe that has no path of its own.
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(fileName, fileName, bytes, false);
+  if (exists && fs::is_symlink(fs::symlink_status(target, ec))) {
+    const fs::path resolved = fs::canonical(target, ec);
+    if (ec) FailWrite(fileName, ec.value());
+    target = resolved;
+  }
+  for (int hops = 0; !exists && fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
     if (hops == 40) FailWrite(fileName, ELOOP);
     const fs::path next = fs::read_symlink(target, ec);
     if (ec) FailWrite(fileName, ec.value());
     target = next.is_absolute() ? next : target.parent_path() / next;
   }
-  struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) FailWrite(fileName, EISDIR);
-  // Devices and pipes take the bytes as they come; there is nothing to replace.
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(fileName, target.string(), bytes, false);
   // A file the user may not write is not replaced behind their back.
   if (exists && ::access(target.c_str(), W_OK) != 0) throw EFCreateError(fileName, std::strerror(errno));
   if (exists && st.st_nlink > 1) return WriteInPlace(fileName, target.string(), bytes, true);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -351,6 +352,30 @@ TEST(Streams, AtomicWriteRespectsWhatTheNameIs) {
   reader.join();
   EXPECT_EQ(received, bytes);
   EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // An open descriptor by its name (what "-o -" and "-o /dev/stdout" come to) is written as it stands: a file
+  // opened to append keeps what it had, an anonymous pipe gets the bytes.
+  const std::string log = dir.file("log.txt");
+  kvtest::WriteFileBytes(log, {1, 2});
+  const int appending = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(appending, 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(log.c_str(), &before), 0);
+  WriteFileAtomically("/dev/fd/" + std::to_string(appending), bytes);
+  WriteFileAtomically("/proc/self/fd/" + std::to_string(appending), bytes);
+  ::close(appending);
+  EXPECT_EQ(kvtest::ReadFileBytes(log), (std::vector<uint8_t>{1, 2, 7, 8, 9, 7, 8, 9}));
+  struct stat after {};
+  ASSERT_EQ(::stat(log.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  WriteFileAtomically("/proc/self/fd/" + std::to_string(ends[1]), bytes);
+  ::close(ends[1]);
+  std::vector<uint8_t> piped(8);
+  piped.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(ends[0], piped.data(), piped.size()))));
+  ::close(ends[0]);
+  EXPECT_EQ(piped, bytes);
 
   // A full device says so, and stays the device.
   try {
