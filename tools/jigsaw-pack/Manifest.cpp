@@ -402,8 +402,9 @@ struct TPictureEntry {
 
 class TManifestReader {
 public:
-  TManifestReader(const fs::path& folder, TJigsawProject2& project, std::vector<std::string>* files)
-      : Assets(folder, files), P(project) {}
+  TManifestReader(const fs::path& folder, TJigsawProject2& project, std::vector<std::string>* files,
+                  const std::function<void(int32_t done, int32_t total)>& onPicture)
+      : Assets(folder, files), P(project), OnPicture(onPicture) {}
 
   void Read(const json& root) {
     const TObject o(root, "",
@@ -413,6 +414,8 @@ public:
     if (P.Title.empty()) Fail("title", "must not be empty");
     if (const json* icon = o.Find("icon")) ReadIcon(*icon, "icon");
 
+    for (const char* list : {"pictures", "wallpapers"})
+      if (const json* v = o.Find(list); v && v->is_array()) PictureTotal += static_cast<int32_t>(v->size());
     ReadPictures(o.Need("pictures"), "pictures", false);
     if (Pictures.empty()) Fail("pictures", "must name at least one picture");
     const std::size_t pictureCount = Pictures.size();
@@ -453,6 +456,7 @@ private:
       entry.Key = itemKey;
       std::string file;
       entry.Data = PictureData(Assets.Read(o.Need("file"), o.Key("file"), &file), o.Key("file"), file);
+      if (OnPicture) OnPicture(++PicturesRead, PictureTotal);
       if (const json* name = o.Find("name"))
         entry.Name = Text(*name, o.Key("name"));
       else
@@ -751,6 +755,9 @@ private:
 
   TAssets Assets;
   TJigsawProject2& P;
+  const std::function<void(int32_t done, int32_t total)>& OnPicture;
+  int32_t PictureTotal = 0;
+  int32_t PicturesRead = 0;
   TContext Context;
   std::vector<TPictureEntry> Pictures;
   std::map<uint32_t, std::string> UsedIds; // picture and wallpaper ids -> the manifest entry that holds it
@@ -819,7 +826,8 @@ int32_t CommandNumber(const std::string& name) {
   return 0;
 }
 
-void LoadManifest(const std::string& fileName, TJigsawProject2& project, std::vector<std::string>* files) {
+void LoadManifest(const std::string& fileName, TJigsawProject2& project, std::vector<std::string>* files,
+                  const std::function<void(int32_t done, int32_t total)>& onPicture) {
   const fs::path path = fs::path(fileName);
   std::error_code ec;
   std::ifstream in(path, std::ios::binary);
@@ -836,7 +844,7 @@ void LoadManifest(const std::string& fileName, TJigsawProject2& project, std::ve
     Fail("", "not valid JSON: " + what);
   }
   if (files) files->push_back(fileName);
-  TManifestReader(path.parent_path(), project, files).Read(root);
+  TManifestReader(path.parent_path(), project, files, onPicture).Read(root);
 }
 
 } // namespace kvtools

@@ -6,6 +6,8 @@
 
 #include "data/uExecData.h"
 
+#include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,9 +27,11 @@ private:
 };
 
 // Fills a freshly created project from the manifest file; raises EManifestError. files, when given, receives
-// the manifest's name and the path of every file it names that was read.
+// the manifest's name and the path of every file it names that was read. onPicture, when given, hears after
+// each picture and wallpaper read and checked: how many of how many.
 void LoadManifest(const std::string& fileName, kv::TJigsawProject2& project,
-                  std::vector<std::string>* files = nullptr);
+                  std::vector<std::string>* files = nullptr,
+                  const std::function<void(int32_t done, int32_t total)>& onPicture = {});
 
 // The command numbers of the game's main window by their manifest names ("newGame" -> 15); 0 when unknown.
 int32_t CommandNumber(const std::string& name);

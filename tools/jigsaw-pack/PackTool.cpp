@@ -8,6 +8,7 @@
 #include "PackageSummary.h"
 #include "PlayRender.h"
 #include "PngWriter.h"
+#include "TerminalProgress.h"
 #include "data/uAppendedData.h"
 #include "data/uEGameExport.h"
 #include "data/uExecData.h"
@@ -25,6 +26,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <unistd.h>
 
 namespace kvtools {
@@ -183,43 +185,6 @@ int DumpFile(const std::vector<std::string>& args, std::ostream& out, std::ostre
   return 0;
 }
 
-// How far a long step has come, told on the terminal: once the step has run for a second, "<what>: n of
-// total" rewritten in place a few times a second, and the line ended when the step ends. Nothing at all when
-// err is not standard error on a terminal, so that scripts and logs see no noise.
-class TTerminalProgress {
-public:
-  TTerminalProgress(std::ostream& err, std::string what)
-      : Err(err), What(std::move(what)), Shown(&err == &std::cerr && isatty(STDERR_FILENO) != 0),
-        Begin(std::chrono::steady_clock::now()) {}
-  ~TTerminalProgress() { End(); }
-  TTerminalProgress(const TTerminalProgress&) = delete;
-  TTerminalProgress& operator=(const TTerminalProgress&) = delete;
-
-  void operator()(int32_t done, int32_t total) {
-    if (!Shown) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (!Started && now - Begin < std::chrono::seconds(1)) return;
-    if (Started && done < total && now - Last < std::chrono::milliseconds(100)) return;
-    Started = true;
-    Last = now;
-    Err << '\r' << What << ": " << done << " of " << total << std::flush;
-  }
-
-  // Ends the line shown, if any; nothing more is shown afterwards.
-  void End() {
-    if (Started) Err << '\n' << std::flush;
-    Started = false;
-    Shown = false;
-  }
-
-private:
-  std::ostream& Err;
-  std::string What;
-  bool Shown;
-  bool Started = false;
-  std::chrono::steady_clock::time_point Begin, Last;
-};
-
 // A failed write: the system's message names the file already ("Cannot write file ..."); other messages get
 // the output's name in front.
 void ReportWriteError(std::ostream& err, const std::string& output, const std::exception& e) {
@@ -245,25 +210,33 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     err << kUsage;
     return 2;
   }
-  // Timed from the start: reading many pictures takes the first seconds of a long run.
-  TTerminalProgress progress(err, "Cutting pictures");
+  TTerminalProgress progress(err, IsTerminal(err));
   kv::TJigsawProject2 project;
   std::vector<std::string> inputs;
   try {
-    LoadManifest(manifest, project, &inputs);
+    progress.Step("Reading pictures");
+    LoadManifest(manifest, project, &inputs,
+                 [&progress](int32_t done, int32_t total) { progress(done, total); });
   } catch (const std::exception& e) {
+    progress.End();
     err << "jigsaw-pack: " << manifest << ": " << e.what() << '\n';
     return 1;
   }
-  if (OutputIsAnInput(output, inputs, err)) return 1;
+  if (std::ostringstream refusal; OutputIsAnInput(output, inputs, refusal)) {
+    progress.End();
+    err << refusal.str();
+    return 1;
+  }
   kv::TMemoryStream package;
   try {
     // The package carries the stored cuts of its pictures, so that every load reads the same cuts instead of
     // cutting the pictures anew.
+    progress.Step("Cutting pictures");
     project.CompletePictureCuts([&progress](int32_t done, int32_t total) { progress(done, total); });
-    progress.End();
+    progress.Step("Writing the package");
     project.SaveToStream(package);
   } catch (const std::exception& e) {
+    progress.End();
     // Cutting and drawing the pictures (thumbnail, prepared games) fails for what the manifest names.
     err << "jigsaw-pack: " << manifest << ": " << ToolMessage(e) << '\n';
     return 1;
@@ -271,6 +244,7 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
   try {
     kv::WriteFileAtomically(output, package.Bytes());
   } catch (const std::exception& e) {
+    progress.End();
     ReportWriteError(err, output, e);
     return 1;
   }
