@@ -253,8 +253,20 @@ TEST(FuzzSeeds, PictureCorpus) {
     EXPECT_NO_THROW(DecodePicture(bytes, pkBMP)) << name;
   }
 
+  // Every coding, and an EXIF orientation for the upright turn.
+  const std::vector<uint8_t> rgb(24 * 16 * 3, 0x60);
+  auto coded = [&](bool arithmetic, bool progressive, int orientation) {
+    kvtest::TJpegCoding coding;
+    coding.Arithmetic = arithmetic;
+    coding.Progressive = progressive;
+    coding.ExifOrientation = orientation;
+    return kvtest::EncodeJpegWith(rgb, 24, 16, coding);
+  };
   const std::pair<const char*, std::vector<uint8_t>> jpegs[] = {
-      {"gradient", kvtest::MakeJpeg(16, 16)}, {"photo", kvtest::MakePhotoJpeg(24, 16, 7, 75)}};
+      {"gradient", kvtest::MakeJpeg(16, 16)},    {"photo", kvtest::MakePhotoJpeg(24, 16, 7, 75)},
+      {"arithmetic", coded(true, false, 0)},     {"progressive", coded(false, true, 0)},
+      {"exif-sideways", coded(false, false, 6)},
+  };
   for (const auto& [name, bytes] : jpegs) {
     WriteSeed("fuzz_jpeg", name, bytes);
     EXPECT_EQ(DecodePicture(bytes, pkJPEG).Picture.Pixels.size(), bytes == jpegs[0].second ? 256u : 384u);
