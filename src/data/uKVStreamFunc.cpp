@@ -294,14 +294,14 @@ void TInflateStream::Fill(int64_t count) {
 std::size_t TInflateStream::Read(void* buffer, std::size_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   std::size_t done = std::min(count, static_cast<std::size_t>(Ahead()));
-  std::memcpy(out, Window.data() + At, done);
+  if (done > 0) std::memcpy(out, Window.data() + At, done);
   At += done;
   if (done == count) return done;
   constexpr std::size_t Direct = std::size_t{64} << 10;
   if (count - done < Direct) {
     Fill(static_cast<int64_t>(count - done));
     const std::size_t more = std::min(count - done, static_cast<std::size_t>(Ahead()));
-    std::memcpy(out + done, Window.data() + At, more);
+    if (more > 0) std::memcpy(out + done, Window.data() + At, more);
     At += more;
     return done + more;
   }

@@ -144,6 +144,13 @@ std::vector<uint8_t> Packed(const std::vector<uint8_t>& plain) {
 TEST(InflateStream, InflatesOnlyAsFarAsItIsRead) {
   const std::vector<uint8_t> plain = Pattern(12u << 20);
   const std::vector<uint8_t> packed = Packed(plain);
+  {
+    // A first read straight from the stream, before anything was inflated into its window.
+    TInflateStream fresh(packed);
+    uint8_t first = 0;
+    EXPECT_EQ(fresh.Read(&first, 1), 1u);
+    EXPECT_EQ(first, plain[0]);
+  }
   TInflateStream stream(packed);
   uint8_t head[6];
   stream.ReadBuffer(head, sizeof head);
