@@ -124,7 +124,7 @@ void TKVStreamFunc::CompressStream(const TMemoryStream& source, TMemoryStream& d
   std::vector<uint8_t> out(bound);
   if (compress2(out.data(), &bound, source.Memory(), static_cast<uLong>(source.Size()),
                 Z_DEFAULT_COMPRESSION) != Z_OK)
-    return;
+    throw EWriteError();
   out.resize(bound);
   destination = TMemoryStream(std::move(out));
 }

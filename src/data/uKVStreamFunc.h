@@ -41,7 +41,7 @@ public:
   // A negative size, or one larger than what is left in source, raises EReadError before allocating.
   static void ReadSizedStream(TMemoryStream& destination, TStream& source);
 
-  // zlib at the default level. On a zlib error the destination is left empty; no error reaches the caller.
+  // zlib at the default level. A zlib error raises EWriteError and leaves the destination empty.
   static void CompressStream(const TMemoryStream& source, TMemoryStream& destination);
   static void DecompressStream(const TMemoryStream& source, TMemoryStream& destination);
   // The same over bytes in place, so that a caller holding the data in memory need not copy it first.

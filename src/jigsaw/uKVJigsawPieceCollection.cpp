@@ -142,7 +142,6 @@ void TKVJigsawPieceCollection::SaveToStream(TStream& stream) const {
   }
   TMemoryStream packed;
   TKVStreamFunc::CompressStream(content, packed);
-  if (packed.Empty()) throw EWriteError();
   TKVStreamFunc::WriteInteger(static_cast<int32_t>(packed.Size()), stream);
   stream.WriteBuffer(packed.Memory(), static_cast<std::size_t>(packed.Size()));
 }

@@ -115,10 +115,24 @@ TEST_F(TextRenderTest, StylesChangeTheGlyphs) {
 }
 
 TEST_F(TextRenderTest, TextOutsideTheSurfaceIsClipped) {
-  TBitmap32 b(20, 8);
-  b.Font().Size = 24;
-  for (auto [x, y] : {std::pair{-30, -20}, std::pair{15, 5}, std::pair{-5, 2}, std::pair{100, 100}})
-    b.RenderText(x, y, "Wide text", clWhite32);
+  // What lands on a small surface is exactly its window of the same text drawn whole on a large one.
+  constexpr int Margin = 200;
+  int inked = 0;
+  for (auto [x, y] : {std::pair{-30, -20}, std::pair{15, 5}, std::pair{-5, 2}, std::pair{100, 100}}) {
+    TBitmap32 small(20, 8), large(20 + 2 * Margin, 8 + 2 * Margin);
+    for (TBitmap32* b : {&small, &large}) {
+      b->Font().Size = 24;
+      b->Clear(clBlack32);
+    }
+    small.RenderText(x, y, "Wide text", clWhite32);
+    large.RenderText(x + Margin, y + Margin, "Wide text", clWhite32);
+    for (int py = 0; py < 8; ++py)
+      for (int px = 0; px < 20; ++px) {
+        ASSERT_EQ(small.PixelAt(px, py), large.PixelAt(px + Margin, py + Margin)) << x << "," << y;
+        if (small.PixelAt(px, py) != clBlack32) ++inked;
+      }
+  }
+  EXPECT_GT(inked, 0); // some of the text did land
   TBitmap32 empty;
   empty.RenderText(0, 0, "x", clWhite32);
   EXPECT_TRUE(empty.Empty());

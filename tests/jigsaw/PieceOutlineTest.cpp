@@ -107,7 +107,12 @@ TEST(PieceOutlineTest, RowsOutsideTheBitmapAreNotDrawn) {
 }
 
 TEST(PieceOutlineTest, HostileMasksStayInsideTheBitmap) {
-  // Random masks of every size drawn at every kind of offset; a sanitizer build sees any stray access.
+  // Random masks of every size drawn at every kind of offset. Each is drawn twice: clipped on a small
+  // surface, and whole on a large one with a margin of sentinel pixels. The small surface must show exactly
+  // its window of the large one, and the large one must keep its sentinels above, below and left of the
+  // template (a run may reach up to 255 pixels past the template's right side, as the mask says).
+  constexpr TColor32 Sentinel = 0x12345678u;
+  constexpr int MarginX = 320, MarginY = 64;
   std::mt19937 random(7);
   TKVJigsawPieceCollection library;
   library.BevelLevel = 9; // beyond the stored range: treated as the weakest bevel
@@ -119,9 +124,24 @@ TEST(PieceOutlineTest, HostileMasksStayInsideTheBitmap) {
     for (auto& b : mask) b = static_cast<uint8_t>(random());
     t.Masks = {mask, mask};
     library.OutlineOption = round % 2 == 0;
-    TBitmap32 dest(1 + static_cast<int>(random() % 20), 1 + static_cast<int>(random() % 20));
+    const int w = 1 + static_cast<int>(random() % 20), h = 1 + static_cast<int>(random() % 20);
     const int x = static_cast<int>(random() % 50) - 25, y = static_cast<int>(random() % 50) - 25;
-    EXPECT_NO_THROW(library.DrawEdgeTemplate(t, dest, x, y, static_cast<int>(random() % 4)));
+    const int side = static_cast<int>(random() % 4);
+    TBitmap32 small(w, h), large(w + 2 * MarginX, h + 2 * MarginY);
+    small.Clear(Sentinel);
+    large.Clear(Sentinel);
+    library.DrawEdgeTemplate(t, small, x, y, side);
+    library.DrawEdgeTemplate(t, large, x + MarginX, y + MarginY, side);
+    for (int py = 0; py < h; ++py)
+      for (int px = 0; px < w; ++px)
+        ASSERT_EQ(small.PixelAt(px, py), large.PixelAt(px + MarginX, py + MarginY)) << "round " << round;
+    for (int py = 0; py < large.Height(); ++py)
+      for (int px = 0; px < large.Width(); ++px) {
+        const bool reachable = py >= y + MarginY && py < y + MarginY + t.Height && px >= x + MarginX;
+        if (!reachable) {
+          ASSERT_EQ(large.PixelAt(px, py), Sentinel) << "round " << round;
+        }
+      }
   }
 }
 

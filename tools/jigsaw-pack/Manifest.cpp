@@ -29,7 +29,7 @@ using json = nlohmann::ordered_json;
 using namespace kv;
 
 EManifestError::EManifestError(const std::string& key, const std::string& what)
-    : std::runtime_error(key.empty() ? what : key + ": " + what), FKey(key) {}
+    : kv::Exception(key.empty() ? what : key + ": " + what), FKey(key) {}
 
 namespace {
 

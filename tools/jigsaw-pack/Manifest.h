@@ -5,10 +5,10 @@
 #pragma once
 
 #include "data/uExecData.h"
+#include "data/uKVErrors.h"
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,7 +17,7 @@ namespace kvtools {
 // A manifest that cannot become a package. The message is "KEY: WHAT" with the JSON key path of the fault
 // (for example "pictures[2].pieces.min: must be between 0 and 65535"), or only WHAT for faults of the whole
 // file (cannot be read, not JSON).
-class EManifestError : public std::runtime_error {
+class EManifestError : public kv::Exception {
 public:
   EManifestError(const std::string& key, const std::string& what);
   const std::string& Key() const { return FKey; }

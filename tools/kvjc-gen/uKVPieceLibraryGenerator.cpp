@@ -394,7 +394,7 @@ void TKVPieceLibraryGenerator::SaveToStream(const TKVGenLibrary& library, TStrea
   }
   TMemoryStream compressed;
   TKVStreamFunc::CompressStream(content, compressed);
-  if (compressed.Empty() || compressed.Size() > INT32_MAX) throw EWriteError();
+  if (compressed.Size() > INT32_MAX) throw EWriteError();
   TKVStreamFunc::WriteInteger(static_cast<int32_t>(compressed.Size()), stream);
   stream.WriteBuffer(compressed.Memory(), static_cast<std::size_t>(compressed.Size()));
 }
