@@ -152,6 +152,7 @@ TEST(HighScore, FileRoundTripAndAtomicSave) {
   table.SaveToFile(name);
   EXPECT_EQ(kvtest::ReadFileBytes(name), Saved(table));
   EXPECT_EQ(table.Image().Bytes(), Saved(table));
+  EXPECT_EQ(kvtest::FileMode(name), 0666 & ~kvtest::CurrentUmask()); // not a temporary file's 0600
 
   THighScore loaded;
   loaded.Add(Entry("stale", 1));

@@ -134,6 +134,8 @@ TEST(SavedGame, SavesVersion6AndReadsItBack) {
   file.CheatCount = -2;
   file.SetPieces(&grid);
   file.SaveToFile(name);
+  // A saved game is an ordinary file of the user's, not a private temporary one.
+  EXPECT_EQ(kvtest::FileMode(name), 0666 & ~kvtest::CurrentUmask());
 
   const auto bytes = kvtest::ReadFileBytes(name);
   ASSERT_EQ(bytes.size(), 395u); // 35 + 9 x 40 with an empty program name
