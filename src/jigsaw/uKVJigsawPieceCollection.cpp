@@ -5,6 +5,7 @@
 #include "data/uKVStream.h"
 #include "data/uKVStreamFunc.h"
 #include "gui/uResamplers.h"
+#include "jigsaw/uKVMaskCodes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -522,17 +523,17 @@ void TKVJigsawPieceCollection::DrawEdgeTemplate(const TKVPieceTemplate& pieceTem
       while (reread) {
         reread = false;
         const int32_t px = x + col;
-        if (b >= 193) {
-          const int32_t n = b - 192;
+        if (b > MaskCode::ClearBase) {
+          const int32_t n = b - MaskCode::ClearBase;
           // HorzLine(px, py, px + n, 0), clipped: n + 1 pixels.
           if (rowInside) {
             const int32_t from = std::max(px, 0), to = std::min(px + n, width - 1);
             if (from <= to) std::fill(line + from, line + to + 1, 0u);
           }
           col += n;
-        } else if (b >= 65) {
-          const bool shadow = b >= 129;
-          const int32_t n = shadow ? b - 128 : b - 64;
+        } else if (b > MaskCode::HighlightBase) {
+          const bool shadow = b > MaskCode::ShadowBase;
+          const int32_t n = shadow ? b - MaskCode::ShadowBase : b - MaskCode::HighlightBase;
           const TColor32 colour = shadow ? 0x00000000u : 0x00FFFFFFu;
           for (int32_t k = 0; k < n; ++k) {
             if (pos >= size) return;
@@ -547,9 +548,9 @@ void TKVJigsawPieceCollection::DrawEdgeTemplate(const TKVPieceTemplate& pieceTem
           const int32_t n = b;
           if (pos >= size) return;
           const uint8_t m = mask[pos++];
-          if (m == 0) {
+          if (m == MaskCode::Keep) {
             col += n;
-          } else if (m == 208) {
+          } else if (m == MaskCode::Contour) {
             if (OutlineOption) {
               const TCombineMode previous = dest.CombineMode();
               dest.SetCombineMode(cmMerge);
@@ -560,7 +561,7 @@ void TKVJigsawPieceCollection::DrawEdgeTemplate(const TKVPieceTemplate& pieceTem
                 apply(px + k, [&](TColor32 p) { return BlendReg(contour, p) | 0xFF000000u; });
             }
             col += n;
-          } else if (m == 209) {
+          } else if (m == MaskCode::Fringe) {
             for (int32_t k = 0; k < n; ++k) {
               if (pos >= size) return;
               const uint8_t v = mask[pos++];

@@ -5,6 +5,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
+#include "jigsaw/uKVMaskCodes.h"
 
 namespace kv {
 
@@ -217,23 +218,23 @@ void EmitRun(std::vector<uint8_t>& out, TKVMaskOp op, const TKVMaskPixel* data, 
   switch (op) {
   case TKVMaskOp::moKeep:
     out.push_back(static_cast<uint8_t>(n));
-    out.push_back(0);
+    out.push_back(MaskCode::Keep);
     break;
   case TKVMaskOp::moContour:
     out.push_back(static_cast<uint8_t>(n));
-    out.push_back(208);
+    out.push_back(MaskCode::Contour);
     break;
   case TKVMaskOp::moFringe:
     out.push_back(static_cast<uint8_t>(n));
-    out.push_back(209);
+    out.push_back(MaskCode::Fringe);
     for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
     break;
   case TKVMaskOp::moHighlight:
-    out.push_back(static_cast<uint8_t>(64 + n));
+    out.push_back(static_cast<uint8_t>(MaskCode::HighlightBase + n));
     for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
     break;
   case TKVMaskOp::moShadow:
-    out.push_back(static_cast<uint8_t>(128 + n));
+    out.push_back(static_cast<uint8_t>(MaskCode::ShadowBase + n));
     for (int i = 0; i < n; ++i) out.push_back(data[i].Value);
     break;
   case TKVMaskOp::moClear:
@@ -255,7 +256,7 @@ std::vector<uint8_t> TKVPieceLibraryGenerator::EncodeMask(const std::vector<TKVM
       while (end < width && row[end].Op == op) ++end;
       if (op != TKVMaskOp::moClear) {
         for (int start = x; start < end;) {
-          const int n = std::min(64, end - start);
+          const int n = std::min<int>(MaskCode::MaxModeRun, end - start);
           EmitRun(out, op, row + start, n);
           start += n;
         }
@@ -265,26 +266,27 @@ std::vector<uint8_t> TKVPieceLibraryGenerator::EncodeMask(const std::vector<TKVM
       // Clear run [x, end): each instruction clears one pixel more than it advances.
       int k = end - x;
       bool chained = false;
-      while (k > 63) {
-        out.push_back(255);
-        x += 63;
-        k -= 63;
+      while (k > MaskCode::MaxClearRun) {
+        out.push_back(MaskCode::ClearBase + MaskCode::MaxClearRun);
+        x += MaskCode::MaxClearRun;
+        k -= MaskCode::MaxClearRun;
         chained = true;
       }
       if (end < width && row[end].Op == TKVMaskOp::moFringe) {
-        out.push_back(static_cast<uint8_t>(192 + k)); // the extra pixel is the fringe's, which sets it anyway
+        out.push_back(static_cast<uint8_t>(MaskCode::ClearBase +
+                                           k)); // the extra pixel is the fringe's, which sets it anyway
       } else if (k >= 2) {
-        out.push_back(static_cast<uint8_t>(192 + k - 1));
+        out.push_back(static_cast<uint8_t>(MaskCode::ClearBase + k - 1));
         out.push_back(1); // step over the last cleared pixel
-        out.push_back(0);
+        out.push_back(MaskCode::Keep);
       } else if (chained) {
         out.push_back(1); // already cleared by the previous instruction
-        out.push_back(0);
+        out.push_back(MaskCode::Keep);
       } else {
         // A lone clear pixel before a pixel of the piece: the faintest fringe instead.
         out.push_back(1);
-        out.push_back(209);
-        out.push_back(0);
+        out.push_back(MaskCode::Fringe);
+        out.push_back(0); // alpha 0
       }
       x = end;
     }
