@@ -143,6 +143,7 @@ void TKVJigsawPieceCollection::SaveToStream(TStream& stream) const {
   }
   TMemoryStream packed;
   TKVStreamFunc::CompressStream(content, packed);
+  if (packed.Size() > INT32_MAX) throw EWriteError("A piece library is at most 2 GiB compressed.");
   TKVStreamFunc::WriteInteger(static_cast<int32_t>(packed.Size()), stream);
   stream.WriteBuffer(packed.Memory(), static_cast<std::size_t>(packed.Size()));
 }

@@ -10,7 +10,6 @@
 #include <set>
 #include <string>
 
-using kv::TKVGenLibrary;
 using kv::TKVJigsawPieceCollection;
 using kv::TKVMaskOp;
 using kv::TKVMaskPixel;
@@ -22,12 +21,12 @@ constexpr uint64_t kSeed = 20261210;
 
 std::vector<uint8_t> LibraryBytes(uint64_t seed) {
   kv::TMemoryStream stream;
-  TKVPieceLibraryGenerator::SaveToStream(TKVPieceLibraryGenerator::Generate(seed), stream);
+  TKVPieceLibraryGenerator::Generate(seed).SaveToStream(stream);
   return stream.Bytes();
 }
 
-const TKVGenLibrary& Library() {
-  static const TKVGenLibrary library = TKVPieceLibraryGenerator::Generate(kSeed);
+const kv::TKVJigsawPieceCollection& Library() {
+  static const kv::TKVJigsawPieceCollection library = TKVPieceLibraryGenerator::Generate(kSeed);
   return library;
 }
 
@@ -89,7 +88,7 @@ TEST(PieceLibraryTest, SameSeedGivesTheSameBytes) {
 
 TEST(PieceLibraryTest, LoadsThroughTheCollectionAndWritesBackIdentically) {
   kv::TMemoryStream stream;
-  TKVPieceLibraryGenerator::SaveToStream(Library(), stream);
+  Library().SaveToStream(stream);
   stream.Seek(0, kv::TSeekOrigin::soBeginning);
   TKVJigsawPieceCollection collection;
   collection.LoadFromStream(stream);
@@ -313,7 +312,7 @@ TKnob MeasureKnob(const TEdgeView& view) {
 
 kv::TKVJigsawPieceCollection LoadedLibrary() {
   kv::TMemoryStream stream;
-  TKVPieceLibraryGenerator::SaveToStream(Library(), stream);
+  Library().SaveToStream(stream);
   stream.SetPosition(0);
   kv::TKVJigsawPieceCollection collection;
   collection.LoadFromStream(stream);

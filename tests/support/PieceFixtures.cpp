@@ -10,7 +10,7 @@ namespace kvtest {
 const std::vector<uint8_t>& GeneratedLibraryBytes() {
   static const std::vector<uint8_t> bytes = [] {
     kv::TMemoryStream stream;
-    kv::TKVPieceLibraryGenerator::SaveToStream(kv::TKVPieceLibraryGenerator::Generate(20261210), stream);
+    kv::TKVPieceLibraryGenerator::Generate(20261210).SaveToStream(stream);
     return stream.Bytes();
   }();
   return bytes;

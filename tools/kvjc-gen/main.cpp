@@ -31,10 +31,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const kv::TKVGenLibrary library = kv::TKVPieceLibraryGenerator::Generate(seed);
-    kv::TMemoryStream stream;
-    kv::TKVPieceLibraryGenerator::SaveToStream(library, stream);
-    kv::WriteFileAtomically(output, stream.Bytes());
+    kv::TKVPieceLibraryGenerator::Generate(seed).SaveToFile(output);
   } catch (const std::exception& e) {
     std::cerr << "kvjc-gen: " << e.what() << "\n";
     return 1;

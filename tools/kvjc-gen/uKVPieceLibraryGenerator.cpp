@@ -20,7 +20,7 @@ double TKVGenRandom::Uniform() {
   return static_cast<double>(Next() >> 11) * 0x1.0p-53;
 }
 
-std::vector<TKVGenLayout> TKVPieceLibraryGenerator::DefaultLayouts() {
+std::vector<TKVLayout> TKVPieceLibraryGenerator::DefaultLayouts() {
   return {{34, 34}, {198, 198}, {140, 140}, {118, 118}, {100, 100},
           {78, 78}, {65, 65},   {56, 56},   {43, 43},   {49, 49}};
 }
@@ -295,7 +295,7 @@ std::vector<uint8_t> TKVPieceLibraryGenerator::EncodeMask(const std::vector<TKVM
 }
 
 std::array<std::vector<TKVMaskPixel>, 2>
-TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool vertical, bool tabToFirst,
+TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVLayout& layout, bool vertical, bool tabToFirst,
                                              TKVGenRandom& random, uint16_t& width, uint16_t& height) {
   const double size = std::min(layout.CellWidth, layout.CellHeight);
   const int length = vertical ? layout.CellHeight : layout.CellWidth;
@@ -354,13 +354,13 @@ TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVGenLayout& layout, bool ve
   return masks;
 }
 
-TKVGenLibrary TKVPieceLibraryGenerator::Generate(uint64_t seed) {
-  TKVGenLibrary library;
+TKVJigsawPieceCollection TKVPieceLibraryGenerator::Generate(uint64_t seed) {
+  TKVJigsawPieceCollection library;
   library.Layouts = DefaultLayouts();
   TKVGenRandom random(seed);
   for (std::size_t li = 0; li < library.Layouts.size(); ++li)
     for (int n = 0; n < 2 * TemplatesPerOrientation; ++n) {
-      TKVGenTemplate entry;
+      TKVPieceTemplate entry;
       entry.Vertical = n % 2 == 1;
       entry.LayoutIndex = static_cast<uint8_t>(li);
       // Tabs alternate between the two sides, so that any first templates of a layout (those a package
@@ -372,33 +372,6 @@ TKVGenLibrary TKVPieceLibraryGenerator::Generate(uint64_t seed) {
       library.Templates.push_back(std::move(entry));
     }
   return library;
-}
-
-void TKVPieceLibraryGenerator::SaveToStream(const TKVGenLibrary& library, TStream& stream) {
-  if (library.Layouts.size() > 255 || library.Templates.size() > 32767) throw EWriteError();
-  TMemoryStream content;
-  TKVStreamFunc::WriteByte(static_cast<uint8_t>(library.Layouts.size()), content);
-  for (const TKVGenLayout& layout : library.Layouts) {
-    TKVStreamFunc::WriteByte(layout.CellWidth, content);
-    TKVStreamFunc::WriteByte(layout.CellHeight, content);
-  }
-  TKVStreamFunc::WriteWord(static_cast<int16_t>(library.Templates.size()), content);
-  for (const TKVGenTemplate& entry : library.Templates) {
-    if (entry.Width > 255 || entry.Height > 255 || entry.LayoutIndex > 127) throw EWriteError();
-    TKVStreamFunc::WriteByte(static_cast<uint8_t>(entry.Width), content);
-    TKVStreamFunc::WriteByte(static_cast<uint8_t>(entry.Height), content);
-    for (const auto& mask : entry.Masks) {
-      if (mask.size() > 65535) throw EWriteError();
-      TKVStreamFunc::WriteWord(static_cast<int16_t>(static_cast<uint16_t>(mask.size())), content);
-      content.WriteBuffer(mask.data(), mask.size());
-    }
-    TKVStreamFunc::WriteByte(static_cast<uint8_t>((entry.Vertical ? 0x80 : 0) | entry.LayoutIndex), content);
-  }
-  TMemoryStream compressed;
-  TKVStreamFunc::CompressStream(content, compressed);
-  if (compressed.Size() > INT32_MAX) throw EWriteError();
-  TKVStreamFunc::WriteInteger(static_cast<int32_t>(compressed.Size()), stream);
-  stream.WriteBuffer(compressed.Memory(), static_cast<std::size_t>(compressed.Size()));
 }
 
 } // namespace kv

@@ -6,29 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/uKVStream.h"
+#include "jigsaw/uKVJigsawPieceCollection.h"
 
 namespace kv {
-
-struct TKVGenLayout {
-  uint8_t CellWidth = 0;
-  uint8_t CellHeight = 0;
-};
-
-struct TKVGenTemplate {
-  uint16_t Width = 0;
-  uint16_t Height = 0;
-  bool Vertical = false;
-  uint8_t LayoutIndex = 0;
-  // Mask 0 serves the lower piece of a horizontal edge and the left piece of a vertical one; mask 1 the upper
-  // and the right piece.
-  std::array<std::vector<uint8_t>, 2> Masks;
-};
-
-struct TKVGenLibrary {
-  std::vector<TKVGenLayout> Layouts;
-  std::vector<TKVGenTemplate> Templates;
-};
 
 // What one pixel of a template does to one of the two pieces.
 enum class TKVMaskOp : uint8_t { moClear, moFringe, moContour, moHighlight, moShadow, moKeep };
@@ -64,24 +44,21 @@ public:
   // to 1.4) gives that for pictures from 1024 x 768 down to about 640 x 480 at the common aspect ratios: a
   // 1024 x 768 picture gets 20, 35, 80, 130, 192 and 336 pieces. 49 comes last, so that difficulty 5 takes
   // cells of 49 wherever they make 200 pieces; 34 comes first, for small pictures at difficulty 5.
-  static std::vector<TKVGenLayout> DefaultLayouts();
+  static std::vector<TKVLayout> DefaultLayouts();
 
-  static TKVGenLibrary Generate(uint64_t seed);
+  // The layouts and their templates (masks only: the collection saves them as the library file).
+  static TKVJigsawPieceCollection Generate(uint64_t seed);
 
   // One template's two masks as pixel operations, row by row (index y * Width + x); mask 0 then mask 1. The
   // tab belongs to the upper (left) piece when tabToFirst is set, else to the lower (right) one.
-  static std::array<std::vector<TKVMaskPixel>, 2> DrawTemplatePixels(const TKVGenLayout& layout,
-                                                                     bool vertical, bool tabToFirst,
-                                                                     TKVGenRandom& random, uint16_t& width,
-                                                                     uint16_t& height);
+  static std::array<std::vector<TKVMaskPixel>, 2> DrawTemplatePixels(const TKVLayout& layout, bool vertical,
+                                                                     bool tabToFirst, TKVGenRandom& random,
+                                                                     uint16_t& width, uint16_t& height);
 
   // Encodes one mask for the mask interpreter. A clear run of n clears n + 1 pixels, so runs are ended so
   // that the extra pixel is either cleared anyway, overwritten by a fringe pixel or never past the row.
   static std::vector<uint8_t> EncodeMask(const std::vector<TKVMaskPixel>& pixels, uint16_t width,
                                          uint16_t height);
-
-  // int32 compressed length, then the zlib-compressed library content.
-  static void SaveToStream(const TKVGenLibrary& library, TStream& stream);
 };
 
 } // namespace kv
