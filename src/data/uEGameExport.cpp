@@ -4,6 +4,7 @@
 #include "data/uImageInfo.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "data/uLittleEndian.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,12 +27,13 @@ constexpr uint32_t PictureIdLimit = 65535; // picture ids are 1..65535
 
 uint32_t CardinalAt(std::span<const uint8_t> file, int64_t position) {
   const auto at = static_cast<std::size_t>(position);
-  return static_cast<uint32_t>(file[at]) | static_cast<uint32_t>(file[at + 1]) << 8 |
-         static_cast<uint32_t>(file[at + 2]) << 16 | static_cast<uint32_t>(file[at + 3]) << 24;
+  return LoadLE<uint32_t>(file.data() + at);
 }
 
 void PutCardinal(std::vector<uint8_t>& bytes, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
+  uint8_t le[4];
+  StoreLE(value, le);
+  bytes.insert(bytes.end(), le, le + 4);
 }
 
 std::string Named(const std::string& fileName) {

@@ -3,9 +3,11 @@
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "data/uLittleEndian.h"
 
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kv {
@@ -36,10 +38,6 @@ int32_t ReadExtension(TStream& stream) {
 }
 
 // The next n bytes as a buffer of their own, so that a nested reader cannot run past its record.
-TMemoryStream SubBuffer(TStream& stream, int64_t n) {
-  return TMemoryStream(stream.ReadBytes(n));
-}
-
 TMemoryStream ReadBlob(TStream& stream, int64_t n) {
   return TMemoryStream(stream.ReadBytes(n));
 }
@@ -66,7 +64,7 @@ void ReadNodeList(TStream& stream, TMenuList& list, bool withScripts, int depth)
     const int32_t action = SF::ReadInteger(stream);
     if (withScripts) {
       const int32_t size = ReadCount(stream);
-      TMemoryStream script = SubBuffer(stream, size);
+      TMemoryStream script = ReadBlob(stream, size);
       if (size > 0) node->Script.LoadFromStream(script);
     }
     // The node's action number is its script's command.
@@ -122,11 +120,9 @@ void TExecDataReader::ReadPreview(TStream& stream, int64_t start) {
     stream.SetPosition(start);
     return;
   }
-  const int32_t size =
-      static_cast<int32_t>(static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
-                           static_cast<uint32_t>(header[6]) << 16 | static_cast<uint32_t>(header[7]) << 24);
+  const int32_t size = LoadLE<int32_t>(header + 4);
   if (size < 0) throw EReadError();
-  TMemoryStream preview = SubBuffer(stream, size);
+  TMemoryStream preview = ReadBlob(stream, size);
   while (true) {
     const uint16_t tag = SF::ReadTag(preview);
     const int32_t length = SF::ReadInteger(preview);
@@ -198,138 +194,62 @@ TMemoryStream TExecDataReader::ReadLargeBlob(TStream& data, int64_t n) {
   return TMemoryStream(std::move(bytes));
 }
 
+const std::unordered_map<uint16_t, TExecDataReader::TRecordRead>& TExecDataReader::RecordReaders() {
+  using R = TExecDataReader;
+  static const std::unordered_map<uint16_t, TRecordRead> readers = {
+      {Tag::Picture, &R::ReadPicture},
+      {Tag::Sound, &R::ReadSound},
+      {Tag::EventSounds, &R::ReadEventSounds},
+      {Tag::PreparedGame, &R::ReadPreparedGame},
+      {Tag::PreparedPictureGame, &R::ReadPreparedPictureGame},
+      {Tag::CutDefaults, &R::ReadCutDefaults},
+      {Tag::OldMenuList, &R::ReadOldMenuList},
+      {Tag::PictureChoice, &R::ReadPictureChoice},
+      {Tag::Countdown, &R::ReadCountdown},
+      {Tag::PieceRange, &R::ReadPieceRange},
+      {Tag::PictureSettings, &R::ReadPictureSettings},
+      {Tag::LegacySkin, &R::ReadLegacySkin},
+      {Tag::ImageButton, &R::ReadImageButton},
+      {Tag::BoardArea, &R::ReadBoardArea},
+      {Tag::WallpaperDefaults, &R::ReadWallpaperDefaults},
+      {Tag::Skin, &R::ReadSkin},
+      {Tag::Title, &R::ReadTitle},
+      {Tag::Icon, &R::ReadIcon},
+      {Tag::SoundAndWindow, &R::ReadSoundAndWindow},
+      {Tag::Wallpaper, &R::ReadWallpaper},
+      {Tag::ActionGroup, &R::ReadActionGroup},
+      {Tag::OldMenuTree, &R::ReadOldMenuTree},
+      {Tag::MenuTree, &R::ReadMenuTree},
+      {Tag::ClockDisplay, &R::ReadClockDisplay},
+      {Tag::StartSelection, &R::ReadStartSelection},
+      {Tag::PictureCut, &R::ReadPictureCut},
+      {Tag::CutUse, &R::ReadCutUse},
+      {Tag::PieceOptions, &R::ReadPieceOptions},
+      {Tag::Banner, &R::ReadBanner},
+      {Tag::BannerContainer, &R::ReadBannerContainer},
+      {Tag::SoundFormats, &R::ReadSoundFormats},
+      {Tag::ButtonScript, &R::ReadButtonScript},
+      {Tag::StartActions, &R::ReadStartActions},
+      {Tag::ExitActions, &R::ReadExitActions},
+      {Tag::EndActions, &R::ReadEndActions},
+      {Tag::NameEntry, &R::ReadNameEntry},
+      {Tag::Flags, &R::ReadFlags},
+      {Tag::PieceShapes, &R::ReadPieceShapes},
+      {Tag::Ghost, &R::ReadGhost},
+      {Tag::HighScoreFile, &R::ReadHighScoreFile},
+      {Tag::SkinBitmaps, &R::ReadSkinBitmaps},
+      {Tag::PublishedProperties, &R::ReadPublishedProperties},
+  };
+  return readers;
+}
+
 void TExecDataReader::ReadRecord(uint16_t tag, TStream& data) {
-  switch (tag) {
-  case Tag::Picture:
-    ReadPicture(data);
-    break;
-  case Tag::Sound:
-    ReadSound(data);
-    break;
-  case Tag::EventSounds:
-    ReadEventSounds(data);
-    break;
-  case Tag::PreparedGame:
-    ReadPreparedGame(data);
-    break;
-  case Tag::PreparedPictureGame:
-    ReadPreparedPictureGame(data);
-    break;
-  case Tag::CutDefaults:
-    ReadCutDefaults(data);
-    break;
-  case Tag::OldMenuList:
-    ReadOldMenuList(data);
-    break;
-  case Tag::PictureChoice:
-    ReadPictureChoice(data);
-    break;
-  case Tag::Countdown:
-    ReadCountdown(data);
-    break;
-  case Tag::PieceRange:
-    ReadPieceRange(data);
-    break;
-  case Tag::PictureSettings:
-    ReadPictureSettings(data);
-    break;
-  case Tag::LegacySkin:
-    ReadLegacySkin(data);
-    break;
-  case Tag::ImageButton:
-    ReadImageButton(data);
-    break;
-  case Tag::BoardArea:
-    ReadBoardArea(data);
-    break;
-  case Tag::WallpaperDefaults:
-    ReadWallpaperDefaults(data);
-    break;
-  case Tag::Skin:
-    ReadSkin(data);
-    break;
-  case Tag::Title:
-    ReadTitle(data);
-    break;
-  case Tag::Icon:
-    ReadIcon(data);
-    break;
-  case Tag::SoundAndWindow:
-    ReadSoundAndWindow(data);
-    break;
-  case Tag::Wallpaper:
-    ReadWallpaper(data);
-    break;
-  case Tag::ActionGroup:
-    ReadActionGroup(data);
-    break;
-  case Tag::OldMenuTree:
-    ReadMenuTree(data, false);
-    break;
-  case Tag::MenuTree:
-    ReadMenuTree(data, true);
-    break;
-  case Tag::ClockDisplay:
-    ReadClockDisplay(data);
-    break;
-  case Tag::StartSelection:
-    ReadStartSelection(data);
-    break;
-  case Tag::PictureCut:
-    ReadPictureCut(data);
-    break;
-  case Tag::CutUse:
-    ReadCutUse(data);
-    break;
-  case Tag::PieceOptions:
-    ReadPieceOptions(data);
-    break;
-  case Tag::Banner:
-    Project.Banners.ReadRecord(data);
-    break;
-  case Tag::BannerContainer:
-    Project.BannerContainers.ReadRecord(data);
-    break;
-  case Tag::SoundFormats:
-    ReadSoundFormats(data);
-    break;
-  case Tag::ButtonScript:
-    ReadButtonScript(data);
-    break;
-  case Tag::StartActions:
-    ReadActions(data, Project.StartActions);
-    break;
-  case Tag::ExitActions:
-    ReadActions(data, Project.ExitActions);
-    break;
-  case Tag::EndActions:
-    ReadActions(data, Project.EndActions);
-    break;
-  case Tag::NameEntry:
-    ReadNameEntry(data);
-    break;
-  case Tag::Flags:
-    ReadFlags(data);
-    break;
-  case Tag::PieceShapes:
-    ReadPieceShapes(data);
-    break;
-  case Tag::Ghost:
-    ReadGhost(data);
-    break;
-  case Tag::HighScoreFile:
-    ReadHighScoreFile(data);
-    break;
-  case Tag::SkinBitmaps:
-    ReadSkinBitmaps(data);
-    break;
-  case Tag::PublishedProperties:
-    ReadPublishedProperties(data);
-    break;
-  default:
+  const auto& readers = RecordReaders();
+  if (const auto found = readers.find(tag); found != readers.end())
+    (this->*found->second)(data);
+  else
+    // A record this reader does not know is skipped by its length.
     data.Skip(SF::ReadInteger(data));
-    break;
-  }
 }
 
 // ---- records
@@ -403,7 +323,7 @@ void TExecDataReader::ReadCutDefaults(TStream& data) {
 }
 
 void TExecDataReader::ReadOldMenuList(TStream& data) {
-  TMemoryStream content = SubBuffer(data, ReadCount(data));
+  TMemoryStream content = ReadBlob(data, ReadCount(data));
   while (content.Remaining() > 0) {
     TMenuRec entry;
     entry.Caption = SF::ReadString(content);
@@ -545,11 +465,19 @@ void TExecDataReader::ReadActionGroup(TStream& data) {
   Project.ActionGroups.push_back(std::move(group));
 }
 
-void TExecDataReader::ReadMenuTree(TStream& data, bool withScripts) {
+void TExecDataReader::ReadMenuRecord(TStream& data, bool withScripts) {
   const int32_t n = SF::ReadInteger(data);
   if (n < 1) return;
-  TMemoryStream content = SubBuffer(data, n);
+  TMemoryStream content = ReadBlob(data, n);
   ReadNodeList(content, Project.Menus, withScripts, 1);
+}
+
+void TExecDataReader::ReadOldMenuTree(TStream& data) {
+  ReadMenuRecord(data, false);
+}
+
+void TExecDataReader::ReadMenuTree(TStream& data) {
+  ReadMenuRecord(data, true);
 }
 
 void TExecDataReader::ReadClockDisplay(TStream& data) {
@@ -596,6 +524,14 @@ void TExecDataReader::ReadCutUse(TStream& data) {
   Project.UseStoredCuts = SF::ReadByte(data);
 }
 
+void TExecDataReader::ReadBanner(TStream& data) {
+  Project.Banners.ReadRecord(data);
+}
+
+void TExecDataReader::ReadBannerContainer(TStream& data) {
+  Project.BannerContainers.ReadRecord(data);
+}
+
 void TExecDataReader::ReadPieceOptions(TStream& data) {
   ReadCount(data);
   Project.NoRotation = SF::ReadByte(data);
@@ -604,10 +540,10 @@ void TExecDataReader::ReadPieceOptions(TStream& data) {
 }
 
 void TExecDataReader::ReadSoundFormats(TStream& data) {
-  TMemoryStream table = SubBuffer(data, ReadCount(data));
+  TMemoryStream table = ReadBlob(data, ReadCount(data));
   while (true) {
     const int32_t tag = SF::ReadInteger(table);
-    TMemoryStream entry = SubBuffer(table, ReadCount(table));
+    TMemoryStream entry = ReadBlob(table, ReadCount(table));
     if (tag == Tag::SoundFormatEnd) break;
     if (tag != Tag::SoundFormatEntry) continue;
     TSoundFormat format;
@@ -623,7 +559,7 @@ void TExecDataReader::ReadButtonScript(TStream& data) {
   entry->ID = SF::ReadCardinal(data);
   entry->OwnerID = SF::ReadCardinal(data);
   const int32_t size = ReadCount(data);
-  TMemoryStream script = SubBuffer(data, size);
+  TMemoryStream script = ReadBlob(data, size);
   if (size > 0) entry->Script.LoadFromStream(script);
   entry->Reserved = SF::ReadInteger(data);
   Project.ButtonScripts.push_back(std::move(entry));
@@ -631,12 +567,24 @@ void TExecDataReader::ReadButtonScript(TStream& data) {
 
 void TExecDataReader::ReadActions(TStream& data, TActionItem& action) {
   const int32_t n = ReadCount(data);
-  TMemoryStream content = SubBuffer(data, n);
+  TMemoryStream content = ReadBlob(data, n);
   if (n == 0) return;
   // A repeated record replaces the earlier one instead of adding to its scripts.
   action.ClearScripts();
   action.Caption.clear();
   action.LoadFromStream(content);
+}
+
+void TExecDataReader::ReadStartActions(TStream& data) {
+  ReadActions(data, Project.StartActions);
+}
+
+void TExecDataReader::ReadExitActions(TStream& data) {
+  ReadActions(data, Project.ExitActions);
+}
+
+void TExecDataReader::ReadEndActions(TStream& data) {
+  ReadActions(data, Project.EndActions);
 }
 
 void TExecDataReader::ReadNameEntry(TStream& data) {
@@ -683,7 +631,7 @@ void TExecDataReader::ReadGhost(TStream& data) {
 }
 
 void TExecDataReader::ReadHighScoreFile(TStream& data) {
-  TMemoryStream content = SubBuffer(data, ReadCount(data));
+  TMemoryStream content = ReadBlob(data, ReadCount(data));
   Project.HighScoreFileName = SF::ReadShortString(content);
 }
 

@@ -7,6 +7,7 @@
 #include "data/uKVStreamFunc.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 namespace kv {
 
@@ -36,6 +37,9 @@ private:
   // ReadBlob that, on the data section, inflates straight into the blob.
   TMemoryStream ReadLargeBlob(TStream& data, int64_t n);
   // Each record reader starts at the record's length field.
+  using TRecordRead = void (TExecDataReader::*)(TStream&);
+  // The reader of each record tag of the data section; a tag not listed is skipped by its length.
+  static const std::unordered_map<uint16_t, TRecordRead>& RecordReaders();
   void ReadRecord(uint16_t tag, TStream& data);
   void ReadPicture(TStream& data);
   void ReadSound(TStream& data);
@@ -58,14 +62,21 @@ private:
   void ReadSoundAndWindow(TStream& data);
   void ReadWallpaper(TStream& data);
   void ReadActionGroup(TStream& data);
-  void ReadMenuTree(TStream& data, bool withScripts);
+  void ReadOldMenuTree(TStream& data);
+  void ReadMenuTree(TStream& data);
+  void ReadMenuRecord(TStream& data, bool withScripts);
   void ReadClockDisplay(TStream& data);
   void ReadStartSelection(TStream& data);
   void ReadPictureCut(TStream& data);
   void ReadCutUse(TStream& data);
+  void ReadBanner(TStream& data);
+  void ReadBannerContainer(TStream& data);
   void ReadPieceOptions(TStream& data);
   void ReadSoundFormats(TStream& data);
   void ReadButtonScript(TStream& data);
+  void ReadStartActions(TStream& data);
+  void ReadExitActions(TStream& data);
+  void ReadEndActions(TStream& data);
   void ReadActions(TStream& data, TActionItem& action);
   void ReadNameEntry(TStream& data);
   void ReadFlags(TStream& data);

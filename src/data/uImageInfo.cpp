@@ -1,6 +1,7 @@
 #include "data/uImageInfo.h"
 
 #include "data/uKVErrors.h"
+#include "data/uLittleEndian.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -54,11 +55,10 @@ bool ReadJpegHeader(const uint8_t* data, std::size_t size, TImageInfo& info, cha
 }
 
 uint16_t U16(std::span<const uint8_t> d, std::size_t at) {
-  return static_cast<uint16_t>(d[at] | (d[at + 1] << 8));
+  return LoadLE<uint16_t>(d.data() + at);
 }
 uint32_t U32(std::span<const uint8_t> d, std::size_t at) {
-  return static_cast<uint32_t>(d[at]) | (static_cast<uint32_t>(d[at + 1]) << 8) |
-         (static_cast<uint32_t>(d[at + 2]) << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
+  return LoadLE<uint32_t>(d.data() + at);
 }
 
 [[noreturn]] void BadBmp(const std::string& reason) {

@@ -2,6 +2,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
+#include "data/uLittleEndian.h"
 
 #include <cstdlib>
 
@@ -14,13 +15,11 @@ bool SameText(std::string_view a, std::string_view b) {
 }
 
 int32_t LittleInt32(const std::vector<uint8_t>& b, std::size_t at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-                              static_cast<uint32_t>(b[at + 2]) << 16 |
-                              static_cast<uint32_t>(b[at + 3]) << 24);
+  return LoadLE<int32_t>(b.data() + at);
 }
 
 int32_t LittleWord(const std::vector<uint8_t>& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8;
+  return LoadLE<uint16_t>(b.data() + at);
 }
 
 // Width and height from the info header that follows the 14-byte file header; the old 12-byte core header

@@ -1,6 +1,7 @@
 #include "data/uKVStreamFunc.h"
 
 #include "data/uKVErrors.h"
+#include "data/uLittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -18,20 +19,15 @@ namespace kv {
 namespace {
 
 template <typename T> void WriteLE(T value, TStream& stream) {
-  using U = std::make_unsigned_t<T>;
-  const auto u = static_cast<U>(value);
   uint8_t bytes[sizeof(T)];
-  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(u >> (8 * i));
+  StoreLE(value, bytes);
   stream.WriteBuffer(bytes, sizeof(T));
 }
 
 template <typename T> T ReadLE(TStream& stream) {
-  using U = std::make_unsigned_t<T>;
   uint8_t bytes[sizeof(T)];
   stream.ReadBuffer(bytes, sizeof(T));
-  U u = 0;
-  for (std::size_t i = 0; i < sizeof(T); ++i) u |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
-  return static_cast<T>(u);
+  return LoadLE<T>(bytes);
 }
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -2,6 +2,7 @@
 
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "data/uLittleEndian.h"
 
 #include <cstring>
 
@@ -46,8 +47,7 @@ void WriteRecordHeader(uint32_t tag, int64_t length, TStream& stream) {
 int32_t TScriptParameterEntry::AsInteger() const {
   uint8_t bytes[4] = {};
   std::memcpy(bytes, Data.data(), std::min<std::size_t>(4, Data.size()));
-  return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                              static_cast<uint32_t>(bytes[3]) << 24);
+  return LoadLE<int32_t>(bytes);
 }
 
 void TScriptParameter::Add(int32_t kind, const void* data, std::size_t size) {
@@ -56,9 +56,8 @@ void TScriptParameter::Add(int32_t kind, const void* data, std::size_t size) {
 }
 
 void TScriptParameter::AddInteger(int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  const uint8_t bytes[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
-                            static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
+  uint8_t bytes[4];
+  StoreLE(value, bytes);
   Add(kParamInteger, bytes, 4);
 }
 
