@@ -10,7 +10,7 @@
 
 using namespace kvtools;
 using kvtest::Bytes;
-using kvtest::WavSpec;
+using kvtest::WavLayout;
 
 namespace {
 
@@ -57,10 +57,10 @@ std::vector<uint8_t> With(std::vector<uint8_t> bytes, std::size_t at, std::initi
   return bytes;
 }
 
-std::vector<uint8_t> Wav(void (*change)(WavSpec&)) {
-  WavSpec spec;
-  change(spec);
-  return kvtest::MakeWav(spec);
+std::vector<uint8_t> Wav(void (*change)(WavLayout&)) {
+  WavLayout layout;
+  change(layout);
+  return kvtest::MakeWav(layout);
 }
 
 const Check kChecks[] = {WavProblem, MidiProblem, Mp3Problem, WmaProblem};
@@ -93,20 +93,20 @@ TEST(SoundCheck, Wav) {
       WavProblem,
       {
           {"8-bit PCM mono", kvtest::MakeWav({}), ""},
-          {"16-bit PCM stereo", Wav([](WavSpec& w) { w.Channels = 2, w.Bits = 16, w.Align = 4; }), ""},
-          {"24-bit PCM", Wav([](WavSpec& w) { w.Bits = 24, w.Align = 3; }), ""},
-          {"32-bit IEEE float", Wav([](WavSpec& w) { w.Tag = 3, w.Bits = 32, w.Align = 4; }), ""},
-          {"64-bit IEEE float", Wav([](WavSpec& w) { w.Tag = 3, w.Bits = 64, w.Align = 8; }), ""},
-          {"A-law", Wav([](WavSpec& w) { w.Tag = 6; }), ""},
-          {"mu-law", Wav([](WavSpec& w) { w.Tag = 7; }), ""},
-          {"IMA ADPCM", Wav([](WavSpec& w) { w.Tag = 0x11, w.Bits = 4, w.Align = 256, w.FmtLength = 20; }),
+          {"16-bit PCM stereo", Wav([](WavLayout& w) { w.Channels = 2, w.Bits = 16, w.Align = 4; }), ""},
+          {"24-bit PCM", Wav([](WavLayout& w) { w.Bits = 24, w.Align = 3; }), ""},
+          {"32-bit IEEE float", Wav([](WavLayout& w) { w.Tag = 3, w.Bits = 32, w.Align = 4; }), ""},
+          {"64-bit IEEE float", Wav([](WavLayout& w) { w.Tag = 3, w.Bits = 64, w.Align = 8; }), ""},
+          {"A-law", Wav([](WavLayout& w) { w.Tag = 6; }), ""},
+          {"mu-law", Wav([](WavLayout& w) { w.Tag = 7; }), ""},
+          {"IMA ADPCM", Wav([](WavLayout& w) { w.Tag = 0x11, w.Bits = 4, w.Align = 256, w.FmtLength = 20; }),
            ""},
-          {"Microsoft ADPCM", Wav([](WavSpec& w) { w.Tag = 2, w.Bits = 4, w.Align = 256, w.FmtLength = 50; }),
+          {"Microsoft ADPCM", Wav([](WavLayout& w) { w.Tag = 2, w.Bits = 4, w.Align = 256, w.FmtLength = 50; }),
            ""},
           {"extensible PCM",
-           Wav([](WavSpec& w) { w.Tag = 0xFFFE, w.Bits = 16, w.Align = 2, w.FmtLength = 40; }), ""},
-          {"an odd-sized data chunk and its pad byte", Wav([](WavSpec& w) { w.DataSize = 7; }), ""},
-          {"8 channels", Wav([](WavSpec& w) { w.Channels = 8, w.Align = 8; }), ""},
+           Wav([](WavLayout& w) { w.Tag = 0xFFFE, w.Bits = 16, w.Align = 2, w.FmtLength = 40; }), ""},
+          {"an odd-sized data chunk and its pad byte", Wav([](WavLayout& w) { w.DataSize = 7; }), ""},
+          {"8 channels", Wav([](WavLayout& w) { w.Channels = 8, w.Align = 8; }), ""},
           {"a list chunk before the data",
            [] {
              std::vector<uint8_t> wav = kvtest::MakeWav({});
@@ -127,29 +127,29 @@ TEST(SoundCheck, Wav) {
           {"a RIFF size too small for chunks", With(kvtest::MakeWav({}), 4, {3}), "leaves no room"},
           {"a RIFF file of another kind", With(kvtest::MakeWav({}), 8, {'A', 'V', 'I', ' '}),
            "does not begin with \"RIFF\" and \"WAVE\""},
-          {"a short fmt chunk", Wav([](WavSpec& w) { w.FmtLength = 14; }),
+          {"a short fmt chunk", Wav([](WavLayout& w) { w.FmtLength = 14; }),
            "the \"fmt \" chunk is 14 bytes, fewer than 16"},
-          {"no channels", Wav([](WavSpec& w) { w.Channels = 0; }), "0 channels (1 to 8 play)"},
-          {"9 channels", Wav([](WavSpec& w) { w.Channels = 9, w.Align = 9; }), "9 channels"},
-          {"a sample rate of 0", Wav([](WavSpec& w) { w.Rate = 0; }), "a sample rate of 0 Hz"},
-          {"12-bit PCM", Wav([](WavSpec& w) { w.Bits = 12, w.Align = 2; }), "12-bit PCM samples"},
-          {"0-bit PCM", Wav([](WavSpec& w) { w.Bits = 0; }), "0-bit PCM samples"},
-          {"16-bit float", Wav([](WavSpec& w) { w.Tag = 3, w.Bits = 16, w.Align = 2; }),
+          {"no channels", Wav([](WavLayout& w) { w.Channels = 0; }), "0 channels (1 to 8 play)"},
+          {"9 channels", Wav([](WavLayout& w) { w.Channels = 9, w.Align = 9; }), "9 channels"},
+          {"a sample rate of 0", Wav([](WavLayout& w) { w.Rate = 0; }), "a sample rate of 0 Hz"},
+          {"12-bit PCM", Wav([](WavLayout& w) { w.Bits = 12, w.Align = 2; }), "12-bit PCM samples"},
+          {"0-bit PCM", Wav([](WavLayout& w) { w.Bits = 0; }), "0-bit PCM samples"},
+          {"16-bit float", Wav([](WavLayout& w) { w.Tag = 3, w.Bits = 16, w.Align = 2; }),
            "16-bit IEEE float samples"},
           {"blocks too small for the samples",
-           Wav([](WavSpec& w) { w.Channels = 2, w.Bits = 16, w.Align = 2; }), "a block of 2 bytes"},
-          {"ADPCM of 8 bits", Wav([](WavSpec& w) { w.Tag = 0x11, w.Bits = 8, w.Align = 256; }),
+           Wav([](WavLayout& w) { w.Channels = 2, w.Bits = 16, w.Align = 2; }), "a block of 2 bytes"},
+          {"ADPCM of 8 bits", Wav([](WavLayout& w) { w.Tag = 0x11, w.Bits = 8, w.Align = 256; }),
            "8-bit ADPCM samples"},
-          {"ADPCM blocks of 0 bytes", Wav([](WavSpec& w) { w.Tag = 2, w.Bits = 4, w.Align = 0; }),
+          {"ADPCM blocks of 0 bytes", Wav([](WavLayout& w) { w.Tag = 2, w.Bits = 4, w.Align = 0; }),
            "ADPCM blocks of 0 bytes"},
-          {"MPEG audio in a WAV", Wav([](WavSpec& w) { w.Tag = 0x55; }), "format tag 85"},
-          {"extensible of another sub-format", Wav([](WavSpec& w) {
+          {"MPEG audio in a WAV", Wav([](WavLayout& w) { w.Tag = 0x55; }), "format tag 85"},
+          {"extensible of another sub-format", Wav([](WavLayout& w) {
              w.Tag = 0xFFFE, w.Bits = 16, w.Align = 2, w.FmtLength = 40, w.SubFormat = 2;
            }),
            "sub-format 2"},
-          {"a short extensible fmt chunk", Wav([](WavSpec& w) { w.Tag = 0xFFFE, w.FmtLength = 18; }),
+          {"a short extensible fmt chunk", Wav([](WavLayout& w) { w.Tag = 0xFFFE, w.FmtLength = 18; }),
            "fewer than 40"},
-          {"an empty data chunk", Wav([](WavSpec& w) { w.DataSize = 0; }), "the \"data\" chunk is empty"},
+          {"an empty data chunk", Wav([](WavLayout& w) { w.DataSize = 0; }), "the \"data\" chunk is empty"},
           {"data before fmt",
            Bytes()
                .chars("RIFF")
@@ -312,7 +312,7 @@ TEST(SoundCheck, Wma) {
 TEST(SoundCheck, EveryCutOfTheSmallestFilesIsRefused) {
   const std::pair<Check, std::vector<uint8_t>> files[] = {
       {WavProblem, kvtest::MakeWav({})},
-      {WavProblem, Wav([](WavSpec& w) { w.Tag = 0xFFFE, w.Bits = 16, w.Align = 2, w.FmtLength = 40; })},
+      {WavProblem, Wav([](WavLayout& w) { w.Tag = 0xFFFE, w.Bits = 16, w.Align = 2, w.FmtLength = 40; })},
       {MidiProblem, kvtest::MakeMidi(1, 2)},
       {WmaProblem, kvtest::MakeWma()},
       {Mp3Problem, Join(kvtest::Id3Tag(20), kvtest::MakeMp3(2))},

@@ -10,7 +10,7 @@
 namespace kvtest {
 
 // A RIFF WAVE file with a "fmt " chunk of fmtLength bytes (16 or more) and a data chunk of dataSize bytes.
-struct WavSpec {
+struct WavLayout {
   uint16_t Tag = 1;
   uint16_t Channels = 1;
   uint32_t Rate = 8000;
@@ -21,7 +21,7 @@ struct WavSpec {
   uint16_t SubFormat = 1; // the sub-format of an extensible (0xFFFE) format
 };
 
-inline std::vector<uint8_t> MakeWav(const WavSpec& w) {
+inline std::vector<uint8_t> MakeWav(const WavLayout& w) {
   Bytes fmt;
   fmt.u16(w.Tag).u16(w.Channels).u32(w.Rate).u32(w.Rate * w.Align).u16(w.Align).u16(w.Bits);
   if (w.FmtLength >= 40) {
