@@ -133,51 +133,28 @@ void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream&
 void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
                                      bool discardSource) {
   destination.Clear();
-  const auto kMaxOutput = static_cast<std::size_t>(InflateLimit(source.size()));
-  if (source.size() > UINT32_MAX) return;
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return;
+  TInflateStream inflated(source, discardSource);
   // Packages are mostly JPEG data that deflate hardly shrinks: room a little above the input size, doubled
   // when that is not enough, so that a typical section inflates without moving its output. The room is
   // taken a slice at a time as the output grows, so that the pages of a source given back meanwhile are not
-  // held together with the whole output.
+  // held together with the whole output. One byte beyond the limit lets the end of a stream that fills it
+  // exactly be seen.
   constexpr std::size_t Slice = std::size_t{1} << 20;
+  const auto room = static_cast<std::size_t>(InflateLimit(source.size())) + 1;
   std::vector<uint8_t> out;
-  out.reserve(std::min(kMaxOutput, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
-  // The limit is reached once the output is full and inflate still has more to give.
-  std::size_t fed = 0, discarded = 0;
-  int rc = Z_OK;
+  out.reserve(std::min(room, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
+  std::size_t size = 0;
   while (true) {
-    if (z.avail_in == 0 && fed < source.size()) {
-      if (discardSource) {
-        DiscardPages(source.data() + discarded, source.data() + fed);
-        discarded = fed;
-      }
-      z.next_in = const_cast<Bytef*>(source.data() + fed);
-      z.avail_in = static_cast<uInt>(std::min(Slice, source.size() - fed));
-      fed += z.avail_in;
+    if (size == out.size()) {
+      if (out.size() == out.capacity()) out.reserve(std::min(room, out.capacity() * 2));
+      out.resize(std::min(out.capacity(), out.size() + Slice));
     }
-    if (z.total_out == out.size()) {
-      if (out.size() >= kMaxOutput) {
-        rc = Z_MEM_ERROR;
-        break;
-      }
-      if (out.size() == out.capacity()) out.reserve(std::min(kMaxOutput, out.capacity() * 2));
-      out.resize(std::min({out.capacity(), out.size() + Slice, kMaxOutput}));
-    }
-    z.next_out = out.data() + z.total_out;
-    z.avail_out = static_cast<uInt>(out.size() - z.total_out);
-    rc = inflate(&z, Z_NO_FLUSH);
-    if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) break;
-    // More room, more input, or progress made: go on. Otherwise the input ended before the zlib stream.
-    if (rc == Z_OK || z.avail_out == 0 || (z.avail_in == 0 && fed < source.size())) continue;
-    rc = Z_DATA_ERROR;
-    break;
+    const std::size_t got = inflated.Read(out.data() + size, out.size() - size);
+    if (got == 0) break;
+    size += got;
   }
-  const std::size_t size = z.total_out;
-  inflateEnd(&z);
-  if (rc != Z_STREAM_END) return;
+  // Damaged data, a source cut short and output past the limit all end the stream early.
+  if (!inflated.Ended()) return;
   out.resize(size);
   destination = TMemoryStream(std::move(out));
 }

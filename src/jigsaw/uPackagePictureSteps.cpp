@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <utility>
 
 namespace kv {
@@ -51,26 +52,42 @@ void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap) {
   if (LoadPicture(bitmap, data) == pkPNG || bitmap.Empty()) throw EImageError("The picture cannot be read.");
 }
 
-TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
-                             uint8_t difficulty, TBitmap32& bitmap) {
+namespace {
+
+// Decodes picture into bitmap and returns its stored size. A JPEG comes out at libjpeg's smallest scale that
+// keeps at least minimumFor(stored size) pixels; any other picture at its own size.
+TImageInfo DecodeAtLeast(const TBMPData& picture,
+                         const std::function<TImageInfo(TImageInfo stored)>& minimumFor, TBitmap32& bitmap) {
   const std::span<const uint8_t> bytes(picture.Data.Bytes());
   if (DetectPictureKind(bytes) != pkJPEG) {
     DecodePackagePicture(picture, bitmap);
     return {bitmap.Width(), bitmap.Height()};
   }
   const TImageInfo stored = ReadJpegSize(bytes);
-  // The cut stretches the picture to the final size of its layout; a decode at least that large loses
-  // nothing the game shows.
-  TImageInfo minimum = stored;
-  try {
-    const TLayoutChoice choice = TKVJigsawPieceCollection::ChooseLayoutSize(
-        library.Layouts, stored.Width, stored.Height, difficulty, library.MaxWidth, library.MaxHeight);
-    if (choice.LayoutIndex >= 0) minimum = {choice.FinalWidth, choice.FinalHeight};
-  } catch (const Exception&) {
-    // No layout fits: the cut reports that itself, from the picture decoded whole.
-  }
+  const TImageInfo minimum = minimumFor(stored);
   bitmap.Assign(DecodeJpegAtLeast(bytes, minimum.Width, minimum.Height));
   return stored;
+}
+
+} // namespace
+
+TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
+                             uint8_t difficulty, TBitmap32& bitmap) {
+  // The cut stretches the picture to the final size of its layout; a decode at least that large loses
+  // nothing the game shows.
+  return DecodeAtLeast(
+      picture,
+      [&](TImageInfo stored) {
+        try {
+          const TLayoutChoice choice = TKVJigsawPieceCollection::ChooseLayoutSize(
+              library.Layouts, stored.Width, stored.Height, difficulty, library.MaxWidth, library.MaxHeight);
+          if (choice.LayoutIndex >= 0) return TImageInfo{choice.FinalWidth, choice.FinalHeight};
+        } catch (const Exception&) {
+          // No layout fits: the cut reports that itself, from the picture decoded whole.
+        }
+        return stored;
+      },
+      bitmap);
 }
 
 std::string ProgramLibraryFile() {
@@ -111,17 +128,14 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
   const TBMPData* picture = FirstPicture(project, false);
   if (!picture) return;
   TBitmap32 bitmap;
-  TImageInfo size;
-  const std::span<const uint8_t> bytes(picture->Data.Bytes());
-  if (DetectPictureKind(bytes) == pkJPEG) {
-    // A thumbnail needs no more than libjpeg's smallest scale of a photo.
-    size = ReadJpegSize(bytes);
-    const TThumbnailSize thumbnail = ThumbnailSize(size.Width, size.Height);
-    bitmap.Assign(DecodeJpegAtLeast(bytes, thumbnail.Width, thumbnail.Height));
-  } else {
-    DecodePackagePicture(*picture, bitmap);
-    size = {bitmap.Width(), bitmap.Height()};
-  }
+  // A thumbnail needs no more than libjpeg's smallest scale of a photo.
+  const TImageInfo size = DecodeAtLeast(
+      *picture,
+      [](TImageInfo stored) {
+        const TThumbnailSize thumbnail = ThumbnailSize(stored.Width, stored.Height);
+        return TImageInfo{thumbnail.Width, thumbnail.Height};
+      },
+      bitmap);
   project.Thumbnail = kv::MakeThumbnail(std::move(bitmap), ThumbnailSize(size.Width, size.Height));
   project.ThumbnailColumns = 0;
   project.ThumbnailRows = 0;
