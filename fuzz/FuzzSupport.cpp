@@ -3,9 +3,17 @@
 #include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uScriptAction.h"
+#include "gui/uPictureConverters.h"
 
 #include <algorithm>
 #include <cstdlib>
+
+// Every program installs the picture size reader at start (banners, extra pictures and old saved games are
+// measured through it); libFuzzer calls this once before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kv::InstallPictureSizeReader();
+  return 0;
+}
 
 namespace kvfuzz {
 

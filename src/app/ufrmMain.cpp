@@ -20,6 +20,7 @@
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
+#include "gui/uPictureConverters.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "platform/uQtPlatform.h"
@@ -89,6 +90,8 @@ TfrmMain::~TfrmMain() {
 // ---- creation and destruction
 
 void TfrmMain::FormCreate() {
+  // The package's banners and the saved games' pictures are measured through the picture codecs.
+  InstallPictureConverters();
   setWindowTitle(QApplication::applicationDisplayName());
   FPlatform = std::make_unique<TPlayerServices>(this, FBoxesOverride);
   const TPlatformServices& services = FPlatform->Services();
@@ -321,11 +324,8 @@ void TfrmMain::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int
     FSession->OnClockTick = [this](TKVCustomJigsawApplication*) { ShowClock(); };
     FSession->Prepare();
     FSession->SavedGame = nullptr;
-  } catch (const EStreamError&) {
-    GraphicEngine().Clear(clAppWorkSpace);
-    FPlatform->Boxes().ShowError(InvalidProjectDataMessage);
-    Terminate();
-  } catch (const EImageError&) {
+  } catch (const Exception&) {
+    // Damaged data, a picture that cannot be decoded, or no piece shapes to cut it with.
     GraphicEngine().Clear(clAppWorkSpace);
     FPlatform->Boxes().ShowError(InvalidProjectDataMessage);
     Terminate();

@@ -1,4 +1,6 @@
-// The size of a stored picture, read from its header without decoding the pixels.
+// The size of a stored picture, read from its header without decoding the pixels. The picture codecs read
+// it; the data layer holds pictures (banners, extra pictures, old saved games) but links no codec, so it asks
+// through the reader the codecs install (InstallPictureConverters, InstallPictureSizeReader).
 #pragma once
 
 #include "data/uKVStream.h"
@@ -15,15 +17,14 @@ struct TImageInfo {
   int32_t Height = 0;
 };
 
-// Reads the whole content of data (not from its position). Raises EImageError when the bytes are not a
-// picture of that kind whose size can be known.
-TImageInfo ReadImageSize(const TMemoryStream& data, TImageKind kind);
-TImageInfo ReadImageSize(std::span<const uint8_t> data, TImageKind kind);
+using TImageSizeReader = TImageInfo (*)(std::span<const uint8_t> data, TImageKind kind);
 
-// JPEG/JFIF through libjpeg's header reader.
-TImageInfo ReadJpegSize(std::span<const uint8_t> data);
-// Windows BMP: file header "BM", then a BITMAPCOREHEADER or a BITMAPINFOHEADER (or a later, longer one).
-// Height is the absolute value: top-down bitmaps store it negative.
-TImageInfo ReadBmpSize(std::span<const uint8_t> data);
+// Installs the reader ReadImageSize asks; null uninstalls it.
+void SetImageSizeReader(TImageSizeReader reader);
+
+// Reads the whole content of data (not from its position). Raises EImageError when the bytes are not a
+// picture of that kind whose size can be known, and when no reader is installed.
+TImageInfo ReadImageSize(std::span<const uint8_t> data, TImageKind kind);
+TImageInfo ReadImageSize(const TMemoryStream& data, TImageKind kind);
 
 } // namespace kv

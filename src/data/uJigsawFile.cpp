@@ -193,7 +193,7 @@ void TJigsawFile::LoadFromStream(TStream& stream) {
       Picture.CopyFrom(stream, stream.Remaining());
       Picture.SetPosition(0);
       try {
-        ReadBmpSize(Picture.Bytes());
+        ReadImageSize(Picture, TImageKind::ikBMP);
       } catch (const std::exception& e) {
         throw EJigsawFileError("the " + std::to_string(Picture.Size()) +
                                " bytes after the piece states at byte " + std::to_string(fieldStart) +

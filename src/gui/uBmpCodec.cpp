@@ -1,6 +1,7 @@
 #include "gui/uBmpCodec.h"
 
 #include "data/uKVErrors.h"
+#include "data/uLittleEndian.h"
 #include "gui/uBitmap32.h"
 
 #include <algorithm>
@@ -29,12 +30,61 @@ constexpr uint32_t OpaqueBlack = 0xFF000000u;
 }
 
 uint16_t Word(std::span<const uint8_t> d, std::size_t at) {
-  return static_cast<uint16_t>(d[at] | d[at + 1] << 8);
+  return LoadLE<uint16_t>(d.data() + at);
 }
 
 uint32_t DWord(std::span<const uint8_t> d, std::size_t at) {
-  return static_cast<uint32_t>(d[at]) | static_cast<uint32_t>(d[at + 1]) << 8 |
-         static_cast<uint32_t>(d[at + 2]) << 16 | static_cast<uint32_t>(d[at + 3]) << 24;
+  return LoadLE<uint32_t>(d.data() + at);
+}
+
+bool ValidBitCount(uint16_t bits) {
+  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+std::string BitCountFault(uint16_t bits) {
+  return "unsupported bit count " + std::to_string(bits);
+}
+
+// The file header and the fields every bitmap header shares, as both the size reader and the decoder start.
+struct TBmpHeaders {
+  uint32_t OffBits = 0;
+  uint32_t HeaderSize = 0;
+  bool Core = false;
+  // As stored: negative in a damaged info header.
+  int32_t Width = 0;
+  // The absolute value: top-down bitmaps store it negative.
+  int32_t Height = 0;
+  bool TopDown = false;
+  uint16_t BitCount = 0;
+};
+
+// The reason the headers cannot be read, or an empty string; each reader words it as its own error. The whole
+// bitmap header is there when this succeeds. The bit count is left to the caller to check.
+std::string ReadBmpHeaders(std::span<const uint8_t> d, TBmpHeaders& h) {
+  if (d.size() < 2 || d[0] != 'B' || d[1] != 'M') return "no \"BM\" signature";
+  if (d.size() < FileHeaderSize + 4) return "truncated header";
+  h.OffBits = DWord(d, 10);
+  h.HeaderSize = DWord(d, FileHeaderSize);
+  if (h.HeaderSize != CoreHeaderSize && h.HeaderSize < 16)
+    return "unknown header size " + std::to_string(h.HeaderSize);
+  if (h.HeaderSize > d.size() - FileHeaderSize) return "truncated header";
+  const std::size_t at = FileHeaderSize;
+  if (h.HeaderSize == CoreHeaderSize) {
+    // BITMAPCOREHEADER: 16-bit unsigned sizes.
+    h.Core = true;
+    h.Width = Word(d, at + 4);
+    h.Height = Word(d, at + 6);
+    h.BitCount = Word(d, at + 10);
+    return {};
+  }
+  // BITMAPINFOHEADER and its successors (V2, V3, V4, V5) and the OS/2 2.x header share the first fields.
+  h.Width = static_cast<int32_t>(DWord(d, at + 4));
+  const auto height = static_cast<int32_t>(DWord(d, at + 8));
+  if (height == INT32_MIN) return "height out of range";
+  h.TopDown = height < 0;
+  h.Height = height < 0 ? -height : height;
+  h.BitCount = Word(d, at + 14);
+  return {};
 }
 
 // One channel described by a bit mask, widened or narrowed to 8 bits.
@@ -145,11 +195,11 @@ private:
   // The headers, colour masks and palette, and the checks of the size against the data; returns where the
   // pixel data starts.
   std::size_t ReadHeaders() {
-    if (Data.size() < FileHeaderSize + 4) Invalid("the file is too short");
-    if (Data[0] != 'B' || Data[1] != 'M') Invalid("the file does not start with \"BM\"");
-    const uint32_t offBits = DWord(Data, 10);
-    const uint32_t headerSize = DWord(Data, FileHeaderSize);
-    ReadHeader(headerSize);
+    TBmpHeaders headers;
+    if (std::string fault = ReadBmpHeaders(Data, headers); !fault.empty()) Invalid(fault);
+    const uint32_t offBits = headers.OffBits;
+    const uint32_t headerSize = headers.HeaderSize;
+    ReadHeader(headers);
 
     // Colour masks that follow a 40-byte header, and the palette after them.
     std::size_t at = FileHeaderSize + headerSize;
@@ -194,27 +244,19 @@ private:
     if (at > Data.size() || count > Data.size() - at) Invalid(reason);
   }
 
-  void ReadHeader(uint32_t headerSize) {
+  void ReadHeader(const TBmpHeaders& headers) {
     const std::size_t at = FileHeaderSize;
-    if (headerSize == CoreHeaderSize) {
-      Need(at, CoreHeaderSize, "the header is cut short");
-      H.Core = true;
-      H.Width = Word(Data, at + 4);
-      H.Height = Word(Data, at + 6);
-      H.BitCount = Word(Data, at + 10);
-    } else if (headerSize >= 16 && headerSize <= 0x10000) {
-      // BITMAPINFOHEADER and its successors (V2, V3, V4, V5) and the OS/2 2.x header share the first fields.
-      Need(at, headerSize, "the header is cut short");
-      const auto width = static_cast<int32_t>(DWord(Data, at + 4));
-      const auto height = static_cast<int32_t>(DWord(Data, at + 8));
-      H.BitCount = Word(Data, at + 14);
+    const uint32_t headerSize = headers.HeaderSize;
+    if (!headers.Core && headerSize > 0x10000) Invalid("unknown header size " + std::to_string(headerSize));
+    if (headers.Width < 0) Invalid("the width is negative");
+    H.Core = headers.Core;
+    H.Width = headers.Width;
+    H.Height = headers.Height;
+    H.TopDown = headers.TopDown;
+    H.BitCount = headers.BitCount;
+    if (!H.Core) {
       if (headerSize >= 20) H.Compression = DWord(Data, at + 16);
       if (headerSize >= 36) H.ColorsUsed = DWord(Data, at + 32);
-      if (width < 0) Invalid("the width is negative");
-      if (height == INT32_MIN) Invalid("the height is out of range");
-      H.Width = width;
-      H.TopDown = height < 0;
-      H.Height = height < 0 ? -height : height;
       if (headerSize >= 52 && (H.Compression == BI_BITFIELDS || H.Compression == BI_ALPHABITFIELDS)) {
         for (int i = 0; i < 3; ++i) H.Masks[i] = DWord(Data, at + 40 + 4u * i);
         H.HasMasks = true;
@@ -226,20 +268,8 @@ private:
       // The OS/2 2.x header uses 3 and 4 for Huffman and RLE24 coding, which nobody reads.
       if (headerSize == 64 && (H.Compression == 3 || H.Compression == 4))
         Invalid("OS/2 compressed bitmaps are not supported");
-    } else {
-      Invalid("unknown header size " + std::to_string(headerSize));
     }
-    switch (H.BitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      Invalid("unsupported depth of " + std::to_string(H.BitCount) + " bits");
-    }
+    if (!ValidBitCount(H.BitCount)) Invalid(BitCountFault(H.BitCount));
     switch (H.Compression) {
     case BI_RGB:
     case BI_RLE8:
@@ -412,6 +442,15 @@ void PutDWord(uint8_t* p, uint32_t v) {
 }
 
 } // namespace
+
+TImageInfo ReadBmpSize(std::span<const uint8_t> data) {
+  const auto bad = [](const std::string& reason) { return EImageError("Invalid BMP image: " + reason); };
+  TBmpHeaders headers;
+  if (std::string fault = ReadBmpHeaders(data, headers); !fault.empty()) throw bad(fault);
+  if (headers.Width <= 0 || headers.Height <= 0) throw bad("empty picture");
+  if (!ValidBitCount(headers.BitCount)) throw bad(BitCountFault(headers.BitCount));
+  return {headers.Width, headers.Height};
+}
 
 TDecodedPicture DecodeBmp(std::span<const uint8_t> data, std::size_t* consumed) {
   return TBmpDecoder(data).Decode(consumed);

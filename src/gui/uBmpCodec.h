@@ -2,6 +2,7 @@
 // alpha on writing, so that a save and a load keep all four channels.
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 #include "gui/uDecodedPicture.h"
 
@@ -11,6 +12,11 @@
 #include <span>
 
 namespace kv {
+
+// The size from the headers alone: a file header "BM", then a BITMAPCOREHEADER or a BITMAPINFOHEADER (or a
+// later, longer one); the height as its absolute value. Raises EImageError ("Invalid BMP image: ...") when
+// the headers are damaged or describe an empty picture; the pixel data is not looked at.
+TImageInfo ReadBmpSize(std::span<const uint8_t> data);
 
 // Decodes the BMP file image at the start of data: BITMAPCOREHEADER, BITMAPINFOHEADER and its longer
 // successors; 1, 4, 8, 16, 24 and 32 bits; uncompressed, BI_BITFIELDS and BI_RLE4/BI_RLE8; bottom-up and

@@ -367,6 +367,23 @@ TMemoryStream UprightJpeg(std::span<const uint8_t> data, int quality) {
   return result;
 }
 
+TImageInfo ReadJpegSize(std::span<const uint8_t> data) {
+  const auto bad = [](const std::string& reason) { return EImageError("Invalid JPEG image: " + reason); };
+  if (data.empty()) throw bad("no data");
+  jpeg_decompress_struct cinfo{};
+  TJpegErrorManager err{};
+  InitErrors(err);
+  cinfo.err = &err.Pub;
+  jpeg_create_decompress(&cinfo);
+  TDecompressGuard guard{&cinfo};
+  if (setjmp(err.Jump)) throw bad(err.Message);
+  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  const TImageInfo info{static_cast<int32_t>(cinfo.image_width), static_cast<int32_t>(cinfo.image_height)};
+  if (info.Width <= 0 || info.Height <= 0) throw bad("empty picture");
+  return info;
+}
+
 TDecodedPicture DecodeJpeg(std::span<const uint8_t> data) {
   return Decode(data, FullJpegScale, 0, 0);
 }

@@ -1,6 +1,7 @@
 // JPEG pictures through libjpeg: decoding to opaque ARGB pixels and encoding without alpha.
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 #include "gui/uBitmap32.h"
 #include "gui/uDecodedPicture.h"
@@ -14,6 +15,10 @@ namespace kv {
 
 // libjpeg's own default quality, used wherever the program asks for "the encoder's default".
 inline constexpr int DefaultJpegQuality = 75;
+
+// The size from the headers alone (libjpeg's header reader): raises EImageError ("Invalid JPEG image: ...")
+// when they cannot be read or describe an empty picture.
+TImageInfo ReadJpegSize(std::span<const uint8_t> data);
 
 // Decodes a JPEG file image held in data: colour, grayscale and CMYK/YCCK (Adobe's inverted CMYK
 // included) give RGB with alpha 255. Corrupt data that libjpeg can continue past only warns; anything it

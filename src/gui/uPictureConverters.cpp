@@ -21,6 +21,14 @@ int32_t Round(double value) {
 
 } // namespace
 
+TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind) {
+  return kind == TImageKind::ikJPEG ? ReadJpegSize(data) : ReadBmpSize(data);
+}
+
+void InstallPictureSizeReader() {
+  SetImageSizeReader(ReadPictureSize);
+}
+
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
   // Row by row: a large bitmap is never held decoded next to its file image.
   std::optional<TJpegRowEncoder> encoder;
@@ -34,6 +42,7 @@ TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
 }
 
 void InstallPictureConverters() {
+  InstallPictureSizeReader();
   TExtJigsawImage::SetBmpToJpegConverter(ConvertBmpToJpeg);
 }
 

@@ -1,20 +1,27 @@
-// The picture work the data layer leaves to the picture codecs: converting extra BMP pictures to JPEG for
-// the package, and the package's thumbnail.
+// The picture work the data layer leaves to the picture codecs: the size of a stored picture, converting
+// extra BMP pictures to JPEG for the package, and the package's thumbnail.
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 #include "gui/uBitmap32.h"
 
 #include <cstdint>
+#include <span>
 
 namespace kv {
+
+// The size of a picture of the given kind from its headers: ReadJpegSize or ReadBmpSize.
+TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind);
+// Installs ReadPictureSize as the data layer's ReadImageSize.
+void InstallPictureSizeReader();
 
 // A complete BMP file turned into a complete JPEG file at the encoder's default quality; EImageError for a
 // BMP that cannot be decoded.
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp);
 
-// Installs ConvertBmpToJpeg as the extra pictures' BMP to JPEG converter, so that extra BMP pictures can be
-// merged into a package.
+// Installs the size reader, and ConvertBmpToJpeg as the extra pictures' BMP to JPEG converter, so that extra
+// BMP pictures can be merged into a package.
 void InstallPictureConverters();
 
 // The size of a package thumbnail for a picture: unchanged when both sides are at most 64; otherwise the

@@ -44,7 +44,7 @@ TImageInfo StoredPictureSize(const TBMPData& picture) {
   const TImageKind kind = DetectPictureKind(std::span<const uint8_t>(picture.Data.Bytes())) == pkBMP
                               ? TImageKind::ikBMP
                               : TImageKind::ikJPEG;
-  return ReadImageSize(picture.Data, kind);
+  return ReadPictureSize(std::span<const uint8_t>(picture.Data.Bytes()), kind);
 }
 
 void DecodePackagePicture(const TBMPData& picture, TBitmap32& bitmap) {

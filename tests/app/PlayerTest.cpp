@@ -6,6 +6,8 @@
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
+#include "data/uExecDataWriter.h"
+#include "data/uImageInfo.h"
 #include "gui/uKVGraphicEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
@@ -113,6 +115,37 @@ private slots:
     kvtest::WriteFileBytes(file, bytes);
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.Project() == nullptr);
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text),
+             QString("Project doesn't contain valid data."));
+  }
+
+  // The package's banners are measured as it is read: the player installs the picture size reader itself.
+  void aPackageWithABannerIsRead() {
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Banner Jigsaw");
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+    kv::TBanner& banner = project->Banners.Add();
+    banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(120, 30));
+    banner.ComputeSize();
+    project->BannerContainers.Add().AddBanner(&banner);
+    const std::string file = kvapptest::SavePackage(*project, Dir, "banner.kvj");
+    kv::SetImageSizeReader(nullptr);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Project() != nullptr);
+    QVERIFY(Boxes->Shown.empty());
+    QCOMPARE(window.Project()->Banners.Count(), 1);
+    QCOMPARE(window.Project()->Banners.Items(0)->Width(), 120);
+  }
+
+  // A package without piece shapes, opened by a player that has no library of its own to cut with.
+  void aPackageWithoutPiecesSaysSo() {
+    kv::TExecDataWriter::SetPictureSteps(nullptr);
+    kv::TJigsawProject2 project;
+    project.Title = "No Pieces";
+    project.AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+    const std::string file = kvapptest::SavePackage(project, Dir, "nopieces.kvj");
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.TerminateRequested());
     QCOMPARE(Boxes->Shown.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text),
              QString("Project doesn't contain valid data."));

@@ -1,5 +1,6 @@
 #include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -114,4 +115,12 @@ TEST(ImageInfo, EveryCutOfAPictureIsHandled) {
     // The whole picture is always read.
     EXPECT_EQ(ReadImageSize(data, kind).Width, 4);
   }
+}
+
+TEST(ImageInfo, WithoutAnInstalledReaderTheSizeIsAnError) {
+  struct TReinstall {
+    ~TReinstall() { InstallPictureSizeReader(); }
+  } reinstall;
+  SetImageSizeReader(nullptr);
+  EXPECT_THROW(ReadImageSize(kvtest::MakeJpeg(4, 3), TImageKind::ikJPEG), EImageError);
 }

@@ -14,10 +14,10 @@
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
 #include "data/uGameData.h"
-#include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"
+#include "gui/uPictureConverters.h"
 
 #include <charconv>
 #include <chrono>
@@ -67,9 +67,9 @@ std::optional<kv::TImageInfo> PictureInfo(const kv::TExtJigsawImage& image) {
   if (image.ImgFormat != kv::TImageFormat::ifBMP && image.ImgFormat != kv::TImageFormat::ifJPEG)
     return std::nullopt;
   try {
-    return kv::ReadImageSize(image.Stream, image.ImgFormat == kv::TImageFormat::ifBMP
-                                               ? kv::TImageKind::ikBMP
-                                               : kv::TImageKind::ikJPEG);
+    return kv::ReadPictureSize(image.Stream.Bytes(), image.ImgFormat == kv::TImageFormat::ifBMP
+                                                         ? kv::TImageKind::ikBMP
+                                                         : kv::TImageKind::ikJPEG);
   } catch (const kv::Exception&) {
     return std::nullopt;
   }

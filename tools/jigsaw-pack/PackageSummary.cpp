@@ -1,7 +1,7 @@
 #include "PackageSummary.h"
 
-#include "data/uImageInfo.h"
 #include "data/uKVErrors.h"
+#include "gui/uJpegCodec.h"
 #include "platform/uCp1252.h"
 
 #include <iomanip>
@@ -19,7 +19,7 @@ std::string Text(const std::string& ansi) {
 // "640x480 JPEG", or why the picture cannot be read: the player decodes package pictures as JPEG only.
 std::string PictureSize(const TMemoryStream& data) {
   try {
-    const TImageInfo info = ReadImageSize(data, TImageKind::ikJPEG);
+    const TImageInfo info = ReadJpegSize(data.Bytes());
     return std::to_string(info.Width) + "x" + std::to_string(info.Height) + " JPEG";
   } catch (const EImageError&) {
     return "not a JPEG picture";
