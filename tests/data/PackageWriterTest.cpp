@@ -3,7 +3,7 @@
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
 #include "data/uKVErrors.h"
-#include "data/uKVStreamFunc.h"
+#include "support/PackageModelFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -28,188 +28,6 @@ std::vector<uint8_t> Save(TJigsawProject2& p) {
 
 void Reload(TJigsawProject2& from, TJigsawProject2& into) {
   kvtest::Load(into, TMemoryStream(Save(from)));
-}
-
-// The published-properties text of a project whose language list holds one line.
-std::string PublishedXmlText(const std::string& line) {
-  TMemoryStream plain(std::vector<uint8_t>(line.begin(), line.end()));
-  TMemoryStream packed;
-  TKVStreamFunc::CompressStream(plain, packed);
-  return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><TJigsawProject2><Name>Game</Name><Tag>0</Tag>"
-         "<Language>" +
-         TKVStreamFunc::EncodeBase64(packed) + "</Language></TJigsawProject2>";
-}
-
-TMenuExRec& AddNode(TJigsawProject2& p, TMenuList& list, uint32_t parent, const std::string& caption,
-                    int32_t action) {
-  TMenuExRec& node = p.AddMenu(caption + "Name", caption, list, 0, action, parent, true);
-  return node;
-}
-
-// A model with every field that the package carries set away from its default.
-void FillEveryField(TJigsawProject2& p) {
-  p.Options = {true, true, true, false};
-  p.BevelLevel = 5;
-  p.PreviewScale = 6;
-  p.PieceShapeData = Blob({4, 0, 0, 0, 0x78, 0x9C, 0x03, 0x00});
-  TBMPData& picture = p.AddPicture(0, 11);
-  picture.Name = "Lake";
-  picture.Data = Blob({0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3});
-  TBMPData& second = p.AddPicture(0, 12);
-  second.Name = "Hills";
-  second.Data = Blob({0xFF, 0xD8, 9});
-  p.PictureSettings[1] = {12, 60, 120, 1, 0};
-  TBMPData& wallpaper = p.AddPicture(1, 0x50000);
-  wallpaper.Name = "Wood";
-  wallpaper.Data = Blob({0xFF, 0xD8, 7, 7});
-  p.Wallpapers[0].Param = 3;
-  p.Wallpapers[0].Param2 = 4;
-  p.GhostMode = 3;
-  p.GhostAlpha = 128;
-  p.GhostColor = 0x102030;
-  p.HighScoreFileName = "Scores \xE9t\xE9.dat";
-  p.SkinData = Blob({'S', 'K', 1, 2});
-  const std::string xml = PublishedXmlText("quit=Really quit?");
-  p.PublishedXml = Blob(std::vector<uint8_t>(xml.begin(), xml.end()));
-  p.ApplyPublishedXml();
-
-  p.PieceScale = 6;
-  p.CutOption = 2;
-  p.PreparedFlag = 1;
-  p.PreparedColor = 0x00C0FFEE;
-  for (const uint32_t id : {5u, 512u}) {
-    auto sound = std::make_unique<TWaveData>();
-    sound->ID = id;
-    sound->Name = "sound" + std::to_string(id);
-    sound->Data = Blob({'R', 'I', 'F', 'F', static_cast<uint8_t>(id)});
-    p.Sounds.push_back(std::move(sound));
-  }
-  p.EventSounds[0].SoundIds = {512};
-  p.EventSounds[9].SoundIds = {5, 512};
-  p.PreparedGame.Columns = 3;
-  p.PreparedGame.Rows = 2;
-  p.PreparedGame.Pieces = Blob(std::vector<uint8_t>(6 * 40, 0x42));
-  p.PictureChoiceMode = 2;
-  p.Countdown = 1;
-  p.CountdownSeconds = 600;
-  p.ThumbnailColumns = 7;
-  p.ThumbnailRows = 5;
-  p.Thumbnail = Blob(kvtest::TinyBmp(4, 3));
-  p.NumPiecesMin = 20;
-  p.NumPiecesMax = 80;
-  p.EmbedPreparedGame = 1;
-  p.SkinMode = 19;
-  p.LegacySkinData = Blob({'L', 'S'});
-  for (const uint32_t id : {101u, 102u}) {
-    auto button = std::make_unique<TImageButton>();
-    button->ID = id;
-    button->Left = 10;
-    button->Top = 20;
-    button->Width = 1;
-    button->Height = 1;
-    for (std::size_t i = 0; i < 4; ++i) button->Images[i] = Blob({static_cast<uint8_t>(i), 1, 2, 255});
-    button->Action = 14;
-    button->Reserved = 8;
-    p.Buttons.push_back(std::move(button));
-  }
-  for (int i = 0; i < 2; ++i) {
-    auto skin = p.NewSkin();
-    skin->SkinMode = static_cast<int16_t>(19 + i);
-    skin->Data = Blob({'s', static_cast<uint8_t>(i)});
-    skin->Reserved = 2;
-    skin->ButtonIds = {101, 102};
-    skin->Area = {1, 2, 800, 600, 5};
-    skin->Reserved2 = 6;
-    p.Skins.push_back(std::move(skin));
-  }
-  p.BoardArea = {1, 2, 640, 480, 0};
-  p.WallpaperParam = 9;
-  p.Title = "Full \x80 Game";
-  p.Icon = Blob({0, 0, 1, 0, 1, 0});
-  p.SoundOn = 0;
-  p.WindowPosition = 2;
-  for (int i = 0; i < 2; ++i) {
-    auto group = std::make_unique<TActionGroup>();
-    group->Caption = "Group" + std::to_string(i);
-    TActionItem& action = group->AddAction();
-    action.Caption = "Action";
-    action.AddScript().ID = 13;
-    action.Scripts(0).AddText("page.htm,300,200");
-    p.ActionGroups.push_back(std::move(group));
-  }
-  p.Menus.clear();
-  TMenuExRec& game = AddNode(p, p.Menus, 0, "&Game", 0);
-  TMenuExRec& play = AddNode(p, game.Children, game.ID, "&Play", 14);
-  play.Script.Parameter.AddInteger(2);
-  play.Reserved = 77;
-  TMenuExRec& more = AddNode(p, game.Children, game.ID, "More", -1);
-  AddNode(p, more.Children, more.ID, "-", -1);
-  TMenuExRec& popup = AddNode(p, p.Menus, 0, "Popup", 21);
-  popup.MenuNumber = 1;
-  popup.Visible = 0;
-  p.PictureCuts = {{11, {{0, 1, 2, 0}, {2, 0, 0, 1}}}, {12, {{3, 3, 3, 3}}}};
-  p.UseStoredCuts = 0;
-  p.NoRotation = 1;
-  p.PieceOption2 = 2;
-  p.OutlineOption = 1;
-  for (int i = 0; i < 2; ++i) {
-    TBanner& banner = p.Banners.Add();
-    banner.Name = "Banner" + std::to_string(i);
-    banner.URL = i == 0 ? "http://example.org" : "";
-    banner.Left = 3;
-    banner.Top = 4;
-    banner.Interval = 2000 + i;
-    banner.TypeData = 1;
-    banner.Data = Blob(kvtest::TinyBmp(5 + i, 2));
-    banner.SetEventID(i == 0 ? 11 : 3);
-    banner.ComputeSize();
-  }
-  TBannerContainer& container = p.BannerContainers.Add();
-  container.Name = "Top";
-  container.SkinID = p.Skins[0]->ID;
-  container.Left = 100;
-  container.Top = 5;
-  container.AddBanner(p.Banners.Items(1));
-  container.AddBanner(p.Banners.Items(0));
-  p.SoundFormats = {{5, 1}, {512, 2}, {9, 4}};
-  auto clock = std::make_unique<TClockDisplay>();
-  clock->ID = 201;
-  clock->SkinID = p.Skins[0]->ID;
-  clock->Left = 1;
-  clock->Top = 2;
-  clock->Width = 80;
-  clock->Height = 20;
-  clock->Transparent = 1;
-  clock->Reserved = 4;
-  clock->Background = 0xFFEEDD;
-  clock->FontColor = static_cast<TColor>(0xFF000008);
-  clock->FontName = "Tahoma";
-  clock->FontHeight = -11;
-  clock->FontSize = 8;
-  clock->FontStyle = 3;
-  clock->Data = Blob({'c'});
-  p.ClockDisplays.push_back(std::move(clock));
-  p.StartWallpaperIndex = 2;
-  p.StartSkinIndex = 1;
-  p.SelectionStored = true;
-  p.HtmlNameEntry = 1;
-  p.ShowHighScoreTable = 1;
-  p.NameEntryPage = "<html>ACT_CLOSE</html>";
-  p.NameEntryWidth = 320;
-  p.NameEntryHeight = 240;
-  for (const auto& button : p.Buttons) {
-    auto script = p.NewButtonScript();
-    script->OwnerID = button->ID;
-    script->Script.ID = button->Action;
-    script->Script.Parameter.AddInteger(1);
-    script->Reserved = 3;
-    p.ButtonScripts.push_back(std::move(script));
-  }
-  p.StartActions.Caption = "Start";
-  p.StartActions.AddScript().ID = 13;
-  p.ExitActions.AddScript().ID = 1;
-  p.EndActions.AddScript().ID = 2;
-  p.EndActions.Scripts(0).AddText("bye");
 }
 
 template <class T> const T& Held(const T& record) {
@@ -387,7 +205,7 @@ const kvtest::TWrittenRecord* Find(const kvtest::TWrittenPackage& package, uint1
 
 TEST(PackageWriter, FullModelRoundTrips) {
   TJigsawProject2 source;
-  FillEveryField(source);
+  kvtest::FillEveryRecord(source, kvtest::TModelFilling::Varied);
   ASSERT_EQ(source.Language, (std::vector<std::string>{"quit=Really quit?"}));
   const std::vector<uint8_t> first = Save(source);
 
@@ -401,7 +219,7 @@ TEST(PackageWriter, FullModelRoundTrips) {
 // The player reads the package appended to it from memory and frees that memory once it is inflated.
 TEST(PackageWriter, APackageReadFromMemoryItMayFreeGivesTheSameModel) {
   TJigsawProject2 source;
-  FillEveryField(source);
+  kvtest::FillEveryRecord(source, kvtest::TModelFilling::Varied);
   const std::vector<uint8_t> bytes = Save(source);
   TMemoryStream package(bytes);
   TJigsawProject2 copy;
@@ -423,7 +241,7 @@ TEST(PackageWriter, NewModelRoundTrips) {
 
 TEST(PackageWriter, RecordsComeInTheirOrderWithTheirLengths) {
   TJigsawProject2 p;
-  FillEveryField(p);
+  kvtest::FillEveryRecord(p, kvtest::TModelFilling::Varied);
   const kvtest::TWrittenPackage package = kvtest::SplitPackage(Save(p));
   // The walker follows what each length field means; reaching the end record exactly proves the lengths.
   EXPECT_EQ(kvtest::TagsOf(package.Records), ExpectedTags(p));
