@@ -24,6 +24,7 @@ struct TWaveData {
   std::string Name;
   TMemoryStream Data;
   int32_t Extension = 0;
+  bool operator==(const TWaveData&) const = default;
 };
 
 // The old menu form (record 7861): read and kept, never written or shown.
@@ -32,6 +33,7 @@ struct TMenuRec {
   std::string Text2;
   uint8_t Flag = 0;
   int32_t Extension = 0;
+  bool operator==(const TMenuRec&) const = default;
 };
 
 // A node of the menu tree. The script item's ID is the node's action number (-1: runs nothing).
@@ -45,6 +47,13 @@ struct TMenuExRec {
   TScriptItem Script;
   int32_t Reserved = 0;
   std::vector<std::unique_ptr<TMenuExRec>> Children;
+
+  // The whole subtree, children compared by value.
+  bool operator==(const TMenuExRec& other) const {
+    return ID == other.ID && ParentID == other.ParentID && MenuNumber == other.MenuNumber &&
+           Name == other.Name && Caption == other.Caption && Visible == other.Visible &&
+           Script == other.Script && Reserved == other.Reserved && EqualItems(Children, other.Children);
+  }
 };
 using TMenuList = std::vector<std::unique_ptr<TMenuExRec>>;
 
@@ -52,12 +61,14 @@ struct TEventSoundSlot {
   int32_t Slot = 0;
   std::vector<uint32_t> SoundIds; // the first one chooses the sound
   int32_t Extension = 0;
+  bool operator==(const TEventSoundSlot&) const = default;
 };
 
 struct TPreparedGame {
   int32_t Columns = 0;
   int32_t Rows = 0;
   TMemoryStream Pieces; // 40-byte piece states, rows outer
+  bool operator==(const TPreparedGame&) const = default;
 };
 
 struct TPictureSettings {
@@ -66,6 +77,7 @@ struct TPictureSettings {
   int32_t NumPiecesMax = 0;
   uint8_t PrepareGame = 0;
   int32_t Extension = 0;
+  bool operator==(const TPictureSettings&) const = default;
 };
 
 struct TPreparedPictureGame {
@@ -74,6 +86,7 @@ struct TPreparedPictureGame {
   int32_t Rows = 0;
   TMemoryStream Pieces;
   int32_t Extension = 0;
+  bool operator==(const TPreparedPictureGame&) const = default;
 };
 
 // An image button on a skin; the four images are raw 32-bit pixels (Width x Height x 4 bytes each).
@@ -86,6 +99,7 @@ struct TImageButton {
   int32_t Height = 0;
   int32_t Action = 0;
   int32_t Reserved = 0;
+  bool operator==(const TImageButton&) const = default;
 };
 
 struct TSkinEntry {
@@ -96,6 +110,7 @@ struct TSkinEntry {
   std::vector<uint32_t> ButtonIds;
   std::array<int32_t, 5> Area{}; // third and fourth: the playing-area width and height
   int32_t Reserved2 = 0;
+  bool operator==(const TSkinEntry&) const = default;
 };
 
 struct TWallpaperEntry {
@@ -103,6 +118,7 @@ struct TWallpaperEntry {
   int32_t Param = 0;
   int32_t Param2 = 0;
   int32_t Extension = 0;
+  bool operator==(const TWallpaperEntry&) const = default;
 };
 
 using TEdgeShapes = std::array<uint8_t, 4>; // left, top, right, bottom
@@ -110,11 +126,13 @@ using TEdgeShapes = std::array<uint8_t, 4>; // left, top, right, bottom
 struct TPictureCut {
   uint32_t PictureID = 0;
   std::vector<TEdgeShapes> Pieces; // row order
+  bool operator==(const TPictureCut&) const = default;
 };
 
 struct TSoundFormat {
   int32_t SoundID = 0;
   uint8_t Format = 0; // 1 WAV, 2 MIDI
+  bool operator==(const TSoundFormat&) const = default;
 };
 
 struct TClockDisplay {
@@ -133,6 +151,7 @@ struct TClockDisplay {
   int32_t FontSize = 0;
   uint8_t FontStyle = 0; // bit 0 bold, 1 italic, 2 underline, 3 strike-out
   TMemoryStream Data;
+  bool operator==(const TClockDisplay&) const = default;
 };
 
 struct TButtonScript {
@@ -140,6 +159,7 @@ struct TButtonScript {
   uint32_t OwnerID = 0;
   TScriptItem Script;
   int32_t Reserved = 0;
+  bool operator==(const TButtonScript&) const = default;
 };
 
 // Record tags of the package (preview section and data section).

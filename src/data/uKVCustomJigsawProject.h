@@ -28,6 +28,7 @@ struct TBMPData {
   std::string Name;
   TMemoryStream Data;
   int32_t Extension = 0; // as read; written as 0
+  bool operator==(const TBMPData&) const = default;
 };
 
 class TKVCustomJigsawProject : public TKVCustomProject {

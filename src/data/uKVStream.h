@@ -74,6 +74,8 @@ public:
   const std::vector<uint8_t>& Bytes() const { return Data; }
   std::vector<uint8_t>& Bytes() { return Data; }
   bool Empty() const { return Data.empty(); }
+  // Streams hold the same bytes; the position is where a reader stands, not part of the content.
+  bool operator==(const TMemoryStream& other) const { return Data == other.Data; }
 
   // Replaces the content with a copy of the whole of source (from its start); position 0 afterwards.
   void LoadFromStream(TStream& source);

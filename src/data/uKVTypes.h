@@ -2,7 +2,10 @@
 // system-colour references, points and rectangles.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace kv {
 
@@ -14,6 +17,12 @@ inline constexpr TColor clNone = 0x1FFFFFFF;
 // System colour references used by the program's settings.
 inline constexpr TColor clAppWorkSpace = static_cast<TColor>(0xFF00000C);
 inline constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
+
+// Lists that own their items by pointer are equal when their items are, one by one.
+template <class T>
+bool EqualItems(const std::vector<std::unique_ptr<T>>& a, const std::vector<std::unique_ptr<T>>& b) {
+  return std::ranges::equal(a, b, [](const auto& x, const auto& y) { return x && y ? *x == *y : x == y; });
+}
 
 struct TPoint {
   int32_t X = 0;
@@ -59,8 +68,8 @@ constexpr TRect OffsetRect(const TRect& r, int32_t dx, int32_t dy) {
 
 // Whether inner lies wholly within outer; an empty inner lies within anything.
 constexpr bool ContainsRect(const TRect& outer, const TRect& inner) {
-  return inner.IsEmpty() || (inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
-                             inner.Bottom <= outer.Bottom);
+  return inner.IsEmpty() || (inner.Left >= outer.Left && inner.Top >= outer.Top &&
+                             inner.Right <= outer.Right && inner.Bottom <= outer.Bottom);
 }
 
 constexpr bool PointInRect(const TPoint& p, const TRect& r) {

@@ -66,10 +66,7 @@ void TScriptParameter::AddText(std::string_view text) {
 }
 
 bool TScriptParameter::operator==(const TScriptParameter& other) const {
-  if (Items.size() != other.Items.size()) return false;
-  for (std::size_t i = 0; i < Items.size(); ++i)
-    if (Items[i].Kind != other.Items[i].Kind || Items[i].Data != other.Items[i].Data) return false;
-  return true;
+  return Items == other.Items;
 }
 
 void TScriptParameter::LoadFromStream(TStream& stream) {
@@ -171,6 +168,10 @@ void TActionItem::Execute() const {
   for (std::size_t i = 0; i < Items.size(); ++i) Items[i]->Execute();
 }
 
+bool TActionItem::operator==(const TActionItem& other) const {
+  return Id == other.Id && Caption == other.Caption && EqualItems(Items, other.Items);
+}
+
 void TActionItem::LoadFromStream(TStream& stream) {
   if (SF::ReadCardinal(stream) != kActionHeader) throw EActionItemErr("Invalid action item stream.");
   while (true) {
@@ -232,6 +233,10 @@ bool TActionGroup::HasActionId(int32_t id, const TActionItem* except) const {
   for (const auto& item : Items)
     if (item.get() != except && item->ID() == id) return true;
   return false;
+}
+
+bool TActionGroup::operator==(const TActionGroup& other) const {
+  return Caption == other.Caption && EqualItems(Items, other.Items);
 }
 
 void TActionGroup::LoadFromStream(TStream& stream) {

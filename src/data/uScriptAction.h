@@ -4,6 +4,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStream.h"
+#include "data/uKVTypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,7 @@ struct TScriptParameterEntry {
   // The first four bytes as a little-endian integer (missing bytes count as 0).
   int32_t AsInteger() const;
   std::string AsText() const { return std::string(Data.begin(), Data.end()); }
+  bool operator==(const TScriptParameterEntry&) const = default;
 };
 
 class TScriptParameter {
@@ -73,6 +75,9 @@ public:
   void AddText(std::string_view text) { Parameter.AddText(text); }
   // Calls the command hook with (ActualSender, ID, Parameter); nothing when no hook is installed.
   void Execute() const;
+  // What Assign copies: the command and its parameters. Owner and sender say where the item sits, not what
+  // it is.
+  bool operator==(const TScriptItem& other) const { return ID == other.ID && Parameter == other.Parameter; }
 
   // A wrong header raises EScriptItemErr and leaves the item as it was.
   void LoadFromStream(TStream& stream);
@@ -101,6 +106,8 @@ public:
   void Assign(const TActionItem& other);
   // Runs every script item in order.
   void Execute() const;
+  // Identifier, caption and script items; the group is where the action sits, not part of it.
+  bool operator==(const TActionItem& other) const;
 
   // A wrong header raises EActionItemErr and leaves the action as it was.
   void LoadFromStream(TStream& stream);
@@ -127,6 +134,7 @@ public:
   TActionItem& Actions(std::size_t index) const { return *Items.at(index); }
   int32_t ActionCount() const { return static_cast<int32_t>(Items.size()); }
   bool HasActionId(int32_t id, const TActionItem* except) const;
+  bool operator==(const TActionGroup& other) const;
 
   // A wrong header returns without reading anything.
   void LoadFromStream(TStream& stream);

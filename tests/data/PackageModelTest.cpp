@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 using namespace kv;
@@ -328,4 +329,73 @@ TEST_F(PackageClipboard, PastingADamagedPackageRaisesTheReadError) {
   Board->SetData("KorvanePRJX", {1, 2, 3, 4, 5, 6, 7, 8, 9});
   TJigsawProject2 p;
   EXPECT_THROW(p.PasteFromClipboard(), EReadError);
+}
+
+namespace {
+
+std::unique_ptr<TMenuExRec> MenuNode(uint32_t id, const std::string& caption) {
+  auto node = std::make_unique<TMenuExRec>();
+  node->ID = id;
+  node->Caption = caption;
+  return node;
+}
+
+// Game > Play > Level, each node a fresh object.
+TMenuList MenuTree() {
+  auto level = MenuNode(3, "Level");
+  level->Script.ID = 14;
+  level->Script.Parameter.AddInteger(2);
+  auto play = MenuNode(2, "Play");
+  play->Children.push_back(std::move(level));
+  TMenuList tree;
+  tree.push_back(MenuNode(1, "Game"));
+  tree[0]->Children.push_back(std::move(play));
+  return tree;
+}
+
+} // namespace
+
+TEST(PackageModel, MenuTreesAreEqualNodeByNodeDownToTheLeaves) {
+  const TMenuList a = MenuTree();
+  EXPECT_TRUE(EqualItems(a, MenuTree()));
+
+  const std::vector<std::pair<const char*, std::function<void(TMenuExRec & leaf)>>> changes = {
+      {"Reserved", [](TMenuExRec& leaf) { leaf.Reserved = 1; }},
+      {"Visible", [](TMenuExRec& leaf) { leaf.Visible = 0; }},
+      {"script parameter", [](TMenuExRec& leaf) { leaf.Script.Parameter.AddInteger(0); }},
+      {"one more child", [](TMenuExRec& leaf) { leaf.Children.push_back(MenuNode(4, "Extra")); }},
+  };
+  for (const auto& [what, change] : changes) {
+    TMenuList b = MenuTree();
+    change(*b[0]->Children[0]->Children[0]);
+    EXPECT_FALSE(EqualItems(a, b)) << what;
+    EXPECT_FALSE(*a[0] == *b[0]) << what;
+  }
+
+  // A missing entry equals only a missing entry.
+  TMenuList holes = MenuTree();
+  holes.push_back(nullptr);
+  TMenuList filled = MenuTree();
+  filled.push_back(MenuNode(5, "Help"));
+  EXPECT_FALSE(EqualItems(holes, filled));
+  EXPECT_FALSE(EqualItems(filled, holes));
+  TMenuList alsoHoles = MenuTree();
+  alsoHoles.push_back(nullptr);
+  EXPECT_TRUE(EqualItems(holes, alsoHoles));
+}
+
+TEST(PackageModel, RecordsWithStreamsCompareTheirBytes) {
+  TImageButton a;
+  for (std::size_t i = 0; i < 4; ++i) a.Images[i] = TMemoryStream(std::vector<uint8_t>{uint8_t(i), 9});
+  TImageButton b = a;
+  b.Images[3].Seek(0, TSeekOrigin::soEnd);
+  EXPECT_TRUE(a == b);
+  b.Images[3].Bytes()[1] = 8;
+  EXPECT_FALSE(a == b);
+
+  TPreparedGame game{2, 1, TMemoryStream(std::vector<uint8_t>(80, 1))};
+  TPreparedGame other = game;
+  EXPECT_TRUE(game == other);
+  other.Pieces.Bytes()[79] = 0;
+  EXPECT_FALSE(game == other);
 }

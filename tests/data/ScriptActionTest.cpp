@@ -148,3 +148,63 @@ TEST(ScriptAction, ExecuteCallsTheHookInOrder) {
   SetScriptCommandHook(nullptr);
   EXPECT_EQ(seen, (std::vector<int32_t>{3, 14, 7}));
 }
+
+TEST(ScriptAction, ItemsAreEqualByCommandAndParameters) {
+  TActionItem owner;
+  TScriptItem a = owner.AddScript();
+  a.ID = 13;
+  a.AddText("page.htm");
+  TScriptItem b;
+  b.Assign(a);
+  int sender = 0;
+  b.ActualSender = &sender;
+  // Where an item sits and who runs it are no part of it.
+  EXPECT_TRUE(a == b);
+
+  TScriptItem otherId = b;
+  otherId.ID = 14;
+  TScriptItem otherKind = b;
+  otherKind.Parameter.Clear();
+  otherKind.Parameter.Add(kParamInteger, "page.htm", 8);
+  TScriptItem longer = b;
+  longer.Parameter.AddInteger(0);
+  for (const TScriptItem* other : {&otherId, &otherKind, &longer}) EXPECT_FALSE(a == *other);
+}
+
+TEST(ScriptAction, ActionsAndGroupsAreEqualWholeAndDeep) {
+  const auto fill = [](TActionGroup& group, const std::string& text) {
+    group.Caption = "Start";
+    TActionItem& action = group.AddAction();
+    action.Caption = "Open page";
+    action.AddScript().ID = 13;
+    action.Scripts(0).AddText(text);
+  };
+  TKVStandardFunc::Instance().Seed(5);
+  TActionGroup a;
+  fill(a, "intro.htm");
+  TKVStandardFunc::Instance().Seed(5);
+  TActionGroup b;
+  fill(b, "intro.htm");
+  ASSERT_EQ(a.Actions(0).ID(), b.Actions(0).ID());
+  EXPECT_TRUE(a == b);
+  EXPECT_TRUE(a.Actions(0) == b.Actions(0));
+
+  // A difference deep in a script item shows at the action and at the group.
+  b.Actions(0).Scripts(0).Parameter.Clear();
+  b.Actions(0).Scripts(0).AddText("other.htm");
+  EXPECT_FALSE(a.Actions(0) == b.Actions(0));
+  EXPECT_FALSE(a == b);
+
+  // The identifier belongs to the action: a copy made by Assign keeps its own.
+  TActionItem copy;
+  copy.Assign(a.Actions(0));
+  EXPECT_FALSE(copy == a.Actions(0));
+
+  TActionGroup c;
+  fill(c, "intro.htm");
+  c.Caption = "Exit";
+  EXPECT_FALSE(a == c);
+  TActionGroup d;
+  EXPECT_FALSE(a == d);
+  EXPECT_TRUE(d == TActionGroup());
+}

@@ -291,6 +291,16 @@ TEST(StandardFunc, TextHelpers) {
   EXPECT_EQ(random.RandomBelow(0), 0);
 }
 
+TEST(Streams, MemoryStreamsAreEqualByContentNotPosition) {
+  TMemoryStream a(std::vector<uint8_t>{1, 2, 3});
+  TMemoryStream b(std::vector<uint8_t>{1, 2, 3});
+  b.Seek(0, TSeekOrigin::soEnd);
+  EXPECT_TRUE(a == b);
+  EXPECT_FALSE(a == TMemoryStream(std::vector<uint8_t>{1, 2}));
+  EXPECT_FALSE(a == TMemoryStream(std::vector<uint8_t>{1, 2, 4}));
+  EXPECT_TRUE(TMemoryStream() == TMemoryStream(std::vector<uint8_t>{}));
+}
+
 TEST(Streams, FileStreamErrorsAndAtomicWrite) {
   kvtest::TempDir dir;
   EXPECT_THROW(TFileStream(dir.file("missing"), TFileMode::fmOpenRead), EFOpenError);
