@@ -45,6 +45,8 @@ public:
   // Copies everything but the size, then computes the size (and fails like ComputeSize).
   void Assign(const TBanner& source);
 
+  bool operator==(const TBanner&) const = default;
+
 private:
   int32_t Event = 0;
   int32_t W = 0;

@@ -101,20 +101,7 @@ void ExpectSameModel(const TJigsawProject2& a, const TJigsawProject2& b) {
   EXPECT_EQ(a.OutlineOption, b.OutlineOption);
   ASSERT_EQ(a.Banners.Count(), b.Banners.Count());
   for (int32_t i = 0; i < a.Banners.Count(); ++i) {
-    const TBanner& x = *a.Banners.Items(i);
-    const TBanner& y = *b.Banners.Items(i);
-    EXPECT_EQ(x.ID, y.ID);
-    EXPECT_EQ(x.Name, y.Name);
-    EXPECT_EQ(x.URL, y.URL);
-    EXPECT_EQ(x.Left, y.Left);
-    EXPECT_EQ(x.Top, y.Top);
-    EXPECT_EQ(x.EventID(), y.EventID());
-    EXPECT_EQ(x.Interval, y.Interval);
-    EXPECT_EQ(x.TypeData, y.TypeData);
-    EXPECT_EQ(x.Data.Bytes(), y.Data.Bytes());
-    EXPECT_EQ(x.Width(), y.Width());
-    EXPECT_EQ(x.Height(), y.Height());
-    EXPECT_TRUE(x.Script() == y.Script()) << "Banners[" << i << "]";
+    EXPECT_TRUE(*a.Banners.Items(i) == *b.Banners.Items(i)) << "Banners[" << i << "]";
   }
   ASSERT_EQ(a.BannerContainers.Count(), b.BannerContainers.Count());
   for (int32_t i = 0; i < a.BannerContainers.Count(); ++i) {
