@@ -67,6 +67,17 @@ TReader RecordReader(uint16_t tag) {
   };
 }
 
+// Reads the object from the bytes with its own stream reader.
+template <class T> void ReadInto(T& object, const std::vector<uint8_t>& bytes) {
+  TMemoryStream stream(bytes);
+  object.LoadFromStream(stream);
+}
+
+template <class T> void ReadAs(const std::vector<uint8_t>& bytes) {
+  T object;
+  ReadInto(object, bytes);
+}
+
 TReader PictureReader(TPictureKind kind) {
   return [kind](const std::vector<uint8_t>& bytes) { DecodePicture(bytes, kind); };
 }
@@ -144,23 +155,12 @@ void ReadSeed(const TSeed& seed) {
       {"fuzz_banner_container", RecordReader(PackageTag::BannerContainer)},
       {"fuzz_published_xml", RecordReader(PackageTag::PublishedProperties)},
       {"fuzz_script_streams", ReadScriptStream},
-      {"fuzz_saved_game",
-       [](const auto& b) {
-         TMemoryStream stream(b);
-         TJigsawFile file;
-         file.LoadFromStream(stream);
-       }},
-      {"fuzz_high_scores",
-       [](const auto& b) {
-         TMemoryStream stream(b);
-         THighScore table;
-         table.LoadFromStream(stream);
-       }},
+      {"fuzz_saved_game", ReadAs<TJigsawFile>},
+      {"fuzz_high_scores", ReadAs<THighScore>},
       {"fuzz_extra_pictures",
        [](const auto& b) {
-         TMemoryStream stream(b);
          TExtJigsawImages images;
-         images.LoadFromStream(stream);
+         ReadInto(images, b);
          Require(images.Count() > 0, "no picture");
        }},
       {"fuzz_appended_data", ReadAppended},
@@ -175,12 +175,7 @@ void ReadSeed(const TSeed& seed) {
       {"fuzz_manifest",
        [](const auto& b) { Require(nlohmann::ordered_json::parse(b).is_object(), "no object"); }},
       {"fuzz_sound_check", [&seed](const auto& b) { ReadSoundFile(b, seed.Name); }},
-      {"fuzz_sound_id_format",
-       [](const auto& b) {
-         TMemoryStream stream(b);
-         TSoundIDFormatAssoc table;
-         table.LoadFromStream(stream);
-       }},
+      {"fuzz_sound_id_format", ReadAs<TSoundIDFormatAssoc>},
       {"fuzz_theme",
        [](const auto& b) {
          TMemoryStream stream(b);
@@ -231,9 +226,8 @@ TEST(FuzzSeeds, SeedsCarryWhatTheyAreFor) {
   LoadPackage(TMemoryStream(SeedBytes("fuzz_package", "sample")), &package);
   EXPECT_EQ(package.Language, std::vector<std::string>{"quit=Quit?"});
 
-  TMemoryStream v1(SeedBytes("fuzz_saved_game", "version1"));
   TJigsawFile old;
-  old.LoadFromStream(v1);
+  ReadInto(old, SeedBytes("fuzz_saved_game", "version1"));
   EXPECT_EQ(old.Version, 1);
 
   for (const char* name : {"gradient", "photo", "arithmetic", "progressive", "exif-sideways"})
@@ -263,9 +257,8 @@ TEST(FuzzSeeds, SeedsCarryWhatTheyAreFor) {
   EXPECT_GT(templates[0], templates[1]);
 
   for (const auto& [name, count] : {std::pair{"empty", 0u}, std::pair{"formats", 8u}}) {
-    TMemoryStream stream(SeedBytes("fuzz_sound_id_format", name));
     TSoundIDFormatAssoc table;
-    table.LoadFromStream(stream);
+    ReadInto(table, SeedBytes("fuzz_sound_id_format", name));
     EXPECT_EQ(table.Items.size(), count) << name;
   }
 }
