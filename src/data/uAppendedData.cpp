@@ -2,6 +2,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
+#include "data/uScopeGuard.h"
 
 #include <limits>
 
@@ -63,17 +64,15 @@ bool ReadPackageTrailer(TStream& file, TMemoryStream& package, const TExtraBlock
 
 bool ReadAppendedData(const std::string& fileName, TMemoryStream& package, TMemoryStream& extra) {
   TFileStream file(fileName, TFileMode::fmOpenRead);
-  try {
-    const TExtraBlockInfo block = ReadExtraBlock(file, extra);
-    const bool found = ReadPackageTrailer(file, package, block);
-    // A block without a package is no game data.
-    if (!found) extra.Clear();
-    return found;
-  } catch (...) {
+  TScopeFail clear([&] {
     package.Clear();
     extra.Clear();
-    throw;
-  }
+  });
+  const TExtraBlockInfo block = ReadExtraBlock(file, extra);
+  const bool found = ReadPackageTrailer(file, package, block);
+  // A block without a package is no game data.
+  if (!found) extra.Clear();
+  return found;
 }
 
 void AppendGameData(TStream& destination, TStream& player, TStream& package, TStream* extraBlock) {

@@ -6,6 +6,7 @@
 #include "platform/uClipboard.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace kv {
 
@@ -58,7 +59,8 @@ TJigsawProject2::TJigsawProject2() {
     AddMenu("E&xit", "E&xit", file.Children, 0, 3, file.ID, true);
     AddMenu("&Help", "&Help", Menus, 0, 0, 0, true);
   } catch (...) {
-    throw EExecDataError("Error initializing object.");
+    // The cause stays attached for whoever wants more than the player's message.
+    std::throw_with_nested(EExecDataError("Error initializing object."));
   }
 }
 
@@ -269,7 +271,7 @@ void TJigsawProject2::CopyToClipboard() {
   try {
     copied = Clipboard().SetData(kPackageClipboardFormat, buffer.Bytes());
   } catch (...) {
-    copied = false;
+    std::throw_with_nested(EExecDataError("Unable to copy data to clipboard"));
   }
   if (!copied) throw EExecDataError("Unable to copy data to clipboard");
 }

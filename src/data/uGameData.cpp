@@ -4,6 +4,7 @@
 #include "data/uExtJigsawImages.h"
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
+#include "data/uScopeGuard.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -61,31 +62,29 @@ void TGameDataLocator::LoadProject(TStream* package, const std::string& fileName
   ResetSession();
   if (FProject) return;
   FProject = std::make_unique<TJigsawProject2>();
-  try {
-    if (fromStream) {
-      if (package) {
-        package->SetPosition(0);
-        // A package read into memory (the one appended to the program) is not needed once inflated.
-        if (auto* memory = dynamic_cast<TMemoryStream*>(package); memory && FPackageDisposable)
-          FProject->LoadFromMemory(std::move(*memory));
-        else
-          FProject->LoadFromStream(package);
-        if (extra && extra->Size() > 0) LoadExtraPictures(*extra, *FProject);
-      }
-    } else {
-      FProject->LoadFromFile(fileName);
-    }
-    if (!FProject->SkinData.Empty()) {
-      FProject->SkinData.SetPosition(0);
-      if (OnLoadSkinTheme) OnLoadSkinTheme(FProject->SkinData);
-    }
-    BuildPlayableList();
-  } catch (...) {
-    // A half-read package is no game: nothing of it may run later (exit actions, high scores).
+  // A half-read package is no game: nothing of it may run later (exit actions, high scores).
+  TScopeFail discard([this] {
     PlayablePictures.clear();
     FProject.reset();
-    throw;
+  });
+  if (fromStream) {
+    if (package) {
+      package->SetPosition(0);
+      // A package read into memory (the one appended to the program) is not needed once inflated.
+      if (auto* memory = dynamic_cast<TMemoryStream*>(package); memory && FPackageDisposable)
+        FProject->LoadFromMemory(std::move(*memory));
+      else
+        FProject->LoadFromStream(package);
+      if (extra && extra->Size() > 0) LoadExtraPictures(*extra, *FProject);
+    }
+  } else {
+    FProject->LoadFromFile(fileName);
   }
+  if (!FProject->SkinData.Empty()) {
+    FProject->SkinData.SetPosition(0);
+    if (OnLoadSkinTheme) OnLoadSkinTheme(FProject->SkinData);
+  }
+  BuildPlayableList();
 }
 
 void TGameDataLocator::ResetSession() {

@@ -3,6 +3,7 @@
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"
+#include "data/uScopeGuard.h"
 
 #include <cstring>
 
@@ -188,12 +189,8 @@ void TActionItem::LoadFromStream(TStream& stream) {
       const int32_t size = SF::ReadInteger(stream);
       TMemoryStream nested = NestedStream(stream, size);
       TScriptItem& item = AddScript();
-      try {
-        item.LoadFromStream(nested);
-      } catch (...) {
-        Items.pop_back();
-        throw;
-      }
+      TScopeFail drop([this] { Items.pop_back(); });
+      item.LoadFromStream(nested);
     } else {
       SkipRecord(stream, length);
     }
@@ -249,12 +246,8 @@ void TActionGroup::LoadFromStream(TStream& stream) {
       const int32_t size = SF::ReadInteger(stream);
       TMemoryStream nested = NestedStream(stream, size);
       TActionItem& action = AddAction();
-      try {
-        action.LoadFromStream(nested);
-      } catch (...) {
-        Items.pop_back();
-        throw;
-      }
+      TScopeFail drop([this] { Items.pop_back(); });
+      action.LoadFromStream(nested);
     } else if (tag == kGroupCaption) {
       const int32_t size = SF::ReadInteger(stream);
       if (size < 0) throw EReadError();

@@ -1,5 +1,6 @@
 #include "gui/uBitmap32.h"
 
+#include "data/uScopeGuard.h"
 #include "gui/uBlend.h"
 #include "gui/uResamplers.h"
 
@@ -377,6 +378,7 @@ void TBitmap32::CopyProperties(const TBitmap32& source) {
 void TBitmap32::Assign(const TBitmap32* source) {
   if (source == this) return;
   BeginUpdate();
+  TScopeExit end([this] { EndUpdate(); });
   if (source == nullptr) {
     SetSize(0, 0);
   } else {
@@ -384,7 +386,6 @@ void TBitmap32::Assign(const TBitmap32* source) {
     try {
       bits = source->FBits;
     } catch (const std::bad_alloc&) {
-      EndUpdate();
       throw EBitmapError(source->FWidth, source->FHeight, false);
     }
     FBits = std::move(bits);
@@ -394,22 +395,16 @@ void TBitmap32::Assign(const TBitmap32* source) {
     FResampler = source->FResampler->Clone();
   }
   Changed();
-  EndUpdate();
 }
 
 void TBitmap32::Assign(const TDecodedPicture& picture) {
   const uint64_t count = static_cast<uint64_t>(std::max(picture.Width, 0)) * std::max(picture.Height, 0);
   if (picture.Pixels.size() < count) throw EImageError("Bitmap image is not valid");
   BeginUpdate();
-  try {
-    SetSize(picture.Width, picture.Height);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
+  TScopeExit end([this] { EndUpdate(); });
+  SetSize(picture.Width, picture.Height);
   std::copy_n(picture.Pixels.begin(), count, FBits.begin());
   Changed();
-  EndUpdate();
 }
 
 void TBitmap32::Assign(TDecodedPicture&& picture) {

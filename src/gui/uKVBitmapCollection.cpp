@@ -1,6 +1,7 @@
 #include "gui/uKVBitmapCollection.h"
 
 #include "data/uKVErrors.h"
+#include "data/uScopeGuard.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 
@@ -60,16 +61,11 @@ void TKVCustomBitmapItem::LoadFromFile(const std::string& fileName) {
   if (kind == pkJPEG || kind == pkBMP || kind == pkGIF) {
     const TLoadedPicture loaded = DecodePicture(std::span<const uint8_t>(raw.Bytes()), kind);
     FBitmap.BeginUpdate();
-    try {
-      FBitmap.Assign(loaded.Picture);
-      if (loaded.HasTransparentColor) FBitmap.ClearKeyColor(loaded.TransparentColor);
-    } catch (...) {
-      FBitmap.EndUpdate();
-      throw;
-    }
+    TScopeExit end([this] { FBitmap.EndUpdate(); });
+    FBitmap.Assign(loaded.Picture);
+    if (loaded.HasTransparentColor) FBitmap.ClearKeyColor(loaded.TransparentColor);
     FRawData = std::move(raw);
     FRawKind = kind;
-    FBitmap.EndUpdate();
     return;
   }
   FRawData = std::move(raw);
@@ -193,14 +189,11 @@ void TKVCustomBitmapCollection::LoadFromStream(TStream& stream, bool skipHeader)
 
   std::unique_ptr<TKVCustomBitmapItem> item = FItems->NewItem();
   item->Duration = 100;
-  Lock();
-  try {
+  {
+    Lock();
+    TScopeExit unlock([this] { Unlock(); });
     item->Bitmap().Assign(picture);
-  } catch (...) {
-    Unlock();
-    throw;
   }
-  Unlock();
   std::vector<std::unique_ptr<TKVCustomBitmapItem>> items;
   items.push_back(std::move(item));
   FItems->Replace(std::move(items));

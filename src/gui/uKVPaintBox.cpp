@@ -1,5 +1,7 @@
 #include "gui/uKVPaintBox.h"
 
+#include "data/uScopeGuard.h"
+
 #include <algorithm>
 
 namespace kv {
@@ -174,15 +176,12 @@ void TKVPaintBox::RunFrame() {
   FDirty.TakeInto(FFrameRects);
   if (!FFrameRects.empty() && FFrameHandler) {
     FInFrame = true;
-    try {
-      FFrameHandler(FFrameRects);
-    } catch (...) {
-      // The areas stay to be painted with the next frame that is asked for.
-      FInFrame = false;
+    // The areas of a frame that failed stay to be painted with the next frame that is asked for.
+    TScopeFail repaint([this] {
       for (const TRect& r : FFrameRects) FDirty.Add(r);
-      throw;
-    }
-    FInFrame = false;
+    });
+    TScopeExit done([this] { FInFrame = false; });
+    FFrameHandler(FFrameRects);
   }
   // What the frame painted and what was drawn meanwhile are shown together.
   for (const TRect& r : FFrameRects) FChanged.Add(r);

@@ -1,6 +1,7 @@
 #include "gui/uPictureFormat.h"
 
 #include "data/uKVErrors.h"
+#include "data/uScopeGuard.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uGifCodec.h"
 #include "gui/uJpegCodec.h"
@@ -24,14 +25,9 @@ bool MarkerAt6(std::span<const uint8_t> data, const char* marker) {
 TPictureKind LoadInto(TBitmap32& bitmap, TLoadedPicture loaded) {
   if (loaded.Kind == pkPNG) return pkPNG;
   bitmap.BeginUpdate();
-  try {
-    bitmap.Assign(loaded.Picture);
-    if (loaded.HasTransparentColor) bitmap.ClearKeyColor(loaded.TransparentColor);
-  } catch (...) {
-    bitmap.EndUpdate();
-    throw;
-  }
-  bitmap.EndUpdate();
+  TScopeExit end([&bitmap] { bitmap.EndUpdate(); });
+  bitmap.Assign(loaded.Picture);
+  if (loaded.HasTransparentColor) bitmap.ClearKeyColor(loaded.TransparentColor);
   return loaded.Kind;
 }
 

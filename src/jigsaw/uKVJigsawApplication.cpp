@@ -4,6 +4,7 @@
 #include "data/uExecDataWriter.h"
 #include "data/uHighScore.h"
 #include "data/uKVErrors.h"
+#include "data/uScopeGuard.h"
 #include "gui/uKVBitmapCollection.h"
 #include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"
@@ -591,15 +592,13 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
   Picture = std::move(picture);
   PictureSourceSize = size;
   PictureName = entry->Name;
-  SavedGame = &saved;
   CheatCount = saved.CheatCount;
-  try {
+  {
+    // The saved game is read while the board is prepared, and only then.
+    SavedGame = &saved;
+    TScopeExit forget([this] { SavedGame = nullptr; });
     Prepare();
-  } catch (...) {
-    SavedGame = nullptr;
-    throw;
   }
-  SavedGame = nullptr;
   Start();
   return true;
 }

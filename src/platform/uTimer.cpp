@@ -1,5 +1,7 @@
 #include "platform/uTimer.h"
 
+#include "data/uScopeGuard.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
@@ -91,25 +93,20 @@ void TManualClock::Advance(int64_t milliseconds) {
   if (milliseconds <= 0) return;
   if (State->Advancing) throw std::logic_error("TManualClock::Advance called from a tick");
   State->Advancing = true;
+  TScopeExit advanced([this] { State->Advancing = false; });
   const int64_t target = State->Now + milliseconds;
-  try {
-    while (true) {
-      THeadlessTimer* next = nullptr;
-      for (auto* timer : State->Timers) {
-        if (!timer->Armed || timer->Due > target) continue;
-        if (!next || timer->Due < next->Due || (timer->Due == next->Due && timer->ArmOrder < next->ArmOrder))
-          next = timer;
-      }
-      if (!next) break;
-      State->Now = next->Due;
-      next->Fire();
+  while (true) {
+    THeadlessTimer* next = nullptr;
+    for (auto* timer : State->Timers) {
+      if (!timer->Armed || timer->Due > target) continue;
+      if (!next || timer->Due < next->Due || (timer->Due == next->Due && timer->ArmOrder < next->ArmOrder))
+        next = timer;
     }
-  } catch (...) {
-    State->Advancing = false;
-    throw;
+    if (!next) break;
+    State->Now = next->Due;
+    next->Fire();
   }
   State->Now = target;
-  State->Advancing = false;
 }
 
 std::unique_ptr<TTimer> TManualClock::CreateTimer() {

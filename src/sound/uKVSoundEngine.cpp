@@ -1,5 +1,6 @@
 #include "sound/uKVSoundEngine.h"
 
+#include "data/uScopeGuard.h"
 #include "platform/uDesktop.h"
 #include "platform/uSoundOutput.h"
 
@@ -58,7 +59,8 @@ void TKVSoundEventItem::Prepare() {
   ISoundOutput* output = Collection.Output();
   if (FPrepared || FPrepareFailed || !output) return;
   // Setting the sound opens it: a sound that cannot be played fails there.
-  try {
+  {
+    TScopeFail failed([this] { FPrepareFailed = true; });
     Data.SetPosition(0);
     if (!FPlayer) {
       FPlayer = std::make_unique<TKVMediaPlayer>(Collection.Output(), Collection.ThreadTimers());
@@ -74,9 +76,6 @@ void TKVSoundEventItem::Prepare() {
                                                      static_cast<std::size_t>(Data.Size())));
     }
     FPlayer->EnsureOpen();
-  } catch (...) {
-    FPrepareFailed = true;
-    throw;
   }
   FPrepared = FPlayer->isOpen();
   FPrepareFailed = !FPrepared;

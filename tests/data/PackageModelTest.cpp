@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <functional>
 #include <set>
+#include <stdexcept>
 
 using namespace kv;
 
@@ -323,6 +325,31 @@ TEST_F(PackageClipboard, AFailedCopyRaisesTheClipboardError) {
     EXPECT_STREQ(e.what(), "Unable to copy data to clipboard");
   }
   EXPECT_FALSE(Board->HasFormat("KorvanePRJX"));
+}
+
+// A clipboard that raises instead of answering false: the player's message, with the cause kept behind it.
+TEST(PackageClipboardError, ARaisingClipboardKeepsItsCause) {
+  struct TRaisingClipboard : THeadlessClipboard {
+    bool SetData(const std::string&, const std::vector<uint8_t>&) override {
+      throw std::runtime_error("display connection lost");
+    }
+  };
+  SetClipboard(std::make_unique<TRaisingClipboard>());
+  TJigsawProject2 p;
+  std::string message, cause;
+  try {
+    p.CopyToClipboard();
+  } catch (const EExecDataError& e) {
+    message = e.what();
+    try {
+      std::rethrow_if_nested(e);
+    } catch (const std::runtime_error& inner) {
+      cause = inner.what();
+    }
+  }
+  SetClipboard(nullptr);
+  EXPECT_EQ(message, "Unable to copy data to clipboard");
+  EXPECT_EQ(cause, "display connection lost");
 }
 
 TEST_F(PackageClipboard, PastingADamagedPackageRaisesTheReadError) {

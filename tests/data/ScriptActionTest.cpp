@@ -2,6 +2,7 @@
 #include "data/uScriptAction.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -87,6 +88,36 @@ TEST(ScriptAction, WrongHeadersAndHostileLengths) {
   EXPECT_THROW(p.LoadFromStream(huge), EReadError);
   auto endless = Bytes().u32(0x00DEEDEE).stream();
   EXPECT_THROW(p.LoadFromStream(endless), EReadError);
+}
+
+// A damaged script inside an action, or inside an action of a group, leaves no half-read entry behind.
+TEST(ScriptAction, ADamagedNestedEntryIsNotKept) {
+  TActionGroup group;
+  TActionItem& action = group.AddAction();
+  action.Caption = "Open";
+  action.AddScript().AddText("page.htm");
+  TMemoryStream groupStream, actionStream;
+  group.SaveToStream(groupStream);
+  action.SaveToStream(actionStream);
+  // The script item's header, as stored.
+  const std::vector<uint8_t> itemHeader = {0xEE, 0xEB, 0xBE, 0x00};
+  auto damaged = [&](const TMemoryStream& stream) {
+    std::vector<uint8_t> bytes = stream.Bytes();
+    const auto at = std::search(bytes.begin(), bytes.end(), itemHeader.begin(), itemHeader.end());
+    EXPECT_NE(at, bytes.end());
+    if (at != bytes.end()) *at = 0;
+    return TMemoryStream(bytes);
+  };
+
+  TMemoryStream badAction = damaged(actionStream);
+  TActionItem loadedAction;
+  EXPECT_THROW(loadedAction.LoadFromStream(badAction), EScriptItemErr);
+  EXPECT_EQ(loadedAction.ScriptCount(), 0);
+
+  TMemoryStream badGroup = damaged(groupStream);
+  TActionGroup loadedGroup;
+  EXPECT_THROW(loadedGroup.LoadFromStream(badGroup), EScriptItemErr);
+  EXPECT_EQ(loadedGroup.ActionCount(), 0);
 }
 
 TEST(ScriptAction, GroupRoundTripKeepsIdsAndCaptions) {

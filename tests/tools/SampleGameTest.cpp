@@ -1,15 +1,11 @@
-// A sample game with something in every part of the package, written as a package file, a game executable
-// with extra pictures, a saved game and a high-score table. scripts/demo runs the package tool on them.
+// A sample game with something in every part of the package, as a package file, a game executable with extra
+// pictures, a saved game and a high-score table: what the package tool says of each.
 #include "SampleGame.h"
 #include "PackTool.h"
 #include "PackageJson.h"
-#include "data/uAppendedData.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
-#include "data/uKVStreamFunc.h"
-#include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -19,7 +15,6 @@
 using namespace kv;
 using json = nlohmann::ordered_json;
 using kvtest::BuildSample;
-using kvtest::Stream;
 
 namespace {
 
@@ -39,47 +34,14 @@ json LoadedJson(TMemoryStream package) {
 
 } // namespace
 
-TEST(SampleGame, WritesPackageGameSavedGameAndScores) {
-  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
-  std::filesystem::create_directories(folder);
-
-  TJigsawProject2 project;
-  BuildSample(project);
-  TMemoryStream package;
-  project.SaveToStream(package);
-  package.SaveToFile((folder / "sample.kvj").string());
-
-  // A game executable: a stand-in player, the package, and one extra picture of the player's own.
-  TExtJigsawImages extras;
-  TExtJigsawImage& own = extras.Add();
-  own.ImageID = 4242;
-  own.ImgFormat = TImageFormat::ifJPEG;
-  own.Stream = Stream(kvtest::MakeJpeg(200, 150));
-  TMemoryStream block;
-  extras.SaveToStream(block);
-  TMemoryStream player(std::vector<uint8_t>(4096, 0x90));
-  TFileStream game((folder / "sample-game").string(), TFileMode::fmCreate);
-  AppendGameData(game, player, package, &block);
-  game.Flush();
-
-  TJigsawFile saved;
-  saved.Columns = 2;
-  saved.Rows = 2;
-  saved.Scale = 3.0f;
-  saved.ElapsedSeconds = 75;
-  saved.ProgramName = "/usr/games/sample-game";
-  saved.PictureId = 101;
-  saved.Difficulty = 1;
-  saved.PieceStates.resize(4);
-  for (int i = 0; i < 4; ++i) saved.PieceStates[static_cast<std::size_t>(i)].X = 10 * i;
-  saved.Resaving = true;
-  saved.SaveToFile((folder / "sample.jsw").string());
-
-  THighScore scores;
-  scores.Add({"Ann", 75, 0});
-  scores.Add({"Bob", 130, 0});
-  scores.Add({"Cy", 400, 2});
-  scores.SaveToFile((folder / "JigsawHighScore.dat").string());
+// The files sample-game writes for scripts/demo, and what the package tool says of them.
+TEST(SampleGame, FilesShowInThePackageTool) {
+  const kvtest::TempDir dir;
+  const std::filesystem::path folder = dir.path();
+  kvtest::TSampleGameFiles sample = kvtest::MakeSampleGameFiles();
+  kvtest::WriteSampleFiles(folder, sample.Files);
+  TMemoryStream& package = sample.Package;
+  TMemoryStream& block = sample.ExtraPictures;
 
   // The summary names what the package holds.
   const std::string summary = RunTool({"info", (folder / "sample.kvj").string()});
@@ -144,8 +106,8 @@ TEST(SampleGame, JsonDescribesEveryPartOfThePackage) {
 }
 
 TEST(PackTool, ReportsErrorsWithoutStackTraces) {
-  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
-  std::filesystem::create_directories(folder);
+  const kvtest::TempDir dir;
+  const std::filesystem::path folder = dir.path();
   const std::string garbage = (folder / "garbage.bin").string();
   TMemoryStream(std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}).SaveToFile(garbage);
 
@@ -170,8 +132,8 @@ TEST(PackTool, ReportsErrorsWithoutStackTraces) {
 
 // The player says only "Error" of a saved game it cannot open; asked about the file, the tool says why.
 TEST(PackTool, SavedGamesThatCannotBeReadSayWhy) {
-  const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "sample";
-  std::filesystem::create_directories(folder);
+  const kvtest::TempDir dir;
+  const std::filesystem::path folder = dir.path();
   const std::string whole = (folder / "whole.jsw").string();
   TJigsawFile saved;
   saved.Columns = saved.Rows = 1;

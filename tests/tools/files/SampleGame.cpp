@@ -1,7 +1,12 @@
 #include "SampleGame.h"
 
+#include "data/uAppendedData.h"
+#include "data/uExtJigsawImages.h"
+#include "data/uHighScore.h"
+#include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
 #include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
 
 namespace kvtest {
 
@@ -83,6 +88,58 @@ void BuildSample(TJigsawProject2& p) {
   container.Name = "Top";
   container.AddBanner(&banner);
   p.Language = {"quit=Quit the sample jigsaw?"};
+}
+
+TSampleGameFiles MakeSampleGameFiles() {
+  TSampleGameFiles sample;
+  TJigsawProject2 project;
+  BuildSample(project);
+  project.SaveToStream(sample.Package);
+  sample.Files.push_back({"sample.kvj", sample.Package.Bytes()});
+
+  TExtJigsawImages extras;
+  TExtJigsawImage& own = extras.Add();
+  own.ImageID = 4242;
+  own.ImgFormat = TImageFormat::ifJPEG;
+  own.Stream = Stream(kvtest::MakeJpeg(200, 150));
+  extras.SaveToStream(sample.ExtraPictures);
+  TMemoryStream player(std::vector<uint8_t>(4096, 0x90)), game;
+  sample.Package.SetPosition(0);
+  sample.ExtraPictures.SetPosition(0);
+  AppendGameData(game, player, sample.Package, &sample.ExtraPictures);
+  sample.Files.push_back({"sample-game", game.Bytes()});
+
+  TJigsawFile saved;
+  saved.Columns = 2;
+  saved.Rows = 2;
+  saved.Scale = 3.0f;
+  saved.ElapsedSeconds = 75;
+  saved.ProgramName = "/usr/games/sample-game";
+  saved.PictureId = 101;
+  saved.Difficulty = 1;
+  saved.PieceStates.resize(4);
+  for (int i = 0; i < 4; ++i) saved.PieceStates[static_cast<std::size_t>(i)].X = 10 * i;
+  saved.Resaving = true;
+  TMemoryStream jsw;
+  saved.SaveToStream(jsw);
+  sample.Files.push_back({"sample.jsw", jsw.Bytes()});
+
+  THighScore scores;
+  scores.Add({"Ann", 75, 0});
+  scores.Add({"Bob", 130, 0});
+  scores.Add({"Cy", 400, 2});
+  TMemoryStream table;
+  scores.SaveToStream(table);
+  sample.Files.push_back({"JigsawHighScore.dat", table.Bytes()});
+  return sample;
+}
+
+void WriteSampleFiles(const std::filesystem::path& folder, const std::vector<TSampleFile>& files) {
+  for (const TSampleFile& file : files) {
+    const std::filesystem::path path = folder / file.Name;
+    std::filesystem::create_directories(path.parent_path());
+    WriteFileBytes(path.string(), file.Bytes);
+  }
 }
 
 } // namespace kvtest
