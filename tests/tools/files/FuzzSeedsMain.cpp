@@ -1,6 +1,8 @@
 // fuzz-seeds FOLDER: writes the seed corpus of every fuzz target to FOLDER/<target>/.
 #include "SeedCorpus.h"
 
+#include "gui/uPictureConverters.h"
+
 #include <exception>
 #include <iostream>
 
@@ -9,6 +11,8 @@ int main(int argc, char** argv) {
     std::cerr << "usage: fuzz-seeds FOLDER\n";
     return 2;
   }
+  // The sample game's banner is measured as it is made, through the codecs.
+  kv::InstallPictureConverters();
   try {
     kvtest::WriteSeedCorpus(argv[1], kvtest::SeedCorpus());
   } catch (const std::exception& e) {
