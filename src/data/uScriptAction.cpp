@@ -66,10 +66,6 @@ void TScriptParameter::AddText(std::string_view text) {
   Add(kParamText, text.data(), text.size());
 }
 
-bool TScriptParameter::operator==(const TScriptParameter& other) const {
-  return Items == other.Items;
-}
-
 void TScriptParameter::LoadFromStream(TStream& stream) {
   if (SF::ReadCardinal(stream) != kParamHeader) throw EScriptParamErr("Invalid script parameter stream.");
   while (true) {

@@ -50,7 +50,7 @@ public:
   const TScriptParameterEntry& Entries(std::size_t index) const { return Items.at(index); }
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
   void Assign(const TScriptParameter& other) { Items = other.Items; }
-  bool operator==(const TScriptParameter& other) const;
+  bool operator==(const TScriptParameter&) const = default;
 
   // Appends the entries of a parameter-list stream; a wrong header raises EScriptParamErr.
   void LoadFromStream(TStream& stream);

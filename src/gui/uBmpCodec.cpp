@@ -108,14 +108,10 @@ struct TChannel {
   }
 };
 
-struct THeader {
-  int32_t Width = 0;
-  int32_t Height = 0; // absolute value
-  bool TopDown = false;
-  uint16_t BitCount = 0;
+// The shared fields and what only decoding needs.
+struct THeader : TBmpHeaders {
   uint32_t Compression = BI_RGB;
   uint32_t ColorsUsed = 0;
-  bool Core = false;
   uint32_t Masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
   bool HasMasks = false;
   bool HasAlphaMask = false;
@@ -195,11 +191,10 @@ private:
   // The headers, colour masks and palette, and the checks of the size against the data; returns where the
   // pixel data starts.
   std::size_t ReadHeaders() {
-    TBmpHeaders headers;
-    if (std::string fault = ReadBmpHeaders(Data, headers); !fault.empty()) Invalid(fault);
-    const uint32_t offBits = headers.OffBits;
-    const uint32_t headerSize = headers.HeaderSize;
-    ReadHeader(headers);
+    if (std::string fault = ReadBmpHeaders(Data, H); !fault.empty()) Invalid(fault);
+    const uint32_t offBits = H.OffBits;
+    const uint32_t headerSize = H.HeaderSize;
+    ReadHeader();
 
     // Colour masks that follow a 40-byte header, and the palette after them.
     std::size_t at = FileHeaderSize + headerSize;
@@ -244,16 +239,12 @@ private:
     if (at > Data.size() || count > Data.size() - at) Invalid(reason);
   }
 
-  void ReadHeader(const TBmpHeaders& headers) {
+  // The checks and fields of the bitmap header beyond the shared ones.
+  void ReadHeader() {
     const std::size_t at = FileHeaderSize;
-    const uint32_t headerSize = headers.HeaderSize;
-    if (!headers.Core && headerSize > 0x10000) Invalid("unknown header size " + std::to_string(headerSize));
-    if (headers.Width < 0) Invalid("the width is negative");
-    H.Core = headers.Core;
-    H.Width = headers.Width;
-    H.Height = headers.Height;
-    H.TopDown = headers.TopDown;
-    H.BitCount = headers.BitCount;
+    const uint32_t headerSize = H.HeaderSize;
+    if (!H.Core && headerSize > 0x10000) Invalid("unknown header size " + std::to_string(headerSize));
+    if (H.Width < 0) Invalid("the width is negative");
     if (!H.Core) {
       if (headerSize >= 20) H.Compression = DWord(Data, at + 16);
       if (headerSize >= 36) H.ColorsUsed = DWord(Data, at + 32);
