@@ -1,9 +1,12 @@
 // The main window: finds and loads the game data at creation, shows the playing area (the graphic engine's
-// paint box) with a status bar, and drives the game from the choice of picture through the clock to the end
-// of a game; asks before it closes while a game runs.
+// paint box) with a status bar, runs the commands of the package's menus, buttons and scripts, and answers
+// the play flow with its dialogs; asks before it closes while a game runs.
 #pragma once
 
+#include "app/uCommands.h"
 #include "app/uMenuBuilder.h"
+#include "app/uPlayDialogs.h"
+#include "app/uPlayFlow.h"
 #include "app/uPlayerServices.h"
 #include "data/uGameData.h"
 #include "data/uHighScore.h"
@@ -12,6 +15,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +30,7 @@ class TBannerPanel;
 class TQtPaintBox;
 class TfrmProgressInfo;
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private IPlayDialogs {
 public:
   // executablePath: the running program's file; arguments: the command line after the program name; boxes:
   // message boxes in place of Qt's (tests answer them), or null.
@@ -36,47 +40,26 @@ public:
   // ---- state
   TJigsawProject2* Project() const { return FLocator.Project(); }
   TKVJigsawApplication& Session() { return *FSession; }
+  // The play flow: the current picture, the sequence, the last level and the quit state.
+  TPlayFlow& Flow() { return *FFlow; }
   TGameDataLocator& Locator() { return FLocator; }
   TQtPaintBox* PlayingArea() const { return FPlayingArea; }
   THighScore& HighScores() { return FHighScores; }
   TPlayerServices& Platform() { return *FPlatform; }
   // The program is to end (no game data, or the game ended by the player's choice).
-  bool TerminateRequested() const { return FTerminateRequested; }
+  bool TerminateRequested() const { return FFlow && FFlow->TerminateRequested(); }
   std::string StatusText(int panel) const;
+  // The skin in force, an index into the package's skins.
+  int32_t CurrentSkin() const { return FCurrentSkin; }
 
   // The picture of the current game, as the session holds it.
   const TBitmap32& PictureBitmap() const { return FSession->Picture; }
-  uint32_t CurrentPictureID = 0;
-  int32_t SequenceIndex = 0;
-  int32_t CurrentPicture = -1;
-  bool QuitConfirmed = false;
-  bool StartingUp = true;
-  uint8_t LastLevel = 0;
-  // The skin in force, an index into the package's skins.
-  int32_t CurrentSkin = 0;
 
-  // ---- play flow
-  void ChooseAndStartGame();
-  int32_t ChoosePicture();
-  void StartGame();
-  void PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int32_t pictureIndex);
-  void ResetSession();
   // The window over the screen's work area, the banner strip and the playing area in it.
   void LayoutWindow();
   // The package's banners in the strip over the playing area; the strip hidden when there are none.
   void PlaceBanners();
   TBannerPanel* BannerPanel() const { return FBannerPanel; }
-  void ShowClock();
-  void WinHook();
-  // The win timer's first tick: the end of a won game, after the board's own event has returned.
-  void FinishGame();
-  void AskPlayAgain(const std::string& question);
-  // Level, qualification and name entry after a fair win.
-  void HighScoreEntry();
-  void WinDialog(int32_t level);
-  // A count-down ran out.
-  void GameLost();
-  void ClearStatus();
   // The session's progress: kind 0 begins, 1 steps, 2 ends.
   void ProgressHandler(int32_t kind, const std::string& text, int32_t percent);
   // The progress window while one is open.
@@ -92,26 +75,10 @@ public:
   // Menus of the package: the popup menu for the game and the menu bar.
   void BuildPopupMenu();
   void ApplyToolbarTheme();
-  bool LoadSavedGame(const std::string& fileName);
-  void SaveGameCommand();
-  // The product's information box, closed by OK or Escape.
-  void AboutBox();
-  // The playing area as shown, to a BMP or (by the file's extension) a JPEG file.
-  void SavePictureCommand();
-  // A new game: this player with the package and a picture of the player's choice as its extra picture.
-  void ExportGameCommand();
-  void OpenSavedGameCommand();
-  void PlayPictureCommand(int32_t n);
-  void SelectSkinCommand();
-  void HighScoresCommand();
-  void ChangeDifficultyCommand();
   QMenu* PopupMenu() const { return FPopup; }
   // "Default", "Sentimox" (the look at start) or "Stripes".
   const std::string& ToolbarTheme() const { return FToolbarTheme; }
   void SetToolbarTheme(const std::string& name);
-  bool ExitRequested = false;
-  bool RunningStartActions = false;
-  bool CommandFromWindow = false;
   // File dialogs (title, filter "Name (*.ext)|*.ext"); an empty result is a cancel. Tests answer them.
   std::function<std::string(const std::string& title, const std::string& filter)> AskOpenFileName;
   std::function<std::string(const std::string& title, const std::string& filter,
@@ -130,27 +97,94 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  // ---- creation, in its steps
   void FormCreate();
+  void CreateSession();
+  void CreateStatusBar();
+  void CreatePlayingArea();
+  void CreateMenus();
+  void InstallFileDialogs();
+  // False when the game data could not be loaded (the error shown) or the program is to end.
+  bool LoadGameData();
+  void AttachProject();
+  void RunStartActions();
   void FormDestroy();
+  void SaveHighScores();
+
   int RunModal(QDialog& dialog);
-  // The package's own saved game, played when the player wants it: prepares the session with it.
-  bool UsePreparedGame(const TJigsawProject2& project, const TBMPData& entry);
   void Terminate();
-  void SetStatus(int panel, const std::string& text);
   // The close query: true when the window may close now.
   bool FormCloseQuery();
+
+  // ---- the play flow's dialogs and window
+  int32_t ChoosePicture(bool takeOnClose) override;
+  std::string AskHighScoreName() override;
+  void ShowHighScores(int32_t level) override;
+  void ShowResult(const TGameResult& result) override;
+  TNextPicture AskNextPicture() override;
+  bool AskPlayAgain() override;
+  void SetStatus(int32_t panel, const std::string& text) override;
+  void FillPlayingArea(TColor color) override;
+  void ApplyPackageTitle() override;
+  void ApplyPackageStyle() override;
+  void HideWindow() override;
+  void ShowWindow() override;
+  void CloseWindow() override;
+  void EndProgram() override;
+
+  // ---- commands; each takes the sender and the script item's parameter
+  using TCommandHandler = void (TfrmMain::*)(void* sender, const TScriptParameter& parameter);
+  struct TCommandEntry {
+    TCommand Command;
+    // Acts only while the session runs (neither paused nor stopped).
+    bool RunningOnly;
+    TCommandHandler Handler;
+  };
+  static const std::array<TCommandEntry, LastCommand> CommandTable;
+  void OpenSavedGameCommand(void* sender, const TScriptParameter& parameter);
+  void SaveGameCommand(void* sender, const TScriptParameter& parameter);
+  void ExitCommand(void* sender, const TScriptParameter& parameter);
+  void HelpCommand(void* sender, const TScriptParameter& parameter);
+  // The product's information box, closed by OK or Escape.
+  void AboutCommand(void* sender, const TScriptParameter& parameter);
+  void ShowPreviewCommand(void* sender, const TScriptParameter& parameter);
+  void AutoSolveCommand(void* sender, const TScriptParameter& parameter);
+  void SoundCommand(void* sender, const TScriptParameter& parameter);
+  void SelectSkinCommand(void* sender, const TScriptParameter& parameter);
+  void OnePieceSolveCommand(void* sender, const TScriptParameter& parameter);
+  // Commands 11 and 17: the platform opens the named file.
+  void RunFileCommand(void* sender, const TScriptParameter& parameter);
+  void HighScoresCommand(void* sender, const TScriptParameter& parameter);
+  void PlayPictureCommand(void* sender, const TScriptParameter& parameter);
+  void NewGameCommand(void* sender, const TScriptParameter& parameter);
+  void ExitNoConfirmCommand(void* sender, const TScriptParameter& parameter);
+  void AutoSolveNoConfirmCommand(void* sender, const TScriptParameter& parameter);
+  void StopFlagCommand(void* sender, const TScriptParameter& parameter);
+  // The playing area as shown, to a BMP or (by the file's extension) a JPEG file.
+  void SavePictureCommand(void* sender, const TScriptParameter& parameter);
+  // A new game: this player with the package and a picture of the player's choice as its extra picture.
+  void ExportGameCommand(void* sender, const TScriptParameter& parameter);
+  void ChangeDifficultyCommand(void* sender, const TScriptParameter& parameter);
+  void PauseResumeCommand(void* sender, const TScriptParameter& parameter);
+  void SelectAllCommand(void* sender, const TScriptParameter& parameter);
+  void DeselectAllCommand(void* sender, const TScriptParameter& parameter);
+  void GhostCommand(void* sender, const TScriptParameter& parameter);
+  void EdgesOnlyCommand(void* sender, const TScriptParameter& parameter);
+  void NoCommand(void* sender, const TScriptParameter& parameter);
+  void SolveAll(uint8_t confirm);
+  // Sets the check mark of a menu entry that sent a command.
+  void CheckSender(void* sender, bool checked);
 
   IMessageBoxes* FBoxesOverride;
   std::unique_ptr<TPlayerServices> FPlatform;
   TGameDataLocator FLocator;
   std::unique_ptr<TKVJigsawApplication> FSession;
   THighScore FHighScores;
-  std::unique_ptr<TTimer> FWinTimer;
+  std::unique_ptr<TPlayFlow> FFlow;
   std::unique_ptr<TfrmProgressInfo> FProgress;
   // The quiet start of a progress run: the window shows once the cut takes longer than a glance.
   int64_t FProgressBegun = -1;
   std::string FProgressText;
-  TJigsawFile FPreparedGame;
   TQtPaintBox* FPlayingArea = nullptr; // owned by the graphic engine
   TBannerPanel* FBannerPanel = nullptr;
   std::array<QLabel*, 4> FStatus{};
@@ -158,10 +192,11 @@ private:
   QMenu* FPopup = nullptr;
   std::string FToolbarTheme;
   std::unique_ptr<IPopupMenu> FPopupSeam; // the engine's view of FPopup
-  void RunCommand(void* sender, int32_t id, const TScriptParameter& parameter);
-  // Sets the check mark of a menu entry that sent a command.
-  void CheckSender(void* sender, bool checked);
-  bool FTerminateRequested = false;
+  int32_t FCurrentSkin = 0;
+  // HTML pages shown while the start actions run are modal.
+  bool FRunningStartActions = false;
+  // Set by commands whose effect should close an open HTML page.
+  bool FCommandFromWindow = false;
   bool FFirstFrameReported = false;
 };
 

@@ -148,12 +148,12 @@ private slots:
 
   void playPictureTakesTheNumberOfAPlayablePicture() {
     TfrmMain window(Self(), {WritePackage(Dir, "play.kvj")}, Boxes.get());
-    QCOMPARE(window.CurrentPictureID, 1u);
+    QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     window.ExecuteCommand(nullptr, 14, Integer(1));
-    QCOMPARE(window.CurrentPictureID, 2u);
+    QCOMPARE(window.Flow().CurrentPictureID(), 2u);
     QCOMPARE(window.Session().State(), kv::kvasRunning);
     window.ExecuteCommand(nullptr, 14, Integer(0));
-    QCOMPARE(window.CurrentPictureID, 1u);
+    QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     QVERIFY(Boxes->Shown.empty());
     // One past the last: the message, and the session stays reset.
     window.ExecuteCommand(nullptr, 14, Integer(2));
@@ -188,7 +188,7 @@ private slots:
       for (int32_t r = 0; r < board.Rows(); ++r)
         for (int32_t c = 0; c < board.Cols(); ++c)
           places.emplace_back(board.Piece(r, c).X, board.Piece(r, c).Y);
-      window.QuitConfirmed = true;
+      window.Flow().SetQuitConfirmed(true);
     }
     QVERIFY(std::filesystem::exists(jsw));
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
@@ -223,7 +223,7 @@ private slots:
         return jsw;
       };
       window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
-      window.QuitConfirmed = true;
+      window.Flow().SetQuitConfirmed(true);
     }
     Boxes->Shown.clear();
     TfrmMain window(Self(), {package}, Boxes.get());
@@ -296,7 +296,30 @@ private slots:
     window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
     QCOMPARE(Boxes->Shown.size(), before + 1);
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save picture"));
-    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    // The game goes on after the failure.
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+  }
+
+  void aGameThatCannotBeSavedGoesOn() {
+    TfrmMain window(Self(), {WritePackage(Dir, "unsaved.kvj")}, Boxes.get());
+    window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+      return Dir.file("missing/game.jsw");
+    };
+    window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save game"));
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
+  }
+
+  void aSavedGameThatCannotBeReadLeavesTheGameRunning() {
+    TfrmMain window(Self(), {WritePackage(Dir, "unread.kvj")}, Boxes.get());
+    const kv::TKVJigsawBoard* before = window.Session().Board();
+    const std::string jsw = Dir.file("damaged.jsw");
+    kvtest::WriteFileBytes(jsw, {'n', 'o', 't', ' ', 'a', ' ', 'g', 'a', 'm', 'e'});
+    window.AskOpenFileName = [&](const std::string&, const std::string&) { return jsw; };
+    window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
+    QVERIFY(Boxes->Shown.empty());
+    QCOMPARE(window.Session().Board(), before);
+    QCOMPARE(window.Session().State(), kv::kvasRunning);
   }
 
   void aGameMadeFromAPictureCarriesThePackageAndPlaysThatPicture() {
@@ -324,7 +347,7 @@ private slots:
       QCOMPARE(titles, (std::vector<std::string>{"Open Image", "Save Executable Output As"}));
       QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
                QString::fromStdString(game + " is created successfuly."));
-      window.QuitConfirmed = true;
+      window.Flow().SetQuitConfirmed(true);
     }
     // The new game starts from its own file with the chosen picture as its only playable one.
     TfrmMain window(game, {}, Boxes.get());
@@ -389,7 +412,7 @@ private slots:
     // A click runs the banner's action.
     QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 10));
     QCOMPARE(window.Session().State(), kv::kvasPaused);
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {

@@ -109,9 +109,9 @@ private slots:
       QVERIFY(dialogs.Shown[2].Time.startsWith("Time to complete puzzle: |00:00:0"));
       QVERIFY(dialogs.Shown[2].PrintShown);
       QCOMPARE(listed, (QStringList{"1 Ada", "1 Ada"}));
-      QCOMPARE(window.LastLevel, uint8_t{0}); // 25 - 50 pieces: Easy
+      QCOMPARE(window.Flow().LastLevel(), uint8_t{0}); // 25 - 50 pieces: Easy
       QCOMPARE(Boxes->Shown.back().Text, std::string("No more image to play. Play again from first image?"));
-      QVERIFY(window.QuitConfirmed);
+      QVERIFY(window.Flow().QuitConfirmed());
       QVERIFY(std::filesystem::file_size(Dir.file("won.pdf")) > 1000);
     }
     // The table is written at exit and read at the next start.
@@ -120,7 +120,7 @@ private slots:
     QCOMPARE(table.GetEntry(0, 0).Name, std::string("Ada"));
     TfrmMain again(Self(), {file}, Boxes.get());
     QCOMPARE(again.HighScores().Count(0), 1);
-    again.QuitConfirmed = true;
+    again.Flow().SetQuitConfirmed(true);
   }
 
   void aWinAfterSolvingAidsIsNoFairWin_data() {
@@ -170,7 +170,7 @@ private slots:
       const std::size_t wins = dialogs.Shown.size();
       AssembleAllButOne(*window.Session().Board());
       DropLastPieceWithMouse(window);
-      QTRY_COMPARE(window.CurrentPicture, next);
+      QTRY_COMPARE(window.Flow().CurrentPicture(), next);
       QTRY_VERIFY(window.Session().State() == kv::kvasRunning && !window.Session().Board()->Won());
       QCOMPARE(dialogs.Shown[wins].Caption, QString("Win"));
     }
@@ -178,7 +178,7 @@ private slots:
              (std::vector<QString>{"Win", "Next Bitmap", "Win", "Next Bitmap", "Win", "Next Bitmap", "Win"}));
     QCOMPARE(Boxes->Shown.back().Text, std::string("No more image to play. Play again from first image?"));
     QVERIFY(window.isVisible());
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void aStopInTheSequenceEndsTheGame() {
@@ -190,8 +190,8 @@ private slots:
     AssembleAllButOne(*window.Session().Board());
     DropLastPieceWithMouse(window);
     QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(window.SequenceIndex, 0);
-    QVERIFY(window.QuitConfirmed);
+    QCOMPARE(window.Flow().SequenceIndex(), 0);
+    QVERIFY(window.Flow().QuitConfirmed());
   }
 
   void aLostCountDownShowsTheTimeItAllowedAndOffersAnotherGame() {
@@ -212,7 +212,7 @@ private slots:
     // "Stop": the window closes.
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
     QCOMPARE(dialogs.Captions(), (std::vector<QString>{"Lose", "Play", "Lose", "Play"}));
-    QVERIFY(window.QuitConfirmed);
+    QVERIFY(window.Flow().QuitConfirmed());
   }
 
   // The same end through the dialogs' own modal loops, opened from within the clock's tick.
@@ -233,7 +233,7 @@ private slots:
     answer.start(50);
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 8000);
     QCOMPARE(seen, (QStringList{"Lose", "Play"}));
-    QVERIFY(window.QuitConfirmed);
+    QVERIFY(window.Flow().QuitConfirmed());
   }
 
   void theQuitQuestionComesFromThePackage_data() {
@@ -254,7 +254,7 @@ private slots:
     TfrmMain window(Self(), {SavePackage(*project, Dir, "quit.kvj")}, Boxes.get());
     QCOMPARE(window.close(), question.isEmpty());
     QCOMPARE(QuestionText(window), question);
-    if (window.isVisible()) window.QuitConfirmed = true;
+    if (window.isVisible()) window.Flow().SetQuitConfirmed(true);
   }
 
   void thePlayerChoosesThePictureAndTheCloseBoxPlaysOnlyAtStart() {
@@ -275,7 +275,7 @@ private slots:
     });
     TfrmMain window(Self(), {file}, Boxes.get());
     QCOMPARE(listed, (QStringList{"Photo 0", "Photo 1", "Photo 2"}));
-    QCOMPARE(window.CurrentPicture, 1);
+    QCOMPARE(window.Flow().CurrentPicture(), 1);
     QVERIFY(window.Session().State() == kv::kvasRunning);
     // Later the close box starts nothing; "Play" starts the selected picture.
     TDialogScript dialogs(window);
@@ -292,10 +292,10 @@ private slots:
         return dialog.result();
       };
       window.ExecuteCommand(nullptr, 15, kv::TScriptParameter());
-      QCOMPARE(window.CurrentPicture, answer == kv::mrOk ? 2 : 1);
+      QCOMPARE(window.Flow().CurrentPicture(), answer == kv::mrOk ? 2 : 1);
       QCOMPARE(window.Session().Board()->Piece(0, 0).X == -777, answer != kv::mrOk);
     }
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void theHighScoreCommandShowsTheListOfTheLastLevel() {
@@ -303,7 +303,7 @@ private slots:
     TfrmMain window(Self(), {SavePackage(*project, Dir, "scores.kvj")}, Boxes.get());
     TDialogScript dialogs(window);
     window.HighScores().Add(kv::THighScoreData{"Hard one", 90, 2});
-    window.LastLevel = 2;
+    window.Flow().SetLastLevel(2);
     QStringList lines;
     dialogs.Answers["High Score"] = [&](QDialog& dialog) {
       QTreeWidget* list = dialog.findChild<QTreeWidget*>("lvHighScore");
@@ -315,7 +315,7 @@ private slots:
     window.ExecuteCommand(nullptr, 12, kv::TScriptParameter());
     QCOMPARE(lines, QStringList{"Hard one 00:01:30"});
     QVERIFY(window.Session().State() == kv::kvasRunning);
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void aNewDifficultyRestartsThePictureWithItsRange() {
@@ -347,7 +347,7 @@ private slots:
     window.ExecuteCommand(nullptr, 23, kv::TScriptParameter());
     QCOMPARE(window.Session().Board()->Piece(0, 0).X, -777);
     QVERIFY(window.Session().State() == kv::kvasRunning);
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void theSkinChooserSetsTheSkinOfTheGame() {
@@ -368,13 +368,13 @@ private slots:
     };
     window.ExecuteCommand(nullptr, 9, kv::TScriptParameter());
     QCOMPARE(dialogs.Captions(), std::vector<QString>{"Select Skin"});
-    QCOMPARE(window.CurrentSkin, 1);
+    QCOMPARE(window.CurrentSkin(), 1);
     QCOMPARE(window.Project()->StartSkinIndex, 1);
     QCOMPARE(window.Project()->SkinIndex, 1);
     QVERIFY(window.Session().State() == kv::kvasRunning);
     // The board still fills the playing area.
     QCOMPARE(window.Session().Board()->Width(), window.PlayingArea()->ClientWidth());
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void theProgressWindowShowsWhileALongCutRunsAndGoesAfter() {
@@ -396,7 +396,7 @@ private slots:
     QVERIFY(steps > 0);
     QCOMPARE(caption, QString("Creating Pieces Data..."));
     QVERIFY(!window.ProgressWindow());
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
   void aPreparedGameOfThePackageIsOfferedAtTheStart_data() {
@@ -428,7 +428,7 @@ private slots:
       project->NumPiecesMax = 24;
       project->FindPictureSettings(1)->NumPiecesMin = 0;
       project->FindPictureSettings(1)->NumPiecesMax = 24;
-      first.QuitConfirmed = true;
+      first.Flow().SetQuitConfirmed(true);
     }
     Boxes->Answers = {yes};
     TfrmMain window(Self(), {SavePackage(*project, Dir, "prepared.kvj")}, Boxes.get());
@@ -439,7 +439,7 @@ private slots:
     QCOMPARE(std::all_of(pieces.begin(), pieces.end(),
                          [](const kv::TKVBoardPiece& p) { return p.X == 7 && p.Y == 9; }),
              yes);
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
 private:

@@ -160,7 +160,7 @@ private slots:
     QVERIFY(window.isVisible());
     QVERIFY(window.Session().QuestionBox() != nullptr);
     QVERIFY(window.Session().State() == kv::kvasRunning);
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
     QVERIFY(window.close());
   }
 

@@ -146,7 +146,7 @@ private slots:
     const std::filesystem::path folder = std::filesystem::path(JIGSAW_BINARY_DIR) / "tests" / "screens";
     std::filesystem::create_directories(folder);
     shown.save(QString::fromStdString((folder / ("window-" + look.toStdString() + ".png")).string()));
-    window.QuitConfirmed = true;
+    window.Flow().SetQuitConfirmed(true);
   }
 
 private:
