@@ -68,7 +68,7 @@ void TPlayFlow::ChooseAndStartGame() {
   const int32_t chosen = ChoosePicture();
   if (chosen == -1) return;
   FCurrentPicture = chosen;
-  ResetSession();
+  FLocator.ResetSession();
   StartGame();
 }
 
@@ -162,10 +162,6 @@ bool TPlayFlow::UsePreparedGame(const TJigsawProject2& project, const TBMPData& 
     if (FSession.SavedGameFits(FPreparedGame, stored)) return true;
   }
   return false;
-}
-
-void TPlayFlow::ResetSession() {
-  FLocator.ResetSession();
 }
 
 bool TPlayFlow::PlayPicture(int32_t n) {

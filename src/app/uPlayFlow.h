@@ -60,8 +60,6 @@ public:
   int32_t ChoosePicture();
   void StartGame();
   void PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int32_t pictureIndex);
-  // Clears the player's name and resets the session.
-  void ResetSession();
   // Plays playable picture n; "Invalid picture index." when there is none (the session stays reset).
   bool PlayPicture(int32_t n);
   // Replaces the running game by a saved one; false when the package cannot restore it. Raises when the

@@ -730,7 +730,7 @@ void TfrmMain::ChangeDifficultyCommand(void*, const TScriptParameter&) {
     settings->NumPiecesMin = dialog.NumPiecesMin;
     settings->NumPiecesMax = dialog.NumPiecesMax;
   }
-  FFlow->ResetSession();
+  FLocator.ResetSession();
   FFlow->StartGame();
 }
 
