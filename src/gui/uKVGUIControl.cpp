@@ -330,7 +330,7 @@ void TKVGUIControl::NotifyApplication(int32_t message, int32_t p1, int32_t p2) {
 namespace {
 
 // The child handles the event with the point in its own coordinates.
-void Deliver(TKVGUIControl& child, const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void Deliver(TKVGUIControl& child, const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   const TPoint local{point.X - child.Left(), point.Y - child.Top()};
   if (child.ChildCount() > 0)
     child.DispatchMouse(local, kind, shift, button);
@@ -344,7 +344,7 @@ bool Routable(const TKVGUIControl* c) {
 
 } // namespace
 
-void TKVGUIControl::DispatchMouse(const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void TKVGUIControl::DispatchMouse(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   if (!FEnabled || ChildCount() == 0) return;
   const bool root = ParentControl() == nullptr;
 
@@ -428,7 +428,7 @@ void TKVGUIControl::LeaveHover() {
   }
 }
 
-void TKVGUIControl::DispatchKey(int32_t key, int32_t kind, int32_t shift) {
+void TKVGUIControl::DispatchKey(int32_t key, int32_t kind, TShiftState shift) {
   TKVGUIControl* focused = ChildControl(FFocusIndex);
   if (Routable(focused)) {
     focused->KeyEvent(key, kind, shift);
