@@ -4,19 +4,6 @@
 
 namespace kv {
 
-namespace {
-
-// Ends the engine's update however the paint ends.
-struct TUpdateScope {
-  TKVCustomGraphicEngine& Engine;
-  explicit TUpdateScope(TKVCustomGraphicEngine& engine) : Engine(engine) { Engine.BeginUpdate(); }
-  ~TUpdateScope() { Engine.EndUpdate(); }
-  TUpdateScope(const TUpdateScope&) = delete;
-  TUpdateScope& operator=(const TUpdateScope&) = delete;
-};
-
-} // namespace
-
 TKVGUIControl::TKVGUIControl() = default;
 
 TKVGUIControl::~TKVGUIControl() {
@@ -266,7 +253,7 @@ void TKVGUIControl::Paint(const TPoint& origin) {
   FPaintOrigin = origin;
   const TPoint absolute{origin.X + FLeft, origin.Y + FTop};
   TKVCustomGraphicEngine& engine = GraphicEngine();
-  TUpdateScope update(engine);
+  const auto update = UpdateScope(engine);
   const TRect area = GetPaintRect();
   if (!IntersectRect(area, engine.ClipRect()).IsEmpty()) {
     TKVCustomGraphicEngine::TClipScope clip(engine, area);
