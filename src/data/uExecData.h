@@ -18,15 +18,6 @@
 
 namespace kv {
 
-// One sound file as stored (WAV, MIDI, MP3 or WMA).
-struct TWaveData {
-  uint32_t ID = 0;
-  std::string Name;
-  TMemoryStream Data;
-  int32_t Extension = 0;
-  bool operator==(const TWaveData&) const = default;
-};
-
 // The old menu form (record 7861): read and kept, never written or shown.
 struct TMenuRec {
   std::string Caption;

@@ -254,27 +254,24 @@ void TExecDataReader::ReadRecord(uint16_t tag, TStream& data) {
 
 // ---- records
 
-void TExecDataReader::ReadPicture(TStream& data) {
-  // The length holds the size of the image bytes only; a record without any carries nothing else.
+std::unique_ptr<TNamedData> TExecDataReader::ReadNamedData(TStream& data) {
+  // The length holds the size of the file's bytes only; a record without any carries nothing else.
   const int32_t n = SF::ReadInteger(data);
-  if (n <= 0) return;
-  auto picture = std::make_unique<TBMPData>();
-  picture->ID = SF::ReadCardinal(data);
-  picture->Name = SF::ReadString(data);
-  picture->Data = ReadLargeBlob(data, n);
-  picture->Extension = ReadExtension(data);
-  Project.Pictures.push_back(std::move(picture));
+  if (n <= 0) return nullptr;
+  auto file = std::make_unique<TNamedData>();
+  file->ID = SF::ReadCardinal(data);
+  file->Name = SF::ReadString(data);
+  file->Data = ReadLargeBlob(data, n);
+  file->Extension = ReadExtension(data);
+  return file;
+}
+
+void TExecDataReader::ReadPicture(TStream& data) {
+  if (auto picture = ReadNamedData(data)) Project.Pictures.push_back(std::move(picture));
 }
 
 void TExecDataReader::ReadSound(TStream& data) {
-  const int32_t n = SF::ReadInteger(data);
-  if (n <= 0) return;
-  auto sound = std::make_unique<TWaveData>();
-  sound->ID = SF::ReadCardinal(data);
-  sound->Name = SF::ReadString(data);
-  sound->Data = ReadLargeBlob(data, n);
-  sound->Extension = ReadExtension(data);
-  Project.Sounds.push_back(std::move(sound));
+  if (auto sound = ReadNamedData(data)) Project.Sounds.push_back(std::move(sound));
 }
 
 void TExecDataReader::ReadEventSounds(TStream& data) {

@@ -7,6 +7,7 @@
 #include "data/uKVStreamFunc.h"
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 
 namespace kv {
@@ -41,6 +42,8 @@ private:
   // The reader of each record tag of the data section; a tag not listed is skipped by its length.
   static const std::unordered_map<uint16_t, TRecordRead>& RecordReaders();
   void ReadRecord(uint16_t tag, TStream& data);
+  // A picture or sound record; none when it carries no file.
+  std::unique_ptr<TNamedData> ReadNamedData(TStream& data);
   void ReadPicture(TStream& data);
   void ReadSound(TStream& data);
   void ReadEventSounds(TStream& data);

@@ -96,25 +96,23 @@ uint32_t FlagsWord(const TJigsawProject2& p) {
 
 // ---- the records, one writer each, in the order of the data section
 
-void WriteSoundFile(uint16_t tag, uint32_t id, const std::string& name, const TMemoryStream& data,
-                    TMemoryStream& s) {
+void WriteNamedData(uint16_t tag, const TNamedData& file, TMemoryStream& s) {
   // The length holds the file size only; a record of length 0 could carry no fields, so a picture or sound
   // without data is not written at all.
-  if (data.Empty()) return;
-  Header(tag, data.Size(), s);
-  SF::WriteCardinal(id, s);
-  SF::WriteString(name, s);
-  WriteBlob(data, s);
+  if (file.Data.Empty()) return;
+  Header(tag, file.Data.Size(), s);
+  SF::WriteCardinal(file.ID, s);
+  SF::WriteString(file.Name, s);
+  WriteBlob(file.Data, s);
   SF::WriteInteger(0, s);
 }
 
 void WritePictures(const TJigsawProject2& p, TMemoryStream& s) {
-  for (const auto& picture : p.Pictures)
-    WriteSoundFile(Tag::Picture, picture->ID, picture->Name, picture->Data, s);
+  for (const auto& picture : p.Pictures) WriteNamedData(Tag::Picture, *picture, s);
 }
 
 void WriteSounds(const TJigsawProject2& p, TMemoryStream& s) {
-  for (const auto& sound : p.Sounds) WriteSoundFile(Tag::Sound, sound->ID, sound->Name, sound->Data, s);
+  for (const auto& sound : p.Sounds) WriteNamedData(Tag::Sound, *sound, s);
 }
 
 void WriteEventSounds(const TJigsawProject2& p, TMemoryStream& s) {

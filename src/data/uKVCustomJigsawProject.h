@@ -5,6 +5,7 @@
 #include "data/uKVComponent.h"
 #include "data/uKVStream.h"
 #include "data/uKVTypes.h"
+#include "data/uNamedData.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,15 +21,6 @@ struct TProjectOptions {
   bool ShowGhost = false;
   bool ShowPreview = true;
   bool operator==(const TProjectOptions&) const = default;
-};
-
-// One picture or wallpaper: the JPEG file as stored.
-struct TBMPData {
-  uint32_t ID = 0;
-  std::string Name;
-  TMemoryStream Data;
-  int32_t Extension = 0; // as read; written as 0
-  bool operator==(const TBMPData&) const = default;
 };
 
 class TKVCustomJigsawProject : public TKVCustomProject {

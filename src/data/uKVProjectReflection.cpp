@@ -4,9 +4,9 @@
 #include "data/uKVPersistentList.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "platform/uCp1252.h"
 
 #include <algorithm>
-#include <array>
 
 namespace kv {
 
@@ -18,12 +18,6 @@ TKVErrorReporter& DefaultReporter() {
 }
 
 // ---- single-byte texts <-> the parser's UTF-8
-
-// Windows-1252 characters 0x80..0x9F; 0 where the code page has none.
-constexpr std::array<char32_t, 32> Cp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Every byte becomes the character of the same code (ISO-8859-1); the text ends at a NUL byte.
 std::string ToXml(std::string_view bytes) {
@@ -40,13 +34,6 @@ std::string ToXml(std::string_view bytes) {
     }
   }
   return out;
-}
-
-char CharToByte(char32_t cp) {
-  if (cp < 0x100) return static_cast<char>(cp);
-  for (std::size_t i = 0; i < Cp1252High.size(); ++i)
-    if (Cp1252High[i] == cp) return static_cast<char>(0x80 + i);
-  return '?';
 }
 
 // Back to single bytes. A byte that does not start a valid UTF-8 sequence is taken as it is.
@@ -79,7 +66,7 @@ std::string FromXml(std::string_view utf8) {
       ++i;
       continue;
     }
-    out.push_back(CharToByte(cp));
+    out.push_back(Cp1252ByteOf(cp));
     i += static_cast<std::size_t>(extra) + 1;
   }
   return out;

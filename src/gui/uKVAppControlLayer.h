@@ -31,15 +31,15 @@ public:
   void DoneControl() override;
   void DoResize() override;
 
-  // Hooks and lifecycle, in their order. shift is the tree's shift set (kvssShift, kvssCtrl, kvssAlt); x, y
+  // Hooks and lifecycle, in their order. shift holds the modifier keys (ssShift, ssCtrl, ssAlt); x, y
   // are in the item's coordinates.
   virtual void Prepared() {}
-  virtual void LayerMouseDown(TMouseButton button, int32_t shift, int32_t x, int32_t y) {
+  virtual void LayerMouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
     (void)button, (void)shift, (void)x, (void)y;
   }
   virtual void LayerMouseUp(TMouseButton button) { (void)button; }
-  virtual void LayerMouseMove(int32_t shift, int32_t x, int32_t y) { (void)shift, (void)x, (void)y; }
-  virtual void LayerKeyDown(int32_t key, int32_t shift) { (void)key, (void)shift; }
+  virtual void LayerMouseMove(TShiftState shift, int32_t x, int32_t y) { (void)shift, (void)x, (void)y; }
+  virtual void LayerKeyDown(int32_t key, TShiftState shift) { (void)key, (void)shift; }
   // Run by InitControl; an error it raises is swallowed and leaves the item uninitialised.
   virtual void Initialize() {}
   virtual void Prepare();

@@ -29,7 +29,7 @@ void TKVGUIButton::PaintContent() {
   }
 }
 
-void TKVGUIButton::MouseEvent(const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void TKVGUIButton::MouseEvent(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   if (kind == kvmkDown && OnClick) {
     // The handler may hide or free the button's window; the call runs on a copy.
     TKVGUINotifyEvent click = OnClick;

@@ -23,7 +23,7 @@ public:
   void InitControl() override;
   std::string GetSkinName() const override { return SkinName; }
   void PaintContent() override;
-  void MouseEvent(const TPoint& point, int32_t kind, int32_t shift, int32_t button) override;
+  void MouseEvent(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) override;
   void MouseEnter() override;
   void MouseLeave() override;
 

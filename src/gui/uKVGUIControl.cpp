@@ -4,19 +4,6 @@
 
 namespace kv {
 
-namespace {
-
-// Ends the engine's update however the paint ends.
-struct TUpdateScope {
-  TKVCustomGraphicEngine& Engine;
-  explicit TUpdateScope(TKVCustomGraphicEngine& engine) : Engine(engine) { Engine.BeginUpdate(); }
-  ~TUpdateScope() { Engine.EndUpdate(); }
-  TUpdateScope(const TUpdateScope&) = delete;
-  TUpdateScope& operator=(const TUpdateScope&) = delete;
-};
-
-} // namespace
-
 TKVGUIControl::TKVGUIControl() = default;
 
 TKVGUIControl::~TKVGUIControl() {
@@ -266,7 +253,7 @@ void TKVGUIControl::Paint(const TPoint& origin) {
   FPaintOrigin = origin;
   const TPoint absolute{origin.X + FLeft, origin.Y + FTop};
   TKVCustomGraphicEngine& engine = GraphicEngine();
-  TUpdateScope update(engine);
+  const auto update = UpdateScope(engine);
   const TRect area = GetPaintRect();
   if (!IntersectRect(area, engine.ClipRect()).IsEmpty()) {
     TKVCustomGraphicEngine::TClipScope clip(engine, area);
@@ -330,7 +317,7 @@ void TKVGUIControl::NotifyApplication(int32_t message, int32_t p1, int32_t p2) {
 namespace {
 
 // The child handles the event with the point in its own coordinates.
-void Deliver(TKVGUIControl& child, const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void Deliver(TKVGUIControl& child, const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   const TPoint local{point.X - child.Left(), point.Y - child.Top()};
   if (child.ChildCount() > 0)
     child.DispatchMouse(local, kind, shift, button);
@@ -344,7 +331,7 @@ bool Routable(const TKVGUIControl* c) {
 
 } // namespace
 
-void TKVGUIControl::DispatchMouse(const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void TKVGUIControl::DispatchMouse(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   if (!FEnabled || ChildCount() == 0) return;
   const bool root = ParentControl() == nullptr;
 
@@ -428,7 +415,7 @@ void TKVGUIControl::LeaveHover() {
   }
 }
 
-void TKVGUIControl::DispatchKey(int32_t key, int32_t kind, int32_t shift) {
+void TKVGUIControl::DispatchKey(int32_t key, int32_t kind, TShiftState shift) {
   TKVGUIControl* focused = ChildControl(FFocusIndex);
   if (Routable(focused)) {
     focused->KeyEvent(key, kind, shift);

@@ -1,17 +1,18 @@
 // The control: geometry, visibility, enabling, z-order, focus, hit testing, mouse and key routing and
 // painting of one node of the playing area's control tree.
 //
-// Input reaches the tree as numbers (kinds, shift set and buttons below). Painting goes through the graphic
-// engine: a control draws itself in PaintBackground / PaintContent / PaintForeground inside GetPaintRect,
-// and asks for a repaint of what it shows with Invalidate (its whole area with its children) or
-// InvalidateRect (a part, in buffer coordinates). Changes of geometry, visibility, z-order, caption and state
-// invalidate the areas concerned by themselves; a control that changes what it draws otherwise calls
-// Invalidate.
+// Input reaches the tree as numbers (kinds and buttons below) and the modifier keys of TShiftState. Painting
+// goes through the graphic engine: a control draws itself in PaintBackground / PaintContent / PaintForeground
+// inside GetPaintRect, and asks for a repaint of what it shows with Invalidate (its whole area with its
+// children) or InvalidateRect (a part, in buffer coordinates). Changes of geometry, visibility, z-order,
+// caption and state invalidate the areas concerned by themselves; a control that changes what it draws
+// otherwise calls Invalidate.
 #pragma once
 
 #include "data/uKVTypes.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVGUIObject.h"
+#include "gui/uShiftState.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,10 +29,10 @@ inline constexpr int32_t kvmkLeave = 6; // the pointer left it
 // Key event kinds.
 inline constexpr int32_t kvkkKeyDown = 0; // virtual key code
 inline constexpr int32_t kvkkChar = 2;    // character typed
-// Shift set.
-inline constexpr int32_t kvssShift = 1;
-inline constexpr int32_t kvssCtrl = 2;
-inline constexpr int32_t kvssAlt = 4;
+// Former names of the modifier keys of TShiftState, still used by the board.
+inline constexpr TShiftState kvssShift = ssShift;
+inline constexpr TShiftState kvssCtrl = ssCtrl;
+inline constexpr TShiftState kvssAlt = ssAlt;
 // Mouse buttons.
 inline constexpr int32_t kvmbNone = 0;
 inline constexpr int32_t kvmbLeft = 1;
@@ -57,7 +58,8 @@ protected:
 
 class TKVGUIControl;
 using TKVGUINotifyEvent = std::function<void(TKVGUIControl* sender)>;
-using TKVGUIKeyEvent = std::function<void(TKVGUIControl* sender, int32_t key, int32_t shift, int32_t kind)>;
+using TKVGUIKeyEvent =
+    std::function<void(TKVGUIControl* sender, int32_t key, TShiftState shift, int32_t kind)>;
 
 class TKVGUIControl : public TKVGUIObject {
 public:
@@ -116,8 +118,8 @@ public:
   // Passes the message to Application, if set.
   void NotifyApplication(int32_t message, int32_t p1, int32_t p2);
   // point in this control's coordinates.
-  void DispatchMouse(const TPoint& point, int32_t kind, int32_t shift, int32_t button);
-  void DispatchKey(int32_t key, int32_t kind, int32_t shift);
+  void DispatchMouse(const TPoint& point, int32_t kind, TShiftState shift, int32_t button);
+  void DispatchKey(int32_t key, int32_t kind, TShiftState shift);
 
   // Asks for a repaint of rect (buffer coordinates); nothing while the control is not showing.
   virtual void InvalidateRect(const TRect& rect);
@@ -164,8 +166,8 @@ public:
   virtual TRect GetScreenRect() const;
   // Right and bottom edges count as inside; p in the parent's coordinates.
   virtual bool HitTest(const TPoint& p) const;
-  virtual void MouseEvent(const TPoint& point, int32_t kind, int32_t shift, int32_t button);
-  virtual void KeyEvent(int32_t key, int32_t kind, int32_t shift);
+  virtual void MouseEvent(const TPoint& point, int32_t kind, TShiftState shift, int32_t button);
+  virtual void KeyEvent(int32_t key, int32_t kind, TShiftState shift);
   virtual void BringToFront();
   virtual void SendToBack();
   virtual void SetFocus();

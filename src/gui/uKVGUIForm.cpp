@@ -59,7 +59,7 @@ void TKVGUIForm::PaintContent() {
   engine.DrawText(r.Left + 14, r.Top + 7, 0xFFFFFF, Caption());
 }
 
-void TKVGUIForm::MouseEvent(const TPoint& point, int32_t kind, int32_t shift, int32_t button) {
+void TKVGUIForm::MouseEvent(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) {
   const TPoint p{point.X + Left(), point.Y + Top()};
   switch (kind) {
   case kvmkDown:
@@ -85,7 +85,7 @@ void TKVGUIForm::MouseEvent(const TPoint& point, int32_t kind, int32_t shift, in
   TKVGUIControl::MouseEvent(point, kind, shift, button);
 }
 
-void TKVGUIForm::KeyEvent(int32_t key, int32_t kind, int32_t shift) {
+void TKVGUIForm::KeyEvent(int32_t key, int32_t kind, TShiftState shift) {
   if (key == 27 && kind == kvkkKeyDown) NotifyApplication(kvmsgApplication, 16, 0);
   TKVGUIControl::KeyEvent(key, kind, shift);
 }

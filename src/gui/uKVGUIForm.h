@@ -27,8 +27,8 @@ public:
   void DoResize() override;
   std::string GetSkinName() const override { return "window"; }
   void PaintContent() override;
-  void MouseEvent(const TPoint& point, int32_t kind, int32_t shift, int32_t button) override;
-  void KeyEvent(int32_t key, int32_t kind, int32_t shift) override;
+  void MouseEvent(const TPoint& point, int32_t kind, TShiftState shift, int32_t button) override;
+  void KeyEvent(int32_t key, int32_t kind, TShiftState shift) override;
   void MouseEnter() override;
   void MouseLeave() override;
   // With the shadow while dragged.

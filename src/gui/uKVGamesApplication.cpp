@@ -35,11 +35,6 @@ TKVCustomGamesApplication::~TKVCustomGamesApplication() {
   FSoundEvents.Clear();
 }
 
-int32_t TKVCustomGamesApplication::TreeShift(TShiftState shift) {
-  return ((shift & ssShift) ? kvssShift : 0) | ((shift & ssCtrl) ? kvssCtrl : 0) |
-         ((shift & ssAlt) ? kvssAlt : 0);
-}
-
 TKVCustomGamesApplication::TDispatchScope::~TDispatchScope() {
   if (--App.FDispatching == 0) App.FRetired.clear();
 }
@@ -107,7 +102,7 @@ void TKVCustomGamesApplication::CallRemembered(std::size_t index, TKVPaintBox& s
 void TKVCustomGamesApplication::ClientMouseDown(TKVPaintBox& sender, TKVInputEvent& event) {
   TDispatchScope scope(*this);
   if (FRoot)
-    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkDown, TreeShift(event.Shift),
+    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkDown, event.Shift & ssModifiers,
                          TreeButton(event.Button));
   CallRemembered(kMouseDown, sender, event);
 }
@@ -115,7 +110,8 @@ void TKVCustomGamesApplication::ClientMouseDown(TKVPaintBox& sender, TKVInputEve
 void TKVCustomGamesApplication::ClientMouseUp(TKVPaintBox& sender, TKVInputEvent& event) {
   TDispatchScope scope(*this);
   if (FRoot)
-    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkUp, TreeShift(event.Shift), TreeButton(event.Button));
+    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkUp, event.Shift & ssModifiers,
+                         TreeButton(event.Button));
   CallRemembered(kMouseUp, sender, event);
 }
 
@@ -125,7 +121,7 @@ void TKVCustomGamesApplication::ClientMouseMove(TKVPaintBox& sender, TKVInputEve
   HandleEvent(kvmsgPointerMove, x, y);
   if (x == event.X && FRoot) {
     const int32_t button = (event.Shift & ssRight) ? kvmbOther : (event.Shift & ssLeft) ? kvmbLeft : kvmbNone;
-    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkMove, TreeShift(event.Shift), button);
+    FRoot->DispatchMouse(TPoint{event.X, event.Y}, kvmkMove, event.Shift & ssModifiers, button);
   }
   CallRemembered(kMouseMove, sender, event);
 }
@@ -142,7 +138,7 @@ void TKVCustomGamesApplication::ClientMouseLeave(TKVPaintBox&, TKVInputEvent&) {
 
 void TKVCustomGamesApplication::ClientKeyDown(TKVPaintBox& sender, TKVInputEvent& event) {
   TDispatchScope scope(*this);
-  if (FRoot) FRoot->DispatchKey(event.Key, kvkkKeyDown, TreeShift(event.Shift));
+  if (FRoot) FRoot->DispatchKey(event.Key, kvkkKeyDown, event.Shift & ssModifiers);
   CallRemembered(kKeyDown, sender, event);
 }
 

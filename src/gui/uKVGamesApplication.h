@@ -115,9 +115,6 @@ public:
   static constexpr std::array<const char*, 7> InputEventNames{
       "OnMouseDown", "OnMouseUp", "OnMouseMove", "OnKeyPress", "OnKeyDown", "OnMouseLeave", "OnMouseEnter"};
 
-  // The tree's shift set (1 Shift, 2 Ctrl, 4 Alt) of a platform shift state.
-  static int32_t TreeShift(TShiftState shift);
-
 protected:
   // The sound switch alone, without starting the music (for settings taken before the sounds are ready).
   void SetSoundSwitch(bool on);

@@ -304,15 +304,9 @@ void TKVGR32GraphicEngine::DrawnOutsideFrame() {
 void TKVGR32GraphicEngine::PaintFrame(std::span<const TRect> areas) {
   TBitmap32& buffer = FPaintBox->Buffer();
   const TColor32 background = Color32(FPaintBox->Color);
-  BeginUpdate();
-  struct TEnd {
-    TKVGR32GraphicEngine& Engine;
-    TRect Clip;
-    ~TEnd() {
-      Engine.FClip = Clip;
-      Engine.EndUpdate();
-    }
-  } end{*this, FClip};
+  const auto update = UpdateScope(*this);
+  // Declared after the update, so that the clip is back before the update ends.
+  const TScopeExit restoreClip([this, saved = FClip] { FClip = saved; });
   for (const TRect& area : areas) {
     FClip = IntersectRect(area, buffer.BoundsRect());
     if (FClip.IsEmpty()) continue;

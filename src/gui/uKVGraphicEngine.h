@@ -10,6 +10,7 @@
 #pragma once
 
 #include "data/uKVTypes.h"
+#include "data/uScopeGuard.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVPaintBox.h"
 #include "gui/uKVPainter.h"
@@ -113,6 +114,13 @@ private:
   TBitmap32 FMeasure;
   TKVCustomGamesSkin* FSkin = nullptr;
 };
+
+// Begins an update of the engine that ends however the scope ends: the buffer is shown once, when the
+// outermost update is over.
+[[nodiscard]] inline auto UpdateScope(TKVCustomGraphicEngine& engine) {
+  engine.BeginUpdate();
+  return TScopeExit([&engine] { engine.EndUpdate(); });
+}
 
 class TKVGR32GraphicEngine : public TKVCustomGraphicEngine {
 public:

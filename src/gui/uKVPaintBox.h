@@ -5,6 +5,7 @@
 
 #include "data/uKVTypes.h"
 #include "gui/uBitmap32.h"
+#include "gui/uShiftState.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,18 +18,6 @@ namespace kv {
 class IPopupMenu;
 
 enum TAlign { alNone, alClient };
-
-// Platform shift state: modifier keys and held buttons.
-using TShiftState = uint16_t;
-enum : TShiftState {
-  ssShift = 1,
-  ssAlt = 2,
-  ssCtrl = 4,
-  ssLeft = 8,
-  ssRight = 16,
-  ssMiddle = 32,
-  ssDouble = 64
-};
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 

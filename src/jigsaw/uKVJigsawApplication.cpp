@@ -183,14 +183,10 @@ void TKVCustomJigsawApplication::Prepare() {
   {
     FPieces.Picture = std::move(Picture);
     FPieces.SourceSize = PictureSourceSize;
-    struct TGiveBack {
-      TBitmap32& From;
-      TBitmap32& To;
-      ~TGiveBack() {
-        To = std::move(From);
-        From.SetSize(0, 0);
-      }
-    } giveBack{FPieces.Picture, Picture};
+    const TScopeExit giveBack([this] {
+      Picture = std::move(FPieces.Picture);
+      FPieces.Picture.SetSize(0, 0);
+    });
     TPieceBuildOptions options;
     options.Difficulty = Difficulty;
     options.BevelLevel = BevelLevel();

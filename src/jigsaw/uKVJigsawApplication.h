@@ -9,6 +9,7 @@
 #pragma once
 
 #include "data/uJigsawFile.h"
+#include "data/uNamedData.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVGamesApplication.h"
 #include "jigsaw/uKVJigsawPieceCollection.h"
@@ -23,7 +24,6 @@
 
 namespace kv {
 
-struct TBMPData;
 class TJigsawProject2;
 class THighScore;
 class TKVGUIAnimatedImage;

@@ -2,6 +2,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
+#include "data/uScopeGuard.h"
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
 
@@ -122,24 +123,14 @@ std::string Translated(const TPieceBuildOptions& options, const std::string& tex
   return options.Translate ? options.Translate(text) : text;
 }
 
-// Runs the finish hook when the build ends, also when an error interrupts it.
-class TFinishGuard {
-public:
-  explicit TFinishGuard(const TPieceBuildOptions& options) : Options(options) {}
-  ~TFinishGuard() {
-    if (!Options.OnFinish) return;
-    try {
-      Options.OnFinish(Translated(Options, "Finish"));
-    } catch (...) {
-      // A failing hook must not replace the build's own error.
-    }
+// Runs the finish hook. A failing hook must not replace the build's own error.
+void ReportFinish(const TPieceBuildOptions& options) noexcept {
+  if (!options.OnFinish) return;
+  try {
+    options.OnFinish(Translated(options, "Finish"));
+  } catch (...) {
   }
-  TFinishGuard(const TFinishGuard&) = delete;
-  TFinishGuard& operator=(const TFinishGuard&) = delete;
-
-private:
-  const TPieceBuildOptions& Options;
-};
+}
 
 // The size of the bitmap BuildPieceBitmap makes for an item: the cell and half of each template beyond it.
 // The scatter draws need it before any bitmap is built.
@@ -353,7 +344,8 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   TPieces previous = std::move(pieces);
   pieces.clear();
   if (options.OnStatus) options.OnStatus(Translated(options, "Creating pieces"));
-  TFinishGuard finish(options);
+  // The finish is reported however the build ends.
+  const TScopeExit finish([&options] { ReportFinish(options); });
 
   const unsigned threads =
       options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());

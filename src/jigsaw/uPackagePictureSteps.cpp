@@ -9,6 +9,7 @@
 #include "gui/uPictureConverters.h"
 #include "gui/uPictureFormat.h"
 #include "jigsaw/uJigsawSpriteCreator.h"
+#include "jigsaw/uKVJigsawCut.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,7 +72,7 @@ TImageInfo DecodeAtLeast(const TBMPData& picture,
 
 } // namespace
 
-TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
+TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceLibrary& library,
                              uint8_t difficulty, TBitmap32& bitmap) {
   // The cut stretches the picture to the final size of its layout; a decode at least that large loses
   // nothing the game shows.
@@ -79,8 +80,7 @@ TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollec
       picture,
       [&](TImageInfo stored) {
         try {
-          const TLayoutChoice choice = TKVJigsawPieceCollection::ChooseLayoutSize(
-              library.Layouts, stored.Width, stored.Height, difficulty, library.MaxWidth, library.MaxHeight);
+          const TLayoutChoice choice = library.ChooseLayoutSize(stored.Width, stored.Height, difficulty);
           if (choice.LayoutIndex >= 0) return TImageInfo{choice.FinalWidth, choice.FinalHeight};
         } catch (const Exception&) {
           // No layout fits: the cut reports that itself, from the picture decoded whole.
@@ -95,9 +95,9 @@ std::string ProgramLibraryFile() {
   return (exe.parent_path() / "all.kvjc").string();
 }
 
-const TKVJigsawPieceCollection& TEnginePictureSteps::Library() {
+const TKVJigsawPieceLibrary& TEnginePictureSteps::Library() {
   if (!Loaded) {
-    auto library = std::make_unique<TKVJigsawPieceCollection>();
+    auto library = std::make_unique<TKVJigsawPieceLibrary>();
     try {
       library->LoadFromFile(LibraryFile);
     } catch (const Exception& e) {
@@ -110,7 +110,7 @@ const TKVJigsawPieceCollection& TEnginePictureSteps::Library() {
   return *Loaded;
 }
 
-TKVJigsawPieceCollection TEnginePictureSteps::PackageLibrary(const TJigsawProject2& project) {
+TKVJigsawPieceLibrary TEnginePictureSteps::PackageLibrary(const TJigsawProject2& project) {
   std::vector<std::pair<int32_t, int32_t>> sizes;
   for (const auto& picture : project.Pictures) {
     if ((picture->ID & 0xFFFF) == 0) continue;
@@ -141,7 +141,7 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
   project.ThumbnailRows = 0;
   if (const TPictureSettings* settings = project.FindPictureSettings(picture->ID)) {
     const TAreaSize area = project.SkinModeArea();
-    const TScaleGrid grid = TKVJigsawPieceCollection::FitScaleGrid(
+    const TScaleGrid grid = TKVJigsawPieceLibrary::FitScaleGrid(
         settings->NumPiecesMin, settings->NumPiecesMax, size.Width, size.Height, area.Width, area.Height);
     project.ThumbnailColumns = grid.Columns;
     project.ThumbnailRows = grid.Rows;
@@ -149,11 +149,11 @@ void TEnginePictureSteps::MakeThumbnail(TJigsawProject2& project) {
 }
 
 TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, const TBMPData& picture,
-                                               const TKVJigsawPieceCollection& shapes) {
+                                               const TKVJigsawPieceLibrary& shapes) {
   // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
   // the player rebuilds exactly these pieces from the stored records.
   TJigsawSpriteCreator creator;
-  creator.Library = shapes;
+  creator.Library.Library() = shapes;
   const uint8_t difficulty = project.DifficultyIndex(picture.ID);
   TBitmap32 bitmap;
   const TImageInfo size = DecodeGamePicture(picture, creator.Library, difficulty, bitmap);
@@ -180,7 +180,7 @@ void TEnginePictureSteps::MakePreparedGame(TJigsawProject2& project) {
 }
 
 void TEnginePictureSteps::MakePreparedGames(TJigsawProject2& project) {
-  std::optional<TKVJigsawPieceCollection> shapes; // found once, for the first picture that asks
+  std::optional<TKVJigsawPieceLibrary> shapes; // found once, for the first picture that asks
   for (const TPictureSettings& settings : project.PictureSettings) {
     if (settings.PrepareGame == 0) continue;
     const auto found = std::find_if(project.Pictures.begin(), project.Pictures.end(),
@@ -211,7 +211,7 @@ std::optional<std::vector<TEdgeShapes>> TEnginePictureSteps::CutPicture(const TJ
 }
 
 TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& project) {
-  auto shapes = std::make_shared<TKVJigsawPieceCollection>();
+  auto shapes = std::make_shared<TKVJigsawPieceLibrary>();
   try {
     if (project.PieceShapeData.Size() > 4) {
       TMemoryStream stream(project.PieceShapeData.Bytes());
@@ -229,8 +229,8 @@ TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& projec
                   const TPictureCutScale&) -> std::optional<std::vector<TEdgeShapes>> {
     try {
       // The layout goes by the picture's stored size, as in a game; the edges are drawn as a game draws them.
-      TKVJigsawPieceCollection& cut = *shapes;
-      cut.CutForSize(StoredPictureSize(picture), owner.DifficultyIndex(picture.ID));
+      TKVJigsawCut cut;
+      cut.CutForSize(*shapes, StoredPictureSize(picture), owner.DifficultyIndex(picture.ID));
       std::vector<TEdgeShapes> edges;
       edges.reserve(cut.PieceItems.size());
       for (const TKVPuzzlePieceItem& item : cut.PieceItems)

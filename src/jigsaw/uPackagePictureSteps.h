@@ -4,7 +4,8 @@
 #pragma once
 
 #include "data/uExecDataWriter.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "data/uImageInfo.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include <memory>
 #include <optional>
@@ -22,7 +23,7 @@ public:
   void MakeThumbnail(TJigsawProject2& project) override;
   void MakePreparedGame(TJigsawProject2& project) override;
   void MakePreparedGames(TJigsawProject2& project) override;
-  // The library of the package's pictures (see TKVJigsawPieceCollection::PackageLibrary), as int32 n and n
+  // The library of the package's pictures (see TKVJigsawPieceLibrary::PackageLibrary), as int32 n and n
   // bytes of zlib data. Raises kv::Exception when the library file cannot be read.
   TMemoryStream PieceShapes(const TJigsawProject2& project) override;
 
@@ -35,17 +36,17 @@ public:
   TPictureCutBuilder CutBuilder(const TJigsawProject2& project);
 
   // The library file, read once.
-  const TKVJigsawPieceCollection& Library();
+  const TKVJigsawPieceLibrary& Library();
   // The part of it the package carries.
-  TKVJigsawPieceCollection PackageLibrary(const TJigsawProject2& project);
+  TKVJigsawPieceLibrary PackageLibrary(const TJigsawProject2& project);
 
 private:
   // The prepared game of one picture, cut with the package's shapes.
   TPreparedGame PrepareGame(const TJigsawProject2& project, const TBMPData& picture,
-                            const TKVJigsawPieceCollection& shapes);
+                            const TKVJigsawPieceLibrary& shapes);
 
   std::string LibraryFile;
-  std::unique_ptr<TKVJigsawPieceCollection> Loaded;
+  std::unique_ptr<TKVJigsawPieceLibrary> Loaded;
 };
 
 // The file all.kvjc in the folder of the running program.
@@ -65,9 +66,9 @@ TImageInfo StoredPictureSize(const TBMPData& picture);
 // Decodes a package picture for a game's cut at this difficulty with the library's layouts: a JPEG at the
 // smallest reduced scale that is not below the final size the layout search gives for its stored size (its
 // own size when none is smaller, or when no layout fits), a BMP at its own size. Returns the stored size,
-// which the cut must be chosen for (TKVJigsawPieceCollection::SourceSize). Raises EImageError when the
+// which the cut must be chosen for (TKVJigsawCut::SourceSize). Raises EImageError when the
 // picture cannot be read.
-TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceCollection& library,
+TImageInfo DecodeGamePicture(const TBMPData& picture, const TKVJigsawPieceLibrary& library,
                              uint8_t difficulty, TBitmap32& bitmap);
 
 } // namespace kv

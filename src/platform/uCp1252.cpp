@@ -27,16 +27,22 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 
 } // namespace
 
+char32_t Cp1252CharOf(uint8_t byte) {
+  if (byte >= 0x80 && byte < 0xA0 && kHigh[byte - 0x80] != 0) return kHigh[byte - 0x80];
+  return byte;
+}
+
+char Cp1252ByteOf(char32_t character) {
+  if (character < 0x100) return static_cast<char>(character);
+  for (int k = 0; k < 32; ++k)
+    if (kHigh[k] != 0 && kHigh[k] == character) return static_cast<char>(0x80 + k);
+  return '?';
+}
+
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char ch : text) {
-    const auto c = static_cast<uint8_t>(ch);
-    if (c >= 0x80 && c < 0xA0 && kHigh[c - 0x80] != 0)
-      AppendUtf8(out, kHigh[c - 0x80]);
-    else
-      AppendUtf8(out, c);
-  }
+  for (const char ch : text) AppendUtf8(out, Cp1252CharOf(static_cast<uint8_t>(ch)));
   return out;
 }
 
@@ -65,15 +71,7 @@ std::string Utf8ToCp1252(std::string_view text) {
       cp = c;
       len = 1;
     }
-    if (len == 1 || cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(len == 1 ? c : cp);
-    } else {
-      char mapped = '?';
-      for (int k = 0; k < 32; ++k)
-        if (kHigh[k] != 0 && kHigh[k] == cp) mapped = static_cast<char>(0x80 + k);
-      if (cp >= 0x80 && cp < 0xA0) mapped = static_cast<char>(cp);
-      out += mapped;
-    }
+    out += len == 1 ? static_cast<char>(c) : Cp1252ByteOf(cp);
     i += len;
   }
   return out;

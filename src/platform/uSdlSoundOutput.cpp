@@ -464,7 +464,7 @@ int TSdlSoundOutput::Channels() const {
   return Device->Channels;
 }
 
-std::unique_ptr<ISoundChannel> TSdlSoundOutput::Open(std::vector<uint8_t> bytes, TSoundEncoding encoding) {
+std::unique_ptr<ISoundChannel> TSdlSoundOutput::Open(std::vector<uint8_t> bytes, TKVSoundFormat format) {
   if (!Device->IsOpen) throw ESoundError(Device->Failure);
   if (bytes.empty()) throw ESoundError("The sound is empty");
   const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX));
@@ -473,9 +473,8 @@ std::unique_ptr<ISoundChannel> TSdlSoundOutput::Open(std::vector<uint8_t> bytes,
   std::unique_ptr<SDL_RWops, TSourceCloser> source(SDL_RWFromConstMem(bytes.data(), size));
   if (!source) throw ESoundError(MixerMessage());
 
-  if (encoding == TSoundEncoding::MIDI || encoding == TSoundEncoding::MP3) {
-    Mix_Music* music =
-        Mix_LoadMUSType_RW(source.get(), encoding == TSoundEncoding::MIDI ? MUS_MID : MUS_MP3, 0);
+  if (format == kvsfMIDI || format == kvsfMP3) {
+    Mix_Music* music = Mix_LoadMUSType_RW(source.get(), format == kvsfMIDI ? MUS_MID : MUS_MP3, 0);
     if (!music) throw ESoundError(MixerMessage());
     return std::make_unique<TMusicChannel>(Device, std::move(bytes), std::move(source), music);
   }
@@ -486,13 +485,12 @@ std::unique_ptr<ISoundChannel> TSdlSoundOutput::Open(std::vector<uint8_t> bytes,
   return std::make_unique<TEffectChannel>(Device, chunk);
 }
 
-std::unique_ptr<ISoundChannel> TSdlSoundOutput::OpenFile(const std::string& fileName,
-                                                         TSoundEncoding encoding) {
+std::unique_ptr<ISoundChannel> TSdlSoundOutput::OpenFile(const std::string& fileName, TKVSoundFormat format) {
   if (!Device->IsOpen) throw ESoundError(Device->Failure);
   std::ifstream file(fileName, std::ios::binary);
   if (!file) throw ESoundError("Cannot open the sound file \"" + fileName + "\"");
   std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  return Open(std::move(bytes), encoding);
+  return Open(std::move(bytes), format);
 }
 
 } // namespace kv

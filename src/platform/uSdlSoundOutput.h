@@ -35,8 +35,8 @@ public:
   int Channels() const;
 
   bool OpensFromMemory() const override { return true; }
-  std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TSoundEncoding encoding) override;
-  std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TSoundEncoding encoding) override;
+  std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TKVSoundFormat format) override;
+  std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TKVSoundFormat format) override;
 
   struct TDevice;
 

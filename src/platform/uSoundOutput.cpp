@@ -9,17 +9,17 @@
 
 namespace kv {
 
-const char* SoundEncodingName(TSoundEncoding encoding) {
-  switch (encoding) {
-  case TSoundEncoding::WAV:
+const char* SoundFormatName(TKVSoundFormat format) {
+  switch (format) {
+  case kvsfWAV:
     return "WAV";
-  case TSoundEncoding::MIDI:
+  case kvsfMIDI:
     return "MIDI";
-  case TSoundEncoding::MP3:
-    return "MP3";
-  case TSoundEncoding::WMA:
+  case kvsfWMA:
     return "WMA";
-  case TSoundEncoding::Unknown:
+  case kvsfMP3:
+    return "MP3";
+  case kvsfUnknown:
     break;
   }
   return "unknown";
@@ -91,28 +91,28 @@ TSilentSoundOutput::TSilentSoundOutput(IDispatcher* dispatcher) : Dispatcher(dis
 
 TSilentSoundOutput::~TSilentSoundOutput() = default;
 
-std::unique_ptr<ISoundChannel> TSilentSoundOutput::Open(std::vector<uint8_t> bytes, TSoundEncoding encoding) {
+std::unique_ptr<ISoundChannel> TSilentSoundOutput::Open(std::vector<uint8_t> bytes, TKVSoundFormat format) {
   if (!FromMemory) throw ESoundError("This player plays sound files only");
-  return Make(std::move(bytes), {}, encoding);
+  return Make(std::move(bytes), {}, format);
 }
 
 std::unique_ptr<ISoundChannel> TSilentSoundOutput::OpenFile(const std::string& fileName,
-                                                            TSoundEncoding encoding) {
+                                                            TKVSoundFormat format) {
   std::ifstream file(fileName, std::ios::binary);
   if (!file) throw ESoundError("Cannot open the sound file \"" + fileName + "\"");
   std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  return Make(std::move(bytes), fileName, encoding);
+  return Make(std::move(bytes), fileName, format);
 }
 
 std::unique_ptr<ISoundChannel> TSilentSoundOutput::Make(std::vector<uint8_t> bytes, std::string fileName,
-                                                        TSoundEncoding encoding) {
+                                                        TKVSoundFormat format) {
   if (Refuse) {
-    const std::string message = Refuse(bytes, encoding);
+    const std::string message = Refuse(bytes, format);
     if (!message.empty()) throw ESoundError(message);
   }
   auto record = std::make_shared<TChannelRecord>();
   record->Id = static_cast<int>(Records.size()) + 1;
-  record->Encoding = encoding;
+  record->Format = format;
   record->Bytes = std::move(bytes);
   record->FileName = std::move(fileName);
   Records.push_back(record);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "data/uKVErrors.h"
+#include "platform/uKVSoundFormat.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,8 +17,6 @@
 namespace kv {
 
 class IDispatcher;
-
-enum class TSoundEncoding : uint8_t { Unknown, WAV, MIDI, MP3, WMA };
 
 // A channel's state as its player reports it.
 enum class TSoundMode : uint8_t { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
@@ -56,19 +55,17 @@ public:
   // Whether Open can play from memory; otherwise the sound has to be given as a file.
   virtual bool OpensFromMemory() const = 0;
   // Opens encoded sound bytes (the whole file). Raises ESoundError when the sound cannot be played.
-  virtual std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TSoundEncoding encoding) = 0;
+  virtual std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TKVSoundFormat format) = 0;
   // Opens a sound file. Raises ESoundError when the file cannot be read or played.
-  virtual std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TSoundEncoding encoding) = 0;
+  virtual std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TKVSoundFormat format) = 0;
 };
-
-const char* SoundEncodingName(TSoundEncoding encoding);
 
 // Plays nothing and remembers everything. Each opened channel gets a record, kept after the channel is gone.
 class TSilentSoundOutput : public ISoundOutput {
 public:
   struct TChannelRecord {
     int Id = 0; // 1, 2, ... in the order of opening
-    TSoundEncoding Encoding = TSoundEncoding::Unknown;
+    TKVSoundFormat Format = kvsfUnknown;
     std::vector<uint8_t> Bytes; // the sound, also when opened from a file
     std::string FileName;       // empty when opened from memory
     TSoundMode Mode = TSoundMode::Stopped;
@@ -87,13 +84,13 @@ public:
   ~TSilentSoundOutput() override;
 
   bool OpensFromMemory() const override { return FromMemory; }
-  std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TSoundEncoding encoding) override;
-  std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TSoundEncoding encoding) override;
+  std::unique_ptr<ISoundChannel> Open(std::vector<uint8_t> bytes, TKVSoundFormat format) override;
+  std::unique_ptr<ISoundChannel> OpenFile(const std::string& fileName, TKVSoundFormat format) override;
 
   // False: Open refuses, as a player that plays files only.
   bool FromMemory = true;
   // A sound for which this gives a non-empty text fails to open with that text as the player's message.
-  std::function<std::string(const std::vector<uint8_t>& bytes, TSoundEncoding encoding)> Refuse;
+  std::function<std::string(const std::vector<uint8_t>& bytes, TKVSoundFormat format)> Refuse;
 
   // One line per operation, "<verb> <id>": open, play, stop, pause, resume, rewind, close.
   std::vector<std::string> Log;
@@ -112,7 +109,7 @@ public:
 private:
   class TChannel;
   std::unique_ptr<ISoundChannel> Make(std::vector<uint8_t> bytes, std::string fileName,
-                                      TSoundEncoding encoding);
+                                      TKVSoundFormat format);
 
   IDispatcher* Dispatcher;
   std::vector<std::shared_ptr<TChannelRecord>> Records;

@@ -5,22 +5,6 @@
 
 namespace kv {
 
-TSoundEncoding EncodingOf(TKVMediaPlayer::TSoundFormat format) {
-  switch (format) {
-  case TKVMediaPlayer::sfWAV:
-    return TSoundEncoding::WAV;
-  case TKVMediaPlayer::sfMIDI:
-    return TSoundEncoding::MIDI;
-  case TKVMediaPlayer::sfMP3:
-    return TSoundEncoding::MP3;
-  case TKVMediaPlayer::sfWMA:
-    return TSoundEncoding::WMA;
-  case TKVMediaPlayer::sfUnknown:
-    break;
-  }
-  return TSoundEncoding::Unknown;
-}
-
 TKVMediaPlayer::TKVMediaPlayer(ISoundOutput* output, TTimerFactory threadTimers)
     : Output(output), CheckTimer(std::move(threadTimers)) {
   CheckTimer.SetInterval(10);
@@ -56,9 +40,9 @@ void TKVMediaPlayer::OpenSource() {
   Close();
   if (!Output) return;
   if (FFromMemory)
-    Channel = Output->Open(FData, EncodingOf(FSoundFormat));
+    Channel = Output->Open(FData, FSoundFormat);
   else
-    Channel = Output->OpenFile(FFilename, EncodingOf(FSoundFormat));
+    Channel = Output->OpenFile(FFilename, FSoundFormat);
   FIsOpen = true;
 }
 
@@ -74,12 +58,12 @@ void TKVMediaPlayer::SetContinue(bool on) {
 }
 
 uint32_t TKVMediaPlayer::Position() const {
-  if (!Channel || !FIsOpen || FSoundFormat == sfWAV || FSoundFormat == sfUnknown) return 0;
+  if (!Channel || !FIsOpen || FSoundFormat == kvsfWAV || FSoundFormat == kvsfUnknown) return 0;
   return Channel->Position();
 }
 
 uint32_t TKVMediaPlayer::Length() const {
-  if (!Channel || !FIsOpen || FSoundFormat == sfWAV || FSoundFormat == sfUnknown) return 0;
+  if (!Channel || !FIsOpen || FSoundFormat == kvsfWAV || FSoundFormat == kvsfUnknown) return 0;
   return Channel->Length();
 }
 
@@ -118,7 +102,7 @@ void TKVMediaPlayer::Close() {
 
 void TKVMediaPlayer::CheckEnd() {
   // A player that cannot tell the length reads 0 for both; that is no end.
-  if (!Channel || !FIsOpen || FSoundFormat == sfWAV) return;
+  if (!Channel || !FIsOpen || FSoundFormat == kvsfWAV) return;
   const uint32_t length = Length();
   if (length > 0 && Position() == length) Channel->Rewind();
 }

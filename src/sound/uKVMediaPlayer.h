@@ -1,6 +1,7 @@
 // One sound in a platform player, played once or repeated without end.
 #pragma once
 
+#include "platform/uKVSoundFormat.h"
 #include "platform/uSoundOutput.h"
 #include "platform/uTimer.h"
 #include "sound/uKVThreadTimer.h"
@@ -18,8 +19,6 @@ using TSoundHost = const void*;
 
 class TKVMediaPlayer {
 public:
-  enum TSoundFormat { sfUnknown, sfWAV, sfMIDI, sfMP3, sfWMA };
-
   // Without an output nothing ever opens. The end-of-sound check runs on a timer of threadTimers.
   explicit TKVMediaPlayer(ISoundOutput* output = nullptr, TTimerFactory threadTimers = {});
   ~TKVMediaPlayer();
@@ -35,8 +34,8 @@ public:
   void SetData(std::vector<uint8_t> bytes);
 
   // Set before the sound is given; decides whether position and length can be asked.
-  TSoundFormat SoundFormat() const { return FSoundFormat; }
-  void SetSoundFormat(TSoundFormat format) { FSoundFormat = format; }
+  TKVSoundFormat SoundFormat() const { return FSoundFormat; }
+  void SetSoundFormat(TKVSoundFormat format) { FSoundFormat = format; }
 
   // Repeat without end; the end-of-sound check runs exactly while it is on.
   bool Continue() const { return FContinue; }
@@ -76,14 +75,12 @@ private:
   std::string FFilename;
   std::vector<uint8_t> FData;
   bool FFromMemory = false;
-  TSoundFormat FSoundFormat = sfUnknown;
+  TKVSoundFormat FSoundFormat = kvsfUnknown;
   bool FContinue = false;
   TSoundHost FParent = nullptr;
   bool FIsPlaying = false;
   bool FIsOpen = false;
   bool PlayRequested = false;
 };
-
-TSoundEncoding EncodingOf(TKVMediaPlayer::TSoundFormat format);
 
 } // namespace kv

@@ -14,22 +14,6 @@ const char* const UnitName = "Shared/Sound/uKVSoundEngine";
 
 } // namespace
 
-TKVMediaPlayer::TSoundFormat PlayerFormatOf(TKVSoundFormat format) {
-  switch (format) {
-  case kvsfWAV:
-    return TKVMediaPlayer::sfWAV;
-  case kvsfMIDI:
-    return TKVMediaPlayer::sfMIDI;
-  case kvsfWMA:
-    return TKVMediaPlayer::sfWMA;
-  case kvsfMP3:
-    return TKVMediaPlayer::sfMP3;
-  case kvsfUnknown:
-    break;
-  }
-  return TKVMediaPlayer::sfUnknown;
-}
-
 std::string ExtensionOf(TKVSoundFormat format) {
   switch (format) {
   case kvsfWAV:
@@ -66,7 +50,7 @@ void TKVSoundEventItem::Prepare() {
       FPlayer = std::make_unique<TKVMediaPlayer>(Collection.Output(), Collection.ThreadTimers());
       FPlayer->SetParent(Collection.Owner());
     }
-    FPlayer->SetSoundFormat(PlayerFormatOf(SoundFormat));
+    FPlayer->SetSoundFormat(ValidSoundFormat(SoundFormat));
     if (output->OpensFromMemory()) {
       FPlayer->SetData(Data.Bytes());
     } else {

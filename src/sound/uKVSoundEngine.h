@@ -5,6 +5,7 @@
 
 #include "data/uKVErrors.h"
 #include "data/uKVStream.h"
+#include "platform/uKVSoundFormat.h"
 #include "platform/uServices.h"
 #include "sound/uKVMediaPlayer.h"
 #include "sound/uKVTemporaryFile.h"
@@ -19,12 +20,7 @@ namespace kv {
 class IMessageBoxes;
 class ISoundOutput;
 
-// As stored in the package's sound-format table.
-enum TKVSoundFormat : uint8_t { kvsfUnknown, kvsfWAV, kvsfMIDI, kvsfWMA, kvsfMP3 };
-
-// kvsfUnknown (and any value out of range) gives sfUnknown and "".
-TKVMediaPlayer::TSoundFormat PlayerFormatOf(TKVSoundFormat format);
-// ".wav", ".mid", ".wma", ".mp3".
+// ".wav", ".mid", ".wma", ".mp3"; "" for kvsfUnknown and any value out of range.
 std::string ExtensionOf(TKVSoundFormat format);
 
 class TKVSoundEventCollection;

@@ -3,6 +3,7 @@
 #include "GuiFixtures.h"
 #include "SurfaceFixtures.h"
 
+#include "data/uKVErrors.h"
 #include "gui/uResamplers.h"
 #include "gui/uTextRender.h"
 #include "platform/uHeadlessPlatform.h"
@@ -217,6 +218,23 @@ TEST_F(GraphicEngineTest, NestedUpdatesShowTheSurfaceOnceWhenTheOutermostEnds) {
   // An unbalanced end does not go below zero.
   Engine().EndUpdate();
   EXPECT_EQ(Engine().UpdateCount(), 0);
+}
+
+TEST_F(GraphicEngineTest, AnUpdateScopeEndsItsUpdateAlsoWhenAnErrorLeavesIt) {
+  {
+    const auto outer = kv::UpdateScope(Engine());
+    EXPECT_EQ(Engine().UpdateCount(), 1);
+    EXPECT_THROW(
+        {
+          const auto inner = kv::UpdateScope(Engine());
+          EXPECT_EQ(Engine().UpdateCount(), 2);
+          throw kv::Exception("paint failed");
+        },
+        kv::Exception);
+    EXPECT_EQ(Engine().UpdateCount(), 1);
+  }
+  EXPECT_EQ(Engine().UpdateCount(), 0);
+  EXPECT_EQ(Buffer().UpdateCount(), 0);
 }
 
 TEST_F(GraphicEngineTest, ADrawOutsideAnyUpdateIsShownInTheNextFrame) {

@@ -113,7 +113,7 @@ TEST(PaintBoxTest, TheInputEventsArePublishedByName) {
   box.KeyDown(27, kv::ssShift);
   box.KeyPress('a');
   box.KeyUp(65, 0);
-  EXPECT_EQ(log, (std::vector<std::string>{"OnMouseDown 1 20 3,4 0 0", "OnMouseUp 0 0 5,6 0 0",
+  EXPECT_EQ(log, (std::vector<std::string>{"OnMouseDown 1 18 3,4 0 0", "OnMouseUp 0 0 5,6 0 0",
                                            "OnMouseMove 0 8 7,8 0 0", "OnMouseEnter 0 0 0,0 0 0",
                                            "OnMouseLeave 0 0 0,0 0 0", "OnKeyDown 0 1 0,0 27 0",
                                            "OnKeyPress 0 0 0,0 0 97", "OnKeyUp 0 0 0,0 65 0"}));

@@ -85,14 +85,6 @@ TGamePieces BuildGamePieces(int32_t pictureWidth, int32_t pictureHeight, uint8_t
   return game;
 }
 
-int32_t TreeShift(TShiftState shift) {
-  int32_t result = 0;
-  if (shift & ssShift) result |= kvssShift;
-  if (shift & ssCtrl) result |= kvssCtrl;
-  if (shift & ssAlt) result |= kvssAlt;
-  return result;
-}
-
 TColor32 Background() {
   return Color32(clAppWorkSpace);
 }
@@ -133,19 +125,19 @@ void TBoardScene::Init(int32_t width, int32_t height, const TRect& boardRect, TP
 
   // The paint surface's input reaches the tree as the games application hands it on.
   Box->OnMouseDown = [this](TKVPaintBox&, TKVInputEvent& e) {
-    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkDown, TreeShift(e.Shift),
+    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkDown, e.Shift & ssModifiers,
                         e.Button == mbLeft ? kvmbLeft : kvmbOther);
   };
   Box->OnMouseUp = [this](TKVPaintBox&, TKVInputEvent& e) {
-    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkUp, TreeShift(e.Shift),
+    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkUp, e.Shift & ssModifiers,
                         e.Button == mbLeft ? kvmbLeft : kvmbOther);
   };
   Box->OnMouseMove = [this](TKVPaintBox&, TKVInputEvent& e) {
     const int32_t button = (e.Shift & ssRight) ? kvmbOther : (e.Shift & ssLeft) ? kvmbLeft : kvmbNone;
-    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkMove, TreeShift(e.Shift), button);
+    Root->DispatchMouse(TPoint{e.X, e.Y}, kvmkMove, e.Shift & ssModifiers, button);
   };
   Box->OnKeyDown = [this](TKVPaintBox&, TKVInputEvent& e) {
-    Root->DispatchKey(e.Key, kvkkKeyDown, TreeShift(e.Shift));
+    Root->DispatchKey(e.Key, kvkkKeyDown, e.Shift & ssModifiers);
   };
   Frame();
 }

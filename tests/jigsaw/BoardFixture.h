@@ -87,9 +87,6 @@ private:
   void Init(int32_t width, int32_t height, const kv::TRect& boardRect, kv::TPlatformServices services);
 };
 
-// The tree's shift set from the platform's.
-int32_t TreeShift(kv::TShiftState shift);
-
 // Pixels of the background of the playing area.
 kv::TColor32 Background();
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using kv::TBitmap32;
 using kv::TKVJigsawPieceCollection;
 
@@ -202,4 +204,34 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
       EXPECT_EQ(library.PieceItems.size(), static_cast<std::size_t>(c.cols * c.rows)) << c.name;
     }
   }
+}
+
+TEST(CutTest, CutsShareOneLibraryAndOnlyACarverMakesBitmaps) {
+  const auto whole = CutLibrary(4, 3);
+  const kv::TKVJigsawPieceLibrary& library = whole.Library();
+  kv::TKVJigsawCut drawn, plain;
+  for (kv::TKVJigsawCut* cut : {&drawn, &plain}) {
+    cut->LayoutIndex = 0;
+    cut->ScaledPicture = NoisePicture(4 * 20, 3 * 20);
+  }
+  const kv::TKVJigsawCarver carver;
+  auto& random = kv::TKVStandardFunc::Instance();
+  random.Seed(7);
+  drawn.AssignEdges(library, &carver);
+  random.Seed(7);
+  plain.AssignEdges(library, nullptr);
+  ASSERT_EQ(drawn.PieceItems.size(), 12u);
+  ASSERT_EQ(plain.PieceItems.size(), 12u);
+  for (int i = 0; i < 12; ++i) {
+    const auto& a = drawn.Piece(i);
+    const auto& b = plain.Piece(i);
+    EXPECT_EQ(std::tuple(a.X, a.Y, a.TopEdge, a.RightEdge, a.BottomEdge, a.LeftEdge),
+              std::tuple(b.X, b.Y, b.TopEdge, b.RightEdge, b.BottomEdge, b.LeftEdge))
+        << i;
+    EXPECT_FALSE(a.Bitmap.Empty()) << i;
+    EXPECT_TRUE(b.Bitmap.Empty()) << i;
+  }
+  EXPECT_EQ(library.TemplateCount(), 5);
+  EXPECT_EQ(drawn.Cols(library), 4);
+  EXPECT_EQ(drawn.Rows(library), 3);
 }

@@ -1,10 +1,10 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include "data/uKVErrors.h"
 
 #include <gtest/gtest.h>
 
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawPieceLibrary;
 
 TEST(LayoutSearchTest, DifficultyRanges) {
   const std::pair<uint16_t, uint16_t> expected[] = {{5, 25},    {25, 50},   {50, 100},
@@ -40,8 +40,7 @@ TEST(LayoutSearchTest, Choices) {
       {"zero cell size skipped", {{0, 20}, {20, 0}, {20, 20}}, 100, 100, 0, 2, 100, 100, 0},
   };
   for (const auto& c : cases) {
-    const auto choice =
-        TKVJigsawPieceCollection::ChooseLayoutSize(c.layouts, c.width, c.height, c.difficulty);
+    const auto choice = TKVJigsawPieceLibrary::ChooseLayoutSize(c.layouts, c.width, c.height, c.difficulty);
     EXPECT_EQ(choice.LayoutIndex, c.layout) << c.name;
     EXPECT_EQ(choice.FinalWidth, c.finalWidth) << c.name;
     EXPECT_EQ(choice.FinalHeight, c.finalHeight) << c.name;
@@ -50,7 +49,7 @@ TEST(LayoutSearchTest, Choices) {
 }
 
 TEST(LayoutSearchTest, EmptyPictureChoosesNothing) {
-  const auto choice = TKVJigsawPieceCollection::ChooseLayoutSize({{20, 20}}, 0, 0, 1);
+  const auto choice = TKVJigsawPieceLibrary::ChooseLayoutSize({{20, 20}}, 0, 0, 1);
   EXPECT_EQ(choice.LayoutIndex, -1);
 }
 
@@ -71,7 +70,7 @@ TEST(LayoutSearchTest, LibraryWithoutAUsableLayoutRaisesInsteadOfSearchingForEve
   };
   for (const auto& c : cases) {
     try {
-      TKVJigsawPieceCollection::ChooseLayoutSize(c.layouts, c.width, c.height, c.difficulty);
+      TKVJigsawPieceLibrary::ChooseLayoutSize(c.layouts, c.width, c.height, c.difficulty);
       ADD_FAILURE() << c.name << ": no error";
     } catch (const kv::Exception& e) {
       EXPECT_STREQ(e.what(), "The piece library has no layout for this picture and difficulty.") << c.name;
@@ -100,8 +99,8 @@ TEST(ScaleGridTest, FirstScaleWithinTheRange) {
       {0, 8, 0, 0, 1000, 1000, 0.25f, 4, 1, 3, 3},
   };
   for (const auto& c : cases) {
-    const auto grid = TKVJigsawPieceCollection::FitScaleGrid(c.minimum, c.maximum, c.width, c.height,
-                                                             c.areaWidth, c.areaHeight);
+    const auto grid = TKVJigsawPieceLibrary::FitScaleGrid(c.minimum, c.maximum, c.width, c.height,
+                                                          c.areaWidth, c.areaHeight);
     SCOPED_TRACE(testing::Message() << c.minimum << ".." << c.maximum << " " << c.width << "x" << c.height);
     EXPECT_EQ(grid.Scale, c.scale);
     EXPECT_EQ(grid.Cell, c.cell);

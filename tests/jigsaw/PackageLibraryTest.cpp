@@ -1,4 +1,4 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "support/PieceFixtures.h"
 
 #include "data/uKVStream.h"
@@ -16,13 +16,13 @@
 #include <utility>
 #include <vector>
 
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawPieceLibrary;
 using TSizes = std::vector<std::pair<int32_t, int32_t>>;
 
 namespace {
 
-TKVJigsawPieceCollection FullLibrary() {
-  TKVJigsawPieceCollection full;
+TKVJigsawPieceLibrary FullLibrary() {
+  TKVJigsawPieceLibrary full;
   kv::TMemoryStream stream(kvtest::GeneratedLibraryBytes());
   full.LoadFromStream(stream);
   return full;
@@ -42,7 +42,7 @@ TSizes SweptSizes() {
 }
 
 // Templates of each orientation per layout of a library.
-std::map<int, std::pair<int, int>> TemplateCounts(const TKVJigsawPieceCollection& library) {
+std::map<int, std::pair<int, int>> TemplateCounts(const TKVJigsawPieceLibrary& library) {
   std::map<int, std::pair<int, int>> counts;
   for (const auto& t : library.Templates)
     (t.Vertical ? counts[t.LayoutIndex].second : counts[t.LayoutIndex].first)++;
@@ -55,21 +55,21 @@ std::map<int, std::pair<int, int>> TemplateCounts(const TKVJigsawPieceCollection
 // every picture the cell size the whole library gives, with edge shapes of both orientations, and never more
 // templates than a saved game can name in a byte.
 TEST(PackageLibraryTest, GamesChooseTheSameLayoutsFromThePackagesLibrary) {
-  const TKVJigsawPieceCollection full = FullLibrary();
+  const TKVJigsawPieceLibrary full = FullLibrary();
   const TSizes cases[] = {
       {{1024, 768}},
       {{1600, 1200}, {1600, 1067}, {1200, 1600}},
       {{640, 480}, {1280, 960}, {333, 222}, {4000, 3000}, {300, 900}, {1200, 400}, {250, 250}, {2000, 700}},
   };
   for (const TSizes& sizes : cases) {
-    const TKVJigsawPieceCollection package = full.PackageLibrary(sizes);
+    const TKVJigsawPieceLibrary package = full.PackageLibrary(sizes);
     const std::string name = std::to_string(sizes.size()) + " pictures";
-    EXPECT_LE(package.TemplateCount(), TKVJigsawPieceCollection::MaxRecordedTemplates) << name;
+    EXPECT_LE(package.TemplateCount(), TKVJigsawPieceLibrary::MaxRecordedTemplates) << name;
     EXPECT_LE(package.Layouts.size(), 6 * sizes.size()) << name;
     for (const auto& [w, h] : sizes)
       for (uint8_t d = 0; d < 6; ++d) {
-        const auto inFull = TKVJigsawPieceCollection::ChooseLayoutSize(full.Layouts, w, h, d);
-        const auto inPackage = TKVJigsawPieceCollection::ChooseLayoutSize(package.Layouts, w, h, d);
+        const auto inFull = TKVJigsawPieceLibrary::ChooseLayoutSize(full.Layouts, w, h, d);
+        const auto inPackage = TKVJigsawPieceLibrary::ChooseLayoutSize(package.Layouts, w, h, d);
         const std::string at =
             name + ", " + std::to_string(w) + "x" + std::to_string(h) + " d" + std::to_string(d);
         ASSERT_GE(inPackage.LayoutIndex, 0) << at;
@@ -91,7 +91,7 @@ TEST(PackageLibraryTest, GamesChooseTheSameLayoutsFromThePackagesLibrary) {
     kv::TMemoryStream written;
     package.SaveToStream(written);
     written.SetPosition(0);
-    TKVJigsawPieceCollection loaded;
+    TKVJigsawPieceLibrary loaded;
     loaded.LoadFromStream(written);
     EXPECT_EQ(loaded.TemplateCount(), package.TemplateCount()) << name;
     EXPECT_EQ(loaded.Layouts.size(), package.Layouts.size()) << name;
@@ -103,14 +103,14 @@ TEST(PackageLibraryTest, GamesChooseTheSameLayoutsFromThePackagesLibrary) {
 // 12 of each orientation: the search over every size at every difficulty never chooses more than 10 distinct
 // layouts of the library.
 TEST(PackageLibraryTest, AnySetOfPictureSizesKeepsTwelveTemplatesPerOrientation) {
-  const TKVJigsawPieceCollection full = FullLibrary();
+  const TKVJigsawPieceLibrary full = FullLibrary();
   const TSizes sizes = SweptSizes();
   ASSERT_GT(sizes.size(), 3000u);
   std::set<int32_t> everChosen;
   for (const auto& [w, h] : sizes)
     for (uint8_t d = 0; d < 6; ++d)
-      everChosen.insert(TKVJigsawPieceCollection::ChooseLayoutSize(full.Layouts, w, h, d).LayoutIndex);
-  const int maxLayouts = TKVJigsawPieceCollection::MaxRecordedTemplates / 2 / 12;
+      everChosen.insert(TKVJigsawPieceLibrary::ChooseLayoutSize(full.Layouts, w, h, d).LayoutIndex);
+  const int maxLayouts = TKVJigsawPieceLibrary::MaxRecordedTemplates / 2 / 12;
   EXPECT_LE(static_cast<int>(everChosen.size()), maxLayouts);
   EXPECT_LE(full.Layouts.size(), static_cast<std::size_t>(maxLayouts)) << "a layout no size chooses";
 
@@ -125,9 +125,9 @@ TEST(PackageLibraryTest, AnySetOfPictureSizesKeepsTwelveTemplatesPerOrientation)
   }
   for (std::size_t n = 0; n < sets.size(); ++n) {
     const std::string name = "set " + std::to_string(n);
-    const TKVJigsawPieceCollection package = full.PackageLibrary(sets[n]);
+    const TKVJigsawPieceLibrary package = full.PackageLibrary(sets[n]);
     ASSERT_FALSE(package.Layouts.empty()) << name;
-    EXPECT_LE(package.TemplateCount(), TKVJigsawPieceCollection::MaxRecordedTemplates) << name;
+    EXPECT_LE(package.TemplateCount(), TKVJigsawPieceLibrary::MaxRecordedTemplates) << name;
     const auto counts = TemplateCounts(package);
     for (int32_t li = 0; li < static_cast<int32_t>(package.Layouts.size()); ++li) {
       const auto it = counts.find(li);
@@ -138,8 +138,8 @@ TEST(PackageLibraryTest, AnySetOfPictureSizesKeepsTwelveTemplatesPerOrientation)
     // A game searching the package's library gets the cut the whole library gives.
     for (const auto& [w, h] : sets[n])
       for (uint8_t d = 0; d < 6; ++d) {
-        const auto inFull = TKVJigsawPieceCollection::ChooseLayoutSize(full.Layouts, w, h, d);
-        const auto inPackage = TKVJigsawPieceCollection::ChooseLayoutSize(package.Layouts, w, h, d);
+        const auto inFull = TKVJigsawPieceLibrary::ChooseLayoutSize(full.Layouts, w, h, d);
+        const auto inPackage = TKVJigsawPieceLibrary::ChooseLayoutSize(package.Layouts, w, h, d);
         const auto& want = full.Layout(inFull.LayoutIndex);
         const auto& got = package.Layout(inPackage.LayoutIndex);
         ASSERT_TRUE(got.CellWidth == want.CellWidth && got.CellHeight == want.CellHeight &&
@@ -152,7 +152,7 @@ TEST(PackageLibraryTest, AnySetOfPictureSizesKeepsTwelveTemplatesPerOrientation)
 // The share: each layout keeps its first MaxRecordedTemplates / 2 / layouts templates of each orientation
 // (fewer when it has fewer), in library order, with its index in the package's list of layouts.
 TEST(PackageLibraryTest, LayoutsShareTheTemplatesEvenly) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{7, 7}, {40, 40}, {20, 20}, {10, 10}}; // the first is never chosen below
   struct Made {
     uint8_t layout;
@@ -174,7 +174,7 @@ TEST(PackageLibraryTest, LayoutsShareTheTemplatesEvenly) {
       library.Templates.push_back(std::move(t));
     }
   // A 200 x 200 picture takes cells of 40, 20 and 10 at its six difficulties, never those of 7 (841 pieces).
-  const TKVJigsawPieceCollection package = library.PackageLibrary({{200, 200}});
+  const TKVJigsawPieceLibrary package = library.PackageLibrary({{200, 200}});
   ASSERT_EQ(package.Layouts.size(), 3u);
   EXPECT_EQ(package.Layouts[0].CellWidth, 40);
   EXPECT_EQ(package.Layouts[1].CellWidth, 20);
@@ -183,7 +183,7 @@ TEST(PackageLibraryTest, LayoutsShareTheTemplatesEvenly) {
   EXPECT_EQ(counts.at(0), std::make_pair(42, 42)); // 127 / 3
   EXPECT_EQ(counts.at(1), std::make_pair(5, 42));
   EXPECT_EQ(counts.at(2), std::make_pair(42, 30));
-  EXPECT_LE(package.TemplateCount(), TKVJigsawPieceCollection::MaxRecordedTemplates);
+  EXPECT_LE(package.TemplateCount(), TKVJigsawPieceLibrary::MaxRecordedTemplates);
   // The first of each kind, in library order.
   std::map<std::pair<int, bool>, std::vector<const kv::TKVPieceTemplate*>> kept;
   for (const auto& t : package.Templates) kept[{t.LayoutIndex, t.Vertical}].push_back(&t);
@@ -195,7 +195,7 @@ TEST(PackageLibraryTest, LayoutsShareTheTemplatesEvenly) {
   EXPECT_EQ(serialOf(*kept[{2, true}].back()), 494);
 
   // More layouts than could each keep one template of each orientation: no package can be made.
-  TKVJigsawPieceCollection crowded;
+  TKVJigsawPieceLibrary crowded;
   for (int c = 255; c >= 20; --c)
     crowded.Layouts.push_back({static_cast<uint8_t>(c), static_cast<uint8_t>(c)});
   for (uint8_t li = 0; li < crowded.Layouts.size(); ++li)
@@ -210,9 +210,9 @@ TEST(PackageLibraryTest, LayoutsShareTheTemplatesEvenly) {
   for (int w = 20; w <= 1024; ++w) {
     squares.push_back({w, w});
     for (uint8_t d = 0; d < 6; ++d)
-      chosen.insert(TKVJigsawPieceCollection::ChooseLayoutSize(crowded.Layouts, w, w, d).LayoutIndex);
+      chosen.insert(TKVJigsawPieceLibrary::ChooseLayoutSize(crowded.Layouts, w, w, d).LayoutIndex);
   }
-  ASSERT_GT(chosen.size(), static_cast<std::size_t>(TKVJigsawPieceCollection::MaxRecordedTemplates / 2));
+  ASSERT_GT(chosen.size(), static_cast<std::size_t>(TKVJigsawPieceLibrary::MaxRecordedTemplates / 2));
   try {
     crowded.PackageLibrary(squares);
     ADD_FAILURE() << "no error";

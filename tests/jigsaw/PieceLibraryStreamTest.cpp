@@ -1,4 +1,4 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
@@ -26,8 +26,8 @@ std::vector<uint8_t> Packed(const std::vector<uint8_t>& content) {
   return kvtest::Bytes().i32(static_cast<int32_t>(packed.Size())).raw(packed.Bytes()).data();
 }
 
-kv::TKVJigsawPieceCollection SampleLibrary() {
-  kv::TKVJigsawPieceCollection library;
+kv::TKVJigsawPieceLibrary SampleLibrary() {
+  kv::TKVJigsawPieceLibrary library;
   library.Layouts = {{20, 24}, {100, 90}};
   library.Templates.push_back(MakeTemplate(20, 12, false, 0, {20, 0}, {1, 2, 3}));
   library.Templates.push_back(MakeTemplate(255, 24, true, 127, {}, {9}));
@@ -66,7 +66,7 @@ TEST(PieceLibraryStreamTest, WritesTheExactLayout) {
 TEST(PieceLibraryStreamTest, RoundTripReplacesLayoutsAndAppendsTemplates) {
   kv::TMemoryStream stream;
   SampleLibrary().SaveToStream(stream);
-  kv::TKVJigsawPieceCollection loaded;
+  kv::TKVJigsawPieceLibrary loaded;
   loaded.Layouts = {{1, 1}};
   loaded.Templates.push_back(MakeTemplate(5, 5, false, 0, {}, {}));
   stream.SetPosition(0);
@@ -94,7 +94,7 @@ TEST(PieceLibraryStreamTest, RoundTripReplacesLayoutsAndAppendsTemplates) {
 TEST(PieceLibraryStreamTest, FileRoundTripAndMissingFile) {
   kvtest::TempDir dir;
   SampleLibrary().SaveToFile(dir.file("all.kvjc"));
-  kv::TKVJigsawPieceCollection loaded;
+  kv::TKVJigsawPieceLibrary loaded;
   loaded.LoadFromFile(dir.file("all.kvjc"));
   EXPECT_EQ(loaded.TemplateCount(), 2);
   EXPECT_THROW(loaded.LoadFromFile(dir.file("missing.kvjc")), kv::EFOpenError);
@@ -103,14 +103,14 @@ TEST(PieceLibraryStreamTest, FileRoundTripAndMissingFile) {
 TEST(PieceLibraryStreamTest, ValuesTheFormatCannotHoldAreRefused) {
   struct Case {
     const char* name;
-    void (*spoil)(kv::TKVJigsawPieceCollection&);
+    void (*spoil)(kv::TKVJigsawPieceLibrary&);
   };
   const Case cases[] = {
-      {"wide template", [](kv::TKVJigsawPieceCollection& c) { c.Templates[0].Width = 256; }},
-      {"tall template", [](kv::TKVJigsawPieceCollection& c) { c.Templates[0].Height = 300; }},
-      {"layout index", [](kv::TKVJigsawPieceCollection& c) { c.Templates[0].LayoutIndex = 128; }},
-      {"long mask", [](kv::TKVJigsawPieceCollection& c) { c.Templates[0].Masks[1].resize(65536); }},
-      {"many layouts", [](kv::TKVJigsawPieceCollection& c) { c.Layouts.resize(256); }},
+      {"wide template", [](kv::TKVJigsawPieceLibrary& c) { c.Templates[0].Width = 256; }},
+      {"tall template", [](kv::TKVJigsawPieceLibrary& c) { c.Templates[0].Height = 300; }},
+      {"layout index", [](kv::TKVJigsawPieceLibrary& c) { c.Templates[0].LayoutIndex = 128; }},
+      {"long mask", [](kv::TKVJigsawPieceLibrary& c) { c.Templates[0].Masks[1].resize(65536); }},
+      {"many layouts", [](kv::TKVJigsawPieceLibrary& c) { c.Layouts.resize(256); }},
   };
   for (const auto& c : cases) {
     auto library = SampleLibrary();
@@ -134,7 +134,7 @@ TEST(PieceLibraryStreamTest, TemplatesWithEmptyMasksLoad) {
   const std::vector<uint8_t> bytes = Packed(
       kvtest::Bytes().u8(0).u16(2).raw({4, 6}).u16(0).u16(0).u8(0x81).raw({8, 2}).u16(0).u16(0).u8(0).data());
   kv::TMemoryStream stream(bytes);
-  kv::TKVJigsawPieceCollection library;
+  kv::TKVJigsawPieceLibrary library;
   library.LoadFromStream(stream);
   ASSERT_EQ(library.TemplateCount(), 2);
   EXPECT_TRUE(library.Template(0).Vertical);
@@ -176,7 +176,7 @@ TEST(PieceLibraryStreamTest, HostileStreamsRaiseReadErrorAndChangeNothing) {
                      Packed(std::vector<uint8_t>(content.Bytes().begin(), content.Bytes().begin() + cut))});
 
   for (const auto& [name, bytes] : cases) {
-    kv::TKVJigsawPieceCollection library = SampleLibrary();
+    kv::TKVJigsawPieceLibrary library = SampleLibrary();
     kv::TMemoryStream stream(bytes);
     EXPECT_THROW(library.LoadFromStream(stream), kv::EReadError) << name;
     EXPECT_EQ(library.Layouts.size(), 2u) << name;

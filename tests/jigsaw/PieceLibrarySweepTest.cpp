@@ -1,4 +1,4 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "uKVPieceLibraryGenerator.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawPieceLibrary;
 
 namespace {
 
@@ -68,8 +68,8 @@ TEST(PieceLibrarySweepTest, EveryPictureSizeFindsALayoutInRange) {
       const auto [rw, rh] = Reduced(w, h);
       for (int d = 0; d < 6; ++d) {
         kv::TLayoutChoice choice;
-        ASSERT_NO_THROW(
-            choice = TKVJigsawPieceCollection::ChooseLayoutSize(layouts, w, h, static_cast<uint8_t>(d)))
+        ASSERT_NO_THROW(choice =
+                            TKVJigsawPieceLibrary::ChooseLayoutSize(layouts, w, h, static_cast<uint8_t>(d)))
             << w << "x" << h << " difficulty " << d;
         ASSERT_GE(choice.LayoutIndex, 0);
         ASSERT_LT(choice.LayoutIndex, static_cast<int>(layouts.size()));
@@ -96,7 +96,7 @@ TEST(PieceLibrarySweepTest, LargeFourByThreePicturesLandMidRange) {
                              std::pair{3264, 2448}, std::pair{4000, 3000}}) {
     table << w << "x" << h << ":";
     for (int d = 0; d < 6; ++d) {
-      const auto choice = TKVJigsawPieceCollection::ChooseLayoutSize(layouts, w, h, static_cast<uint8_t>(d));
+      const auto choice = TKVJigsawPieceLibrary::ChooseLayoutSize(layouts, w, h, static_cast<uint8_t>(d));
       const auto& layout = layouts[static_cast<std::size_t>(choice.LayoutIndex)];
       const int count = (choice.FinalWidth / layout.CellWidth) * (choice.FinalHeight / layout.CellHeight);
       table << " " << count;

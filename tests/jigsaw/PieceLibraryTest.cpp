@@ -1,4 +1,5 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "uKVPieceLibraryGenerator.h"
 
 #include "data/uKVStream.h"
@@ -10,7 +11,7 @@
 #include <set>
 #include <string>
 
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawPieceLibrary;
 using kv::TKVMaskOp;
 using kv::TKVMaskPixel;
 using kv::TKVPieceLibraryGenerator;
@@ -25,21 +26,21 @@ std::vector<uint8_t> LibraryBytes(uint64_t seed) {
   return stream.Bytes();
 }
 
-const kv::TKVJigsawPieceCollection& Library() {
-  static const kv::TKVJigsawPieceCollection library = TKVPieceLibraryGenerator::Generate(kSeed);
+const kv::TKVJigsawPieceLibrary& Library() {
+  static const kv::TKVJigsawPieceLibrary library = TKVPieceLibraryGenerator::Generate(kSeed);
   return library;
 }
 
 constexpr kv::TColor32 kBackground = 0xFF5080B0u;
 
-// Draws one mask with the collection's interpreter over an opaque surface one column wider than the
+// Draws one mask with the carver's interpreter over an opaque surface one column wider than the
 // template, so that a write past the template's width shows in the extra column.
 kv::TBitmap32 DrawMask(const kv::TKVPieceTemplate& pieceTemplate, int mask) {
-  TKVJigsawPieceCollection collection;
+  kv::TKVJigsawCarver carver;
   kv::TBitmap32 dest;
   dest.SetSize(pieceTemplate.Width + 1, pieceTemplate.Height);
   dest.Clear(kBackground);
-  collection.DrawEdgeTemplate(pieceTemplate, dest, 0, 0, mask == 0 ? 0 : 2);
+  carver.DrawEdgeTemplate(pieceTemplate, dest, 0, 0, mask == 0 ? 0 : 2);
   return dest;
 }
 
@@ -90,7 +91,7 @@ TEST(PieceLibraryTest, LoadsThroughTheCollectionAndWritesBackIdentically) {
   kv::TMemoryStream stream;
   Library().SaveToStream(stream);
   stream.Seek(0, kv::TSeekOrigin::soBeginning);
-  TKVJigsawPieceCollection collection;
+  TKVJigsawPieceLibrary collection;
   collection.LoadFromStream(stream);
   EXPECT_EQ(stream.Position(), stream.Size());
   ASSERT_EQ(collection.Layouts.size(), Library().Layouts.size());
@@ -310,11 +311,11 @@ TKnob MeasureKnob(const TEdgeView& view) {
   return knob;
 }
 
-kv::TKVJigsawPieceCollection LoadedLibrary() {
+kv::TKVJigsawPieceLibrary LoadedLibrary() {
   kv::TMemoryStream stream;
   Library().SaveToStream(stream);
   stream.SetPosition(0);
-  kv::TKVJigsawPieceCollection collection;
+  kv::TKVJigsawPieceLibrary collection;
   collection.LoadFromStream(stream);
   return collection;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using kv::TBitmap32;
@@ -277,4 +278,27 @@ TEST(PieceOutlineTest, InvalidTemplateIndexOrNoLayoutRaises) {
   EXPECT_THROW(library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -2, -1), kv::Exception);
   library.LayoutIndex = -1;
   EXPECT_THROW(library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -1, -1), kv::Exception);
+}
+
+TEST(PieceOutlineTest, TheCarverNeedsNoLibraryOnlyTheCellAndTheTemplates) {
+  const kv::TKVPieceTemplate horizontal = KeepTemplate(20, 10, false);
+  const kv::TKVPieceTemplate vertical = KeepTemplate(12, 20, true);
+  kv::TKVJigsawCarver carver;
+  carver.BevelLevel = 3;
+  const TBitmap32 picture = GreyPicture(60, 60);
+  TBitmap32 piece;
+  // A top template and a right one; bottom and left are straight, bevelled sides.
+  carver.BuildPieceBitmap(picture, piece, 10, 10, kv::TKVLayout{20, 20},
+                          kv::TKVPieceEdges{&horizontal, nullptr, &vertical, nullptr});
+  ASSERT_EQ(piece.Width(), 20 + 6);
+  ASSERT_EQ(piece.Height(), 20 + 5);
+
+  auto library = GreyLibrary();
+  library.Templates = {horizontal, vertical};
+  library.BevelLevel = 3;
+  TBitmap32 same;
+  library.BuildPieceBitmap(picture, same, 10, 10, 0, -1, 1, -1);
+  ASSERT_EQ(same.Width(), piece.Width());
+  ASSERT_EQ(same.Height(), piece.Height());
+  EXPECT_TRUE(std::equal(piece.Bits(), piece.Bits() + piece.Width() * piece.Height(), same.Bits()));
 }

@@ -27,7 +27,7 @@ protected:
     Player->OnFinished = [this] { ++Finished; };
   }
 
-  void Open(TKVMediaPlayer::TSoundFormat format) {
+  void Open(TKVSoundFormat format) {
     Player->SetSoundFormat(format);
     Player->SetData(Tune);
   }
@@ -45,18 +45,18 @@ protected:
 
 TEST_F(MediaPlayer, OpensSoundsFromMemoryInTheirEncoding) {
   const struct {
-    TKVMediaPlayer::TSoundFormat Format;
-    TSoundEncoding Encoding;
-  } cases[] = {{TKVMediaPlayer::sfWAV, TSoundEncoding::WAV},
-               {TKVMediaPlayer::sfMIDI, TSoundEncoding::MIDI},
-               {TKVMediaPlayer::sfMP3, TSoundEncoding::MP3},
-               {TKVMediaPlayer::sfWMA, TSoundEncoding::WMA},
-               {TKVMediaPlayer::sfUnknown, TSoundEncoding::Unknown}};
+    TKVSoundFormat Format;
+    TKVSoundFormat Opened;
+  } cases[] = {{kvsfWAV, kvsfWAV},
+               {kvsfMIDI, kvsfMIDI},
+               {kvsfMP3, kvsfMP3},
+               {kvsfWMA, kvsfWMA},
+               {kvsfUnknown, kvsfUnknown}};
   for (const auto& c : cases) {
     Open(c.Format);
     EXPECT_TRUE(Player->isOpen());
     EXPECT_FALSE(Player->isPlaying());
-    EXPECT_EQ(Channel().Encoding, c.Encoding);
+    EXPECT_EQ(Channel().Format, c.Opened);
     EXPECT_EQ(Channel().Bytes, Tune);
     EXPECT_TRUE(Channel().FileName.empty());
   }
@@ -70,7 +70,7 @@ TEST_F(MediaPlayer, FilenameOpensAnExistingFileOnly) {
   const std::string name = dir.file("tune.mid");
   kvtest::WriteFileBytes(name, Tune);
 
-  Player->SetSoundFormat(TKVMediaPlayer::sfMIDI);
+  Player->SetSoundFormat(kvsfMIDI);
   EXPECT_NO_THROW(Player->SetFilename(dir.file("missing.mid")));
   EXPECT_FALSE(Player->isOpen());
   EXPECT_TRUE(Output.Channels().empty());
@@ -80,7 +80,7 @@ TEST_F(MediaPlayer, FilenameOpensAnExistingFileOnly) {
   EXPECT_TRUE(Player->isOpen());
   EXPECT_EQ(Channel().FileName, name);
   EXPECT_EQ(Channel().Bytes, Tune);
-  EXPECT_EQ(Channel().Encoding, TSoundEncoding::MIDI);
+  EXPECT_EQ(Channel().Format, kvsfMIDI);
 
   // Naming a file that is gone lets go of the sound the player had.
   Player->SetFilename(dir.file("missing.mid"));
@@ -89,10 +89,10 @@ TEST_F(MediaPlayer, FilenameOpensAnExistingFileOnly) {
 }
 
 TEST_F(MediaPlayer, AnUnplayableSoundRaisesThePlayersError) {
-  Output.Refuse = [](const std::vector<uint8_t>&, TSoundEncoding encoding) {
-    return encoding == TSoundEncoding::WMA ? std::string("No decoder for this sound") : std::string();
+  Output.Refuse = [](const std::vector<uint8_t>&, TKVSoundFormat format) {
+    return format == kvsfWMA ? std::string("No decoder for this sound") : std::string();
   };
-  Player->SetSoundFormat(TKVMediaPlayer::sfWMA);
+  Player->SetSoundFormat(kvsfWMA);
   try {
     Player->SetData(Tune);
     FAIL() << "opened";
@@ -106,12 +106,12 @@ TEST_F(MediaPlayer, AnUnplayableSoundRaisesThePlayersError) {
 
   // An output that plays files only refuses sounds in memory.
   Output.FromMemory = false;
-  Player->SetSoundFormat(TKVMediaPlayer::sfWAV);
+  Player->SetSoundFormat(kvsfWAV);
   EXPECT_THROW(Player->SetData(Tune), ESoundError);
 }
 
 TEST_F(MediaPlayer, PlaysOnceAndTellsTheEnd) {
-  Open(TKVMediaPlayer::sfWAV);
+  Open(kvsfWAV);
   Player->Play();
   EXPECT_TRUE(Player->isPlaying());
   EXPECT_EQ(Channel().Mode, TSoundMode::Playing);
@@ -132,7 +132,7 @@ TEST_F(MediaPlayer, PlaysOnceAndTellsTheEnd) {
 }
 
 TEST_F(MediaPlayer, WavRepeatsThroughTheEndNotPosition) {
-  Open(TKVMediaPlayer::sfWAV);
+  Open(kvsfWAV);
   Player->SetContinue(true);
   Player->Play();
   // A WAV's position and length read 0, so the end-of-sound check never rewinds it.
@@ -158,7 +158,7 @@ TEST_F(MediaPlayer, WavRepeatsThroughTheEndNotPosition) {
 }
 
 TEST_F(MediaPlayer, EndOfSoundCheckRewindsOtherFormatsWhileRepeating) {
-  for (auto format : {TKVMediaPlayer::sfMIDI, TKVMediaPlayer::sfMP3, TKVMediaPlayer::sfWMA}) {
+  for (auto format : {kvsfMIDI, kvsfMP3, kvsfWMA}) {
     Open(format);
     const std::string rewind = "rewind " + std::to_string(Channel().Id);
     Player->Play();
@@ -190,7 +190,7 @@ TEST_F(MediaPlayer, EndOfSoundCheckRewindsOtherFormatsWhileRepeating) {
 }
 
 TEST_F(MediaPlayer, EndsOfCutPlaysAreNotTold) {
-  Open(TKVMediaPlayer::sfMIDI);
+  Open(kvsfMIDI);
   Player->Play();
   ASSERT_TRUE(Output.Finish(1)); // the end is on its way ...
   Player->Play();                // ... when the sound is started again
@@ -217,7 +217,7 @@ TEST_F(MediaPlayer, EndsOfCutPlaysAreNotTold) {
 }
 
 TEST_F(MediaPlayer, PauseTogglesAndResumeResumes) {
-  Open(TKVMediaPlayer::sfMIDI);
+  Open(kvsfMIDI);
   Player->Pause(); // not playing: nothing
   EXPECT_EQ(Channel().Mode, TSoundMode::Stopped);
   Player->Play();
@@ -235,7 +235,7 @@ TEST_F(MediaPlayer, PauseTogglesAndResumeResumes) {
 }
 
 TEST_F(MediaPlayer, CloseAndEnsureOpen) {
-  Open(TKVMediaPlayer::sfWAV);
+  Open(kvsfWAV);
   Player->Play();
   Player->Close();
   EXPECT_FALSE(Player->isOpen());
@@ -255,7 +255,7 @@ TEST_F(MediaPlayer, CloseAndEnsureOpen) {
 }
 
 TEST_F(MediaPlayer, MayGoWhileItsEndIsOnTheWayOrFromItsOwnEnd) {
-  Open(TKVMediaPlayer::sfWAV);
+  Open(kvsfWAV);
   Player->Play();
   ASSERT_TRUE(Output.Finish(1));
   Player.reset();
@@ -264,7 +264,7 @@ TEST_F(MediaPlayer, MayGoWhileItsEndIsOnTheWayOrFromItsOwnEnd) {
   EXPECT_EQ(Finished, 0);
 
   Player = std::make_unique<TKVMediaPlayer>(&Output, Platform.Clock.Factory());
-  Player->SetSoundFormat(TKVMediaPlayer::sfWAV);
+  Player->SetSoundFormat(kvsfWAV);
   Player->SetData(Tune);
   Player->SetContinue(true);
   Player->OnFinished = [this] {
@@ -280,7 +280,7 @@ TEST_F(MediaPlayer, MayGoWhileItsEndIsOnTheWayOrFromItsOwnEnd) {
 
 TEST_F(MediaPlayer, WithoutOutputNothingOpens) {
   TKVMediaPlayer silent(nullptr, Platform.Clock.Factory());
-  silent.SetSoundFormat(TKVMediaPlayer::sfWAV);
+  silent.SetSoundFormat(kvsfWAV);
   silent.SetData(Tune);
   silent.SetParent(&Host);
   silent.EnsureOpen();

@@ -193,26 +193,26 @@ TEST_F(SdlSound, UnplayableSoundsAreSkippedAndTheOthersPlay) {
     const struct {
       const char* Name;
       std::vector<uint8_t> Bytes;
-      TSoundEncoding Encoding;
-    } bad[] = {{"garbage", {'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'u', 'n', 'd'}, TSoundEncoding::WAV},
-               {"wma", WmaBytes(), TSoundEncoding::WMA},
-               {"empty", {}, TSoundEncoding::WAV},
-               {"cut wav", Prefix(DemoSound("click.wav"), 30), TSoundEncoding::WAV},
-               {"mp3 garbage", std::vector<uint8_t>(64, 0xAB), TSoundEncoding::MP3}};
+      TKVSoundFormat Format;
+    } bad[] = {{"garbage", {'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'u', 'n', 'd'}, kvsfWAV},
+               {"wma", WmaBytes(), kvsfWMA},
+               {"empty", {}, kvsfWAV},
+               {"cut wav", Prefix(DemoSound("click.wav"), 30), kvsfWAV},
+               {"mp3 garbage", std::vector<uint8_t>(64, 0xAB), kvsfMP3}};
     for (const auto& c : bad) {
       try {
-        output.Open(c.Bytes, c.Encoding);
+        output.Open(c.Bytes, c.Format);
         ADD_FAILURE() << c.Name << " opened";
       } catch (const ESoundError& e) {
         EXPECT_STRNE(e.what(), "") << c.Name;
       }
     }
-    EXPECT_THROW(output.OpenFile(Dir.file("missing.wav"), TSoundEncoding::WAV), ESoundError);
+    EXPECT_THROW(output.OpenFile(Dir.file("missing.wav"), kvsfWAV), ESoundError);
     // A broken tune the synthesiser takes plays to an end all the same.
     for (const auto& tune : {Prefix(ShortTune(), 20), std::vector<uint8_t>{'M', 'T', 'h', 'd', 1, 2, 3}}) {
       std::unique_ptr<ISoundChannel> channel;
       try {
-        channel = output.Open(tune, TSoundEncoding::MIDI);
+        channel = output.Open(tune, kvsfMIDI);
       } catch (const ESoundError&) {
         continue;
       }
@@ -251,7 +251,7 @@ TEST_F(SdlSound, ChannelsReportTheirModesAndEnds) {
     // An effect from a file.
     const std::string click = Dir.file("click.wav");
     kvtest::WriteFileBytes(click, DemoSound("click.wav"));
-    auto effect = output.OpenFile(click, TSoundEncoding::WAV);
+    auto effect = output.OpenFile(click, kvsfWAV);
     EXPECT_EQ(effect->Mode(), TSoundMode::Stopped);
     EXPECT_EQ(effect->Length(), 0u); // an effect cannot tell
     int ends = 0;
@@ -269,7 +269,7 @@ TEST_F(SdlSound, ChannelsReportTheirModesAndEnds) {
     EXPECT_EQ(effect->Mode(), TSoundMode::Stopped);
     std::vector<std::unique_ptr<ISoundChannel>> many;
     for (int i = 0; i < 40; ++i) {
-      many.push_back(output.Open(DemoSound("click.wav"), TSoundEncoding::WAV));
+      many.push_back(output.Open(DemoSound("click.wav"), kvsfWAV));
       many.back()->Play([&] { ++ends; });
     }
     ASSERT_TRUE(Dispatcher.ProcessUntil([&] { return ends == 41; }, Patience));
@@ -277,8 +277,8 @@ TEST_F(SdlSound, ChannelsReportTheirModesAndEnds) {
     EXPECT_EQ(ends, 41);
 
     // Music: one at a time; a second cuts the first without an end.
-    auto first = output.Open(DemoSound("music_loop_own.mid"), TSoundEncoding::MIDI);
-    auto second = output.Open(ShortTune(), TSoundEncoding::MIDI);
+    auto first = output.Open(DemoSound("music_loop_own.mid"), kvsfMIDI);
+    auto second = output.Open(ShortTune(), kvsfMIDI);
     int firstEnds = 0, secondEnds = 0;
     first->Play([&] { ++firstEnds; });
     EXPECT_EQ(first->Mode(), TSoundMode::Playing);
@@ -314,7 +314,7 @@ TEST(SdlSoundDevice, WithoutADeviceTheGamePlaysOnSilently) {
   EXPECT_FALSE(output.Failure().empty());
   EXPECT_EQ(output.Frequency(), 0);
   try {
-    output.Open(DemoSound("click.wav"), TSoundEncoding::WAV);
+    output.Open(DemoSound("click.wav"), kvsfWAV);
     FAIL() << "opened";
   } catch (const ESoundError& e) {
     EXPECT_EQ(std::string(e.what()), output.Failure());
@@ -338,10 +338,10 @@ TEST_F(SdlSound, OneOutputHoldsTheMixerAtATime) {
     TSdlSoundOutput second(Dispatcher);
     EXPECT_FALSE(second.Available());
     EXPECT_EQ(second.Failure(), "The sound device is in use by another output");
-    EXPECT_THROW(second.Open(DemoSound("click.wav"), TSoundEncoding::WAV), ESoundError);
+    EXPECT_THROW(second.Open(DemoSound("click.wav"), kvsfWAV), ESoundError);
   }
   // The second one going leaves the first one working.
-  auto channel = first.Open(DemoSound("click.wav"), TSoundEncoding::WAV);
+  auto channel = first.Open(DemoSound("click.wav"), kvsfWAV);
   int ends = 0;
   channel->Play([&] { ++ends; });
   ASSERT_TRUE(Dispatcher.ProcessUntil([&] { return ends == 1; }, Patience));

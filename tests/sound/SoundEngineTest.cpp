@@ -83,21 +83,18 @@ protected:
 TEST(SoundFormats, MapToThePlayersFormatsAndExtensions) {
   const struct {
     TKVSoundFormat Format;
-    TKVMediaPlayer::TSoundFormat Player;
+    TKVSoundFormat Player;
     const char* Extension;
-  } cases[] = {{kvsfUnknown, TKVMediaPlayer::sfUnknown, ""},
-               {kvsfWAV, TKVMediaPlayer::sfWAV, ".wav"},
-               {kvsfMIDI, TKVMediaPlayer::sfMIDI, ".mid"},
-               {kvsfWMA, TKVMediaPlayer::sfWMA, ".wma"},
-               {kvsfMP3, TKVMediaPlayer::sfMP3, ".mp3"},
-               {static_cast<TKVSoundFormat>(9), TKVMediaPlayer::sfUnknown, ""}};
+  } cases[] = {{kvsfUnknown, kvsfUnknown, ""}, {kvsfWAV, kvsfWAV, ".wav"},
+               {kvsfMIDI, kvsfMIDI, ".mid"},   {kvsfWMA, kvsfWMA, ".wma"},
+               {kvsfMP3, kvsfMP3, ".mp3"},     {static_cast<TKVSoundFormat>(9), kvsfUnknown, ""}};
   for (const auto& c : cases) {
-    EXPECT_EQ(PlayerFormatOf(c.Format), c.Player) << int(c.Format);
+    EXPECT_EQ(ValidSoundFormat(c.Format), c.Player) << int(c.Format);
     EXPECT_EQ(ExtensionOf(c.Format), c.Extension) << int(c.Format);
   }
-  // The package's byte 3 is WMA and byte 4 MP3, the other way round from the player's order.
-  EXPECT_EQ(EncodingOf(PlayerFormatOf(static_cast<TKVSoundFormat>(3))), TSoundEncoding::WMA);
-  EXPECT_EQ(EncodingOf(PlayerFormatOf(static_cast<TKVSoundFormat>(4))), TSoundEncoding::MP3);
+  // The package's byte 3 is WMA and byte 4 MP3.
+  EXPECT_EQ(ValidSoundFormat(3), kvsfWMA);
+  EXPECT_EQ(ValidSoundFormat(4), kvsfMP3);
 }
 
 TEST_F(SoundEngine, RegisterKeepsTheFirstSoundOfAnEventAndCopiesTheWholeStream) {
@@ -151,11 +148,10 @@ TEST_F(SoundEngine, PreparesEverySoundFromMemoryInItsFormat) {
   Register(107, kvsfMP3, 4);
   Sounds->PrepareAll();
   ASSERT_EQ(Output.Channels().size(), 4u);
-  const TSoundEncoding encodings[] = {TSoundEncoding::MIDI, TSoundEncoding::WAV, TSoundEncoding::WMA,
-                                      TSoundEncoding::MP3};
+  const TKVSoundFormat formats[] = {kvsfMIDI, kvsfWAV, kvsfWMA, kvsfMP3};
   for (int i = 0; i < 4; ++i) {
     const auto& record = *Output.Channels()[static_cast<std::size_t>(i)];
-    EXPECT_EQ(record.Encoding, encodings[i]);
+    EXPECT_EQ(record.Format, formats[i]);
     EXPECT_EQ(record.Bytes, SoundBytes(static_cast<uint8_t>(i + 1)));
     EXPECT_TRUE(record.FileName.empty());
     EXPECT_TRUE(Sounds->Item(i).Prepared());
@@ -167,9 +163,8 @@ TEST_F(SoundEngine, PreparesEverySoundFromMemoryInItsFormat) {
 }
 
 TEST_F(SoundEngine, AnUnplayableSoundStaysSilentAndTheOthersPlay) {
-  Output.Refuse = [](const std::vector<uint8_t>& bytes, TSoundEncoding encoding) {
-    return encoding == TSoundEncoding::WMA || bytes == SoundBytes(9) ? std::string("Unsupported sound")
-                                                                     : std::string();
+  Output.Refuse = [](const std::vector<uint8_t>& bytes, TKVSoundFormat format) {
+    return format == kvsfWMA || bytes == SoundBytes(9) ? std::string("Unsupported sound") : std::string();
   };
   Register(1, kvsfWMA, 1);
   Register(100, kvsfWAV, 9); // broken data
@@ -191,8 +186,8 @@ TEST_F(SoundEngine, AnUnplayableSoundStaysSilentAndTheOthersPlay) {
 
 TEST_F(SoundEngine, ASoundPlayedBeforeItIsPreparedOpensThenAndAnUnplayableOneIsTriedOnce) {
   int refusals = 0;
-  Output.Refuse = [&](const std::vector<uint8_t>&, TSoundEncoding encoding) {
-    if (encoding != TSoundEncoding::WMA) return std::string();
+  Output.Refuse = [&](const std::vector<uint8_t>&, TKVSoundFormat format) {
+    if (format != kvsfWMA) return std::string();
     ++refusals;
     return std::string("Unsupported sound");
   };

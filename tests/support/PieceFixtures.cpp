@@ -17,7 +17,7 @@ const std::vector<uint8_t>& GeneratedLibraryBytes() {
 }
 
 kv::TKVJigsawPieceCollection GeneratedGameLibrary(int width, int height) {
-  kv::TKVJigsawPieceCollection full;
+  kv::TKVJigsawPieceLibrary full;
   kv::TMemoryStream stream(GeneratedLibraryBytes());
   full.LoadFromStream(stream);
   return full.PackageLibrary({{width, height}});

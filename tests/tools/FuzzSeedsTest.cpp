@@ -14,7 +14,7 @@
 #include "data/uKVStreamFunc.h"
 #include "gui/uKVThemeBitmaps.h"
 #include "gui/uPictureFormat.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uRLE.h"
 #include "sound/usound_id_fmt.h"
 #include "support/ImageFixtures.h"
@@ -109,13 +109,13 @@ void ReadAppended(const std::vector<uint8_t>& bytes) {
   LoadPackage(std::move(package));
 }
 
-TKVJigsawPieceCollection LoadPieceLibrary(const std::vector<uint8_t>& content) {
+TKVJigsawPieceLibrary LoadPieceLibrary(const std::vector<uint8_t>& content) {
   TMemoryStream inflated(content), packed, stream;
   TKVStreamFunc::CompressStream(inflated, packed);
   TKVStreamFunc::WriteInteger(static_cast<int32_t>(packed.Size()), stream);
   stream.WriteBytes(packed.Bytes());
   stream.SetPosition(0);
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.LoadFromStream(stream);
   return library;
 }
@@ -242,7 +242,7 @@ TEST(FuzzSeeds, SeedsCarryWhatTheyAreFor) {
   int32_t templates[2] = {};
   for (int i = 0; i < 2; ++i) {
     const std::vector<uint8_t>& content = SeedBytes("fuzz_piece_library", i == 0 ? "game" : "single");
-    const TKVJigsawPieceCollection library = LoadPieceLibrary(content);
+    const TKVJigsawPieceLibrary library = LoadPieceLibrary(content);
     templates[i] = library.TemplateCount();
     TMemoryStream written, again;
     library.SaveToStream(written);

@@ -16,9 +16,9 @@ constexpr kv::TColor32 kBackground =
     0xFF6E7278u; // a cool mid grey that neither light nor dark pictures melt into
 constexpr int32_t kShadowOffset = 3;
 
-kv::TKVJigsawPieceCollection PackageShapes(const kv::TJigsawProject2& project) {
+kv::TKVJigsawPieceLibrary PackageShapes(const kv::TJigsawProject2& project) {
   if (project.PieceShapeData.Size() > 4) {
-    kv::TKVJigsawPieceCollection library;
+    kv::TKVJigsawPieceLibrary library;
     kv::TMemoryStream shapes(project.PieceShapeData.Bytes());
     library.LoadFromStream(shapes);
     return library;

@@ -354,8 +354,8 @@ TKVPieceLibraryGenerator::DrawTemplatePixels(const TKVLayout& layout, bool verti
   return masks;
 }
 
-TKVJigsawPieceCollection TKVPieceLibraryGenerator::Generate(uint64_t seed) {
-  TKVJigsawPieceCollection library;
+TKVJigsawPieceLibrary TKVPieceLibraryGenerator::Generate(uint64_t seed) {
+  TKVJigsawPieceLibrary library;
   library.Layouts = DefaultLayouts();
   TKVGenRandom random(seed);
   for (std::size_t li = 0; li < library.Layouts.size(); ++li)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 namespace kv {
 
@@ -47,7 +47,7 @@ public:
   static std::vector<TKVLayout> DefaultLayouts();
 
   // The layouts and their templates (masks only: the collection saves them as the library file).
-  static TKVJigsawPieceCollection Generate(uint64_t seed);
+  static TKVJigsawPieceLibrary Generate(uint64_t seed);
 
   // One template's two masks as pixel operations, row by row (index y * Width + x); mask 0 then mask 1. The
   // tab belongs to the upper (left) piece when tabToFirst is set, else to the lower (right) one.

@@ -10,7 +10,7 @@
 #include "gui/GifFixture.h"
 #include "gui/ThemeFixtures.h"
 #include "gui/uKVDefaultThemeBitmaps.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uRLE.h"
 #include "sound/usound_id_fmt.h"
 #include "support/ImageFixtures.h"
@@ -262,9 +262,9 @@ std::vector<TSeed> PictureSeeds() {
 // The content (inflated) of the piece library a game with one small picture carries, and of a library
 // reduced to its first layout.
 std::vector<TSeed> PieceLibrarySeeds() {
-  TKVJigsawPieceCollection game = GeneratedGameLibrary(160, 120);
+  TKVJigsawPieceLibrary game = GeneratedGameLibrary(160, 120).Library();
   if (game.Layouts.empty()) throw std::runtime_error("the generated piece library has no layout");
-  TKVJigsawPieceCollection single;
+  TKVJigsawPieceLibrary single;
   single.Layouts = {game.Layouts[0]};
   for (const auto& t : game.Templates)
     if (t.LayoutIndex == 0 && single.Templates.size() < 4) single.Templates.push_back(t);
