@@ -6,6 +6,7 @@
 
 #include "app/uPlayDialogs.h"
 #include "data/uJigsawFile.h"
+#include "data/uNamedData.h"
 #include "platform/uTimer.h"
 
 #include <cstdint>
@@ -14,7 +15,6 @@
 
 namespace kv {
 
-struct TBMPData;
 struct TPlatformServices;
 class TGameDataLocator;
 class THighScore;
