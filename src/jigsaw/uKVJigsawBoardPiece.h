@@ -19,8 +19,6 @@ struct TKVBoardPiece : TJigsawPieceState {
   int32_t TargetX = -1;
   int32_t TargetY = -1;
   bool Flying = false;
-  // Scratch mark of group walks, and the grab state kept aside while the board settles.
-  int32_t Visited = 0;
   bool Visible = true;
   bool Marked = false;
   bool Grabbed = false;
