@@ -146,7 +146,7 @@ void TKVCustomJigsawBoard::Drop() {
 }
 
 void TKVCustomJigsawBoard::SettleBoard() {
-  FModel.Settle(Width(), Height());
+  FModel.SettleBoard(Width(), Height());
 }
 
 void TKVCustomJigsawBoard::CheckComplete() {

@@ -304,7 +304,7 @@ bool TKVJigsawBoardModel::SnapPass() {
   return result;
 }
 
-void TKVJigsawBoardModel::Settle(int32_t boardWidth, int32_t boardHeight) {
+void TKVJigsawBoardModel::SettleBoard(int32_t boardWidth, int32_t boardHeight) {
   FHeld.resize(FPieces.size());
   for (std::size_t p = 0; p < FPieces.size(); ++p) {
     FHeld[p] = FPieces[p].Grabbed ? 1 : 0;

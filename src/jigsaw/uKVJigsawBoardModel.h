@@ -110,7 +110,7 @@ public:
   bool SnapPass();
   // Brings loose pieces and groups that have left a board of width x height back, and pulls joined pieces
   // onto their partners. Pieces in hand stay in hand.
-  void Settle(int32_t boardWidth, int32_t boardHeight);
+  void SettleBoard(int32_t boardWidth, int32_t boardHeight);
   void KeepGroupOnBoard(std::size_t p, int32_t boardWidth, int32_t boardHeight);
   // True once, when every piece is attached into the group of the top piece; Won is set then.
   bool CheckComplete();

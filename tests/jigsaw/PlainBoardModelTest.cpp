@@ -98,7 +98,7 @@ TEST(PlainBoardModelTest, SettlingKeepsThePiecesInHandAndBringsLostOnesBack) {
   TKVJigsawBoardModel model = Model(2, 1, 20, 10, false);
   model.Piece(0).Grabbed = true;
   model.Piece(1).X = -500;
-  model.Settle(100, 80);
+  model.SettleBoard(100, 80);
   EXPECT_TRUE(model.Piece(0).Grabbed);
   EXPECT_FALSE(model.Piece(1).Grabbed);
   EXPECT_EQ(model.Piece(1).X, -10);
