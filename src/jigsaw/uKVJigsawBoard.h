@@ -67,9 +67,6 @@ public:
   // Stops every sound of the session; run when the puzzle is complete, before the win is announced.
   std::function<void()> OnStopAllSounds;
 
-  // ---- parts
-  const TKVJigsawBoardModel& Model() const { return FModel; }
-
   // ---- state
   bool Won() const { return FModel.Won(); }
   uint8_t ClickCount() const { return FInput.ClickCount(); }
