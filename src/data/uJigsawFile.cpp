@@ -47,14 +47,24 @@ std::string NoFileReason(const std::string& fileName) {
   return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
 }
 
+uint8_t RecordedEdge(int32_t edge) {
+  if (edge < 0 || edge > UINT8_MAX) throw Exception(TooManyEdgeShapesMessage);
+  return static_cast<uint8_t>(edge);
+}
+
 } // namespace
+
+TJigsawPieceState TJigsawPieceState::Recorded() const {
+  for (const int32_t edge : {LeftEdge, TopEdge, RightEdge, BottomEdge}) RecordedEdge(edge);
+  return *this;
+}
 
 std::array<uint8_t, TJigsawPieceState::Size> TJigsawPieceState::Encode() const {
   std::array<uint8_t, Size> b{};
-  b[0] = LeftEdge;
-  b[1] = TopEdge;
-  b[2] = RightEdge;
-  b[3] = BottomEdge;
+  b[0] = RecordedEdge(LeftEdge);
+  b[1] = RecordedEdge(TopEdge);
+  b[2] = RecordedEdge(RightEdge);
+  b[3] = RecordedEdge(BottomEdge);
   PutInt(&b[4], X);
   PutInt(&b[8], Y);
   PutInt(&b[12], CorrectX);

@@ -12,33 +12,46 @@
 
 namespace kv {
 
-// One element of TJigsawArrayData: the stored state of one piece, 40 bytes little-endian.
+// The state of one piece as a saved game records it (one element of TJigsawArrayData, 40 bytes
+// little-endian), and the record the builder's and the board's pieces carry as their own.
 struct TJigsawPieceState {
   static constexpr std::size_t Size = 40;
 
-  // Edge shapes: template index + 1, 0 for a straight side.
-  uint8_t LeftEdge = 0;
-  uint8_t TopEdge = 0;
-  uint8_t RightEdge = 0;
-  uint8_t BottomEdge = 0;
+  // Edge shapes: template index + 1, 0 for a straight side. Held wider than the byte a file records: a large
+  // piece library still plays, only recording such a piece is refused (see Recorded).
+  int32_t LeftEdge = 0;
+  int32_t TopEdge = 0;
+  int32_t RightEdge = 0;
+  int32_t BottomEdge = 0;
+  // Top-left corner of the shown image on the board.
   int32_t X = 0;
   int32_t Y = 0;
+  // Place in the assembled picture.
   int32_t CorrectX = 0;
   int32_t CorrectY = 0;
   int32_t StartX = 0;
   int32_t StartY = 0;
+  // Size of the unrotated image.
   int32_t Width = 0;
   int32_t Height = 0;
+  // Quarter turns clockwise.
   uint8_t Rotation = 0;
   uint8_t StartRotation = 0;
+  // 1 once the piece has snapped to a neighbour; never cleared during a game.
   uint8_t Joined = 0;
 
-  // Byte 39 is written 0 and ignored when read.
+  // This record alone, as a file can hold it. Raises kv::Exception with TooManyEdgeShapesMessage when an
+  // edge shape lies beyond a byte.
+  TJigsawPieceState Recorded() const;
+  // Byte 39 is written 0 and ignored when read. Raises as Recorded does.
   std::array<uint8_t, Size> Encode() const;
   static TJigsawPieceState Decode(std::span<const uint8_t, Size> bytes);
 
   bool operator==(const TJigsawPieceState&) const = default;
 };
+
+inline constexpr const char* TooManyEdgeShapesMessage =
+    "The pieces of this game use more edge shapes than a saved game can record.";
 
 // Piece states row by row, columns inner: element number = row * Columns + column.
 using TJigsawArrayData = std::vector<TJigsawPieceState>;

@@ -1,59 +1,40 @@
-// The jigsaw board: the playing area on which the pieces lie. A layer of the control tree that owns the
-// pieces of the game (their states, and their images taken over from the builder), the stacking order and the
-// cell geometry; it moves, snaps, turns and marks pieces under the mouse and keyboard, decides when the
-// puzzle is complete, solves pieces on request and draws itself into the engine's buffer.
-//
-// Groups are not stored: two neighbours belong together when both have snapped once and they lie, in the
-// same rotation, within Magnet of their exact relative position.
-//
-// Repainting: after every change the board compares what each piece shows (place, rotation, how it is
-// drawn, its place in the stacking order) with what it showed, and asks for a repaint of the old and the new
-// areas of the pieces that changed, shadows and turn frames included, and of the rubber band.
+// The jigsaw board: the playing area on which the pieces lie. The layer of the control tree that owns the
+// pieces of the game (their states in the model, their images in the view), answers the mouse and keyboard
+// through its input, runs turns and automatic moves through its animator, announces the win and draws itself
+// into the engine's buffer.
 #pragma once
 
 #include "data/uJigsawFile.h"
 #include "gui/uKVAppControlLayer.h"
+#include "jigsaw/uKVJigsawBoardAnimator.h"
+#include "jigsaw/uKVJigsawBoardHost.h"
+#include "jigsaw/uKVJigsawBoardInput.h"
+#include "jigsaw/uKVJigsawBoardMessages.h"
+#include "jigsaw/uKVJigsawBoardModel.h"
 #include "jigsaw/uKVJigsawBoardPiece.h"
-#include "jigsaw/uKVJigsawBoardRender.h"
+#include "jigsaw/uKVJigsawBoardView.h"
 #include "jigsaw/uKVJigsawTypes.h"
 #include "platform/uServices.h"
 #include "sound/uKVThreadTimer.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <random>
 #include <span>
-#include <vector>
 
 namespace kv {
 
 class TKVCustomJigsawProject;
 
-// One entry of the stacking order.
-struct TZPos {
-  uint16_t Column = 0;
-  uint16_t Row = 0;
-  bool operator==(const TZPos&) const = default;
-};
-using TZPosArray = std::vector<TZPos>;
+class TKVCustomJigsawBoard : public TKVAppControlLayerItem,
+                             public IPieceStateSource,
+                             private IKVJigsawBoardHost {
+  // The parts come first: the settings below refer to them.
+  TPlatformServices FServices;
+  TKVJigsawBoardModel FModel;
+  TKVJigsawBoardView FView;
+  TKVJigsawBoardAnimator FAnimator;
+  TKVJigsawBoardInput FInput;
 
-// Messages to the session: 1024 with these parameter pairs.
-inline constexpr int32_t kvbnPlayOnce = 0xFFFF;
-inline constexpr int32_t kvbnPlayRepeating = 0xFFFE;
-inline constexpr int32_t kvbnPickUp = 100;
-inline constexpr int32_t kvbnTurn = 101;
-inline constexpr int32_t kvbnSnap = 102;
-inline constexpr int32_t kvbnWin = 107;
-inline constexpr int32_t kvbnClose = 16;
-
-// Virtual keys the board answers.
-inline constexpr int32_t VK_A = 65;
-inline constexpr int32_t VK_D = 68;
-inline constexpr int32_t VK_ESCAPE = 27;
-
-class TKVCustomJigsawBoard : public TKVAppControlLayerItem, public IPieceStateSource {
 public:
   // services: thread timers for the animations, random draws for solving one piece, message boxes for the
   // confirmation of solving all.
@@ -67,19 +48,19 @@ public:
   // The game project the board belongs to; kept for the owner.
   TKVCustomJigsawProject* Project = nullptr;
   // True: pieces follow the mouse while the button is held. False: a click picks up, the next one drops.
-  bool DragMode = false;
+  bool& DragMode = FInput.DragMode;
   // Snap and attachment tolerance in pixels, per axis, inclusive.
-  uint8_t Magnet = 6;
+  uint8_t& Magnet = FModel.Magnet;
   // Cell size of the cut.
-  int32_t CellWidth = 0;
-  int32_t CellHeight = 0;
+  int32_t& CellWidth = FModel.CellWidth;
+  int32_t& CellHeight = FModel.CellHeight;
   // Degrees per tick of a turn, pixels per axis per tick of an automatic move.
-  uint8_t RotationStep = 10;
-  uint8_t FlyStep = 15;
+  uint8_t& RotationStep = FAnimator.RotationStep;
+  uint8_t& FlyStep = FAnimator.FlyStep;
   // The project's bevel level: shadows are grey 30 + 5 x ShadowLevel.
-  uint8_t ShadowLevel = 0;
+  uint8_t& ShadowLevel = FView.ShadowLevel;
   // Right clicks do not turn pieces.
-  bool NoRotation = false;
+  bool& NoRotation = FInput.NoRotation;
   // Raised once when the puzzle is complete. OnLoose is kept for the owner; the board never raises it.
   TKVGUINotifyEvent OnWin;
   TKVGUINotifyEvent OnLoose;
@@ -87,17 +68,17 @@ public:
   std::function<void()> OnStopAllSounds;
 
   // ---- state
-  bool Won() const { return FWon; }
-  uint8_t ClickCount() const { return FClickCount; }
+  bool Won() const { return FModel.Won(); }
+  uint8_t ClickCount() const { return FInput.ClickCount(); }
   // The piece last picked up; -1 = none.
-  int32_t LastCol() const { return FLastCol; }
-  int32_t LastRow() const { return FLastRow; }
-  int32_t LastX() const { return FLastX; }
-  int32_t LastY() const { return FLastY; }
+  int32_t LastCol() const { return FModel.LastCol(); }
+  int32_t LastRow() const { return FModel.LastRow(); }
+  int32_t LastX() const { return FInput.LastX(); }
+  int32_t LastY() const { return FInput.LastY(); }
   // The rubber band, corners in drag order; all -1 = none.
-  const TRect& Selection() const { return FSelection; }
-  const TZPosArray& ZOrder() const { return FZOrder; }
-  const TKVThreadTimer& Timer() const { return *FTimer; }
+  const TRect& Selection() const { return FInput.Selection(); }
+  const TZPosArray& ZOrder() const { return FModel.ZOrder(); }
+  const TKVThreadTimer& Timer() const { return FAnimator.Timer(); }
 
   // ---- pieces
   // Takes the builder's pieces [rows][cols]: their states are copied and their coded images and shadows
@@ -105,20 +86,20 @@ public:
   // does not have the given size.
   void LoadPieces(TPieces&& pieces, int32_t cols, int32_t rows);
   virtual void ClearPieces();
-  int32_t Cols() const { return FCols; }
-  int32_t Rows() const override { return FRows; }
-  int32_t Columns() const override { return FCols; }
-  int32_t PieceCount() const { return FCols * FRows; }
-  TKVBoardPiece& Piece(int32_t row, int32_t col) { return FPieces[Index(row, col)]; }
-  const TKVBoardPiece& Piece(int32_t row, int32_t col) const { return FPieces[Index(row, col)]; }
-  const TKVPieceSprite& Sprite(int32_t row, int32_t col) const { return FSprites[Index(row, col)]; }
-  // The coded image of the piece in rotation r, coded from the rotation it has when it was not yet needed.
-  const TCodedImage& Image(int32_t row, int32_t col, int r) {
-    return TKVJigsawBoardRenderer::Image(Piece(row, col), FSprites[Index(row, col)], r);
+  int32_t Cols() const { return FModel.Cols(); }
+  int32_t Rows() const override { return FModel.Rows(); }
+  int32_t Columns() const override { return FModel.Cols(); }
+  int32_t PieceCount() const { return FModel.Cols() * FModel.Rows(); }
+  TKVBoardPiece& Piece(int32_t row, int32_t col) { return FModel.Piece(FModel.Index(row, col)); }
+  const TKVBoardPiece& Piece(int32_t row, int32_t col) const { return FModel.Piece(FModel.Index(row, col)); }
+  const TKVPieceSprite& Sprite(int32_t row, int32_t col) const {
+    return FView.Sprite(FModel.Index(row, col));
   }
+  // The coded image of the piece in rotation r, coded from the rotation it has when it was not yet needed.
+  const TCodedImage& Image(int32_t row, int32_t col, int r) { return FView.Image(FModel.Index(row, col), r); }
   // Row by row, columns inner.
-  std::span<TKVBoardPiece> Pieces() { return FPieces; }
-  std::span<const TKVBoardPiece> Pieces() const { return FPieces; }
+  std::span<TKVBoardPiece> Pieces() { return FModel.Pieces(); }
+  std::span<const TKVBoardPiece> Pieces() const { return FModel.Pieces(); }
   // The saved form of the piece at [row][column].
   TJigsawPieceState State(int32_t row, int32_t column) const override;
   // The run state (stopped, running, paused).
@@ -129,11 +110,15 @@ public:
 
   // ---- geometry
   // Where the piece lies in the assembled picture (rotation 0), image margins included.
-  TRect SolvedRect(int32_t row, int32_t col) const;
+  TRect SolvedRect(int32_t row, int32_t col) const { return FModel.SolvedRect(row, col); }
   // Top-left of the piece in the assembled picture turned r quarter turns clockwise.
-  TPoint RotatedOrigin(int32_t row, int32_t col, int r) const;
-  bool Neighbours(int32_t rowA, int32_t colA, int32_t rowB, int32_t colB) const;
-  bool Attached(int32_t rowA, int32_t colA, int32_t rowB, int32_t colB) const;
+  TPoint RotatedOrigin(int32_t row, int32_t col, int r) const { return FModel.RotatedOrigin(row, col, r); }
+  bool Neighbours(int32_t rowA, int32_t colA, int32_t rowB, int32_t colB) const {
+    return TKVJigsawBoardModel::Neighbours(rowA, colA, rowB, colB);
+  }
+  bool Attached(int32_t rowA, int32_t colA, int32_t rowB, int32_t colB) const {
+    return FModel.Attached(rowA, colA, rowB, colB);
+  }
 
   // ---- interaction
   void LayerMouseDown(TMouseButton button, int32_t shift, int32_t x, int32_t y) override;
@@ -150,12 +135,12 @@ public:
   virtual void SolveAll(uint8_t confirm);
 
   // ---- counts
-  int32_t GrabbedCount() const;
-  int32_t MarkedCount() const;
-  int32_t RotatingCount() const;
-  int32_t FlyingCount() const;
-  bool Busy() const { return RotatingCount() > 0 || FlyingCount() > 0; }
-  bool Running() const { return State() == kvlsRunning; }
+  int32_t GrabbedCount() const { return FModel.GrabbedCount(); }
+  int32_t MarkedCount() const { return FModel.MarkedCount(); }
+  int32_t RotatingCount() const { return FModel.RotatingCount(); }
+  int32_t FlyingCount() const { return FModel.FlyingCount(); }
+  bool Busy() const { return FModel.Busy(); }
+  bool Running() const override { return State() == kvlsRunning; }
 
   // ---- control tree
   void InitControl() override;
@@ -170,82 +155,15 @@ public:
   void Shutdown() override;
 
   // Asks for a repaint of what changed since the last call (also run by every operation above).
-  void InvalidateChanges();
-
-protected:
-  // ---- the steps of play, on piece indices (row * Cols + column)
-  std::size_t Index(int32_t row, int32_t col) const {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(FCols) + static_cast<std::size_t>(col);
-  }
-  // Where piece p should jump: a resting, not grabbed, not flying neighbour of the same rotation whose
-  // exact relative place lies within Magnet. Both become joined.
-  std::optional<TPoint> Snap(std::size_t p);
-  void Grab(std::size_t p);
-  void MarkGroup(std::size_t p);
-  void SettleBoard();
-  void KeepGroupOnBoard(std::size_t p);
-  void CheckComplete();
-  void StartTurn(std::size_t p, int32_t x, int32_t y);
-  // timer: true when run by the timer, false to finish every turn at once.
-  void TurnTick(bool timer);
-  void FinishTurn(std::size_t p);
-  void FlyTick();
-  int32_t SnapPass();
+  void InvalidateChanges() override;
 
 private:
-  struct TLook {
-    TRect Bounds; // board coordinates; empty when nothing is drawn
-    int32_t X = 0, Y = 0;
-    uint8_t Rotation = 0;
-    uint8_t Layers = 0;
-    double Angle = 0, PivotX = 0, PivotY = 0;
-    bool operator==(const TLook&) const = default;
-  };
-  TLook LookOf(const TKVBoardPiece& piece, bool anyRotating, bool anyFlying) const;
-  TRect BandRect() const;
+  // ---- what the animator and the input ask of the board
+  void SettleBoard() override;
+  void CheckComplete() override;
+  void Notify(int32_t p, int32_t q) override;
+  void Popup(int32_t x, int32_t y) override;
   TPoint Origin() const;
-  void InvalidateBoardRect(const TRect& rect);
-  void ForgetLooks();
-
-  // The attached neighbours of p in the order above, below, left, right.
-  int NeighbourIndices(std::size_t p, std::size_t (&out)[4]) const;
-  bool AttachedIdx(std::size_t a, std::size_t b) const;
-  void RaiseIndex(std::size_t p);
-  void ClearAllTransient();
-  void Notify(int32_t p, int32_t q);
-  void Popup(int32_t x, int32_t y);
-  int32_t RandomBelow(int32_t limit);
-  void StartTimer(std::function<void()> handler, uint32_t interval);
-  // Index of the topmost visible piece whose shown image has a non-zero pixel at (x, y), or none.
-  std::optional<std::size_t> HitTestPiece(int32_t x, int32_t y);
-  void ResetZOrder();
-  // The pieces reachable from p over Attached, p first.
-  const std::vector<std::size_t>& GroupOf(std::size_t p);
-
-  TPlatformServices FServices;
-  std::minstd_rand FFallbackRandom;
-  std::unique_ptr<TKVThreadTimer> FTimer;
-  TKVJigsawBoardRenderer FRenderer;
-
-  int32_t FCols = 0;
-  int32_t FRows = 0;
-  std::vector<TKVBoardPiece> FPieces;
-  std::vector<TKVPieceSprite> FSprites;
-  TZPosArray FZOrder;
-
-  bool FWon = false;
-  uint8_t FClickCount = 0;
-  int32_t FLastCol = -1, FLastRow = -1;
-  int32_t FLastX = 0, FLastY = 0;
-  TRect FSelection{-1, -1, -1, -1};
-
-  // What was last asked to be shown.
-  std::vector<TLook> FShown;
-  std::vector<uint8_t> FRestacked;
-  TRect FShownBand;
-  // Scratch of group walks.
-  std::vector<uint8_t> FWalkMark;
-  std::vector<std::size_t> FWalkList;
 };
 
 // The board with its published properties.

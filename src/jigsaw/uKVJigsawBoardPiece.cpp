@@ -24,22 +24,16 @@ int32_t Size(int32_t v) {
 
 TKVBoardPiece BoardPieceState(const TPiece& piece) {
   TKVBoardPiece p;
-  p.LeftEdge = piece.LeftEdge;
-  p.TopEdge = piece.TopEdge;
-  p.RightEdge = piece.RightEdge;
-  p.BottomEdge = piece.BottomEdge;
-  p.X = Place(piece.X);
-  p.Y = Place(piece.Y);
-  p.CorrectX = Place(piece.CorrectX);
-  p.CorrectY = Place(piece.CorrectY);
-  p.StartX = piece.StartX;
-  p.StartY = piece.StartY;
-  p.Width = Size(piece.Width);
-  p.Height = Size(piece.Height);
+  p.State() = piece.State();
+  p.X = Place(p.X);
+  p.Y = Place(p.Y);
+  p.CorrectX = Place(p.CorrectX);
+  p.CorrectY = Place(p.CorrectY);
+  p.Width = Size(p.Width);
+  p.Height = Size(p.Height);
   // A rotation read from a file selects one of four images: anything else is taken modulo 4.
-  p.Rotation = piece.Rotation & 3;
-  p.StartRotation = piece.StartRotation;
-  p.Joined = piece.Joined != 0 ? 1 : 0;
+  p.Rotation &= 3;
+  p.Joined = p.Joined != 0 ? 1 : 0;
   p.TopSize = piece.TopSize;
   p.RightSize = piece.RightSize;
   p.BottomSize = piece.BottomSize;
@@ -62,24 +56,7 @@ TKVPieceSprite TakeSprite(TPiece& piece) {
 }
 
 TJigsawPieceState BoardPieceSaveState(const TKVBoardPiece& piece) {
-  // The saved form has one home, next to the builder's piece; only the state fields are filled.
-  TPiece state;
-  state.LeftEdge = piece.LeftEdge;
-  state.TopEdge = piece.TopEdge;
-  state.RightEdge = piece.RightEdge;
-  state.BottomEdge = piece.BottomEdge;
-  state.X = piece.X;
-  state.Y = piece.Y;
-  state.CorrectX = piece.CorrectX;
-  state.CorrectY = piece.CorrectY;
-  state.StartX = piece.StartX;
-  state.StartY = piece.StartY;
-  state.Width = piece.Width;
-  state.Height = piece.Height;
-  state.Rotation = piece.Rotation;
-  state.StartRotation = piece.StartRotation;
-  state.Joined = piece.Joined;
-  return PieceState(state);
+  return piece.Recorded();
 }
 
 } // namespace kv

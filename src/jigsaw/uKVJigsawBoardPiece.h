@@ -1,7 +1,7 @@
-// A piece as the board keeps it: its state (place, correct place, size, rotation, joined flag, edges and the
-// transient flags of play) apart from its images. Saving, loading, solving and the geometry touch the state
-// alone; the coded images and the shadows made from them live in a sprite of their own, taken over from the
-// piece builder without a copy.
+// A piece as the board keeps it: its saved state (place, correct place, size, rotation, joined flag, edges)
+// with the transient flags of play, apart from its images. Saving, loading, solving and the geometry touch
+// the state alone; the coded images and the shadows made from them live in a sprite of their own, taken over
+// from the piece builder without a copy.
 #pragma once
 
 #include "data/uJigsawFile.h"
@@ -14,35 +14,12 @@
 
 namespace kv {
 
-struct TKVBoardPiece {
+struct TKVBoardPiece : TJigsawPieceState {
   // Destination of an automatic move; -1 when none was given.
   int32_t TargetX = -1;
   int32_t TargetY = -1;
   bool Flying = false;
-  // Scratch mark of group walks, and the grab state kept aside while the board settles.
-  int32_t Visited = 0;
   bool Visible = true;
-  // Edge template index + 1; 0 = straight side.
-  int32_t LeftEdge = 0;
-  int32_t TopEdge = 0;
-  int32_t RightEdge = 0;
-  int32_t BottomEdge = 0;
-  // Top-left corner of the shown image on the board.
-  int32_t X = 0;
-  int32_t Y = 0;
-  // Place in the assembled picture.
-  int32_t CorrectX = 0;
-  int32_t CorrectY = 0;
-  int32_t StartX = 0;
-  int32_t StartY = 0;
-  // Size of the unrotated image.
-  int32_t Width = 0;
-  int32_t Height = 0;
-  // Quarter turns clockwise.
-  uint8_t Rotation = 0;
-  uint8_t StartRotation = 0;
-  // 1 once the piece has snapped to a neighbour; never cleared during a game.
-  uint8_t Joined = 0;
   bool Marked = false;
   bool Grabbed = false;
   bool Rotating = false;
@@ -58,6 +35,9 @@ struct TKVBoardPiece {
   int32_t Column = 0;
   int32_t Row = 0;
 
+  // The saved state alone.
+  TJigsawPieceState& State() { return *this; }
+  const TJigsawPieceState& State() const { return *this; }
   // Size of the image of rotation r, and of the one shown now.
   int32_t RotatedWidth(int r) const { return (r & 1) ? Height : Width; }
   int32_t RotatedHeight(int r) const { return (r & 1) ? Width : Height; }

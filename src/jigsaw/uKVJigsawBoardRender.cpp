@@ -172,18 +172,4 @@ TRect TKVJigsawBoardRenderer::TurnFrameRect(const TKVBoardPiece& piece) {
   return TRect{piece.X - w, piece.Y - h, piece.X + 2 * w, piece.Y + 2 * h};
 }
 
-TPoint TKVJigsawBoardRenderer::QuarterTurnShift(const TKVBoardPiece& piece) {
-  const int before = (piece.Rotation + 3) & 3;
-  const int32_t w = piece.RotatedWidth(before), h = piece.RotatedHeight(before);
-  Transformation.Clear();
-  Transformation.Rotate(static_cast<float>(piece.PivotX), static_cast<float>(piece.PivotY), -90.0f);
-  Transformation.Translate(static_cast<float>(w), static_cast<float>(h));
-  const TFloatRect bounds =
-      Transformation.GetTransformedBounds(TFloatRect{0, 0, static_cast<float>(w), static_cast<float>(h)});
-  // Round to nearest, ties to even (the default rounding mode).
-  const auto lx = static_cast<int32_t>(std::nearbyint(static_cast<double>(bounds.Left) - 0.5));
-  const auto ly = static_cast<int32_t>(std::nearbyint(static_cast<double>(bounds.Top) - 0.5));
-  return TPoint{lx - w, ly - h};
-}
-
 } // namespace kv

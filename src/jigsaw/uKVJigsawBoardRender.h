@@ -47,12 +47,7 @@ public:
   static TRect ShadowRect(const TKVBoardPiece& piece);
   static TRect TurnFrameRect(const TKVBoardPiece& piece);
 
-  // How far a finished quarter turn about the piece's pivot moves its top-left corner: the image of the
-  // rotation before the turn (w x h) turned 90 degrees clockwise about the pivot and shifted by (w, h), the
-  // left and top of its bounds rounded as Round(v - 0.5) (ties to even), minus (w, h).
-  TPoint QuarterTurnShift(const TKVBoardPiece& piece);
-
-  // The scratch surfaces and the transformation (shared by turn frames and turn results).
+  // The scratch surfaces and the transformation of turn frames.
   TBitmap32 Scratch;
   TBitmap32 ShadowScratch;
   TBitmap32 TurnCanvas;

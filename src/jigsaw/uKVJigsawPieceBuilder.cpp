@@ -385,7 +385,10 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
     line.resize(static_cast<std::size_t>(cols));
     for (int32_t col = 0; col < cols; ++col, ++p) {
       TPiece& piece = line[static_cast<std::size_t>(col)];
-      piece = TPiece{.Images = std::move(piece.Images), .Shadows = std::move(piece.Shadows)};
+      TPiece fresh;
+      fresh.Images = std::move(piece.Images);
+      fresh.Shadows = std::move(piece.Shadows);
+      piece = std::move(fresh);
       piece.Row = row;
       piece.Column = col;
       order.push_back(&piece);

@@ -17,51 +17,12 @@ void TPiece::SetImage(int k, TCodedImage coded) {
   ImageSizes[k] = static_cast<int32_t>(Images[k].size());
 }
 
-namespace {
-
-uint8_t RecordedEdge(int32_t edge) {
-  if (edge < 0 || edge > UINT8_MAX) throw Exception(TooManyEdgeShapesMessage);
-  return static_cast<uint8_t>(edge);
-}
-
-} // namespace
-
 TJigsawPieceState PieceState(const TPiece& piece) {
-  TJigsawPieceState state;
-  state.LeftEdge = RecordedEdge(piece.LeftEdge);
-  state.TopEdge = RecordedEdge(piece.TopEdge);
-  state.RightEdge = RecordedEdge(piece.RightEdge);
-  state.BottomEdge = RecordedEdge(piece.BottomEdge);
-  state.X = piece.X;
-  state.Y = piece.Y;
-  state.CorrectX = piece.CorrectX;
-  state.CorrectY = piece.CorrectY;
-  state.StartX = piece.StartX;
-  state.StartY = piece.StartY;
-  state.Width = piece.Width;
-  state.Height = piece.Height;
-  state.Rotation = piece.Rotation;
-  state.StartRotation = piece.StartRotation;
-  state.Joined = piece.Joined;
-  return state;
+  return piece.Recorded();
 }
 
 void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state) {
-  piece.LeftEdge = state.LeftEdge;
-  piece.TopEdge = state.TopEdge;
-  piece.RightEdge = state.RightEdge;
-  piece.BottomEdge = state.BottomEdge;
-  piece.X = state.X;
-  piece.Y = state.Y;
-  piece.CorrectX = state.CorrectX;
-  piece.CorrectY = state.CorrectY;
-  piece.StartX = state.StartX;
-  piece.StartY = state.StartY;
-  piece.Width = state.Width;
-  piece.Height = state.Height;
-  piece.Rotation = state.Rotation;
-  piece.StartRotation = state.StartRotation;
-  piece.Joined = state.Joined;
+  piece.State() = state;
 }
 
 int32_t TPieceGridStates::Columns() const {

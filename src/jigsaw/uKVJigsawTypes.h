@@ -30,52 +30,28 @@ using TCodedImage = std::vector<uint8_t, TUninitializedAllocator<uint8_t>>;
 // The uncoded shadow of one piece image: Width x Height words.
 using TShadowImage = std::vector<uint32_t, TUninitializedAllocator<uint32_t>>;
 
-struct TPiece {
-  int32_t TargetX = -1;
-  int32_t TargetY = -1;
-  bool Flying = false;
-  int32_t Visited = 0;
-  bool Visible = true;
-  // Edge template index + 1; 0 = straight side. Wider than the byte a saved game records: a large library
-  // still plays, only saving such a game is refused (see PieceState).
-  int32_t LeftEdge = 0;
-  int32_t TopEdge = 0;
-  int32_t RightEdge = 0;
-  int32_t BottomEdge = 0;
-  int32_t X = 0;
-  int32_t Y = 0;
-  int32_t CorrectX = 0;
-  int32_t CorrectY = 0;
-  int32_t StartX = 0;
-  int32_t StartY = 0;
-  // Size of the unrotated image.
-  int32_t Width = 0;
-  int32_t Height = 0;
-  uint8_t Rotation = 0;
-  uint8_t StartRotation = 0;
-  uint8_t Joined = 0;
+// A built piece: its saved state, where it sits in the cut, and its images.
+struct TPiece : TJigsawPieceState {
   // Run-length-coded image per rotation (empty when absent) and its byte length.
   std::array<TCodedImage, 4> Images;
   std::array<int32_t, 4> ImageSizes{};
-  bool Marked = false;
-  bool Grabbed = false;
-  bool Rotating = false;
   // Uncoded shadow per rotation, ShadowPixels words each; empty when not made yet.
   std::array<TShadowImage, 4> Shadows;
   int32_t ShadowPixels = 0;
   // Rotations whose shadow the build owes (bit k): made from the image, as the build makes them, when first
   // drawn.
   uint8_t OwedShadows = 0;
+  // Height of the top template, width of the right one, and so on; 0 for a straight side.
   uint8_t TopSize = 0;
   uint8_t RightSize = 0;
   uint8_t BottomSize = 0;
   uint8_t LeftSize = 0;
-  long double PivotX = 0;
-  long double PivotY = 0;
-  long double Angle = 0;
   int32_t Column = 0;
   int32_t Row = 0;
 
+  // The saved state alone.
+  TJigsawPieceState& State() { return *this; }
+  const TJigsawPieceState& State() const { return *this; }
   // Replaces the coded image of rotation k and keeps ImageSizes in step.
   void SetImage(int k, TCodedImage coded);
   bool HasImage(int k) const { return !Images[k].empty(); }
@@ -89,8 +65,6 @@ struct TPiece {
 // as one byte, so a piece whose edge shape lies beyond it raises kv::Exception with TooManyEdgeShapesMessage.
 TJigsawPieceState PieceState(const TPiece& piece);
 void ApplyPieceState(TPiece& piece, const TJigsawPieceState& state);
-inline constexpr const char* TooManyEdgeShapesMessage =
-    "The pieces of this game use more edge shapes than a saved game can record.";
 
 // Pieces indexed [row][column].
 using TPieces = std::vector<std::vector<TPiece>>;

@@ -49,9 +49,6 @@ TEST_F(BoardModelTest, LoadPiecesCopiesStatesAndTakesImagesOverWithoutCopying) {
   source.Joined = 1;
   source.LeftEdge = 4;
   source.TopSize = 9;
-  source.Marked = true;
-  source.Grabbed = true;
-  source.Rotating = true;
   const uint8_t* codedBytes[4];
   for (int k = 0; k < 4; ++k) codedBytes[k] = source.Images[k].data();
   const std::size_t codedSize = source.Images[0].size();

@@ -72,9 +72,7 @@ TEST(BlurShadowTest, InPlaceBlurSeesBlurredNeighbours) {
 
 TEST(PieceTest, CreatedStateAndImageSizesFollowTheImages) {
   kv::TPiece piece;
-  EXPECT_EQ(piece.TargetX, -1);
-  EXPECT_EQ(piece.TargetY, -1);
-  EXPECT_TRUE(piece.Visible);
+  EXPECT_EQ(piece.State(), kv::TJigsawPieceState{});
   EXPECT_FALSE(piece.HasImage(0));
   piece.SetImage(2, kv::TCodedImage(12, 1));
   EXPECT_EQ(piece.ImageSizes[2], 12);

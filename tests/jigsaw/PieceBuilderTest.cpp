@@ -139,8 +139,9 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
       EXPECT_GE(piece.X, 0);
       EXPECT_LT(piece.X, std::max(1, 900 - piece.Width / 2));
       EXPECT_LT(piece.Y, std::max(1, 700 - piece.Height / 2));
-      EXPECT_EQ(piece.TargetX, -1);
-      EXPECT_TRUE(piece.Visible);
+      // On the board a built piece starts shown, with no automatic move.
+      EXPECT_EQ(kv::BoardPieceState(piece).TargetX, -1);
+      EXPECT_TRUE(kv::BoardPieceState(piece).Visible);
       ++rotations[piece.Rotation];
       for (int k = 0; k < 4; ++k) {
         ASSERT_TRUE(piece.HasImage(k));
