@@ -29,10 +29,6 @@ inline constexpr int32_t kvmkLeave = 6; // the pointer left it
 // Key event kinds.
 inline constexpr int32_t kvkkKeyDown = 0; // virtual key code
 inline constexpr int32_t kvkkChar = 2;    // character typed
-// Former names of the modifier keys of TShiftState, still used by the board.
-inline constexpr TShiftState kvssShift = ssShift;
-inline constexpr TShiftState kvssCtrl = ssCtrl;
-inline constexpr TShiftState kvssAlt = ssAlt;
 // Mouse buttons.
 inline constexpr int32_t kvmbNone = 0;
 inline constexpr int32_t kvmbLeft = 1;

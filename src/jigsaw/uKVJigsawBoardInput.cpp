@@ -56,7 +56,7 @@ void TKVJigsawBoardInput::MouseDown(TMouseButton button, int32_t shift, int32_t 
   if ((left || DragMode) && FModel.MarkedCount() == 0) FModel.ClearAllTransient();
   TKVBoardPiece& P = FModel.Piece(p);
   if (left) {
-    if ((shift & kvssCtrl) && !FModel.Won()) {
+    if ((shift & ssCtrl) && !FModel.Won()) {
       P.Marked = !P.Marked;
       FModel.Raise(p);
       FClickCount = 0;

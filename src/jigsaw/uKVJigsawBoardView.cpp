@@ -17,15 +17,6 @@ enum : uint8_t {
   lkFlying = 16
 };
 
-// Ends the engine's update however the paint ends.
-struct TUpdateScope {
-  TKVCustomGraphicEngine& Engine;
-  explicit TUpdateScope(TKVCustomGraphicEngine& engine) : Engine(engine) { Engine.BeginUpdate(); }
-  ~TUpdateScope() { Engine.EndUpdate(); }
-  TUpdateScope(const TUpdateScope&) = delete;
-  TUpdateScope& operator=(const TUpdateScope&) = delete;
-};
-
 TRect Normalized(const TRect& r) {
   return TRect{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
                std::max(r.Top, r.Bottom)};
@@ -151,7 +142,7 @@ void TKVJigsawBoardView::Paint(const TRect& selection) {
   if (!Showing() || FModel.Count() == 0) return;
   TKVCustomGraphicEngine& engine = GraphicEngine();
   if (!engine.GetBuffer()) return;
-  TUpdateScope update(engine);
+  const auto update = UpdateScope(engine);
   const TKVPainter painter = engine.Painter();
   const TPoint o = Origin();
   const auto touches = [&](const TRect& r) { return painter.Touches(OffsetRect(r, o.X, o.Y)); };
