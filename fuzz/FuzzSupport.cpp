@@ -1,6 +1,6 @@
 #include "FuzzSupport.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uScriptAction.h"
 #include "gui/uPictureConverters.h"

@@ -1,6 +1,6 @@
 // The end of a game executable: package trailer and extra-picture block, read from a file as at start-up.
+#include "core/uKVErrors.h"
 #include "data/uAppendedData.h"
-#include "data/uKVErrors.h"
 
 #include <string>
 #include <unistd.h>

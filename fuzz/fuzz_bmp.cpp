@@ -1,7 +1,7 @@
 // A Windows BMP file of any header, bit depth and compression, decoded whole and converted row by row.
 #include "FuzzSupport.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uPictureConverters.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

@@ -1,7 +1,7 @@
 // The end of a game executable read for an export: where package, trailer and extra-picture block lie, and
 // the bare player that stripping them leaves.
+#include "core/uKVErrors.h"
 #include "data/uEGameExport.h"
-#include "data/uKVErrors.h"
 
 #include <algorithm>
 #include <span>

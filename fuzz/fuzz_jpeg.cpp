@@ -2,7 +2,7 @@
 // tools check a picture, and turned upright by its EXIF orientation.
 #include "FuzzSupport.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uJpegCodec.h"
 
 #include <algorithm>

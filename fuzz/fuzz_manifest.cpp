@@ -2,7 +2,7 @@
 // folder that also holds a few small asset files (picture.jpg, picture.bmp, sound.wav, music.mid,
 // game.ico), so that manifests naming them reach the readers past the file checks.
 #include "Manifest.h"
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"

@@ -2,7 +2,7 @@
 // the harness compresses it so that every input reaches the parser. A library that loads has every
 // template drawn at offsets in and around a small surface, and one piece bitmap built from its first
 // layout.
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "jigsaw/uKVJigsawPieceCollection.h"
 

@@ -1,6 +1,6 @@
 // A saved game file (*.jsw) of any version.
+#include "core/uKVErrors.h"
 #include "data/uJigsawFile.h"
-#include "data/uKVErrors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   kv::TMemoryStream stream(std::vector<uint8_t>(data, data + size));

@@ -1,7 +1,7 @@
 // The four nested script stream formats; the first byte picks which one reads the rest.
 #include "FuzzSupport.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uScriptAction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

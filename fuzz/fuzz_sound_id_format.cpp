@@ -1,6 +1,6 @@
 // The sound-format table read on its own: any input gives pairs or a read error, and the pairs read are
 // written and read back unchanged.
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "sound/usound_id_fmt.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The skin's theme stream (the package's skin bitmaps). A theme that loads is drawn: the window frame, the
 // button frame and single parts, whole and through clips, onto a small surface.
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uKVSkinEngine.h"
 #include "gui/uKVThemeBitmaps.h"
 

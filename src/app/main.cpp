@@ -5,9 +5,9 @@
 // first game on the screen, and the peak memory in MB, then exit. JIGSAW_FIRST_FRAME_SHOT=FILE.png: save a
 // picture of the window as that first frame shows it (then exit too).
 #include "app/ufrmMain.h"
+#include "core/uKVErrors.h"
 #include "data/uGameData.h"
 #include "data/uKVConfig.h"
-#include "data/uKVErrors.h"
 
 #include <QApplication>
 #include <QTimer>

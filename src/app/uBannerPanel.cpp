@@ -1,6 +1,6 @@
 #include "app/uBannerPanel.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uBitmap32.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uDecodedPicture.h"

@@ -2,7 +2,7 @@
 // showing, hiding and closing. The main window answers with its Qt dialogs; tests answer with a script.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -2,10 +2,10 @@
 
 #include "app/uCommands.h"
 #include "app/uFormatClock.h"
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uGameData.h"
 #include "data/uHighScore.h"
-#include "data/uKVErrors.h"
 #include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/uModalDialog.h"
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #include "data/uAppendedData.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 #include "data/uKVStreamFunc.h"
-#include "data/uScopeGuard.h"
 
 #include <limits>
 

@@ -1,7 +1,7 @@
 #include "data/uBanners.h"
 
+#include "core/uKVErrors.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 

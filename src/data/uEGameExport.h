@@ -7,9 +7,9 @@
 // end record included. Executables carry no icon resources here, so an exported game keeps the player's.
 #pragma once
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStream.h"
 
 #include <cstdint>

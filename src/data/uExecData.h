@@ -2,9 +2,9 @@
 // Reading and writing the package format live in uExecDataReader and uExecDataWriter.
 #pragma once
 
+#include "core/uKVErrors.h"
 #include "data/uBanners.h"
 #include "data/uKVCustomJigsawProject.h"
-#include "data/uKVErrors.h"
 #include "data/uScriptAction.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "data/uExecDataReader.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"

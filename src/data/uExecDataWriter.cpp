@@ -1,6 +1,6 @@
 #include "data/uExecDataWriter.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"
 

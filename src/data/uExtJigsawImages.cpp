@@ -1,6 +1,6 @@
 #include "data/uExtJigsawImages.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 
 #include <limits>

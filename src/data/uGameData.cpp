@@ -1,10 +1,10 @@
 #include "data/uGameData.h"
 
+#include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 #include "data/uAppendedData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
-#include "data/uScopeGuard.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "data/uImageInfo.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
 #include "data/uJigsawFile.h"
 
+#include "core/uKVErrors.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 
 #include <bit>

@@ -1,6 +1,6 @@
 #include "data/uKVBGVClass.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 
 namespace kv {

@@ -1,10 +1,10 @@
 // Settings shared by jigsaw games, and the published properties that the package keeps as XML.
 #pragma once
 
+#include "core/uKVTypes.h"
 #include "data/uKVBGVClass.h"
 #include "data/uKVComponent.h"
 #include "data/uKVStream.h"
-#include "data/uKVTypes.h"
 #include "data/uNamedData.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "data/uKVObject.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uLittleEndian.h"
 

@@ -1,6 +1,6 @@
 #include "data/uKVPersistentList.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 namespace kv {
 

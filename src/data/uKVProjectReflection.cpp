@@ -1,6 +1,6 @@
 #include "data/uKVProjectReflection.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVPersistentList.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"

@@ -1,6 +1,6 @@
 #include "data/uKVStream.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "data/uKVStreamFunc.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uLittleEndian.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "data/uScriptAction.h"
 
+#include "core/uScopeGuard.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"
-#include "data/uScopeGuard.h"
 
 #include <cstring>
 

@@ -2,9 +2,9 @@
 // formats, and the one command hook through which a script item runs its command.
 #pragma once
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
+#include "core/uKVTypes.h"
 #include "data/uKVStream.h"
-#include "data/uKVTypes.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "gui/uBitmap32.h"
 
-#include "data/uScopeGuard.h"
+#include "core/uScopeGuard.h"
 #include "gui/uBlend.h"
 #include "gui/uResamplers.h"
 

@@ -2,9 +2,9 @@
 // conversions from platform colours.
 #pragma once
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
+#include "core/uKVTypes.h"
 #include "data/uKVStream.h"
-#include "data/uKVTypes.h"
 #include "gui/uDecodedPicture.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "gui/uBmpCodec.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uLittleEndian.h"
 #include "gui/uBitmap32.h"
 

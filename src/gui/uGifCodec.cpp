@@ -1,6 +1,6 @@
 #include "gui/uGifCodec.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <algorithm>
 #include <cstring>

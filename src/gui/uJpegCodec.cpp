@@ -1,7 +1,7 @@
 #include "gui/uJpegCodec.h"
 
+#include "core/uKVErrors.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 
 #include <algorithm>
 #include <csetjmp>

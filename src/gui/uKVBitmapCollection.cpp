@@ -1,7 +1,7 @@
 #include "gui/uKVBitmapCollection.h"
 
-#include "data/uKVErrors.h"
-#include "data/uScopeGuard.h"
+#include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 

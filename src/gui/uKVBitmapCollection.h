@@ -2,9 +2,9 @@
 // of the skin's theme pictures. A collection tells its listeners whenever its pictures or settings change.
 #pragma once
 
+#include "core/uKVTypes.h"
 #include "data/uKVComponent.h"
 #include "data/uKVStream.h"
-#include "data/uKVTypes.h"
 #include "gui/uBitmap32.h"
 #include "gui/uPictureFormat.h"
 

@@ -9,7 +9,7 @@
 // otherwise calls Invalidate.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVGUIObject.h"
 #include "gui/uShiftState.h"

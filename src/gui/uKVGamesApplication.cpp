@@ -1,6 +1,6 @@
 #include "gui/uKVGamesApplication.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uKVAppControlLayer.h"
 #include "gui/uKVGUIButton.h"
 #include "gui/uKVGUIForm.h"

@@ -9,8 +9,8 @@
 // too) draws with the engine's operations or with Painter(), which carry the current clip.
 #pragma once
 
-#include "data/uKVTypes.h"
-#include "data/uScopeGuard.h"
+#include "core/uKVTypes.h"
+#include "core/uScopeGuard.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVPaintBox.h"
 #include "gui/uKVPainter.h"

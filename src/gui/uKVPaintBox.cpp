@@ -1,6 +1,6 @@
 #include "gui/uKVPaintBox.h"
 
-#include "data/uScopeGuard.h"
+#include "core/uScopeGuard.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // frame. The window behind it (a toolkit widget, or a headless one in tests) derives from TKVPaintBox.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "gui/uBitmap32.h"
 #include "gui/uShiftState.h"
 

@@ -3,7 +3,7 @@
 // control tree can repaint a changed area alone and leave every other pixel as it was.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "gui/uBitmap32.h"
 
 #include <string>

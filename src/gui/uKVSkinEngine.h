@@ -3,8 +3,8 @@
 // program.
 #pragma once
 
+#include "core/uKVTypes.h"
 #include "data/uKVStream.h"
-#include "data/uKVTypes.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVPainter.h"
 
@@ -39,7 +39,8 @@ public:
   // stream that fails to load raises its error and leaves the current theme as it was.
   void LoadThemeOrDefault(TStream& stream);
 
-  // Forgets the stretched parts kept for drawing; needed after the theme's parts change other than by loading.
+  // Forgets the stretched parts kept for drawing; needed after the theme's parts change other than by
+  // loading.
   void ForgetStretchedParts() { FStretched.clear(); }
 
 private:

@@ -2,7 +2,7 @@
 // split type, and the skin finds them by name. The theme stream of a game package fills the collection.
 #pragma once
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStream.h"
 #include "gui/uBitmap32.h"
 #include "gui/uKVBitmapCollection.h"

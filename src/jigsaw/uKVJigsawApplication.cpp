@@ -1,10 +1,10 @@
 #include "jigsaw/uKVJigsawApplication.h"
 
+#include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
 #include "data/uHighScore.h"
-#include "data/uKVErrors.h"
-#include "data/uScopeGuard.h"
 #include "gui/uKVBitmapCollection.h"
 #include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"

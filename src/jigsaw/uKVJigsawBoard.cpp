@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawBoard.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uKVGraphicEngine.h"
 #include "platform/uDesktop.h"
 

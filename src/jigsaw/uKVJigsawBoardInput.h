@@ -2,7 +2,7 @@
 // marking, the rubber band, and right clicks that turn pieces.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "gui/uKVGUIControl.h"
 #include "gui/uKVPaintBox.h"
 #include "jigsaw/uKVJigsawBoardAnimator.h"

@@ -5,7 +5,7 @@
 // same rotation, within Magnet of their exact relative position.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "jigsaw/uKVJigsawBoardPiece.h"
 
 #include <cstddef>

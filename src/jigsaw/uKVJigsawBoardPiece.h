@@ -4,8 +4,8 @@
 // from the piece builder without a copy.
 #pragma once
 
+#include "core/uKVTypes.h"
 #include "data/uJigsawFile.h"
-#include "data/uKVTypes.h"
 #include "jigsaw/uImageSpans.h"
 #include "jigsaw/uKVJigsawTypes.h"
 

@@ -6,7 +6,7 @@
 // areas of the pieces that changed, shadows and turn frames included, and of the rubber band.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 #include "gui/uKVAppControlLayer.h"
 #include "jigsaw/uKVJigsawBoardModel.h"
 #include "jigsaw/uKVJigsawBoardPiece.h"

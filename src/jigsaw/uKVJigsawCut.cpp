@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawCut.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uResamplers.h"
 #include "jigsaw/uRoundHalfEven.h"

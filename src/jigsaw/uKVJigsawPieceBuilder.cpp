@@ -1,8 +1,8 @@
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 #include "data/uKVStandardFunc.h"
-#include "data/uScopeGuard.h"
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
 

@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawTypes.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "jigsaw/uRLE.h"
 
 #include <algorithm>

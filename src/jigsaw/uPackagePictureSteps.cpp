@@ -1,8 +1,8 @@
 #include "jigsaw/uPackagePictureSteps.h"
 
+#include "core/uKVErrors.h"
 #include "data/uGameData.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uBitmap32.h"
 #include "gui/uJpegCodec.h"

@@ -3,7 +3,7 @@
 // where they meet the window system.
 #pragma once
 
-#include "data/uKVTypes.h"
+#include "core/uKVTypes.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 // TSilentSoundOutput plays nothing: it records what was opened and done, and a test says when a sound ends.
 #pragma once
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "platform/uKVSoundFormat.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "platform/uTimer.h"
 
-#include "data/uScopeGuard.h"
+#include "core/uScopeGuard.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "sound/uKVSoundEngine.h"
 
-#include "data/uScopeGuard.h"
+#include "core/uScopeGuard.h"
 #include "platform/uDesktop.h"
 #include "platform/uSoundOutput.h"
 

@@ -3,7 +3,7 @@
 // themselves. A global switch silences everything.
 #pragma once
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStream.h"
 #include "platform/uKVSoundFormat.h"
 #include "platform/uServices.h"

@@ -1,7 +1,7 @@
 #include "sound/uKVTemporaryFile.h"
 
+#include "core/uKVErrors.h"
 #include "data/uKVConfig.h"
-#include "data/uKVErrors.h"
 #include "platform/uDesktop.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "sound/usound_id_fmt.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
+#include "core/uKVErrors.h"
 #include "data/uAppendedData.h"
-#include "data/uKVErrors.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
+#include "core/uKVErrors.h"
 #include "data/uBanners.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "support/ImageFixtures.h"

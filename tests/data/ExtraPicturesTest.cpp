@@ -1,6 +1,6 @@
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "support/TestSupport.h"
 

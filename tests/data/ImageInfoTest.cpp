@@ -1,5 +1,5 @@
+#include "core/uKVErrors.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 #include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"

@@ -2,8 +2,8 @@
 // what each record really holds (several length fields do not measure their payload).
 #pragma once
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "PackageFixture.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
-#include "data/uKVErrors.h"
 #include "platform/uClipboard.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "PackageFixture.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExecDataReader.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "PackageFixture.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
-#include "data/uKVErrors.h"
 #include "support/PackageModelFixtures.h"
 
 #include <gtest/gtest.h>

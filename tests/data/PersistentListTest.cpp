@@ -1,4 +1,4 @@
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVPersistentList.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
+#include "core/uKVErrors.h"
 #include "data/uKVCustomJigsawProject.h"
-#include "data/uKVErrors.h"
 #include "data/uKVPersistentList.h"
 #include "data/uKVProjectReflection.h"
 #include "data/uKVStreamFunc.h"

@@ -1,5 +1,5 @@
+#include "core/uKVErrors.h"
 #include "data/uJigsawFile.h"
-#include "data/uKVErrors.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "gui/uBitmap32.h"
 #include "gui/uBmpCodec.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 

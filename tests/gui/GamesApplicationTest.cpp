@@ -1,6 +1,6 @@
 #include "gui/uKVGamesApplication.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uHeadlessPaintBox.h"
 #include "gui/uKVAppControlLayer.h"
 #include "gui/uKVGUIButton.h"

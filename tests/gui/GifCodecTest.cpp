@@ -1,7 +1,7 @@
 #include "gui/uBitmap32.h"
 #include "gui/uGifCodec.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/GifFixture.h"
 
 #include <gtest/gtest.h>

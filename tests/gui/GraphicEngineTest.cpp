@@ -3,7 +3,7 @@
 #include "GuiFixtures.h"
 #include "SurfaceFixtures.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uResamplers.h"
 #include "gui/uTextRender.h"
 #include "platform/uHeadlessPlatform.h"

@@ -1,6 +1,6 @@
 #include "gui/uJpegCodec.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 

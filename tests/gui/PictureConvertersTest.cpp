@@ -1,8 +1,8 @@
 #include "gui/uPictureConverters.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uKVErrors.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uPictureFormat.h"

@@ -1,6 +1,6 @@
 #include "gui/uPictureFormat.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/GifFixture.h"
 #include "gui/uBmpCodec.h"
 #include "support/ImageFixtures.h"

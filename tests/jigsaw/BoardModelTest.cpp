@@ -2,7 +2,7 @@
 // piece states a saved game takes from it.
 #include "jigsaw/BoardFixture.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

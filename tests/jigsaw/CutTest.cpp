@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawPieceCollection.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 
 #include <gtest/gtest.h>

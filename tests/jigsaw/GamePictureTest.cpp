@@ -6,8 +6,8 @@
 #include "support/PieceFixtures.h"
 #include "support/TestSupport.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
-#include "data/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"
 

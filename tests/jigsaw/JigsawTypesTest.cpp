@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawTypes.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "jigsaw/uKVJigsawPieceLibrary.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "data/uKVStream.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "uKVPieceLibraryGenerator.h"
 
 #include <gtest/gtest.h>

@@ -5,9 +5,9 @@
 #include "support/PieceFixtures.h"
 #include "support/TestSupport.h"
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uImageInfo.h"
-#include "data/uKVErrors.h"
 #include "gui/uPictureConverters.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "support/PieceFixtures.h"
 #include "support/TestSupport.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStream.h"
 

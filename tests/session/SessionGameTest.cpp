@@ -1,7 +1,7 @@
 // A game from the package to its end: building, the clock, the aids, the win and the loss.
 #include "SessionFixture.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGUIShapeControl.h"

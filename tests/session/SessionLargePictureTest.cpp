@@ -2,7 +2,7 @@
 // the full picture (grid, cells, piece places, saved games); no full-size copy stays behind.
 #include "SessionFixture.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"

@@ -1,8 +1,8 @@
 // Saving the running game, restoring it, refusing saved games that do not fit, and the high scores.
 #include "SessionFixture.h"
 
+#include "core/uKVErrors.h"
 #include "data/uHighScore.h"
-#include "data/uKVErrors.h"
 
 namespace kvtest {
 namespace {

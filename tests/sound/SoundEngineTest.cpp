@@ -1,4 +1,4 @@
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "platform/uHeadlessPlatform.h"
 #include "sound/uKVSoundEngine.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "sound/usound_id_fmt.h"
 #include "support/TestSupport.h"
 

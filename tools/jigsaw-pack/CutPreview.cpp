@@ -1,6 +1,6 @@
 #include "CutPreview.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "jigsaw/uRLE.h"

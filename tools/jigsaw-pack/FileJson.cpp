@@ -1,9 +1,9 @@
 #include "FileJson.h"
 
 #include "PackageJson.h"
+#include "core/uKVErrors.h"
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
-#include "data/uKVErrors.h"
 
 #include <cerrno>
 #include <cstring>

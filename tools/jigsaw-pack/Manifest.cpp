@@ -1,7 +1,7 @@
 #include "Manifest.h"
 
 #include "SoundCheck.h"
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVProjectReflection.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"

@@ -4,8 +4,8 @@
 // Manifest.md describes the format for game authors.
 #pragma once
 
+#include "core/uKVErrors.h"
 #include "data/uExecData.h"
-#include "data/uKVErrors.h"
 
 #include <cstdint>
 #include <functional>

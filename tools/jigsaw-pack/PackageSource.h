@@ -3,10 +3,10 @@
 // EGameFileError with a message that names the file and says what is wrong in plain words.
 #pragma once
 
+#include "core/uKVErrors.h"
 #include "data/uEGameExport.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
-#include "data/uKVErrors.h"
 
 #include <cstdint>
 #include <exception>

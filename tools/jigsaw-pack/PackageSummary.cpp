@@ -1,6 +1,6 @@
 #include "PackageSummary.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "gui/uJpegCodec.h"
 #include "platform/uCp1252.h"
 

@@ -1,6 +1,6 @@
 #include "PlayRender.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
 #include "gui/uHeadlessPaintBox.h"
 #include "gui/uKVGraphicEngine.h"

@@ -1,6 +1,6 @@
 #include "PngWriter.h"
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 
 #include <zlib.h>
 

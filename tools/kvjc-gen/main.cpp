@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStream.h"
 #include "uKVPieceLibraryGenerator.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/uKVErrors.h"
+#include "core/uKVErrors.h"
 #include "data/uKVStreamFunc.h"
 #include "jigsaw/uKVMaskCodes.h"
 

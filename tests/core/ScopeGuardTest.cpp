@@ -1,5 +1,5 @@
 // Scope guards: which action runs on which way out, and which error leaves.
-#include "data/uScopeGuard.h"
+#include "core/uScopeGuard.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
