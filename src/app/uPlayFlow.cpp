@@ -26,7 +26,7 @@ constexpr int32_t WinDelay = 100;
 TPlayFlow::TPlayFlow(TGameDataLocator& locator, TKVJigsawApplication& session, THighScore& highScores,
                      const TPlatformServices& services, IPlayDialogs& dialogs)
     : FLocator(locator), FSession(session), FHighScores(highScores), FServices(services), FDialogs(dialogs),
-      FWinTimer(services.Timers ? services.Timers() : CreateTimer()) {
+      FWinTimer(CreateTimer(services.Timers)) {
   FWinTimer->SetInterval(WinDelay);
   FWinTimer->OnTimer = [this] { FinishGame(); };
   FSession.OnBoardWin = [this](TKVGUIControl*) { WinHook(); };

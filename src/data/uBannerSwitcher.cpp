@@ -1,9 +1,11 @@
 #include "data/uBannerSwitcher.h"
 
+#include <stdexcept>
+
 namespace kv {
 
-TBannerSwitcher::TBannerSwitcher(std::unique_ptr<TTimer> timer)
-    : Clock(timer ? std::move(timer) : CreateTimer()) {
+TBannerSwitcher::TBannerSwitcher(std::unique_ptr<TTimer> timer) : Clock(std::move(timer)) {
+  if (!Clock) throw std::invalid_argument("A banner switcher needs a timer");
   Clock->Stop();
   Clock->OnTimer = [this] { TimerTick(); };
 }
@@ -32,7 +34,7 @@ void TBannerSwitcher::TimerTick() {
 }
 
 TBannerSwitcher& TBannerSwitcherManager::Add() {
-  List.push_back(std::make_unique<TBannerSwitcher>(Factory ? Factory() : nullptr));
+  List.push_back(std::make_unique<TBannerSwitcher>(CreateTimer(Factory)));
   return *List.back();
 }
 

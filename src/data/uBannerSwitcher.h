@@ -14,8 +14,8 @@ namespace kv {
 
 class TBannerSwitcher {
 public:
-  // The timer comes from the installed timer factory unless one is given.
-  explicit TBannerSwitcher(std::unique_ptr<TTimer> timer = nullptr);
+  // Throws std::invalid_argument without a timer.
+  explicit TBannerSwitcher(std::unique_ptr<TTimer> timer);
   TBannerSwitcher(const TBannerSwitcher&) = delete;
   TBannerSwitcher& operator=(const TBannerSwitcher&) = delete;
 
@@ -46,8 +46,10 @@ private:
 
 class TBannerSwitcherManager {
 public:
-  // Switchers are created with timers from this factory (the installed one when empty).
-  explicit TBannerSwitcherManager(TTimerFactory factory = {}) : Factory(std::move(factory)) {}
+  // Switchers are created with timers from this factory; Add throws std::invalid_argument when it is empty
+  // (an empty manager is only a placeholder until the layout is known).
+  TBannerSwitcherManager() = default;
+  explicit TBannerSwitcherManager(TTimerFactory factory) : Factory(std::move(factory)) {}
 
   TBannerSwitcher& Add();
   TBannerSwitcher* Items(int32_t index) const;

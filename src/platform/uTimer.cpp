@@ -71,11 +71,6 @@ private:
   std::shared_ptr<TManualClock::TState> State;
 };
 
-TTimerFactory& InstalledFactory() {
-  static TTimerFactory factory;
-  return factory;
-}
-
 } // namespace
 
 TManualClock::TManualClock() : State(std::make_shared<TState>()) {}
@@ -117,18 +112,11 @@ TTimerFactory TManualClock::Factory() {
   return [state = State]() -> std::unique_ptr<TTimer> { return std::make_unique<THeadlessTimer>(state); };
 }
 
-TManualClock& TManualClock::Idle() {
-  static TManualClock clock;
-  return clock;
-}
-
-void SetTimerFactory(TTimerFactory factory) {
-  InstalledFactory() = std::move(factory);
-}
-
-std::unique_ptr<TTimer> CreateTimer() {
-  const auto& factory = InstalledFactory();
-  return factory ? factory() : TManualClock::Idle().CreateTimer();
+std::unique_ptr<TTimer> CreateTimer(const TTimerFactory& factory) {
+  if (!factory) throw std::invalid_argument("No timer factory was handed in; the timer could never tick");
+  auto timer = factory();
+  if (!timer) throw std::invalid_argument("The timer factory gave no timer");
+  return timer;
 }
 
 } // namespace kv

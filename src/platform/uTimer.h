@@ -1,8 +1,9 @@
 // Message-loop timers: a tick calls OnTimer on the user-interface thread every Interval milliseconds while
 // the timer is enabled. An interval of 0 (or less) never ticks.
 //
-// The window layer installs a factory for timers of its message loop. Until it does, and in tests, timers
-// are headless: they tick only when their manual clock is advanced.
+// Timers come only from a factory that the owner hands in: the window layer's for its message loop, a
+// TManualClock's in tests (those tick only when their clock is advanced). There is no default: a timer made
+// without a factory would never tick.
 #pragma once
 
 #include <cstdint>
@@ -43,10 +44,9 @@ private:
 
 using TTimerFactory = std::function<std::unique_ptr<TTimer>()>;
 
-// An empty factory restores the default: headless timers on TManualClock::Idle().
-void SetTimerFactory(TTimerFactory factory);
-// A new, disabled timer from the installed factory.
-std::unique_ptr<TTimer> CreateTimer();
+// A new, disabled timer from factory. Throws std::invalid_argument when the factory is empty or gives no
+// timer, so that a missing factory shows at once rather than as a timer that never ticks.
+std::unique_ptr<TTimer> CreateTimer(const TTimerFactory& factory);
 
 // A clock that moves only when told to; its timers tick as it passes their due times.
 class TManualClock {
@@ -65,9 +65,6 @@ public:
   // Timers of this clock; they may outlive it (they then never tick).
   std::unique_ptr<TTimer> CreateTimer();
   TTimerFactory Factory();
-
-  // The clock behind the default factory; nothing advances it unless a test does.
-  static TManualClock& Idle();
 
   struct TState;
 

@@ -5,8 +5,8 @@
 
 namespace kv {
 
-TKVMediaPlayer::TKVMediaPlayer(ISoundOutput* output, TTimerFactory threadTimers)
-    : Output(output), CheckTimer(std::move(threadTimers)) {
+TKVMediaPlayer::TKVMediaPlayer(ISoundOutput* output, const TTimerFactory& threadTimers)
+    : Output(output), CheckTimer(threadTimers) {
   CheckTimer.SetInterval(10);
   CheckTimer.OnTimer = [this] { CheckEnd(); };
 }

@@ -20,7 +20,7 @@ using TSoundHost = const void*;
 class TKVMediaPlayer {
 public:
   // Without an output nothing ever opens. The end-of-sound check runs on a timer of threadTimers.
-  explicit TKVMediaPlayer(ISoundOutput* output = nullptr, TTimerFactory threadTimers = {});
+  TKVMediaPlayer(ISoundOutput* output, const TTimerFactory& threadTimers);
   ~TKVMediaPlayer();
   TKVMediaPlayer(const TKVMediaPlayer&) = delete;
   TKVMediaPlayer& operator=(const TKVMediaPlayer&) = delete;

@@ -11,8 +11,7 @@
 
 namespace kv {
 
-TKVCustomThreadTimer::TKVCustomThreadTimer(TTimerFactory factory) : Engine(factory ? factory() : nullptr) {
-  if (!Engine) Engine = CreateTimer();
+TKVCustomThreadTimer::TKVCustomThreadTimer(const TTimerFactory& factory) : Engine(CreateTimer(factory)) {
   // Ticks reach Timer() only while this object lives: the destructor lets go of the engine first.
   Engine->OnTimer = [this] { Timer(); };
 }

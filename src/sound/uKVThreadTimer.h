@@ -3,7 +3,7 @@
 // The timing engine comes from a TTimerFactory. ThreadTimerFactory gives real ones: each timer owns a thread
 // that waits for the interval, hands the tick to the user-interface thread through the dispatcher and waits
 // until it has been handled before timing the next one. Tests pass a TManualClock's factory instead, so that
-// ticks come exactly when the clock is advanced. An empty factory takes the default of kv::CreateTimer().
+// ticks come exactly when the clock is advanced. An empty factory throws std::invalid_argument.
 #pragma once
 
 #include "platform/uTimer.h"
@@ -21,7 +21,7 @@ enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHi
 
 class TKVCustomThreadTimer {
 public:
-  explicit TKVCustomThreadTimer(TTimerFactory factory = {});
+  explicit TKVCustomThreadTimer(const TTimerFactory& factory);
   // No tick is delivered once destruction begins, also when the timer is destroyed from its own tick.
   virtual ~TKVCustomThreadTimer();
   TKVCustomThreadTimer(const TKVCustomThreadTimer&) = delete;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -141,4 +142,11 @@ TEST(BannerSwitcher, ManagerOwnsItsSwitchers) {
   EXPECT_EQ(manager.Count(), 0);
   f.Clock.Advance(1000); // their timers went with them
   EXPECT_EQ(switches, 4);
+}
+
+TEST(BannerSwitcher, ATimerIsRequired) {
+  EXPECT_THROW(TBannerSwitcher(nullptr), std::invalid_argument);
+  TBannerSwitcherManager placeholder;
+  EXPECT_THROW(placeholder.Add(), std::invalid_argument);
+  EXPECT_EQ(placeholder.Count(), 0);
 }

@@ -148,29 +148,25 @@ TEST(Timer, ClockRules) {
 }
 
 TEST(Timer, Factory) {
-  // The default timers belong to the idle clock.
-  {
-    auto timer = CreateTimer();
-    int ticks = 0;
-    timer->OnTimer = [&] { ++ticks; };
-    timer->SetInterval(10);
-    timer->Start();
-    TManualClock::Idle().Advance(10);
-    EXPECT_EQ(ticks, 1);
-  }
   TManualClock clock;
-  SetTimerFactory(clock.Factory());
-  auto timer = CreateTimer();
+  const TTimerFactory factory = clock.Factory();
+  auto timer = CreateTimer(factory);
   int ticks = 0;
   timer->OnTimer = [&] { ++ticks; };
   timer->SetInterval(10);
+  EXPECT_FALSE(timer->Enabled());
   timer->Start();
   clock.Advance(30);
   EXPECT_EQ(ticks, 3);
-  SetTimerFactory({});
-  auto idle = CreateTimer();
-  idle->SetInterval(1);
-  idle->Start();
+  auto other = CreateTimer(factory);
+  other->OnTimer = [&] { ++ticks; };
+  other->SetInterval(1);
+  other->Start();
   clock.Advance(30);
-  EXPECT_EQ(ticks, 6);
+  EXPECT_EQ(ticks, 36);
+}
+
+TEST(Timer, NoFactoryIsAnError) {
+  EXPECT_THROW(CreateTimer(TTimerFactory{}), std::invalid_argument);
+  EXPECT_THROW(CreateTimer([] { return std::unique_ptr<TTimer>(); }), std::invalid_argument);
 }

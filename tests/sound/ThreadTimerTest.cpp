@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -152,21 +153,18 @@ TEST(ThreadTimer, HandlerMayDisableOrDestroyItsTimer) {
   }
 }
 
-TEST(ThreadTimer, WithoutHandlerOrFactory) {
+TEST(ThreadTimer, WithoutHandler) {
   TClockedTimer t;
   t.Timer.OnTimer = nullptr;
   t.Timer.SetInterval(5);
   t.Timer.Start();
   t.Clock.Advance(50); // nothing to call
 
-  // No factory: the default timers of the idle clock.
-  TKVThreadTimer idle;
-  int ticks = 0;
-  idle.OnTimer = [&] { ++ticks; };
-  idle.SetInterval(25);
-  idle.Start();
-  TManualClock::Idle().Advance(100);
-  EXPECT_EQ(ticks, 4);
+  EXPECT_TRUE(t.Ticks.empty());
+}
+
+TEST(ThreadTimer, NoFactoryIsAnError) {
+  EXPECT_THROW(TKVThreadTimer{TTimerFactory{}}, std::invalid_argument);
 }
 
 // Real timing threads delivering through a dispatcher whose user-interface thread is the test's thread.
