@@ -39,11 +39,12 @@ public:
   // Decode, cut, start and show the first frame.
   void Play() {
     Session->Reset();
-    Session->Difficulty = 5;
-    Session->LoadGamePicture(*Project.Pictures[0], Session->Difficulty);
-    DecodedWidth = Session->Picture.Width();
-    DecodedHeight = Session->Picture.Height();
-    Session->Prepare();
+    kv::TKVGameSetup setup;
+    setup.Difficulty = 5;
+    Session->LoadGamePicture(*Project.Pictures[0], setup.Difficulty, setup);
+    DecodedWidth = setup.Picture.Width();
+    DecodedHeight = setup.Picture.Height();
+    Session->Prepare(std::move(setup));
     Session->Start();
     Session->Root()->Repaint();
   }

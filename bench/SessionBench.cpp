@@ -38,9 +38,10 @@ public:
     PeakBefore = StatusKilobytes("VmHWM");
     OpenSession();
     Session->OnBoardWin = [this](kv::TKVGUIControl*) { Won = true; };
-    Session->Picture.Assign(Decoded);
-    Session->Difficulty = 5;
-    Session->Prepare();
+    kv::TKVGameSetup setup;
+    setup.Picture.Assign(Decoded);
+    setup.Difficulty = 5;
+    Session->Prepare(std::move(setup));
     Session->Start();
     RssAfter = StatusKilobytes("VmRSS");
     PeakAfter = StatusKilobytes("VmHWM");

@@ -113,8 +113,10 @@ void TPlayFlow::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, in
                                 ? *project->Pictures.front()
                                 : *project->Pictures.at(static_cast<std::size_t>(pictureIndex));
     FCurrentPictureID = entry.ID;
+    TKVGameSetup setup;
+    setup.Difficulty = FSession.Difficulty();
     if (!(fromSavedGame && savedGame)) {
-      FSession.Difficulty = project->DifficultyIndex(FCurrentPictureID);
+      setup.Difficulty = project->DifficultyIndex(FCurrentPictureID);
       if ((project->PreparedGame.Columns > 0 || project->PreparedGame.Rows > 0) &&
           FServices.Boxes->AskConfirmation("Project contains saved game data. Play saved game?") &&
           UsePreparedGame(*project, entry)) {
@@ -123,15 +125,15 @@ void TPlayFlow::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, in
       }
     }
     if (fromSavedGame && savedGame) {
-      FSession.SavedGame = savedGame;
-      FSession.CheatCount = savedGame->CheatCount;
+      setup.SavedGame = savedGame;
+      setup.CheatCount = savedGame->CheatCount;
     }
     // Decoded once, no larger than the cut needs: the session's picture is the only copy.
-    FSession.LoadGamePicture(entry, fromSavedGame && savedGame ? savedGame->Difficulty : FSession.Difficulty);
-    FSession.PictureName = entry.Name;
+    FSession.LoadGamePicture(entry, fromSavedGame && savedGame ? savedGame->Difficulty : setup.Difficulty,
+                             setup);
+    setup.PictureName = entry.Name;
     FSession.OnClockTick = [this](TKVCustomJigsawApplication*) { ShowClock(); };
-    FSession.Prepare();
-    FSession.SavedGame = nullptr;
+    FSession.Prepare(std::move(setup));
   } catch (const Exception&) {
     // Damaged data, a picture that cannot be decoded, or no piece shapes to cut it with.
     FDialogs.FillPlayingArea(clAppWorkSpace);
@@ -209,7 +211,7 @@ bool TPlayFlow::LoadSavedGame(const std::string& fileName) {
 
 void TPlayFlow::ShowClock() {
   if (FSession.State() != kvasRunning) return;
-  FDialogs.SetStatus(2, FormatClock(FSession.Clock));
+  FDialogs.SetStatus(2, FormatClock(FSession.Clock()));
 }
 
 void TPlayFlow::WinHook() {
@@ -232,7 +234,7 @@ void TPlayFlow::FinishGame() {
     end.Execute();
   else
     WinDialog(FLastLevel);
-  FSession.CheatCount = 0;
+  FSession.SetCheatCount(0);
   if (actionsHandleEnd) return;
   if (project->PictureChoiceMode == 1) {
     if (FSequenceIndex + 1 < static_cast<int32_t>(FLocator.PlayablePictures.size()))
@@ -265,7 +267,7 @@ void TPlayFlow::HighScoreEntry() {
   if (!project) return;
   const int32_t level = HighScoreLevel(*project, FCurrentPicture);
   int32_t position = -1;
-  const bool qualifies = level >= 0 && FHighScores.Qualifies(level, FSession.Clock, position);
+  const bool qualifies = level >= 0 && FHighScores.Qualifies(level, FSession.Clock(), position);
   FLastLevel = static_cast<uint8_t>(std::max(level, 0));
   if (!qualifies || project->Options.NoHighScores) return;
   // The name page of an HTML name entry needs the page window, which is not part of this player yet: the
@@ -277,7 +279,7 @@ void TPlayFlow::HighScoreEntry() {
 
 void TPlayFlow::WinDialog(int32_t level) {
   TGameResult result;
-  const int32_t cheats = FSession.CheatCount;
+  const int32_t cheats = FSession.CheatCount();
   const TKVJigsawBoard* board = FSession.Board();
   if (cheats == 0) {
     result.Caption = "Win";
@@ -293,7 +295,7 @@ void TPlayFlow::WinDialog(int32_t level) {
     result.HeadingSize = 16;
   }
   result.TimeLabel = "Time to complete puzzle: ";
-  result.ClockText = FormatClock(FSession.Clock);
+  result.ClockText = FormatClock(FSession.Clock());
   FDialogs.ShowResult(result);
   const TJigsawProject2* project = Project();
   if (!project || !project->Options.NoHighScores) FDialogs.ShowHighScores(level);

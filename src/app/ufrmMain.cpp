@@ -293,7 +293,7 @@ void TfrmMain::ShowResult(const TGameResult& result) {
   dialog.SetClockText(result.ClockText);
   dialog.SetPrintVisible(result.PrintOffered);
   RunModal(dialog);
-  if (result.PrintOffered && dialog.PrintFlag()) PrintPictureJob(FSession->Picture, this, PrintFileName);
+  if (result.PrintOffered && dialog.PrintFlag()) PrintPictureJob(FSession->Picture(), this, PrintFileName);
 }
 
 TNextPicture TfrmMain::AskNextPicture() {
@@ -551,7 +551,7 @@ void TfrmMain::ShowPreviewCommand(void*, const TScriptParameter&) {
 void TfrmMain::SolveAll(uint8_t confirm) {
   TKVJigsawBoard* board = FSession->Board();
   if (!board) return;
-  if (FSession->SolveAll(confirm)) FSession->CheatCount = board->PieceCount();
+  if (FSession->SolveAll(confirm)) FSession->SetCheatCount(board->PieceCount());
 }
 
 void TfrmMain::AutoSolveCommand(void*, const TScriptParameter&) {

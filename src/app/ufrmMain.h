@@ -53,7 +53,7 @@ public:
   int32_t CurrentSkin() const { return FCurrentSkin; }
 
   // The picture of the current game, as the session holds it.
-  const TBitmap32& PictureBitmap() const { return FSession->Picture; }
+  const TBitmap32& PictureBitmap() const { return FSession->Picture(); }
 
   // The window over the screen's work area, the banner strip and the playing area in it.
   void LayoutWindow();

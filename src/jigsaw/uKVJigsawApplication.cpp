@@ -5,11 +5,7 @@
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
 #include "data/uHighScore.h"
-#include "gui/uKVBitmapCollection.h"
 #include "gui/uKVGUIAnimatedImage.h"
-#include "gui/uKVGUIForm.h"
-#include "gui/uKVGUIImage.h"
-#include "gui/uKVGUIShapeControl.h"
 #include "gui/uKVGraphicEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
@@ -23,12 +19,6 @@ namespace kv {
 namespace {
 
 constexpr const char* kUnit = "shared/jigsaw/uKVJigsawApplication";
-
-// Round(n / 10) of the exact value, ties to even; n >= 0.
-int32_t RoundTenth(int64_t n) {
-  const int64_t q = n / 10, r = n % 10;
-  return static_cast<int32_t>((r > 5 || (r == 5 && (q & 1) != 0)) ? q + 1 : q);
-}
 
 // The last sound of the package with this id, or none.
 const TWaveData* SoundById(const TJigsawProject2& project, uint32_t id) {
@@ -46,19 +36,6 @@ const TWaveData* SlotSound(const TJigsawProject2& project, int32_t slot) {
   return nullptr;
 }
 
-// A wallpaper is opaque in nearly every package: it is then copied into each frame rather than blended onto
-// the grey under it, which gives the same pixels. The picture is composed once here to find out.
-void CopyWhenOpaque(TKVGUIAnimatedImage& image) {
-  image.RebuildStretchedCopy();
-  image.StretchedCopy().SetSize(0, 0);
-  TBitmap32& picture = image.Picture();
-  bool opaque = !picture.Empty();
-  for (int32_t y = 0; y < picture.Height() && opaque; ++y)
-    opaque = std::all_of(picture.ScanLine(y), picture.ScanLine(y) + picture.Width(),
-                         [](TColor32 c) { return (c >> 24) == 0xFF; });
-  picture.SetDrawMode(opaque ? dmOpaque : dmBlend);
-}
-
 uint8_t SoundFormatOf(const TJigsawProject2& project, uint32_t id) {
   for (const TSoundFormat& entry : project.SoundFormats)
     if (static_cast<uint32_t>(entry.SoundID) == id) return entry.Format;
@@ -69,27 +46,32 @@ uint8_t SoundFormatOf(const TJigsawProject2& project, uint32_t id) {
 
 TKVCustomJigsawApplication::TKVCustomJigsawApplication(const TPlatformServices& services)
     : TKVCustomGamesApplication(services),
-      FClockTimer(std::make_unique<TKVThreadTimer>(services.ThreadTimers)) {
+      FScene(*this, [this](TKVGUIObject* child) { DestroyRootChild(child); }), FClock(services.ThreadTimers) {
   SetRoot(NewRoot<TKVGUIWorkspace>());
-  FClockTimer->SetInterval(kvClockInterval);
-  FClockTimer->OnTimer = [this] { ClockTick(); };
+  FClock.Playing = [this] { return BoardPlaying(); };
+  FClock.OnTick = [this] {
+    if (OnClockTick) OnClockTick(this);
+  };
+  FClock.OnTimeUp = [this] { TimeUp(); };
+  FToolbar.OnShow = [this] {
+    if (OnShowToolbar) OnShowToolbar(this);
+  };
+  FToolbar.OnHide = [this] {
+    if (OnHideToolbar) OnHideToolbar(this);
+  };
   Reset();
 }
 
 TKVCustomJigsawApplication::~TKVCustomJigsawApplication() {
-  FClockTimer->SetEnabled(false);
+  FClock.SetRunning(false);
   // The board and the windows talk to this session while they go.
-  FBoard = nullptr;
-  FBackground = nullptr;
-  FBackgroundShape = nullptr;
-  FGhostImage = nullptr;
-  FPreviewWindow = nullptr;
-  FPreviewImage = nullptr;
+  FScene.Forget();
   DestroyRootChildren();
 }
 
 bool TKVCustomJigsawApplication::BoardPlaying() const {
-  return FBoard && FBoard->Running() && !FBoard->Won();
+  const TKVJigsawBoard* board = FScene.Board();
+  return board && board->Running() && !board->Won();
 }
 
 uint8_t TKVCustomJigsawApplication::BevelLevel() const {
@@ -120,8 +102,8 @@ void TKVCustomJigsawApplication::SetProject(TJigsawProject2* project) {
     } catch (const Exception&) {
     }
   }
-  CountDown = project->Countdown != 0;
-  if (CountDown) Clock = project->CountdownSeconds;
+  FClock.SetCountDown(project->Countdown != 0);
+  if (FClock.CountDown()) FClock.SetClock(project->CountdownSeconds);
 }
 
 void TKVCustomJigsawApplication::RegisterSounds() {
@@ -147,16 +129,29 @@ void TKVCustomJigsawApplication::RegisterSounds() {
 // ---- building a game
 
 void TKVCustomJigsawApplication::UseSavedGame(const TJigsawFile& saved) {
-  RestoringSavedGame = true;
-  Difficulty = saved.Difficulty;
-  Clock = saved.ElapsedSeconds;
+  FRestoringSavedGame = true;
+  FDifficulty = saved.Difficulty;
+  FClock.SetClock(saved.ElapsedSeconds);
 }
 
-void TKVCustomJigsawApplication::LoadGamePicture(const TBMPData& picture, uint8_t difficulty) {
+void TKVCustomJigsawApplication::LoadGamePicture(const TBMPData& picture, uint8_t difficulty,
+                                                 TKVGameSetup& setup) const {
   TBitmap32 decoded;
   const TImageInfo size = DecodeGamePicture(picture, FPieces, difficulty, decoded);
-  Picture = std::move(decoded);
-  PictureSourceSize = size;
+  setup.Picture = std::move(decoded);
+  setup.PictureSourceSize = size;
+}
+
+void TKVCustomJigsawApplication::Prepare(TKVGameSetup setup) {
+  FPicture = std::move(setup.Picture);
+  FPictureSourceSize = setup.PictureSourceSize;
+  FPictureName = std::move(setup.PictureName);
+  FDifficulty = setup.Difficulty;
+  FCheatCount = setup.CheatCount;
+  // The saved game is read while the board is prepared, and only then.
+  FSavedGame = setup.SavedGame;
+  const TScopeExit forget([this] { FSavedGame = nullptr; });
+  Prepare();
 }
 
 void TKVCustomJigsawApplication::Prepare() {
@@ -165,315 +160,135 @@ void TKVCustomJigsawApplication::Prepare() {
   TJigsawProject2* project = Project();
   if (!project) throw EAssertionFailed("Project not defined", kUnit, __LINE__);
   RegisterSounds();
-  CountDown = project->Countdown != 0;
-  if (CountDown) Clock = project->CountdownSeconds;
-  if (BoardRight == 0 && BoardLeft == 0) {
-    BoardLeft = 0;
-    BoardTop = 0;
-    BoardRight = client->ClientWidth();
-    BoardBottom = client->ClientHeight();
-  }
-  FixedOrientation = project->NoRotation != 0;
+  FClock.SetCountDown(project->Countdown != 0);
+  if (FClock.CountDown()) FClock.SetClock(project->CountdownSeconds);
+  if (FBoardArea.Right == 0 && FBoardArea.Left == 0)
+    FBoardArea = TKVBoardArea{0, 0, client->ClientWidth(), client->ClientHeight()};
+  FFixedOrientation = project->NoRotation != 0;
   SetSoundSwitch(project->SoundOn != 0);
-  if (SavedGame) UseSavedGame(*SavedGame);
+  if (FSavedGame) UseSavedGame(*FSavedGame);
   Root()->SetSize(client->ClientWidth(), client->ClientHeight());
+  BuildPieces(*project);
 
-  // The pieces. The builder hands its progress to this thread, piece by piece, whatever threads code them.
-  // The picture is lent to the cut rather than copied, and comes back however the cut ends.
-  {
-    FPieces.Picture = std::move(Picture);
-    FPieces.SourceSize = PictureSourceSize;
-    const TScopeExit giveBack([this] {
-      Picture = std::move(FPieces.Picture);
-      FPieces.Picture.SetSize(0, 0);
-    });
-    TPieceBuildOptions options;
-    options.Difficulty = Difficulty;
-    options.BevelLevel = BevelLevel();
-    options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
-    options.NoRotation = FixedOrientation;
-    options.OnlyShownRotation = true;
-    options.AreaWidth = BoardRight - BoardLeft;
-    options.AreaHeight = BoardBottom - BoardTop;
-    options.Saved = RestoringSavedGame && SavedGame ? &SavedGame->PieceStates : nullptr;
-    options.Translate = [project](const std::string& text) { return project->Translate(text); };
-    options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
-    options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
-    options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
-    BuildPieces(FPieces, options, PieceGrid);
-  }
-
-  BuildBackground();
-  GhostColor = project->GhostColor;
-  GhostMode = project->GhostMode;
-  GhostAlpha = project->GhostAlpha;
-  BuildGhostImage();
-  FGhostImage->SetVisible(project->Options.ShowGhost);
-  CreateBoard();
+  FScene.BuildBackground();
+  FScene.SetGhostStyle(project->GhostMode, project->GhostColor, project->GhostAlpha);
+  FScene.BuildGhostImage(FPieces);
+  FScene.GhostImage()->SetVisible(project->Options.ShowGhost);
+  // Assigned late by the owner too: the board asks the session each time.
+  FScene.CreateBoard(std::move(FPieceGrid), FPieces, FBoardArea, FFixedOrientation, BevelLevel(),
+                     [this](TKVGUIControl* sender) {
+                       if (OnBoardWin) OnBoardWin(sender);
+                     });
+  FPieceGrid.clear();
   TKVCustomGamesApplication::Prepare();
 }
 
-void TKVCustomJigsawApplication::BuildBackground() {
-  if (FBackground) DestroyRootChild(FBackground);
-  if (FBackgroundShape) DestroyRootChild(FBackgroundShape);
-  FBackground = nullptr;
-  FBackgroundShape = nullptr;
-  TKVPaintBox* client = ClientArea();
-  const int32_t width = client ? client->ClientWidth() : 0;
-  const int32_t height = client ? client->ClientHeight() : 0;
-  const TJigsawProject2* project = Project();
-
-  const int32_t index = project ? project->StartWallpaperIndex : -1;
-  if (project && index >= 0 && static_cast<std::size_t>(index) < project->Pictures.size() &&
-      IsWallpaperId(project->Pictures[static_cast<std::size_t>(index)]->ID)) {
-    const TBMPData& wallpaper = *project->Pictures[static_cast<std::size_t>(index)];
-    TKVGUIAnimatedImage& image = NewChild<TKVGUIAnimatedImage>(*Root());
-    image.SendToBack();
-    for (const TWallpaperEntry& entry : project->Wallpapers)
-      if (entry.ID == wallpaper.ID) {
-        if (entry.Param >= kvisTopLeft && entry.Param <= kvisStretch)
-          image.SetDrawStyle(static_cast<uint8_t>(entry.Param));
-        break;
-      }
-    try {
-      TMemoryStream data(wallpaper.Data.Bytes());
-      image.Frames().LoadFromStream(data, true);
-      image.SetSize(width, height);
-      image.SetPosition(0, 0);
-      CopyWhenOpaque(image);
-      FBackground = &image;
-      return;
-    } catch (const Exception&) {
-      // A wallpaper that cannot be read leaves the plain grey behind the game.
-      DestroyRootChild(&image);
-    }
-  }
-  TKVGUIShapeControl& shape = NewChild<TKVGUIShapeControl>(*Root());
-  shape.SendToBack();
-  shape.SetBackgroundColor(kvNoWallpaperColor);
-  shape.SetSize(width, height);
-  FBackgroundShape = &shape;
-}
-
-void TKVCustomJigsawApplication::RefitPlayingArea() {
-  BuildBackground();
-  TKVPaintBox* client = ClientArea();
-  const int32_t width = client ? client->ClientWidth() : 0;
-  const int32_t height = client ? client->ClientHeight() : 0;
-  if (FBoard) FBoard->SetSize(width, height);
-  CentreGhost(width, height);
-}
-
-void TKVCustomJigsawApplication::CentreGhost(int32_t width, int32_t height) {
-  if (FGhostImage && !FGhostImage->Picture().Empty())
-    FGhostImage->SetPosition((width - FGhostImage->Width()) / 2, (height - FGhostImage->Height()) / 2);
-}
-
-void TKVCustomJigsawApplication::BuildGhostImage() {
-  if (!FGhostImage) FGhostImage = &NewChild<TKVGUIAnimatedImage>(*Root());
-  FGhostImage->BringToFront();
-  const TBitmap32& scaled = FPieces.ScaledPicture;
-  FGhostImage->SetSize(scaled.Width(), scaled.Height());
-  TBitmap32& ghost = FGhostImage->Picture();
-  ghost.Clear(0);
-  FGhostImage->SetPictureAlpha(GhostAlpha);
-
-  TBitmap32 source;
-  switch (GhostMode) {
-  case 1:
-    source.SetSize(scaled.Width(), scaled.Height());
-    source.Clear(Color32(GhostColor));
-    break;
-  case 2:
-    source.Assign(scaled);
-    for (int32_t y = 0; y < source.Height(); ++y) {
-      TColor32* line = source.ScanLine(y);
-      for (int32_t x = 0; x < source.Width(); ++x) {
-        const TColor32 c = line[x];
-        if (c == 0) continue;
-        const uint32_t g = (((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF)) / 3;
-        line[x] = 0xFF000000u | g << 16 | g << 8 | g;
-      }
-    }
-    break;
-  default:
-    source.Assign(scaled);
-    break;
-  }
-  TBitmap32 piece;
-  for (const TKVPuzzlePieceItem& item : FPieces.PieceItems) {
-    FPieces.BuildPieceBitmap(source, piece, item.X, item.Y, item.TopEdge, item.BottomEdge, item.RightEdge,
-                             item.LeftEdge);
-    piece.Draw(ghost, item.X, item.Y);
-  }
-  FGhostImage->Invalidate();
-}
-
-void TKVCustomJigsawApplication::CreateBoard() {
-  TJigsawProject2* project = Project();
-  const int32_t cols = FPieces.Cols(), rows = FPieces.Rows();
-  TKVJigsawBoard& board = NewChild<TKVJigsawBoard>(*Root(), Services());
-  FBoard = &board;
-  board.Project = project;
-  board.LoadPieces(std::move(PieceGrid), cols, rows);
-  board.SetSize(BoardRight - BoardLeft, BoardBottom - BoardTop);
-  board.SetPosition(BoardLeft, BoardTop);
-  board.ShadowLevel = BevelLevel();
-  board.CellWidth = FPieces.CellWidth();
-  board.CellHeight = FPieces.CellHeight();
-  board.NoRotation = FixedOrientation;
-  board.DragMode = !(project && project->Options.NoDragMode);
-  // Assigned late by the owner too: the board asks the session each time.
-  board.OnWin = [this](TKVGUIControl* sender) {
-    if (OnBoardWin) OnBoardWin(sender);
-  };
-  board.OnStopAllSounds = [this] { StopAllSounds(); };
-  board.BringToFront();
+void TKVCustomJigsawApplication::BuildPieces(const TJigsawProject2& project) {
+  // The builder hands its progress to this thread, piece by piece, whatever threads code them. The picture
+  // is lent to the cut rather than copied, and comes back however the cut ends.
+  FPieces.Picture = std::move(FPicture);
+  FPieces.SourceSize = FPictureSourceSize;
+  const TScopeExit giveBack([this] {
+    FPicture = std::move(FPieces.Picture);
+    FPieces.Picture.SetSize(0, 0);
+  });
+  TPieceBuildOptions options;
+  options.Difficulty = FDifficulty;
+  options.BevelLevel = BevelLevel();
+  options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
+  options.NoRotation = FFixedOrientation;
+  options.OnlyShownRotation = true;
+  options.AreaWidth = FBoardArea.Right - FBoardArea.Left;
+  options.AreaHeight = FBoardArea.Bottom - FBoardArea.Top;
+  options.Saved = FRestoringSavedGame && FSavedGame ? &FSavedGame->PieceStates : nullptr;
+  options.Translate = [&project](const std::string& text) { return project.Translate(text); };
+  options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
+  options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
+  options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
+  kv::BuildPieces(FPieces, options, FPieceGrid);
 }
 
 // ---- the running game
 
 void TKVCustomJigsawApplication::Start() {
-  ToolbarShown = false;
+  FToolbar.SetToolbarShown(false);
   TKVPaintBox* client = ClientArea();
-  const int32_t width = client ? client->ClientWidth() : 0;
-  const int32_t height = client ? client->ClientHeight() : 0;
-  Root()->SetSize(width, height);
-  CentreGhost(width, height);
-  if (FBackground) {
-    if (FBackground->Width() != width || FBackground->Height() != height) {
-      FBackground->SetSize(width, height);
-      CopyWhenOpaque(*FBackground);
-    }
-  } else if (FBackgroundShape)
-    FBackgroundShape->SetSize(width, height);
+  Root()->SetSize(client ? client->ClientWidth() : 0, client ? client->ClientHeight() : 0);
+  FScene.FitToClientArea();
   TKVCustomGamesApplication::Start();
   FStopped = false;
   SetEdgesOnly(false);
-  FClockTimer->SetEnabled(true);
-  BuildPreviewWindow();
+  FClock.SetRunning(true);
+  // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
+  // photograph of several thousand pixels would otherwise give a window larger than the screen.
+  FScene.BuildPreviewWindow(FPieces.ScaledPicture.Empty() ? FPicture : FPieces.ScaledPicture);
   Root()->Repaint();
   Root()->SetEnabled(true);
   GraphicEngine().Invalidate();
 }
 
-void TKVCustomJigsawApplication::BuildPreviewWindow() {
-  const TJigsawProject2* project = Project();
-  const int32_t scale = project ? project->PreviewScale : 3;
-  // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
-  // photograph of several thousand pixels would otherwise give a window larger than the screen.
-  const TBitmap32& shown = FPieces.ScaledPicture.Empty() ? Picture : FPieces.ScaledPicture;
-  TKVGUIForm& window = NewChild<TKVGUIForm>(*Root());
-  window.Application = this;
-  window.BringToFront();
-  window.SetCaption("Preview");
-  window.SetVisible(project && project->Options.ShowPreview);
-  window.SetPosition(20, 20);
-  window.SetSize(RoundTenth(static_cast<int64_t>(shown.Width()) * scale) + 8,
-                 RoundTenth(static_cast<int64_t>(shown.Height()) * scale) + 36);
-  TKVGUIImage& image = NewChild<TKVGUIImage>(window);
-  image.Application = this;
-  image.SetPosition(4, 31);
-  image.SetSize(window.Width() - 8, window.Height() - 36);
-  image.Picture().Assign(shown);
-  image.SetUseStretchedCopy(true);
-  FPreviewWindow = &window;
-  FPreviewImage = &image;
-}
-
-void TKVCustomJigsawApplication::ClockTick() {
-  Clock += CountDown ? -1 : 1;
-  if (!BoardPlaying()) return;
-  if (OnClockTick) OnClockTick(this);
-  // A count that went below zero (a count-down from 0 seconds) never ends the game.
-  if (Clock != 0 || !FBoard) return;
+void TKVCustomJigsawApplication::TimeUp() {
   StopAllSounds();
-  FBoard->Reset();
+  FScene.Board()->Reset();
   PostValues(kvmsgApplication, kvevPlayOnce, kvseTimeUp);
   FStopped = true;
-  Clock = 0;
+  FClock.SetClock(0);
   if (OnTimeOut) OnTimeOut(this);
 }
 
 void TKVCustomJigsawApplication::Pause() {
   TKVCustomGamesApplication::Pause();
-  FClockTimer->SetEnabled(false);
-  if (FPreviewWindow && FPreviewWindow->Visible()) {
-    FPreviewWindow->SetVisible(false);
-    PreviewWasVisible = true;
-  }
-  if (FBoard) FBoard->Pause();
+  FClock.SetRunning(false);
+  FScene.HidePreviewForPause();
+  if (TKVJigsawBoard* board = FScene.Board()) board->Pause();
 }
 
 void TKVCustomJigsawApplication::Resume() {
   TKVCustomGamesApplication::Resume();
-  FClockTimer->SetEnabled(true);
-  if (PreviewWasVisible) {
-    if (FPreviewWindow) FPreviewWindow->SetVisible(true);
-    PreviewWasVisible = false;
-  }
-  if (FBoard) FBoard->Resume();
+  FClock.SetRunning(true);
+  FScene.RestorePreviewAfterPause();
+  if (TKVJigsawBoard* board = FScene.Board()) board->Resume();
 }
 
 void TKVCustomJigsawApplication::Stop() {
   TKVCustomGamesApplication::Stop();
-  Clock = 0;
+  FClock.SetClock(0);
   FStopped = true;
-  FClockTimer->SetEnabled(false);
+  FClock.SetRunning(false);
 }
 
 void TKVCustomJigsawApplication::Reset() {
   TKVCustomGamesApplication::Reset();
   Stop();
-  Picture.SetSize(0, 0);
-  PictureSourceSize = {};
-  BoardLeft = BoardTop = BoardRight = BoardBottom = 0;
-  RestoringSavedGame = false;
-  CountDown = false;
-  SavedGame = nullptr;
-  PieceGrid.clear();
-  FBoard = nullptr;
-  FGhostImage = nullptr;
-  FBackground = nullptr;
-  FBackgroundShape = nullptr;
-  FPreviewWindow = nullptr;
-  FPreviewImage = nullptr;
-  PreviewWasVisible = false;
+  FPicture.SetSize(0, 0);
+  FPictureSourceSize = {};
+  FBoardArea = {};
+  FRestoringSavedGame = false;
+  FClock.SetCountDown(false);
+  FSavedGame = nullptr;
+  FPieceGrid.clear();
+  FScene.Forget();
   DestroyRootChildren();
-  CheatCount = 0;
+  FCheatCount = 0;
 }
 
 void TKVCustomJigsawApplication::SetEdgesOnly(bool value) {
   if (value == FEdgesOnly || !BoardPlaying()) return;
   FEdgesOnly = value;
-  const int32_t rows = FBoard->Rows(), cols = FBoard->Cols();
+  TKVJigsawBoard& board = *FScene.Board();
+  const int32_t rows = board.Rows(), cols = board.Cols();
   for (int32_t row = 1; row < rows - 1; ++row)
     for (int32_t col = 1; col < cols - 1; ++col) {
-      TKVBoardPiece& piece = FBoard->Piece(row, col);
+      TKVBoardPiece& piece = board.Piece(row, col);
       if (piece.Joined == 0) piece.Visible = !value;
     }
   Root()->Repaint();
 }
 
-bool TKVCustomJigsawApplication::ToggleGhost() {
-  if (!FGhostImage) return false;
-  FGhostImage->SetVisible(!FGhostImage->Visible());
-  return FGhostImage->Visible();
-}
-
 void TKVCustomJigsawApplication::HandleEvent(int32_t message, int32_t& p, int32_t& q) {
-  if (message == kvmsgPointerMove) {
-    if (q < kvToolbarBand) {
-      if (ToolbarHideDelay > 0)
-        ToolbarHideDelay = kvToolbarDelay;
-      else
-        ToolbarShowDelay = kvToolbarDelay;
-    } else if (ToolbarShown && ToolbarHideDelay <= 0) {
-      ToolbarHideDelay = kvToolbarDelay;
-    }
-  }
+  if (message == kvmsgPointerMove) FToolbar.PointerMoved(q);
   // A game finished with the solving aids ends without the win sound.
-  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && CheatCount > 0) {
+  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && FCheatCount > 0) {
     SetResultCode(0);
     return;
   }
@@ -482,38 +297,31 @@ void TKVCustomJigsawApplication::HandleEvent(int32_t message, int32_t& p, int32_
 
 void TKVCustomJigsawApplication::Tick() {
   TKVCustomGamesApplication::Tick();
-  if (ToolbarHideDelay > 0) {
-    if (--ToolbarHideDelay == 0) {
-      if (OnHideToolbar) OnHideToolbar(this);
-      ToolbarShown = false;
-    }
-    ToolbarShowDelay = 0;
-  } else if (ToolbarShowDelay > 0) {
-    if (--ToolbarShowDelay == 0 && OnShowToolbar) OnShowToolbar(this);
-    ToolbarShown = true;
-  }
+  FToolbar.Tick();
 }
 
 // ---- solving aids
 
 bool TKVCustomJigsawApplication::SolveOnePiece() {
-  if (State() != kvasRunning || !FBoard) return false;
-  const int32_t flying = FBoard->FlyingCount();
-  FBoard->SolveOnePiece();
-  if (FBoard->FlyingCount() <= flying) return false;
-  ++CheatCount;
+  TKVJigsawBoard* board = FScene.Board();
+  if (State() != kvasRunning || !board) return false;
+  const int32_t flying = board->FlyingCount();
+  board->SolveOnePiece();
+  if (board->FlyingCount() <= flying) return false;
+  ++FCheatCount;
   return true;
 }
 
 bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
-  if (State() != kvasRunning || !FBoard) return false;
-  FBoard->SolveAll(confirm);
-  if (FBoard->FlyingCount() == 0) return false;
-  CheatCount = FBoard->PieceCount();
+  TKVJigsawBoard* board = FScene.Board();
+  if (State() != kvasRunning || !board) return false;
+  board->SolveAll(confirm);
+  if (board->FlyingCount() == 0) return false;
+  FCheatCount = board->PieceCount();
   // The picture forms where the ghost image shows it, not at the board's corner.
-  if (FGhostImage) {
-    const int32_t dx = FGhostImage->Left() - FBoard->Left(), dy = FGhostImage->Top() - FBoard->Top();
-    for (TKVBoardPiece& piece : FBoard->Pieces())
+  if (const TKVGUIAnimatedImage* ghost = FScene.GhostImage()) {
+    const int32_t dx = ghost->Left() - board->Left(), dy = ghost->Top() - board->Top();
+    for (TKVBoardPiece& piece : board->Pieces())
       if (piece.Flying) {
         piece.TargetX += dx;
         piece.TargetY += dy;
@@ -526,15 +334,16 @@ bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
 
 void TKVCustomJigsawApplication::FillSavedGame(TJigsawFile& file, uint32_t pictureId,
                                                const std::string& programName) const {
-  file.Columns = FBoard ? FBoard->Cols() : 0;
-  file.Rows = FBoard ? FBoard->Rows() : 0;
+  const TKVJigsawBoard* board = FScene.Board();
+  file.Columns = board ? board->Cols() : 0;
+  file.Rows = board ? board->Rows() : 0;
   file.Scale = 3.0f;
-  file.ElapsedSeconds = Clock;
+  file.ElapsedSeconds = FClock.Clock();
   file.ProgramName = programName;
   file.PictureId = pictureId;
-  file.Difficulty = Difficulty;
-  file.CheatCount = static_cast<int16_t>(std::clamp<int32_t>(CheatCount, INT16_MIN, INT16_MAX));
-  file.SetPieces(FBoard);
+  file.Difficulty = FDifficulty;
+  file.CheatCount = static_cast<int16_t>(std::clamp<int32_t>(FCheatCount, INT16_MIN, INT16_MAX));
+  file.SetPieces(board);
 }
 
 bool TKVCustomJigsawApplication::SavedGameFits(const TJigsawFile& saved, TImageInfo pictureSize) const {
@@ -585,16 +394,14 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
     return false;
   }
   Reset();
-  Picture = std::move(picture);
-  PictureSourceSize = size;
-  PictureName = entry->Name;
-  CheatCount = saved.CheatCount;
-  {
-    // The saved game is read while the board is prepared, and only then.
-    SavedGame = &saved;
-    TScopeExit forget([this] { SavedGame = nullptr; });
-    Prepare();
-  }
+  TKVGameSetup setup;
+  setup.Picture = std::move(picture);
+  setup.PictureSourceSize = size;
+  setup.PictureName = entry->Name;
+  setup.Difficulty = FDifficulty;
+  setup.SavedGame = &saved;
+  setup.CheatCount = saved.CheatCount;
+  Prepare(std::move(setup));
   Start();
   return true;
 }
@@ -606,8 +413,8 @@ bool TKVCustomJigsawApplication::EnterHighScore(THighScore& table, int32_t level
   if (!FairWin() || level < 0 || level >= THighScore::LevelCount) return false;
   if (Project() && Project()->Options.NoHighScores) return false;
   int32_t place = -1;
-  if (!table.Qualifies(level, Clock, place)) return false;
-  table.Add(THighScoreData{name, Clock, static_cast<uint8_t>(level)});
+  if (!table.Qualifies(level, FClock.Clock(), place)) return false;
+  table.Add(THighScoreData{name, FClock.Clock(), static_cast<uint8_t>(level)});
   if (position) *position = place;
   return true;
 }

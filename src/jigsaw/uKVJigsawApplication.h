@@ -3,18 +3,19 @@
 // window, from the back), runs the game clock, registers the package's sounds for the game events and tells
 // its owner of progress, clock ticks, the win and the loss.
 //
-// The owner's calling order for one game: Reset (between games); set Picture, PictureName and Difficulty, or
-// SavedGame and CheatCount; assign the callbacks; Prepare; Start. Pause and Resume bracket every dialog; Stop
-// and Reset end the game.
+// The owner's calling order for one game: Reset (between games); assign the callbacks; Prepare with the
+// game's setup; Start. Pause and Resume bracket every dialog; Stop and Reset end the game.
 #pragma once
 
 #include "data/uJigsawFile.h"
 #include "data/uNamedData.h"
 #include "gui/uBitmap32.h"
+#include "gui/uKVAutoHideToolbar.h"
 #include "gui/uKVGamesApplication.h"
+#include "jigsaw/uKVGameClock.h"
 #include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawScene.h"
 #include "jigsaw/uKVJigsawTypes.h"
-#include "sound/uKVThreadTimer.h"
 
 #include <array>
 #include <cstdint>
@@ -54,14 +55,21 @@ inline constexpr std::array<TEventSoundMapping, 7> kvEventSoundSlots{{{0, kvseMu
                                                                       {6, kvseComplete},
                                                                       {3, kvsePreview}}};
 
-// Milliseconds between two clock ticks.
-inline constexpr uint32_t kvClockInterval = 1000;
-// The auto-hiding toolbar: the band at the top of the playing area, and the ticks the pointer rests in it
-// (or away from it) before the toolbar shows (or hides).
-inline constexpr int32_t kvToolbarBand = 32;
-inline constexpr int32_t kvToolbarDelay = 50;
-// Colour of the playing area when the package has no wallpaper.
-inline constexpr TColor32 kvNoWallpaperColor = 0xFF7F7F7Fu;
+// What the owner hands the session for one game.
+struct TKVGameSetup {
+  // The picture of this game.
+  TBitmap32 Picture;
+  // The picture's stored size when Picture holds it decoded at a reduced scale (LoadGamePicture); 0 x 0 when
+  // Picture is at its own size. The cut is chosen for this size (see TKVJigsawPieceCollection::SourceSize).
+  TImageInfo PictureSourceSize;
+  std::string PictureName;
+  // 0..5, for the piece library's layout search; a saved game brings its own.
+  uint8_t Difficulty = 0;
+  // A saved game to restore, read only while preparing; not owned.
+  const TJigsawFile* SavedGame = nullptr;
+  // The saved game's solving aids; 0 for a new game.
+  int32_t CheatCount = 0;
+};
 
 class TKVCustomJigsawApplication : public TKVCustomGamesApplication {
 public:
@@ -70,48 +78,40 @@ public:
   explicit TKVCustomJigsawApplication(const TPlatformServices& services);
   ~TKVCustomJigsawApplication() override;
 
-  // ---- what the owner sets for a game
-  // The picture of this game.
-  TBitmap32 Picture;
-  // The picture's stored size when Picture holds it decoded at a reduced scale (LoadGamePicture); 0 x 0 when
-  // Picture is at its own size. The cut is chosen for this size (see TKVJigsawPieceCollection::SourceSize).
-  TImageInfo PictureSourceSize;
-  std::string PictureName;
-  // 0..5, for the piece library's layout search.
-  uint8_t Difficulty = 0;
-  // A saved game to restore, read only while preparing; not owned.
-  const TJigsawFile* SavedGame = nullptr;
-  // Solving aids used in this game: + 1 per one-piece solve, the piece count after solving all; 0 = fair.
-  int32_t CheatCount = 0;
-  // The board's area in client coordinates; all 0 until Prepare sets the whole client area.
-  int32_t BoardLeft = 0;
-  int32_t BoardTop = 0;
-  int32_t BoardRight = 0;
-  int32_t BoardBottom = 0;
-
-  // ---- settings taken from the package
-  // 1 a plain colour, 2 the picture in grey, 3 the picture itself.
-  uint8_t GhostMode = 1;
-  TColor GhostColor = 0x3F3F3F;
-  uint8_t GhostAlpha = 255;
-  // Pieces are never turned.
-  bool FixedOrientation = true;
-  // The clock counts down from the package's time limit.
-  bool CountDown = false;
-
   // ---- the game
+  // The picture of the game; 0 x 0 between games.
+  const TBitmap32& Picture() const { return FPicture; }
+  const TImageInfo& PictureSourceSize() const { return FPictureSourceSize; }
+  const std::string& PictureName() const { return FPictureName; }
+  // 0..5; kept from game to game.
+  uint8_t Difficulty() const { return FDifficulty; }
+  // Solving aids used in this game: + 1 per one-piece solve, the piece count after solving all; 0 = fair.
+  int32_t CheatCount() const { return FCheatCount; }
+  void SetCheatCount(int32_t value) { FCheatCount = value; }
+  // The board's area in client coordinates; all 0 until Prepare sets the whole client area.
+  const TKVBoardArea& BoardArea() const { return FBoardArea; }
+  // The saved game being restored; set only while Prepare runs.
+  const TJigsawFile* SavedGame() const { return FSavedGame; }
+  // Pieces are never turned (the package's choice).
+  bool FixedOrientation() const { return FFixedOrientation; }
+  // The pieces come from the saved game instead of a new cut.
+  bool RestoringSavedGame() const { return FRestoringSavedGame; }
+  // The states of the pieces [row][column] as built, until the board takes them.
+  const TPieces& PieceGrid() const { return FPieceGrid; }
+
   // Seconds elapsed, or seconds left when counting down.
-  int32_t Clock = 0;
-  // The pieces come from SavedGame instead of a new cut.
-  bool RestoringSavedGame = false;
-  // The states of the pieces [row][column] as built; their images go to the board.
-  TPieces PieceGrid;
-  // The auto-hiding toolbar: ticks left until it shows or hides (0 = not running), and whether it is out.
-  int32_t ToolbarShowDelay = 0;
-  int32_t ToolbarHideDelay = 0;
-  bool ToolbarShown = false;
-  // The preview window was hidden by Pause and comes back on Resume.
-  bool PreviewWasVisible = false;
+  int32_t Clock() const { return FClock.Clock(); }
+  void SetClock(int32_t seconds) { FClock.SetClock(seconds); }
+  // The clock counts down from the package's time limit.
+  bool CountDown() const { return FClock.CountDown(); }
+  TKVGameClock& GameClock() { return FClock; }
+  const TKVThreadTimer& ClockTimer() const { return FClock.Timer(); }
+
+  // The playing area: background, ghost image, board, preview window.
+  TKVJigsawScene& Scene() { return FScene; }
+  const TKVJigsawScene& Scene() const { return FScene; }
+  // The auto-hiding toolbar's timing, fed with the pointer moves and ticks of the session.
+  const TKVAutoHideToolbar& Toolbar() const { return FToolbar; }
 
   // ---- callbacks to the owner, each called only when set
   // The board's OnWin.
@@ -124,16 +124,15 @@ public:
   TSessionEvent OnHideToolbar;
 
   // ---- parts of the playing area; none until built
-  TKVJigsawBoard* Board() const { return FBoard; }
-  TKVGUIAnimatedImage* Background() const { return FBackground; }
-  TKVGUIShapeControl* BackgroundShape() const { return FBackgroundShape; }
-  TKVGUIAnimatedImage* GhostImage() const { return FGhostImage; }
-  TKVGUIForm* PreviewWindow() const { return FPreviewWindow; }
-  TKVGUIImage* PreviewImage() const { return FPreviewImage; }
+  TKVJigsawBoard* Board() const { return FScene.Board(); }
+  TKVGUIAnimatedImage* Background() const { return FScene.Background(); }
+  TKVGUIShapeControl* BackgroundShape() const { return FScene.BackgroundShape(); }
+  TKVGUIAnimatedImage* GhostImage() const { return FScene.GhostImage(); }
+  TKVGUIForm* PreviewWindow() const { return FScene.PreviewWindow(); }
+  TKVGUIImage* PreviewImage() const { return FScene.PreviewImage(); }
   // The piece library (templates, scaled picture, piece items).
   TKVJigsawPieceCollection& Pieces() { return FPieces; }
   const TKVJigsawPieceCollection& Pieces() const { return FPieces; }
-  const TKVThreadTimer& ClockTimer() const { return *FClockTimer; }
 
   // False while a game runs; true after it ended (win, time-out, Stop).
   bool Stopped() const { return FStopped; }
@@ -150,7 +149,9 @@ public:
   void SetProject(TJigsawProject2* project) override;
   void Tick() override;
   void HandleEvent(int32_t message, int32_t& p, int32_t& q) override;
-  // Builds the game. Fails with "Client Area not defined" without a client area.
+  // Takes the game's setup and builds the game.
+  void Prepare(TKVGameSetup setup);
+  // Builds the game from the setup taken last. Fails with "Client Area not defined" without a client area.
   void Prepare() override;
   void Start() override;
   void Pause() override;
@@ -159,21 +160,20 @@ public:
   void Reset() override;
 
   // ---- own operations
-  // Decodes a package picture for a game at this difficulty into Picture and PictureSourceSize: a JPEG at
-  // the smallest reduced scale that still covers the size the cut stretches it to, a BMP at its own size
-  // (see DecodeGamePicture). Raises EImageError when the picture cannot be read; Picture is then unchanged.
-  void LoadGamePicture(const TBMPData& picture, uint8_t difficulty);
+  // Decodes a package picture for a game at this difficulty into the setup's Picture and PictureSourceSize:
+  // a JPEG at the smallest reduced scale that still covers the size the cut stretches it to, a BMP at its
+  // own size (see DecodeGamePicture). Raises EImageError when the picture cannot be read; the setup is then
+  // unchanged.
+  void LoadGamePicture(const TBMPData& picture, uint8_t difficulty, TKVGameSetup& setup) const;
   void UseSavedGame(const TJigsawFile& saved);
   // Flips the ghost image's visibility and returns it; false when there is none.
-  bool ToggleGhost();
+  bool ToggleGhost() { return FScene.ToggleGhost(); }
   void RegisterSounds();
-  void BuildBackground();
   // After the skin changed: the background built again, the board sized to the client area and the ghost
   // image centred in it.
-  void RefitPlayingArea();
-  void BuildGhostImage();
-  void CreateBoard();
-  void ClockTick();
+  void RefitPlayingArea() { FScene.Refit(); }
+  // One second of the game clock: what its timer does.
+  void ClockTick() { FClock.Tick(); }
 
   // ---- solving aids, counted as cheats only when they set pieces moving
   // One loose piece flies next to a neighbour: CheatCount + 1. True when it did.
@@ -200,7 +200,7 @@ public:
 
   // ---- the win and the high scores
   // Won without solving aids.
-  bool FairWin() const { return CheatCount == 0; }
+  bool FairWin() const { return FCheatCount == 0; }
   // Enters a fair win's clock into the table at level (see HighScoreLevel) when it qualifies and the package
   // keeps high scores. True when it was added; position receives its place.
   bool EnterHighScore(THighScore& table, int32_t level, const std::string& name,
@@ -209,17 +209,24 @@ public:
 private:
   // The project's bevel level within its range 0..7.
   uint8_t BevelLevel() const;
-  void BuildPreviewWindow();
-  void CentreGhost(int32_t width, int32_t height);
+  void BuildPieces(const TJigsawProject2& project);
+  void TimeUp();
 
   TKVJigsawPieceCollection FPieces;
-  std::unique_ptr<TKVThreadTimer> FClockTimer;
-  TKVJigsawBoard* FBoard = nullptr;
-  TKVGUIAnimatedImage* FBackground = nullptr;
-  TKVGUIShapeControl* FBackgroundShape = nullptr;
-  TKVGUIAnimatedImage* FGhostImage = nullptr;
-  TKVGUIForm* FPreviewWindow = nullptr;
-  TKVGUIImage* FPreviewImage = nullptr;
+  TKVJigsawScene FScene;
+  TKVGameClock FClock;
+  TKVAutoHideToolbar FToolbar;
+  TBitmap32 FPicture;
+  TImageInfo FPictureSourceSize;
+  std::string FPictureName;
+  uint8_t FDifficulty = 0;
+  // Set only while Prepare runs.
+  const TJigsawFile* FSavedGame = nullptr;
+  int32_t FCheatCount = 0;
+  TKVBoardArea FBoardArea;
+  bool FFixedOrientation = true;
+  bool FRestoringSavedGame = false;
+  TPieces FPieceGrid;
   bool FStopped = true;
   bool FEdgesOnly = false;
 };

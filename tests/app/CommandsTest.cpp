@@ -131,7 +131,7 @@ private slots:
     window.Session().Pause();
     for (const int32_t command : {7, 10, 19, 20, 25}) {
       window.ExecuteCommand(nullptr, command, kv::TScriptParameter());
-      QVERIFY2(window.Session().CheatCount == 0, qPrintable(QString::number(command)));
+      QVERIFY2(window.Session().CheatCount() == 0, qPrintable(QString::number(command)));
       QVERIFY(!window.Session().Stopped());
       QVERIFY(!board.Piece(0, 0).Marked);
     }
@@ -141,9 +141,9 @@ private slots:
     window.ExecuteCommand(nullptr, 26, kv::TScriptParameter());
     QVERIFY(!board.Piece(0, 0).Marked);
     window.ExecuteCommand(nullptr, 10, kv::TScriptParameter());
-    QCOMPARE(window.Session().CheatCount, 1);
+    QCOMPARE(window.Session().CheatCount(), 1);
     window.ExecuteCommand(nullptr, 19, kv::TScriptParameter());
-    QCOMPARE(window.Session().CheatCount, board.PieceCount());
+    QCOMPARE(window.Session().CheatCount(), board.PieceCount());
   }
 
   void playPictureTakesTheNumberOfAPlayablePicture() {
@@ -203,7 +203,7 @@ private slots:
     window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
     QCOMPARE(QString::fromStdString(asked), QString("Open Jigsaw Saved Data"));
     QCOMPARE(window.Session().State(), kv::kvasRunning);
-    QCOMPARE(window.Session().CheatCount, 1);
+    QCOMPARE(window.Session().CheatCount(), 1);
     const kv::TKVJigsawBoard& board = *window.Session().Board();
     std::size_t i = 0;
     for (int32_t r = 0; r < board.Rows(); ++r)
@@ -353,7 +353,7 @@ private slots:
     TfrmMain window(game, {}, Boxes.get());
     QVERIFY(window.Locator().FromOwnFile);
     QCOMPARE(window.Locator().PlayablePictures.size(), std::size_t{1});
-    QCOMPARE(window.Session().Picture.Width() > 0, true);
+    QCOMPARE(window.Session().Picture().Width() > 0, true);
     QCOMPARE(QString::fromStdString(window.Project()->Title), QString("Commands"));
   }
 

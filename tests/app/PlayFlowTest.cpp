@@ -153,7 +153,7 @@ private slots:
     // No name is asked for; the list still shows.
     QCOMPARE(dialogs.Captions(), (std::vector<QString>{caption, "High Score"}));
     QCOMPARE(dialogs.Shown[0].Heading, heading);
-    QCOMPARE(window.Session().CheatCount, 0);
+    QCOMPARE(window.Session().CheatCount(), 0);
     QCOMPARE(Boxes->Shown.back().Text, std::string("Play again?"));
     QCOMPARE(window.HighScores().Count(0), 0);
   }
@@ -340,7 +340,7 @@ private slots:
     QCOMPARE(window.Project()->FindPictureSettings(1)->NumPiecesMax, 150);
     QVERIFY(window.Session().State() == kv::kvasRunning);
     QVERIFY(window.Session().Board()->PieceCount() > before);
-    QCOMPARE(window.Session().Difficulty, uint8_t{3});
+    QCOMPARE(window.Session().Difficulty(), uint8_t{3});
     // Cancel keeps the game.
     window.Session().Board()->Piece(0, 0).X = -777;
     dialogs.Answers["Change Difficulty"] = [](QDialog&) { return kv::mrCancel; };

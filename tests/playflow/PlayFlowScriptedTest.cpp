@@ -154,7 +154,7 @@ TEST_F(PlayFlowScriptedTest, AFairWinEntersTheNameAndAStopClosesTheWindow) {
   Load(1, 1, [](kv::TJigsawProject2& project) { project.ShowHighScoreTable = 1; });
   Flow->StartFirstGame();
   ASSERT_TRUE(Running());
-  Session->Clock = 42;
+  Session->SetClock(42);
   Platform.Boxes.Answers = {false};
   Win();
   // Fewer than 25 pieces: Very Easy.
@@ -175,7 +175,7 @@ TEST_F(PlayFlowScriptedTest, AWinWithSolvingAidsAsksNoNameAndCountsTheAids) {
   Load(1, 0, [](kv::TJigsawProject2& project) { project.EndActions.AddScript().ID = 18; });
   Flow->StartFirstGame();
   ASSERT_TRUE(Running());
-  Session->CheatCount = 2;
+  Session->SetCheatCount(2);
   Platform.Boxes.Answers = {true};
   Win();
   // No entry, so the list is the one of the last level entered, none yet.
@@ -183,7 +183,7 @@ TEST_F(PlayFlowScriptedTest, AWinWithSolvingAidsAsksNoNameAndCountsTheAids) {
   EXPECT_EQ(Dialogs.Results[0].Heading, "You win but you cheat 2X");
   EXPECT_EQ(Dialogs.Results[0].HeadingSize, 16);
   EXPECT_EQ(Scores.Count(3), 0);
-  EXPECT_EQ(Session->CheatCount, 0);
+  EXPECT_EQ(Session->CheatCount(), 0);
   // The first finish action 18 asks; yes plays again.
   EXPECT_EQ(Platform.Boxes.Shown.back().Text, "Play again?");
   EXPECT_TRUE(Running());

@@ -73,10 +73,11 @@ void SessionTest::TearDown() {
 
 void SessionTest::StartGame(uint8_t difficulty) {
   App->Reset();
-  kv::DecodePackagePicture(*Project.Pictures[0], App->Picture);
-  App->PictureName = Project.Pictures[0]->Name;
-  App->Difficulty = difficulty;
-  App->Prepare();
+  kv::TKVGameSetup setup;
+  kv::DecodePackagePicture(*Project.Pictures[0], setup.Picture);
+  setup.PictureName = Project.Pictures[0]->Name;
+  setup.Difficulty = difficulty;
+  App->Prepare(std::move(setup));
   App->Start();
   // What the start queued: the first frame, the sounds opened, the music.
   Platform.Dispatcher.ProcessPending();

@@ -47,8 +47,8 @@ TEST_F(SessionTest, AGameIsBuiltFromThePackageAndStarts) {
   EXPECT_LE(board.PieceCount(), 25);
   // The board covers the client area, which the prepare took as the board area.
   EXPECT_EQ(board.GetBoundsRect(), (kv::TRect{0, 0, kClientWidth, kClientHeight}));
-  EXPECT_EQ(App->BoardRight, kClientWidth);
-  EXPECT_EQ(App->BoardBottom, kClientHeight);
+  EXPECT_EQ(App->BoardArea().Right, kClientWidth);
+  EXPECT_EQ(App->BoardArea().Bottom, kClientHeight);
   EXPECT_EQ(board.CellWidth, App->Pieces().PictureWidth() / board.Cols());
   EXPECT_EQ(board.CellHeight, App->Pieces().PictureHeight() / board.Rows());
   EXPECT_TRUE(board.NoRotation);
@@ -217,9 +217,9 @@ TEST_F(SessionTest, AGameAssembledByMouseIsWonOnceWithTheWinSound) {
 
 TEST_F(SessionTest, TheClockCountsUpWhileTheBoardPlays) {
   StartGame(0);
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_EQ(App->Clock(), 0);
   Platform.Advance(3500);
-  EXPECT_EQ(App->Clock, 3);
+  EXPECT_EQ(App->Clock(), 3);
   EXPECT_EQ(ClockTicks, 3);
   // Paused: neither the clock nor the ticks go on, and the preview goes away until the game resumes.
   ASSERT_TRUE(App->PreviewWindow()->Visible());
@@ -227,13 +227,13 @@ TEST_F(SessionTest, TheClockCountsUpWhileTheBoardPlays) {
   EXPECT_EQ(Board().State(), kv::kvlsPaused);
   EXPECT_FALSE(App->PreviewWindow()->Visible());
   Platform.Advance(5000);
-  EXPECT_EQ(App->Clock, 3);
+  EXPECT_EQ(App->Clock(), 3);
   App->Resume();
   EXPECT_EQ(Board().State(), kv::kvlsRunning);
   EXPECT_TRUE(App->PreviewWindow()->Visible());
-  EXPECT_FALSE(App->PreviewWasVisible);
+  EXPECT_FALSE(App->Scene().PreviewWasVisible());
   Platform.Advance(2000);
-  EXPECT_EQ(App->Clock, 5);
+  EXPECT_EQ(App->Clock(), 5);
   EXPECT_EQ(ClockTicks, 5);
   // A preview the player closed stays closed after a pause.
   App->PreviewWindow()->SetVisible(false);
@@ -241,24 +241,24 @@ TEST_F(SessionTest, TheClockCountsUpWhileTheBoardPlays) {
   App->Resume();
   EXPECT_FALSE(App->PreviewWindow()->Visible());
   App->Stop();
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_EQ(App->Clock(), 0);
   EXPECT_TRUE(App->Stopped());
   Platform.Advance(3000);
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_EQ(App->Clock(), 0);
 }
 
 TEST_F(SessionTest, ACountDownRunsOutExactlyOnce) {
   Project.Countdown = 1;
   Project.CountdownSeconds = 3;
   StartGame(0);
-  EXPECT_TRUE(App->CountDown);
-  EXPECT_EQ(App->Clock, 3);
+  EXPECT_TRUE(App->CountDown());
+  EXPECT_EQ(App->Clock(), 3);
   Platform.Advance(2500);
-  EXPECT_EQ(App->Clock, 1);
+  EXPECT_EQ(App->Clock(), 1);
   EXPECT_EQ(TimeOuts, 0);
   Platform.Advance(1000);
   EXPECT_EQ(TimeOuts, 1);
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_EQ(App->Clock(), 0);
   EXPECT_TRUE(App->Stopped());
   EXPECT_EQ(Board().State(), kv::kvlsStopped);
   EXPECT_EQ(Plays(kFirstSoundId + 5), 1);
@@ -275,7 +275,7 @@ TEST_F(SessionTest, ACountDownFromZeroNeverEndsTheGame) {
   Project.CountdownSeconds = 0;
   StartGame(0);
   Platform.Advance(3000);
-  EXPECT_EQ(App->Clock, -3);
+  EXPECT_EQ(App->Clock(), -3);
   EXPECT_EQ(TimeOuts, 0);
   EXPECT_FALSE(App->Stopped());
 }
@@ -314,7 +314,7 @@ TEST_F(SessionTest, SolvingAllCountsAsCheatingAndWinsSilently) {
     if (c.Confirm == 1) {
       EXPECT_EQ(Platform.Boxes.Shown[0].Text, "Solve all pieces?");
     }
-    EXPECT_EQ(App->CheatCount, c.Solves ? Board().PieceCount() : 0);
+    EXPECT_EQ(App->CheatCount(), c.Solves ? Board().PieceCount() : 0);
     AdvanceUntil([&] { return Wins > 0; }, 4000);
     EXPECT_EQ(Wins, c.Solves ? 1 : 0);
     EXPECT_EQ(Board().Won(), c.Solves);
@@ -337,38 +337,38 @@ TEST_F(SessionTest, SolvingOnePieceCountsEachPieceAndOnlyWhileRunning) {
   Enlarge();
   StartGame(0);
   ASSERT_TRUE(App->SolveOnePiece());
-  EXPECT_EQ(App->CheatCount, 1);
+  EXPECT_EQ(App->CheatCount(), 1);
   EXPECT_EQ(Board().FlyingCount(), 1);
   // The board is busy while a piece flies: nothing more is solved, nothing more is counted.
   EXPECT_FALSE(App->SolveOnePiece());
-  EXPECT_EQ(App->CheatCount, 1);
+  EXPECT_EQ(App->CheatCount(), 1);
   ASSERT_TRUE(AdvanceUntil([&] { return Board().FlyingCount() == 0; }, 3000));
   EXPECT_GE(Plays(kFirstSoundId + 7), 1);
   ASSERT_TRUE(App->SolveOnePiece());
-  EXPECT_EQ(App->CheatCount, 2);
+  EXPECT_EQ(App->CheatCount(), 2);
   ASSERT_TRUE(AdvanceUntil([&] { return Board().FlyingCount() == 0; }, 3000));
   App->Pause();
   EXPECT_FALSE(App->SolveOnePiece());
   EXPECT_FALSE(App->SolveAll(0));
-  EXPECT_EQ(App->CheatCount, 2);
+  EXPECT_EQ(App->CheatCount(), 2);
   App->Resume();
   // Finished by hand after the aids: a win with cheats, without the win sound.
   ASSERT_TRUE(AssembleByMouse());
   EXPECT_EQ(Wins, 1);
   EXPECT_EQ(Plays(kFirstSoundId + 6), 0);
-  EXPECT_EQ(App->CheatCount, 2);
+  EXPECT_EQ(App->CheatCount(), 2);
   EXPECT_FALSE(App->FairWin());
 }
 
 TEST_F(SessionTest, TheWinSoundIsSwallowedOnlyAfterCheating) {
   StartGame(0);
-  App->CheatCount = 1;
+  App->SetCheatCount(1);
   App->PostValues(kv::kvmsgApplication, kv::kvevPlayRepeating, kv::kvseComplete);
   EXPECT_EQ(Plays(kFirstSoundId + 6), 0);
   // Other sounds still play.
   App->PostValues(kv::kvmsgApplication, kv::kvevPlayOnce, kv::kvseSnap);
   EXPECT_EQ(Plays(kFirstSoundId + 7), 1);
-  App->CheatCount = 0;
+  App->SetCheatCount(0);
   App->PostValues(kv::kvmsgApplication, kv::kvevPlayRepeating, kv::kvseComplete);
   EXPECT_EQ(Plays(kFirstSoundId + 6), 1);
 }
@@ -418,9 +418,10 @@ TEST_F(SessionTest, EdgesOnlyOnAGridWithoutInnerPiecesHidesNothing) {
   BuildSessionPackage(small, 100, 75);
   App->SetProject(&small);
   App->Reset();
-  kv::DecodePackagePicture(*small.Pictures[0], App->Picture);
-  App->Difficulty = 0;
-  App->Prepare();
+  kv::TKVGameSetup setup;
+  kv::DecodePackagePicture(*small.Pictures[0], setup.Picture);
+  setup.Difficulty = 0;
+  App->Prepare(std::move(setup));
   App->Start();
   kv::TKVJigsawBoard& board = Board();
   ASSERT_EQ(board.Cols(), 3);
@@ -438,25 +439,25 @@ TEST_F(SessionTest, TheToolbarShowsAfterTheRestInItsBandAndHidesAfterLeavingIt) 
   App->OnHideToolbar = [&](kv::TKVCustomJigsawApplication*) { ++hidden; };
   StartGame(0);
   Box->MouseMove(0, 300, 10);
-  EXPECT_EQ(App->ToolbarShowDelay, kv::kvToolbarDelay);
+  EXPECT_EQ(App->Toolbar().ToolbarShowDelay(), kv::kvToolbarDelay);
   Platform.Advance(250);
   EXPECT_EQ(shown, 0);
-  EXPECT_TRUE(App->ToolbarShown);
+  EXPECT_TRUE(App->Toolbar().ToolbarShown());
   Box->MouseMove(0, 301, 12); // a move restarts the wait
   Platform.Advance(490);
   EXPECT_EQ(shown, 0);
   Platform.Advance(20);
   EXPECT_EQ(shown, 1);
   Box->MouseMove(0, 301, 200);
-  EXPECT_EQ(App->ToolbarHideDelay, kv::kvToolbarDelay);
+  EXPECT_EQ(App->Toolbar().ToolbarHideDelay(), kv::kvToolbarDelay);
   Platform.Advance(490);
   EXPECT_EQ(hidden, 0);
   Platform.Advance(20);
   EXPECT_EQ(hidden, 1);
-  EXPECT_FALSE(App->ToolbarShown);
+  EXPECT_FALSE(App->Toolbar().ToolbarShown());
   // Further moves below the band change nothing.
   Box->MouseMove(0, 301, 300);
-  EXPECT_EQ(App->ToolbarHideDelay, 0);
+  EXPECT_EQ(App->Toolbar().ToolbarHideDelay(), 0);
 }
 
 } // namespace

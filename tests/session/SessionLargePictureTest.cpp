@@ -47,14 +47,15 @@ protected:
   // A new game of the large picture, decoded whole (the old way) or for the game.
   void Play(uint8_t difficulty, bool whole) {
     App->Reset();
+    kv::TKVGameSetup setup;
     if (whole)
-      kv::DecodePackagePicture(*Large->Pictures[0], App->Picture);
+      kv::DecodePackagePicture(*Large->Pictures[0], setup.Picture);
     else
-      App->LoadGamePicture(*Large->Pictures[0], difficulty);
-    App->PictureName = Large->Pictures[0]->Name;
-    App->Difficulty = difficulty;
+      App->LoadGamePicture(*Large->Pictures[0], difficulty, setup);
+    setup.PictureName = Large->Pictures[0]->Name;
+    setup.Difficulty = difficulty;
     kv::TKVStandardFunc::Instance().Seed(99);
-    App->Prepare();
+    App->Prepare(std::move(setup));
     App->Start();
   }
 
@@ -84,15 +85,15 @@ TEST_F(LargePictureTest, AGameFromALargePhotoIsTheGameOfItsFullDecode) {
   for (uint8_t difficulty : {1, 5}) {
     SCOPED_TRACE(testing::Message() << "difficulty " << int{difficulty});
     Play(difficulty, true);
-    ASSERT_EQ(App->Picture.Width(), kLargeWidth);
+    ASSERT_EQ(App->Picture().Width(), kLargeWidth);
     const TGameShape whole = Shape();
 
     Play(difficulty, false);
-    EXPECT_LT(App->Picture.Width(), kLargeWidth / 2);
-    EXPECT_GE(App->Picture.Width(), App->Pieces().PictureWidth());
-    EXPECT_GE(App->Picture.Height(), App->Pieces().PictureHeight());
-    EXPECT_EQ(App->PictureSourceSize.Width, kLargeWidth);
-    EXPECT_EQ(App->PictureSourceSize.Height, kLargeHeight);
+    EXPECT_LT(App->Picture().Width(), kLargeWidth / 2);
+    EXPECT_GE(App->Picture().Width(), App->Pieces().PictureWidth());
+    EXPECT_GE(App->Picture().Height(), App->Pieces().PictureHeight());
+    EXPECT_EQ(App->PictureSourceSize().Width, kLargeWidth);
+    EXPECT_EQ(App->PictureSourceSize().Height, kLargeHeight);
     const TGameShape reduced = Shape();
     EXPECT_EQ(reduced.Cols, whole.Cols);
     EXPECT_EQ(reduced.Rows, whole.Rows);
@@ -106,32 +107,32 @@ TEST_F(LargePictureTest, TheGameKeepsOnlyTheReducedPicture) {
   Play(4, false);
   // The cut's own copy is gone; what the session keeps is the reduced decode, however large the photo.
   EXPECT_TRUE(App->Pieces().Picture.Empty());
-  const int32_t width = App->Picture.Width(), height = App->Picture.Height();
+  const int32_t width = App->Picture().Width(), height = App->Picture().Height();
   EXPECT_LT(static_cast<int64_t>(width) * height, int64_t{kLargeWidth} * kLargeHeight / 4);
   App->Reset();
-  EXPECT_TRUE(App->Picture.Empty());
-  EXPECT_EQ(App->PictureSourceSize.Width, 0);
-  EXPECT_EQ(App->PictureSourceSize.Height, 0);
+  EXPECT_TRUE(App->Picture().Empty());
+  EXPECT_EQ(App->PictureSourceSize().Width, 0);
+  EXPECT_EQ(App->PictureSourceSize().Height, 0);
 }
 
 TEST_F(LargePictureTest, APictureLentToAFailedCutComesBack) {
   App->Reset();
-  App->LoadGamePicture(*Large->Pictures[0], 2);
+  kv::TKVGameSetup setup;
+  App->LoadGamePicture(*Large->Pictures[0], 2, setup);
   kv::TBitmap32 before;
-  before.Assign(App->Picture);
+  before.Assign(setup.Picture);
   // A saved game with a piece too few: the cut refuses it.
   kv::TJigsawFile saved;
   saved.Difficulty = 2;
   saved.PieceStates.resize(3);
-  App->SavedGame = &saved;
-  EXPECT_THROW(App->Prepare(), kv::Exception);
-  App->SavedGame = nullptr;
+  setup.SavedGame = &saved;
+  EXPECT_THROW(App->Prepare(std::move(setup)), kv::Exception);
   EXPECT_TRUE(App->Pieces().Picture.Empty());
-  ASSERT_EQ(App->Picture.Width(), before.Width());
-  ASSERT_EQ(App->Picture.Height(), before.Height());
+  ASSERT_EQ(App->Picture().Width(), before.Width());
+  ASSERT_EQ(App->Picture().Height(), before.Height());
   EXPECT_TRUE(std::equal(before.Bits(),
                          before.Bits() + static_cast<std::size_t>(before.Width()) * before.Height(),
-                         App->Picture.Bits()));
+                         App->Picture().Bits()));
 }
 
 TEST_F(LargePictureTest, SavedGamesOfALargePhotoAreRestored) {
@@ -152,9 +153,9 @@ TEST_F(LargePictureTest, SavedGamesOfALargePhotoAreRestored) {
     Play(0, false);
     ASSERT_TRUE(App->RestoreSavedGame(saved, "large.jsw"));
     EXPECT_TRUE(Platform.Boxes.Shown.empty());
-    EXPECT_EQ(App->PictureSourceSize.Width, kLargeWidth);
-    EXPECT_LT(App->Picture.Width(), kLargeWidth / 2);
-    EXPECT_EQ(App->Clock, 5);
+    EXPECT_EQ(App->PictureSourceSize().Width, kLargeWidth);
+    EXPECT_LT(App->Picture().Width(), kLargeWidth / 2);
+    EXPECT_EQ(App->Clock(), 5);
     const TGameShape restored = Shape();
     EXPECT_EQ(restored.Cols, played.Cols);
     EXPECT_EQ(restored.Rows, played.Rows);

@@ -36,7 +36,7 @@ TEST_F(SessionTest, TheGhostImageShowsThePiecesInItsThreeModes) {
     StartGame(1);
     kv::TKVGUIAnimatedImage* ghost = App->GhostImage();
     ASSERT_NE(ghost, nullptr);
-    EXPECT_EQ(App->GhostMode, c.Mode);
+    EXPECT_EQ(App->Scene().GhostMode(), c.Mode);
     EXPECT_TRUE(ghost->Visible());
     const kv::TBitmap32& scaled = App->Pieces().ScaledPicture;
     ASSERT_EQ(ghost->Picture().Width(), scaled.Width());
@@ -114,7 +114,7 @@ TEST_F(SessionTest, ThePreviewWindowShowsThePictureAtThePreviewScale) {
     // The picture as the game plays it, at Scale tenths, rounded to nearest with halves to even (a scale of 5
     // on an odd size gives a half), plus the window's border (8) and caption (36).
     const int32_t pw = App->Pieces().PictureWidth(), ph = App->Pieces().PictureHeight();
-    ASSERT_LT(pw, App->Picture.Width() + 1);
+    ASSERT_LT(pw, App->Picture().Width() + 1);
     const auto width = static_cast<int32_t>(std::nearbyint(pw * c.Scale / 10.0)) + 8;
     const auto height = static_cast<int32_t>(std::nearbyint(ph * c.Scale / 10.0)) + 36;
     kv::TKVGUIForm* window = App->PreviewWindow();
@@ -137,7 +137,8 @@ TEST_F(SessionTest, ThePreviewWindowShowsThePictureAtThePreviewScale) {
       const int32_t x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
       EXPECT_EQ(Box->Screen().PixelAt(x, y), image->StretchedCopy().PixelAt(x - r.Left, y - r.Top));
       // The stretched picture looks like the picture.
-      const kv::TColor32 middle = App->Picture.PixelAt(App->Picture.Width() / 2, App->Picture.Height() / 2);
+      const kv::TColor32 middle =
+          App->Picture().PixelAt(App->Picture().Width() / 2, App->Picture().Height() / 2);
       const kv::TColor32 shown = Box->Screen().PixelAt(x, y);
       for (int shift : {0, 8, 16}) EXPECT_NEAR(Channel(shown, shift), Channel(middle, shift), 24);
     }
@@ -157,7 +158,7 @@ TEST_F(SessionTest, EscapeInThePreviewWindowAsksToClose) {
 
 TEST_F(SessionTest, ResetTakesTheGameAwayButKeepsTheDifficulty) {
   StartGame(1);
-  App->CheatCount = 3;
+  App->SetCheatCount(3);
   App->Reset();
   EXPECT_EQ(App->State(), kv::kvasStopped);
   EXPECT_TRUE(App->Stopped());
@@ -167,15 +168,15 @@ TEST_F(SessionTest, ResetTakesTheGameAwayButKeepsTheDifficulty) {
   EXPECT_EQ(App->Background(), nullptr);
   EXPECT_EQ(App->BackgroundShape(), nullptr);
   EXPECT_EQ(App->Root()->ChildCount(), 0);
-  EXPECT_TRUE(App->PieceGrid.empty());
-  EXPECT_TRUE(App->Picture.Empty());
-  EXPECT_EQ(App->BoardRight, 0);
-  EXPECT_EQ(App->CheatCount, 0);
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_TRUE(App->PieceGrid().empty());
+  EXPECT_TRUE(App->Picture().Empty());
+  EXPECT_EQ(App->BoardArea().Right, 0);
+  EXPECT_EQ(App->CheatCount(), 0);
+  EXPECT_EQ(App->Clock(), 0);
   EXPECT_EQ(App->SoundEvents().Count(), 0);
-  EXPECT_EQ(App->Difficulty, 1);
+  EXPECT_EQ(App->Difficulty(), 1);
   Platform.Advance(3000);
-  EXPECT_EQ(App->Clock, 0);
+  EXPECT_EQ(App->Clock(), 0);
   // The next game is built afresh.
   StartGame(0);
   EXPECT_EQ(App->Root()->ChildCount(), 4);

@@ -42,7 +42,7 @@ protected:
     ASSERT_TRUE(App->SolveOnePiece());
     ASSERT_TRUE(AdvanceUntil([&] { return Board().FlyingCount() == 0; }, 3000));
     Platform.Advance(42000);
-    ASSERT_EQ(App->Clock, 42);
+    ASSERT_EQ(App->Clock(), 42);
   }
 };
 
@@ -79,20 +79,20 @@ TEST_F(SavedGameTest, ARestoredGamePutsEveryPieceBack) {
 
   // Another game runs meanwhile.
   StartGame(0);
-  App->Difficulty = 0;
+  ASSERT_EQ(App->Difficulty(), 0);
   ASSERT_TRUE(App->RestoreSavedGame(saved, "game.jsw"));
   EXPECT_TRUE(Platform.Boxes.Shown.empty());
   EXPECT_EQ(App->State(), kv::kvasRunning);
-  EXPECT_EQ(App->Difficulty, 1);
-  EXPECT_EQ(App->Clock, 42);
-  EXPECT_EQ(App->CheatCount, 1);
-  EXPECT_EQ(App->PictureName, "Test picture");
-  EXPECT_EQ(App->SavedGame, nullptr);
+  EXPECT_EQ(App->Difficulty(), 1);
+  EXPECT_EQ(App->Clock(), 42);
+  EXPECT_EQ(App->CheatCount(), 1);
+  EXPECT_EQ(App->PictureName(), "Test picture");
+  EXPECT_EQ(App->SavedGame(), nullptr);
   // The same pieces at the same places, in the same turns, with the same images.
   EXPECT_EQ(ShownPieces(Board()), before);
   // The clock goes on from the saved time.
   Platform.Advance(2000);
-  EXPECT_EQ(App->Clock, 44);
+  EXPECT_EQ(App->Clock(), 44);
 }
 
 TEST_F(SavedGameTest, ASavedGameThatDoesNotFitIsRefusedAndTheGameGoesOn) {
@@ -137,15 +137,15 @@ TEST_F(SavedGameTest, ASavedGameThatDoesNotFitIsRefusedAndTheGameGoesOn) {
     // The running game is untouched.
     EXPECT_EQ(App->Board(), board);
     EXPECT_EQ(ShownPieces(*board), before);
-    EXPECT_EQ(App->Clock, 42);
-    EXPECT_EQ(App->CheatCount, 1);
-    EXPECT_EQ(App->Difficulty, 1);
+    EXPECT_EQ(App->Clock(), 42);
+    EXPECT_EQ(App->CheatCount(), 1);
+    EXPECT_EQ(App->Difficulty(), 1);
     EXPECT_EQ(App->State(), kv::kvasRunning);
     EXPECT_EQ(board->State(), kv::kvlsRunning);
   }
   // And it still plays on.
   Platform.Advance(1000);
-  EXPECT_EQ(App->Clock, 43);
+  EXPECT_EQ(App->Clock(), 43);
 }
 
 TEST_F(SavedGameTest, APictureThatCannotBeDecodedLeavesTheGameAsItWas) {
@@ -155,7 +155,7 @@ TEST_F(SavedGameTest, APictureThatCannotBeDecodedLeavesTheGameAsItWas) {
   Project.Pictures[0]->Data = kv::TMemoryStream(std::vector<uint8_t>{1, 2, 3});
   EXPECT_THROW(App->RestoreSavedGame(saved, "game.jsw"), kv::Exception);
   EXPECT_EQ(App->Board(), board);
-  EXPECT_EQ(App->Clock, 42);
+  EXPECT_EQ(App->Clock(), 42);
   EXPECT_EQ(App->State(), kv::kvasRunning);
 }
 
@@ -195,13 +195,13 @@ TEST(HighScoreLevelTest, TheLevelComesFromThePieceCountRange) {
 
 TEST_F(SessionTest, AFairWinEntersItsTimeAtItsLevel) {
   StartGame(0);
-  App->Clock = 75;
+  App->SetClock(75);
   kv::THighScore table;
   int32_t position = -1;
   EXPECT_TRUE(App->EnterHighScore(table, 0, "Ann", &position));
   EXPECT_EQ(position, 0);
   EXPECT_EQ(table.GetEntry(0, 0), (kv::THighScoreData{"Ann", 75, 0}));
-  App->Clock = 60;
+  App->SetClock(60);
   EXPECT_TRUE(App->EnterHighScore(table, 0, "Bob", &position));
   EXPECT_EQ(position, 0);
   EXPECT_EQ(table.GetEntry(0, 1).Name, "Ann");
@@ -209,15 +209,15 @@ TEST_F(SessionTest, AFairWinEntersItsTimeAtItsLevel) {
   EXPECT_FALSE(App->EnterHighScore(table, -1, "Cy"));
   EXPECT_TRUE(App->EnterHighScore(table, 3, "Di"));
   EXPECT_EQ(table.Count(3), 1);
-  App->CheatCount = 1;
+  App->SetCheatCount(1);
   EXPECT_FALSE(App->EnterHighScore(table, 0, "Ed"));
-  App->CheatCount = 0;
+  App->SetCheatCount(0);
   Project.Options.NoHighScores = true;
   EXPECT_FALSE(App->EnterHighScore(table, 0, "Flo"));
   Project.Options.NoHighScores = false;
   // A time that does not qualify: ten faster entries.
   for (int i = 0; i < 10; ++i) table.Add({"Fast", 10 + i, 1});
-  App->Clock = 20;
+  App->SetClock(20);
   EXPECT_FALSE(App->EnterHighScore(table, 1, "Slow"));
   EXPECT_EQ(table.Count(1), 10);
 }

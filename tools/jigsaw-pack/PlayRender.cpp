@@ -75,10 +75,11 @@ kv::TBitmap32 RenderPlayedGame(kv::TJigsawProject2& project, const PlayOptions& 
   bool won = false;
   session.OnBoardWin = [&](kv::TKVGUIControl*) { won = true; };
 
-  session.LoadGamePicture(**found, options.Difficulty);
-  session.PictureName = (*found)->Name;
-  session.Difficulty = options.Difficulty;
-  session.Prepare();
+  kv::TKVGameSetup setup;
+  session.LoadGamePicture(**found, options.Difficulty, setup);
+  setup.PictureName = (*found)->Name;
+  setup.Difficulty = options.Difficulty;
+  session.Prepare(std::move(setup));
   session.Start();
   if (options.Solve) {
     if (!session.SolveAll(0)) throw kv::Exception("The puzzle cannot be solved.");
@@ -91,7 +92,7 @@ kv::TBitmap32 RenderPlayedGame(kv::TJigsawProject2& project, const PlayOptions& 
   frame.Assign(*surface.Engine.GetBuffer());
   if (info) {
     const kv::TKVJigsawBoard* board = session.Board();
-    *info = {board->Cols(), board->Rows(), won, session.Clock};
+    *info = {board->Cols(), board->Rows(), won, session.Clock()};
   }
   return frame;
 }
