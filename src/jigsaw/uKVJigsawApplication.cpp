@@ -67,10 +67,11 @@ uint8_t SoundFormatOf(const TJigsawProject2& project, uint32_t id) {
 
 } // namespace
 
-TKVCustomJigsawApplication::TKVCustomJigsawApplication(const TPlatformServices& services)
-    : TKVCustomGamesApplication(services),
+TKVCustomJigsawApplication::TKVCustomJigsawApplication(const TPlatformServices& services,
+                                                       TKVCustomGraphicEngine& engine)
+    : TKVCustomGamesApplication(services, engine),
       FClockTimer(std::make_unique<TKVThreadTimer>(services.ThreadTimers)) {
-  SetRoot(NewRoot<TKVGUIWorkspace>());
+  SetRoot(NewRootOn<TKVGUIWorkspace>(engine));
   FClockTimer->SetInterval(kvClockInterval);
   FClockTimer->OnTimer = [this] { ClockTick(); };
   Reset();
@@ -354,7 +355,7 @@ void TKVCustomJigsawApplication::Start() {
   BuildPreviewWindow();
   Root()->Repaint();
   Root()->SetEnabled(true);
-  GraphicEngine().Invalidate();
+  Engine().Invalidate();
 }
 
 void TKVCustomJigsawApplication::BuildPreviewWindow() {

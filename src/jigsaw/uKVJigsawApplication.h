@@ -67,7 +67,7 @@ class TKVCustomJigsawApplication : public TKVCustomGamesApplication {
 public:
   using TSessionEvent = std::function<void(TKVCustomJigsawApplication* sender)>;
 
-  explicit TKVCustomJigsawApplication(const TPlatformServices& services);
+  TKVCustomJigsawApplication(const TPlatformServices& services, TKVCustomGraphicEngine& engine);
   ~TKVCustomJigsawApplication() override;
 
   // ---- what the owner sets for a game
