@@ -5,6 +5,7 @@
 #include "gui/uJpegCodec.h"
 #include "gui/uKVGUIWorkspace.h"
 #include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uRLE.h"
@@ -21,6 +22,8 @@ namespace {
 using namespace kv;
 
 struct TDragScene {
+  TKVGamesSkin Skin;
+  TKVGR32GraphicEngine Engine{Skin};
   THeadlessPlatform Platform;
   THeadlessPaintBox* Box = nullptr;
   TKVGUIOwner<TKVGUIWorkspace> Root;
@@ -37,13 +40,13 @@ struct TDragScene {
     TPieces pieces;
     BuildPieces(library, options, pieces);
 
-    TKVCustomGraphicEngine& engine = GraphicEngine();
+    TKVCustomGraphicEngine& engine = Engine;
     engine.DestroySurface();
     auto box = std::make_unique<THeadlessPaintBox>();
     Box = box.get();
     engine.CreateSurface(std::move(box));
     engine.SetSize(1024, 768);
-    Root = NewRoot<TKVGUIWorkspace>();
+    Root = NewRootOn<TKVGUIWorkspace>(Engine);
     Root->SetSize(1024, 768);
     Root->SetEnabled(true);
     Board = &NewChild<TKVJigsawBoard>(*Root, Platform.Services());
@@ -72,7 +75,7 @@ struct TDragScene {
   }
   ~TDragScene() {
     Root.reset();
-    GraphicEngine().DestroySurface();
+    Engine.DestroySurface();
   }
 
   // An opaque pixel near the middle of the piece.

@@ -39,8 +39,8 @@ public:
     Project.Options.ShowGhost = true;
     Project.Options.ShowPreview = true;
     kv::TMemoryStream noSkin;
-    kv::TKVGamesSkin::Instance().LoadThemeOrDefault(noSkin);
-    kv::TKVCustomGraphicEngine& engine = kv::GraphicEngine();
+    Skin.LoadThemeOrDefault(noSkin);
+    kv::TKVCustomGraphicEngine& engine = Engine;
     auto box = std::make_unique<kv::THeadlessPaintBox>();
     Box = box.get();
     engine.CreateSurface(std::move(box));
@@ -48,19 +48,21 @@ public:
   }
   ~THeadlessGame() {
     Session.reset();
-    kv::GraphicEngine().DestroySurface();
+    Engine.DestroySurface();
   }
   THeadlessGame(const THeadlessGame&) = delete;
   THeadlessGame& operator=(const THeadlessGame&) = delete;
 
   // The session on the playing area, with the package as it stands now.
   void OpenSession() {
-    Session = std::make_unique<kv::TKVJigsawApplication>(Platform.Services());
+    Session = std::make_unique<kv::TKVJigsawApplication>(Platform.Services(), Engine);
     Session->SetMainWindow(this);
     Session->SetClientArea(Box);
     Session->SetProject(&Project);
   }
 
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPlatform Platform;
   kv::TJigsawProject2 Project;
   kv::THeadlessPaintBox* Box = nullptr;

@@ -107,7 +107,7 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::CreateSession() {
-  FSession = std::make_unique<TKVJigsawApplication>(FPlatform->Services());
+  FSession = std::make_unique<TKVJigsawApplication>(FPlatform->Services(), FEngine);
   FSession->SetMainWindow(this);
   FSession->OnProgress = [this](int32_t kind, const std::string& text, int32_t value) {
     ProgressHandler(kind, text, value);
@@ -137,7 +137,7 @@ void TfrmMain::CreatePlayingArea() {
   column->addWidget(FBannerPanel);
   auto area = std::make_unique<TQtPaintBox>();
   FPlayingArea = area.get();
-  GraphicEngine().CreateSurface(std::move(area));
+  FEngine.CreateSurface(std::move(area));
   column->addWidget(FPlayingArea, 1);
   setCentralWidget(client);
   FPlayingArea->OnPresented = [this] {
@@ -175,7 +175,7 @@ void TfrmMain::InstallFileDialogs() {
 
 bool TfrmMain::LoadGameData() {
   FLocator.OnResetSession = [this] { FSession->Reset(); };
-  FLocator.OnLoadSkinTheme = [](TMemoryStream& skin) { TKVGamesSkin::Instance().LoadThemeOrDefault(skin); };
+  FLocator.OnLoadSkinTheme = [this](TMemoryStream& skin) { FSkin.LoadThemeOrDefault(skin); };
   try {
     FLocator.LocateGameData();
   } catch (const std::exception& error) {
@@ -195,7 +195,7 @@ void TfrmMain::AttachProject() {
   // A package without a skin of its own plays with the built-in one.
   if (project->SkinData.Size() == 0) {
     TMemoryStream none;
-    TKVGamesSkin::Instance().LoadThemeOrDefault(none);
+    FSkin.LoadThemeOrDefault(none);
   }
   // The window is laid out for each game as it is prepared.
   FSession->SetClientArea(FPlayingArea);
@@ -230,7 +230,7 @@ void TfrmMain::FormDestroy() {
       if (FPlatform) FPlatform->Boxes().ShowError(error.what());
     }
   }
-  GraphicEngine().SetPopupMenu(nullptr);
+  FEngine.SetPopupMenu(nullptr);
   if (FSession) {
     SaveHighScores();
     FFlow.reset();
@@ -239,7 +239,7 @@ void TfrmMain::FormDestroy() {
   }
   // The paint box goes with the engine's surface, before the window's own children.
   if (FPlayingArea) FPlayingArea->setParent(nullptr);
-  GraphicEngine().DestroySurface();
+  FEngine.DestroySurface();
   FPlayingArea = nullptr;
 }
 
@@ -314,7 +314,7 @@ bool TfrmMain::AskPlayAgain() {
 }
 
 void TfrmMain::FillPlayingArea(TColor color) {
-  GraphicEngine().Clear(color);
+  FEngine.Clear(color);
 }
 
 void TfrmMain::ApplyPackageTitle() {
@@ -618,7 +618,7 @@ void TfrmMain::EdgesOnlyCommand(void* sender, const TScriptParameter&) {
 
 void TfrmMain::SavePictureCommand(void*, const TScriptParameter&) {
   // The playing area as it is shown now.
-  const TBitmap32* shown = GraphicEngine().GetBuffer();
+  const TBitmap32* shown = FEngine.GetBuffer();
   if (!shown) return;
   const TBitmap32 view(*shown);
   const TPauseScope paused(*FSession);
@@ -739,7 +739,7 @@ void TfrmMain::BuildPopupMenu() {
   FPopup->clear();
   if (project) FMenuEntries.Build(1, *FPopup, project->Menus);
   // The playing area opens the menu only when the package gives it entries.
-  GraphicEngine().SetPopupMenu(FPopup->actions().isEmpty() ? nullptr : FPopupSeam.get());
+  FEngine.SetPopupMenu(FPopup->actions().isEmpty() ? nullptr : FPopupSeam.get());
 }
 
 void TfrmMain::SetToolbarTheme(const std::string& name) {

@@ -10,6 +10,8 @@
 #include "app/uPlayerServices.h"
 #include "data/uGameData.h"
 #include "data/uHighScore.h"
+#include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"
 
 #include <QMainWindow>
@@ -176,6 +178,9 @@ private:
   void CheckSender(void* sender, bool checked);
 
   IMessageBoxes* FBoxesOverride;
+  // The playing area's skin and engine outlive the session that draws with them.
+  TKVGamesSkin FSkin;
+  TKVGR32GraphicEngine FEngine{FSkin};
   std::unique_ptr<TPlayerServices> FPlatform;
   TGameDataLocator FLocator;
   std::unique_ptr<TKVJigsawApplication> FSession;

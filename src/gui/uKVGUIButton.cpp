@@ -17,7 +17,7 @@ void TKVGUIButton::InitControl() {
 }
 
 void TKVGUIButton::PaintContent() {
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = *Engine();
   const TRect r = GetScreenRect();
   if (SkinName == "@button")
     engine.DrawSkinFrame(r, SkinName, false);

@@ -7,7 +7,8 @@ namespace kv {
 TKVGUIControl::TKVGUIControl() = default;
 
 TKVGUIControl::~TKVGUIControl() {
-  GraphicEngine().ForgetRoot(*this);
+  // Only a root is ever registered, and with the engine it holds.
+  if (TKVCustomGraphicEngine* engine = HeldEngine()) engine->ForgetRoot(*this);
 }
 
 const TKVClassInfo& TKVGUIControl::StaticClassInfo() {
@@ -137,7 +138,8 @@ void TKVGUIControl::ChildAdded(int32_t index, TKVGUIObject* child) {
   if (FFocusIndex == -1) FFocusIndex = index;
   if (auto* c = dynamic_cast<TKVGUIControl*>(child)) {
     // It is painted as part of this tree from now on.
-    GraphicEngine().ForgetRoot(*c);
+    if (TKVCustomGraphicEngine* engine = c->HeldEngine()) engine->ForgetRoot(*c);
+    c->SetHeldEngine(nullptr);
     c->Invalidate();
   }
 }
@@ -213,8 +215,8 @@ void TKVGUIControl::InvalidateRect(const TRect& rect) {
   if (rect.IsEmpty() || !IsShowing()) return;
   if (TKVGUIControl* parent = ParentControl())
     parent->InvalidateRect(rect);
-  else
-    GraphicEngine().InvalidateRect(*this, rect);
+  else if (TKVCustomGraphicEngine* engine = HeldEngine())
+    engine->InvalidateRect(*this, rect);
 }
 
 TRect TKVGUIControl::GetPaintRect() const {
@@ -232,7 +234,12 @@ void TKVGUIControl::InvalidateTree() {
 }
 
 void TKVGUIControl::PaintBackground() {
-  if (GraphicEngine().CanPaint(GetState())) PaintContent();
+  if (Engine()->CanPaint(GetState())) PaintContent();
+}
+
+bool TKVGUIControl::CanPaint() const {
+  TKVCustomGraphicEngine* engine = Engine();
+  return !engine || engine->CanPaint(GetState());
 }
 
 bool TKVGUIControl::PaintsOpaquely(const TRect&) const {
@@ -242,8 +249,7 @@ bool TKVGUIControl::PaintsOpaquely(const TRect&) const {
 bool TKVGUIControl::HidesArea(const TRect& area) const {
   if (!FVisible) return false;
   // The control's own paint is clipped to its paint rectangle; its children paint on past it.
-  if (ContainsRect(GetPaintRect(), area) && GraphicEngine().CanPaint(GetState()) && PaintsOpaquely(area))
-    return true;
+  if (ContainsRect(GetPaintRect(), area) && CanPaint() && PaintsOpaquely(area)) return true;
   for (int32_t i = 0; i < ChildCount(); ++i)
     if (const TKVGUIControl* c = ChildControl(i); c && c->HidesArea(area)) return true;
   return false;
@@ -252,7 +258,8 @@ bool TKVGUIControl::HidesArea(const TRect& area) const {
 void TKVGUIControl::Paint(const TPoint& origin) {
   FPaintOrigin = origin;
   const TPoint absolute{origin.X + FLeft, origin.Y + FTop};
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  // Painted by an engine only, through the tree it is in.
+  TKVCustomGraphicEngine& engine = *Engine();
   const auto update = UpdateScope(engine);
   const TRect area = GetPaintRect();
   if (!IntersectRect(area, engine.ClipRect()).IsEmpty()) {

@@ -176,6 +176,8 @@ protected:
 
 private:
   void RequestRepaint(const TRect& rect);
+  // Whether the engine paints the control in its present state; any state without an engine.
+  bool CanPaint() const;
   // The control's paint rectangle and those of its visible children.
   void InvalidateTree();
 

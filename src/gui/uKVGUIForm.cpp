@@ -52,7 +52,7 @@ void TKVGUIForm::SetDragging(bool value) {
 }
 
 void TKVGUIForm::PaintContent() {
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = *Engine();
   const TRect r = GetScreenRect();
   engine.DrawSkinFrame(r, "window", FDragging);
   engine.DrawText(r.Left + 15, r.Top + 8, 0x000000, Caption());

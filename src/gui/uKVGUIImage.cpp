@@ -47,7 +47,7 @@ TRect TKVGUIImage::GetSourceRect() const {
 }
 
 void TKVGUIImage::PaintContent() {
-  GraphicEngine().DrawBitmap(GetScreenRect(), GetSourceRect(), ShownSurface());
+  Engine()->DrawBitmap(GetScreenRect(), GetSourceRect(), ShownSurface());
 }
 
 bool TKVGUIImage::PaintsOpaquely(const TRect& area) const {

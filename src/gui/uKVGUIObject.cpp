@@ -1,5 +1,7 @@
 #include "gui/uKVGUIObject.h"
 
+#include "gui/uKVGraphicEngine.h"
+
 #include <algorithm>
 
 namespace kv {
@@ -9,6 +11,11 @@ void TKVGUIObjectDeleter::operator()(TKVGUIObject* object) const {
 }
 
 TKVGUIObject::TKVGUIObject() = default;
+
+TKVCustomGamesSkin* TKVGUIObject::Skin() const {
+  TKVCustomGraphicEngine* engine = Engine();
+  return engine ? &engine->Skin() : nullptr;
+}
 
 TKVGUIObject::~TKVGUIObject() = default;
 
@@ -40,6 +47,8 @@ std::unique_ptr<TKVGUIObject> TKVGUIObject::RemoveChild(TKVGUIObject* child) {
   const int32_t index = IndexOfChild(child);
   if (index < 0) return nullptr;
   child->BeforeDetach();
+  // Out of the tree it is a root of its own, still shown by the same engine.
+  child->FEngine = Engine();
   auto owned = std::move(FChildren[static_cast<std::size_t>(index)]);
   FChildren.erase(FChildren.begin() + index);
   ChildRemoved(index, owned.get());

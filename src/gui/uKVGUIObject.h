@@ -16,6 +16,8 @@
 
 namespace kv {
 
+class TKVCustomGamesSkin;
+class TKVCustomGraphicEngine;
 class TKVGUIObject;
 
 // Destroys an object the way its parent would (children, DoneControl, removal) and frees it.
@@ -52,6 +54,14 @@ public:
   // Set while the object's parent, or its owner, destroys it.
   bool Destroying() const { return FDestroying; }
 
+  // The graphic engine the tree draws with and the skin it draws from, both held by the root; none for a
+  // tree that is not shown anywhere.
+  TKVCustomGraphicEngine* Engine() const { return Root().FEngine; }
+  TKVCustomGamesSkin* Skin() const;
+  // The engine a root holds: it keeps it when it goes into another tree, so that it can be forgotten there.
+  TKVCustomGraphicEngine* HeldEngine() const { return FEngine; }
+  void SetHeldEngine(TKVCustomGraphicEngine* engine) { FEngine = engine; }
+
   // Hooks, in their order.
   virtual void ChildAdded(int32_t index, TKVGUIObject* child);
   virtual void ChildRemoved(int32_t index, TKVGUIObject* child);
@@ -71,10 +81,16 @@ protected:
 
 private:
   friend struct TKVGUIObjectDeleter;
+  const TKVGUIObject& Root() const {
+    const TKVGUIObject* object = this;
+    while (object->FParent) object = object->FParent;
+    return *object;
+  }
   // Children destroyed with their parent do not leave it one by one.
   void DestroyTree();
 
   TKVGUIObject* FParent = nullptr;
+  TKVCustomGraphicEngine* FEngine = nullptr;
   std::vector<std::unique_ptr<TKVGUIObject>> FChildren;
   bool FDestroying = false;
   bool FDone = false;
@@ -92,6 +108,15 @@ template <class T, class... Args> T& NewChild(TKVGUIObject& parent, Args&&... ar
 // Builds a T without parent, owned by the caller, and runs InitControl.
 template <class T, class... Args> TKVGUIOwner<T> NewRoot(Args&&... args) {
   TKVGUIOwner<T> result(std::make_unique<T>(std::forward<Args>(args)...).release());
+  result->InitControl();
+  return result;
+}
+
+// The same for the root of a tree that engine shows: the engine is there before InitControl asks it for a
+// first repaint.
+template <class T, class... Args> TKVGUIOwner<T> NewRootOn(TKVCustomGraphicEngine& engine, Args&&... args) {
+  TKVGUIOwner<T> result(std::make_unique<T>(std::forward<Args>(args)...).release());
+  result->SetHeldEngine(&engine);
   result->InitControl();
   return result;
 }

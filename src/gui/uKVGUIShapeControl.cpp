@@ -38,7 +38,7 @@ bool TKVGUIShapeControl::PaintsOpaquely(const TRect& area) const {
 
 void TKVGUIShapeControl::PaintContent() {
   if (FShapeType != gstFillBox) return;
-  GraphicEngine().DrawBox(GetScreenRect(), WinColor(FBackgroundColor), AlphaComponent(FBackgroundColor));
+  Engine()->DrawBox(GetScreenRect(), WinColor(FBackgroundColor), AlphaComponent(FBackgroundColor));
 }
 
 } // namespace kv

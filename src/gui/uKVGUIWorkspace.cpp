@@ -15,14 +15,15 @@ void TKVGUIWorkspace::InitControl() {
 }
 
 void TKVGUIWorkspace::Repaint() {
-  TKVCustomGraphicEngine& engine = GraphicEngine();
-  if (TBitmap32* buffer = engine.GetBuffer()) {
+  TKVCustomGraphicEngine* engine = Engine();
+  if (!engine) return;
+  if (TBitmap32* buffer = engine->GetBuffer()) {
     if (TKVGUIControl* parent = ParentControl())
       parent->InvalidateRect(buffer->BoundsRect());
     else
-      engine.InvalidateRect(*this, buffer->BoundsRect());
+      engine->InvalidateRect(*this, buffer->BoundsRect());
   }
-  engine.RepaintNow();
+  engine->RepaintNow();
 }
 
 } // namespace kv

@@ -23,8 +23,9 @@ int32_t TreeButton(TMouseButton button) {
 
 } // namespace
 
-TKVCustomGamesApplication::TKVCustomGamesApplication(const TPlatformServices& services)
-    : TKVCustomApplicationClient(services), FSoundEvents(services) {}
+TKVCustomGamesApplication::TKVCustomGamesApplication(const TPlatformServices& services,
+                                                     TKVCustomGraphicEngine& engine)
+    : TKVCustomApplicationClient(services), FEngine(engine), FSoundEvents(services) {}
 
 TKVCustomGamesApplication::~TKVCustomGamesApplication() {
   // The handlers attached to the input area call into this object.
@@ -324,7 +325,7 @@ void TKVCustomGamesApplication::Confirm(const std::string& caption, const std::s
   TKVGUILabel& label = NewChild<TKVGUILabel>(box);
   label.Application = this;
   label.SetCaption(text);
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = *label.Engine();
   label.SetSize(engine.TextWidth(text), engine.TextHeight(text));
   label.SetPosition((kvQuestionWidth - engine.TextWidth(text)) / 2, 40);
 

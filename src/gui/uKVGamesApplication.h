@@ -24,6 +24,7 @@
 
 namespace kv {
 
+class TKVCustomGraphicEngine;
 class TKVGUIForm;
 
 // Codes of message 1024.
@@ -53,10 +54,12 @@ class TKVCustomGamesApplication : public TKVCustomApplicationClient {
 public:
   using TProgressEvent = std::function<void(int32_t kind, const std::string& text, int32_t value)>;
 
-  explicit TKVCustomGamesApplication(const TPlatformServices& services);
+  // The playing area is drawn by engine, which must outlive the application.
+  TKVCustomGamesApplication(const TPlatformServices& services, TKVCustomGraphicEngine& engine);
   // Gives the input area its handlers back and releases the sounds.
   ~TKVCustomGamesApplication() override;
 
+  TKVCustomGraphicEngine& Engine() const { return FEngine; }
   TKVPaintBox* ClientArea() const { return FClientArea; }
   void SetClientArea(TKVPaintBox* control);
 
@@ -118,7 +121,7 @@ public:
 protected:
   // The sound switch alone, without starting the music (for settings taken before the sounds are ready).
   void SetSoundSwitch(bool on);
-  // Descendants create the root; the application owns it from then on.
+  // Descendants create the root, drawn by Engine(); the application owns it from then on.
   void SetRoot(TKVGUIOwner<TKVGUIWorkspace> root);
   // Destroys the question box, if there is one.
   void ForgetQuestionBox();
@@ -145,6 +148,7 @@ private:
   TKVInputHandler OwnHandler(std::size_t index);
   void CallRemembered(std::size_t index, TKVPaintBox& sender, TKVInputEvent& event);
 
+  TKVCustomGraphicEngine& FEngine;
   TKVPaintBox* FClientArea = nullptr;
   // Expires with the application: work it posted to the dispatcher then does nothing.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

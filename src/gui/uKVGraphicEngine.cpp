@@ -10,7 +10,7 @@ namespace kv {
 
 // ---- TKVCustomGraphicEngine
 
-TKVCustomGraphicEngine::TKVCustomGraphicEngine() = default;
+TKVCustomGraphicEngine::TKVCustomGraphicEngine(TKVCustomGamesSkin& skin) : FSkin(&skin) {}
 
 TKVCustomGraphicEngine::~TKVCustomGraphicEngine() = default;
 
@@ -47,11 +47,6 @@ int32_t TKVCustomGraphicEngine::TextWidth(const std::string& text) {
 
 int32_t TKVCustomGraphicEngine::TextHeight(const std::string& text) {
   return FMeasure.TextHeight(text);
-}
-
-TKVCustomGamesSkin& TKVCustomGraphicEngine::Skin() {
-  if (FSkin) return *FSkin;
-  return TKVGamesSkin::Instance();
 }
 
 TKVCustomGraphicEngine::TClipScope::TClipScope(TKVCustomGraphicEngine& engine, const TRect& rect)
@@ -103,7 +98,7 @@ void MakeShadow(const TBitmap32& source, TBitmap32& dest, int32_t offset, TColor
 
 // ---- TKVGR32GraphicEngine
 
-TKVGR32GraphicEngine::TKVGR32GraphicEngine() = default;
+TKVGR32GraphicEngine::TKVGR32GraphicEngine(TKVCustomGamesSkin& skin) : TKVCustomGraphicEngine(skin) {}
 
 TKVGR32GraphicEngine::~TKVGR32GraphicEngine() = default;
 
@@ -320,11 +315,6 @@ void TKVGR32GraphicEngine::PaintFrame(std::span<const TRect> areas) {
       if (FRoots[i]->Visible()) FRoots[i]->Paint(TPoint{0, 0});
   }
   ++FFramesPainted;
-}
-
-TKVCustomGraphicEngine& GraphicEngine() {
-  static TKVGR32GraphicEngine engine;
-  return engine;
 }
 
 } // namespace kv

@@ -1,6 +1,8 @@
 // The graphic engine: the one object through which every control of the playing area and the board draw.
 // It owns the paint surface (TKVPaintBox) and its back buffer, clips every drawing operation to the area
-// being repainted, and runs the frames that repaint the control trees' changed areas.
+// being repainted, and runs the frames that repaint the control trees' changed areas. Its owner (the main
+// window, or a test) makes it with the skin it draws from; the root of each control tree it shows holds it,
+// and every control of the tree reaches it through its root.
 //
 // Repainting: a control tree asks for an area with InvalidateRect(root, area); the paint box collects the
 // areas and asks the platform for one frame. The frame fills each collected area with the paint box's
@@ -29,7 +31,8 @@ class TKVGUIControl;
 
 class TKVCustomGraphicEngine {
 public:
-  TKVCustomGraphicEngine(); // creates the measuring surface
+  // Draws the frames and parts of skin, which must outlive the engine; creates the measuring surface.
+  explicit TKVCustomGraphicEngine(TKVCustomGamesSkin& skin);
   virtual ~TKVCustomGraphicEngine();
   TKVCustomGraphicEngine(const TKVCustomGraphicEngine&) = delete;
   TKVCustomGraphicEngine& operator=(const TKVCustomGraphicEngine&) = delete;
@@ -99,9 +102,9 @@ public:
   // Paints every root over the whole buffer and shows it now.
   virtual void RepaintNow() = 0;
 
-  // The skin the frames and parts come from; the program's skin unless one was set (tests).
-  void SetSkin(TKVCustomGamesSkin* skin) { FSkin = skin; }
-  TKVCustomGamesSkin& Skin();
+  // The skin the frames and parts come from.
+  void SetSkin(TKVCustomGamesSkin& skin) { FSkin = &skin; }
+  TKVCustomGamesSkin& Skin() const { return *FSkin; }
 
 protected:
   // The clip as stored (ClipRect is its part inside the buffer), and its replacement.
@@ -112,7 +115,7 @@ protected:
 private:
   IPopupMenu* FPopupMenu = nullptr;
   TBitmap32 FMeasure;
-  TKVCustomGamesSkin* FSkin = nullptr;
+  TKVCustomGamesSkin* FSkin;
 };
 
 // Begins an update of the engine that ends however the scope ends: the buffer is shown once, when the
@@ -124,7 +127,7 @@ private:
 
 class TKVGR32GraphicEngine : public TKVCustomGraphicEngine {
 public:
-  TKVGR32GraphicEngine();
+  explicit TKVGR32GraphicEngine(TKVCustomGamesSkin& skin);
   ~TKVGR32GraphicEngine() override;
 
   int32_t GetWidth() const override;
@@ -191,8 +194,5 @@ private:
 // The shadowed copy of source: the destination grows by offset on both axes and carries a soft grey shadow
 // offset down and right of every opaque pixel, key being the colour that counts as transparent.
 void MakeShadow(const TBitmap32& source, TBitmap32& dest, int32_t offset, TColor32 key);
-
-// The process-wide engine.
-TKVCustomGraphicEngine& GraphicEngine();
 
 } // namespace kv

@@ -156,9 +156,4 @@ void TKVCustomGamesSkin::LoadThemeOrDefault(TStream& stream) {
   if (FTheme->Count() == 0 || stream.Size() == 0) LoadDefaultTheme();
 }
 
-TKVGamesSkin& TKVGamesSkin::Instance() {
-  static TKVGamesSkin skin;
-  return skin;
-}
-
 } // namespace kv

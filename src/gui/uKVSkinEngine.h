@@ -60,10 +60,7 @@ private:
   std::vector<TStretchedPart> FStretched; // the most recently used last
 };
 
-class TKVGamesSkin : public TKVCustomGamesSkin {
-public:
-  // The program's skin.
-  static TKVGamesSkin& Instance();
-};
+// The program's skin: the main window makes one and hands it to its graphic engine.
+class TKVGamesSkin : public TKVCustomGamesSkin {};
 
 } // namespace kv

@@ -44,10 +44,11 @@ uint8_t SoundFormatOf(const TJigsawProject2& project, uint32_t id) {
 
 } // namespace
 
-TKVCustomJigsawApplication::TKVCustomJigsawApplication(const TPlatformServices& services)
-    : TKVCustomGamesApplication(services),
+TKVCustomJigsawApplication::TKVCustomJigsawApplication(const TPlatformServices& services,
+                                                       TKVCustomGraphicEngine& engine)
+    : TKVCustomGamesApplication(services, engine),
       FScene(*this, [this](TKVGUIObject* child) { DestroyRootChild(child); }), FClock(services.ThreadTimers) {
-  SetRoot(NewRoot<TKVGUIWorkspace>());
+  SetRoot(NewRootOn<TKVGUIWorkspace>(engine));
   FClock.Playing = [this] { return BoardPlaying(); };
   FClock.OnTick = [this] {
     if (OnClockTick) OnClockTick(this);
@@ -224,7 +225,7 @@ void TKVCustomJigsawApplication::Start() {
   FScene.BuildPreviewWindow(FPieces.ScaledPicture.Empty() ? FPicture : FPieces.ScaledPicture);
   Root()->Repaint();
   Root()->SetEnabled(true);
-  GraphicEngine().Invalidate();
+  Engine().Invalidate();
 }
 
 void TKVCustomJigsawApplication::TimeUp() {

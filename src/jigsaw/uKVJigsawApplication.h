@@ -75,7 +75,7 @@ class TKVCustomJigsawApplication : public TKVCustomGamesApplication {
 public:
   using TSessionEvent = std::function<void(TKVCustomJigsawApplication* sender)>;
 
-  explicit TKVCustomJigsawApplication(const TPlatformServices& services);
+  TKVCustomJigsawApplication(const TPlatformServices& services, TKVCustomGraphicEngine& engine);
   ~TKVCustomJigsawApplication() override;
 
   // ---- the game

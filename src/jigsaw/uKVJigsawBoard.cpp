@@ -246,12 +246,12 @@ void TKVCustomJigsawBoard::Notify(int32_t p, int32_t q) {
 }
 
 void TKVCustomJigsawBoard::Popup(int32_t x, int32_t y) {
-  TKVCustomGraphicEngine& engine = GraphicEngine();
-  IPopupMenu* menu = engine.PopupMenu();
+  TKVCustomGraphicEngine* engine = Engine();
+  IPopupMenu* menu = engine ? engine->PopupMenu() : nullptr;
   if (!menu) return;
   const TPoint origin = Origin();
   TPoint at{origin.X + x, origin.Y + y};
-  if (const TKVPaintBox* box = engine.PaintBox()) at = box->ClientToScreen(at);
+  if (const TKVPaintBox* box = engine->PaintBox()) at = box->ClientToScreen(at);
   menu->Popup(at.X, at.Y);
 }
 

@@ -140,7 +140,7 @@ void TKVJigsawBoardView::InvalidateChanges(const TRect& selection) {
 
 void TKVJigsawBoardView::Paint(const TRect& selection) {
   if (!Showing() || FModel.Count() == 0) return;
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = *FControl.Engine();
   if (!engine.GetBuffer()) return;
   const auto update = UpdateScope(engine);
   const TKVPainter painter = engine.Painter();

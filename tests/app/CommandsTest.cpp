@@ -270,7 +270,7 @@ private slots:
   void thePictureOfThePlayingAreaIsSavedAsBmpOrJpeg() {
     TfrmMain window(Self(), {WritePackage(Dir, "picture.kvj")}, Boxes.get());
     QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
-    const kv::TBitmap32& shown = *kv::GraphicEngine().GetBuffer();
+    const kv::TBitmap32& shown = *window.Session().Engine().GetBuffer();
     for (const std::string name : {"view.bmp", "view.jpg", "view.JPG"}) {
       const std::string file = Dir.file(name);
       window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
@@ -418,7 +418,7 @@ private slots:
   void withoutPopupRecordsThePlayingAreaHasNoMenu() {
     TfrmMain window(Self(), {WritePackage(Dir, "nopopup.kvj", false)}, Boxes.get());
     QCOMPARE(window.PopupMenu()->actions().size(), 2); // the separator and "About Tessarix" only
-    QVERIFY(kv::GraphicEngine().PopupMenu() == nullptr);
+    QVERIFY(window.Session().Engine().PopupMenu() == nullptr);
   }
 
 private:

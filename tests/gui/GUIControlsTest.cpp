@@ -9,6 +9,7 @@
 #include "gui/uKVGUIButton.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGUIImage.h"
+#include "gui/uKVGUIShapeControl.h"
 #include "gui/uKVGUIWorkspace.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ class GUIControlsTest : public kvtest::TEngineFixture {
 protected:
   void SetUp() override {
     TEngineFixture::SetUp();
-    Root = kv::NewRoot<kv::TKVGUIWorkspace>();
+    Root = kv::NewRootOn<kv::TKVGUIWorkspace>(Engine());
     Root->SetEnabled(true);
     Box->Frame();
   }
@@ -44,6 +45,40 @@ protected:
   }
   kv::TKVGUIOwner<kv::TKVGUIWorkspace> Root;
 };
+
+// ---- the tree's engine
+
+TEST_F(GUIControlsTest, EveryControlReachesTheEngineAndSkinThroughItsRoot) {
+  auto& form = kv::NewChild<kv::TKVGUIForm>(*Root);
+  auto& button = kv::NewChild<kv::TKVGUIButton>(form);
+  EXPECT_EQ(Root->Engine(), &Engine());
+  EXPECT_EQ(button.Engine(), &Engine());
+  EXPECT_EQ(button.Skin(), &Skin);
+  // A tree that no engine shows draws nothing and asks nothing.
+  auto lone = kv::NewRoot<TKVGUIControl>();
+  auto& child = kv::NewChild<TKVGUIControl>(*lone);
+  EXPECT_EQ(child.Engine(), nullptr);
+  EXPECT_EQ(child.Skin(), nullptr);
+  child.Invalidate();
+}
+
+TEST_F(GUIControlsTest, AControlTakenOutOfItsTreeIsShownByTheSameEngineUntilItGoes) {
+  auto& shape = kv::NewChild<kv::TKVGUIShapeControl>(*Root);
+  shape.SetBackgroundColor(0xFF00FF00u);
+  shape.SetSize(10, 10);
+  Box->Frame();
+  ASSERT_EQ(Box->Screen().PixelAt(5, 5), 0xFF00FF00u);
+  kv::TKVGUIOwner<kv::TKVGUIObject> removed(Root->RemoveChild(&shape).release());
+  EXPECT_EQ(shape.Engine(), &Engine());
+  // Alone it is a root of its own: moved, it is painted there.
+  shape.SetPosition(50, 50);
+  Box->Frame();
+  EXPECT_EQ(Box->Screen().PixelAt(55, 55), 0xFF00FF00u);
+  // Gone, the engine no longer paints it.
+  removed.reset();
+  Engine().RepaintNow();
+  EXPECT_EQ(Box->Screen().PixelAt(55, 55), WorkSpace);
+}
 
 // ---- image
 
@@ -164,7 +199,7 @@ TEST_F(GUIControlsTest, DestroyingALayerItemShutsItDownWhileItIsStillWhole) {
   probe.Start();
   Root->DestroyChild(&probe);
   EXPECT_EQ(seen, (std::vector<std::string>{"shutdown 1 1"}));
-  auto owned = kv::NewRoot<TProbe>();
+  auto owned = kv::NewRootOn<TProbe>(Engine());
   owned->Out = &seen;
   owned.reset();
   EXPECT_EQ(seen.back(), "shutdown 0 1");

@@ -7,6 +7,7 @@
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGUILabel.h"
 #include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "platform/uHeadlessPlatform.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +58,9 @@ public:
 // The application with a root, recording the messages it handles.
 class TestApplication : public kv::TKVCustomGamesApplication {
 public:
-  explicit TestApplication(const kv::TPlatformServices& services) : TKVCustomGamesApplication(services) {
-    SetRoot(kv::NewRoot<kv::TKVGUIWorkspace>());
+  TestApplication(const kv::TPlatformServices& services, kv::TKVCustomGraphicEngine& engine)
+      : TKVCustomGamesApplication(services, engine) {
+    SetRoot(kv::NewRootOn<kv::TKVGUIWorkspace>(engine));
   }
   void HandleEvent(int32_t message, int32_t& p, int32_t& q) override {
     Messages.emplace_back(message, p, q);
@@ -92,7 +94,7 @@ protected:
     Box = surface.get();
     Engine.CreateSurface(std::move(surface));
     Engine.SetSize(800, 600);
-    App = std::make_unique<TestApplication>(Platform.Services());
+    App = std::make_unique<TestApplication>(Platform.Services(), Engine);
     App->SetMainWindow(this);
     App->SetClientArea(Box);
     Root().SetSize(800, 600);
@@ -122,7 +124,8 @@ protected:
   }
 
   kv::THeadlessPlatform Platform;
-  kv::TKVCustomGraphicEngine& Engine = kv::GraphicEngine();
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPaintBox* Box = nullptr;
   std::unique_ptr<TestApplication> App;
 };

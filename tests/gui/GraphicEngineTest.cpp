@@ -279,7 +279,9 @@ TEST_F(GraphicEngineTest, GeometryOperationsReachThePaintSurface) {
 }
 
 TEST(GraphicEngineWithoutSurfaceTest, DrawingDoesNothingAndTheBufferIsTheDefault) {
-  kv::TKVCustomGraphicEngine& engine = kv::GraphicEngine();
+  kv::TKVGamesSkin skin;
+  kv::TKVGR32GraphicEngine ownEngine(skin);
+  kv::TKVCustomGraphicEngine& engine = ownEngine;
   ASSERT_EQ(engine.PaintBox(), nullptr);
   TBitmap32 fallback(2, 2);
   EXPECT_EQ(engine.GetBuffer(&fallback), &fallback);

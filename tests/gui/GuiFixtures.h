@@ -1,6 +1,5 @@
-// Fixtures for the control tree and the graphic engine: the process-wide engine attached to a headless paint
-// box for the length of one test, a skin that paints plain recognisable boxes, and a control that records
-// what reaches it.
+// Fixtures for the control tree and the graphic engine: an engine of the test's own attached to a headless
+// paint box, a skin that paints plain recognisable boxes, and a control that records what reaches it.
 #pragma once
 
 #include "gui/uBitmap32.h"
@@ -42,7 +41,8 @@ public:
   std::vector<std::string> Calls;
 };
 
-// The engine with a fresh headless paint box of the given size and the box skin; detached afterwards.
+// An engine drawing from the box skin, with a fresh headless paint box of the given size; detached
+// afterwards. Roots made with NewRootOn(Engine()) are shown by it.
 class TEngineFixture : public ::testing::Test {
 protected:
   static constexpr int32_t ScreenWidth = 160;
@@ -56,20 +56,21 @@ protected:
     Box = box.get();
     Engine().CreateSurface(std::move(box));
     Engine().SetSize(width, height);
-    Engine().SetSkin(&Skin);
   }
   void Detach() {
     Engine().DestroySurface();
-    Engine().SetSkin(nullptr);
     Engine().SetPopupMenu(nullptr);
     Box = nullptr;
   }
 
-  static kv::TKVCustomGraphicEngine& Engine() { return kv::GraphicEngine(); }
+  kv::TKVCustomGraphicEngine& Engine() { return FEngine; }
   kv::TBitmap32& Buffer() { return *Engine().GetBuffer(); }
 
   kv::THeadlessPaintBox* Box = nullptr;
   TBoxSkin Skin;
+
+private:
+  kv::TKVGR32GraphicEngine FEngine{Skin};
 };
 
 // Counts the surface's pixels that differ from expected (same size required).

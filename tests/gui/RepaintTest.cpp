@@ -35,7 +35,7 @@ class RepaintTest : public kvtest::TEngineFixture {
 protected:
   void SetUp() override {
     TEngineFixture::SetUp();
-    Root = kv::NewRoot<kv::TKVGUIWorkspace>();
+    Root = kv::NewRootOn<kv::TKVGUIWorkspace>(Engine());
     Box->Frame();
   }
   void TearDown() override {
@@ -171,7 +171,7 @@ TEST_F(RepaintTest, AFormIsItsWindowFrameWithTheCaptionTwiceAndItsCloseButton) {
 TEST_F(RepaintTest, AFormWithTheBuiltInThemeShowsItsFramesAndCastsItsShadowWhenDragged) {
   kv::TKVCustomGamesSkin skin;
   skin.LoadDefaultTheme();
-  Engine().SetSkin(&skin);
+  Engine().SetSkin(skin);
   Root->SetEnabled(true);
   auto& f = kv::NewChild<kv::TKVGUIForm>(*Root);
   f.SetCaption("");
@@ -192,7 +192,7 @@ TEST_F(RepaintTest, AFormWithTheBuiltInThemeShowsItsFramesAndCastsItsShadowWhenD
   Root->DispatchMouse(TPoint{41, 30}, kv::kvmkUp, 0, kv::kvmbLeft);
   Box->Frame();
   EXPECT_EQ(Box->Screen().PixelAt(113, 82), WorkSpace);
-  Engine().SetSkin(&Skin);
+  Engine().SetSkin(Skin);
 }
 
 TEST_F(RepaintTest, ADraggedFormCarriesItsShadowAndLosesItWhenReleased) {
@@ -518,7 +518,7 @@ public:
     TColor32 Color;
   };
   void PaintContent() override {
-    const kv::TKVPainter painter = kv::GraphicEngine().Painter();
+    const kv::TKVPainter painter = Engine()->Painter();
     Clips.push_back(painter.Clip());
     const TRect screen = GetScreenRect();
     for (auto it = Pieces.rbegin(); it != Pieces.rend(); ++it)

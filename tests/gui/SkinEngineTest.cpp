@@ -383,8 +383,4 @@ TEST(DefaultTheme, StandsInForAnEmptyPackageTheme) {
   EXPECT_EQ(skin.Theme().Count(), 7);
 }
 
-TEST(GamesSkin, OneSkinServesTheProgram) {
-  EXPECT_EQ(&kv::TKVGamesSkin::Instance(), &kv::TKVGamesSkin::Instance());
-}
-
 } // namespace

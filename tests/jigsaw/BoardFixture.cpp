@@ -105,7 +105,7 @@ TBoardScene::TBoardScene(int32_t width, int32_t height,
 }
 
 void TBoardScene::Init(int32_t width, int32_t height, const TRect& boardRect, TPlatformServices services) {
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = Engine;
   engine.DestroySurface();
   auto box = std::make_unique<THeadlessPaintBox>();
   Box = box.get();
@@ -114,7 +114,7 @@ void TBoardScene::Init(int32_t width, int32_t height, const TRect& boardRect, TP
   engine.SetPopupMenu(&Menu);
   Box->ScreenOrigin = TPoint{1000, 2000};
 
-  Root = NewRoot<TKVGUIWorkspace>();
+  Root = NewRootOn<TKVGUIWorkspace>(Engine);
   Root->SetSize(width, height);
   Root->SetEnabled(true);
   Board = &NewChild<TKVJigsawBoard>(*Root, std::move(services));
@@ -144,7 +144,7 @@ void TBoardScene::Init(int32_t width, int32_t height, const TRect& boardRect, TP
 
 TBoardScene::~TBoardScene() {
   Root.reset();
-  TKVCustomGraphicEngine& engine = GraphicEngine();
+  TKVCustomGraphicEngine& engine = Engine;
   engine.SetPopupMenu(nullptr);
   engine.DestroySurface();
 }
@@ -212,7 +212,7 @@ void TBoardScene::Frame() {
 }
 
 TBitmap32 TBoardScene::FullRepaint() {
-  GraphicEngine().RepaintNow();
+  Engine.RepaintNow();
   return Box->Screen();
 }
 

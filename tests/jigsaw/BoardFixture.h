@@ -1,11 +1,13 @@
-// A board on a headless playing area: the graphic engine's paint surface, a workspace root with the board,
-// input delivered to the paint surface and routed through the control tree as the application routes it,
-// the messages the board sends, and the pop-up menu it opens. Pieces are either made here (plain rectangles
-// of known colours) or built from a picture by the piece builder.
+// A board on a headless playing area: a graphic engine of its own and its paint surface, a workspace root
+// with the board, input delivered to the paint surface and routed through the control tree as the application
+// routes it, the messages the board sends, and the pop-up menu it opens. Pieces are either made here (plain
+// rectangles of known colours) or built from a picture by the piece builder.
 #pragma once
 
 #include "gui/uHeadlessPaintBox.h"
 #include "gui/uKVGUIWorkspace.h"
+#include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "platform/uHeadlessPlatform.h"
 
@@ -75,6 +77,9 @@ public:
   kv::TBitmap32 FullRepaint();
   const kv::TBitmap32& Screen() const { return Box->Screen(); }
 
+  // Before the tree they draw it.
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPlatform Platform;
   TRecordingApplication App;
   kv::TRecordingPopupMenu Menu;

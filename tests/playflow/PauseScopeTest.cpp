@@ -1,6 +1,8 @@
 // A command's pause: the session pauses for the command and resumes when it ends, also through an error,
 // unless the command moved the session on.
 #include "app/uPauseScope.h"
+#include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"
 #include "platform/uHeadlessPlatform.h"
 
@@ -12,9 +14,11 @@ namespace {
 
 class PauseScopeTest : public ::testing::Test {
 protected:
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPlatform Platform;
   kv::TPlatformServices Services = Platform.Services();
-  kv::TKVJigsawApplication Session{Services};
+  kv::TKVJigsawApplication Session{Services, Engine};
 };
 
 TEST_F(PauseScopeTest, PausesForTheCommandAndResumesAfter) {

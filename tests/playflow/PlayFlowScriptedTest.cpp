@@ -92,9 +92,9 @@ protected:
     kv::TKVStandardFunc::Instance().Seed(7);
     auto surface = std::make_unique<kv::THeadlessPaintBox>();
     kv::THeadlessPaintBox* box = surface.get();
-    kv::GraphicEngine().CreateSurface(std::move(surface));
-    kv::GraphicEngine().SetSize(640, 480);
-    Session = std::make_unique<kv::TKVJigsawApplication>(Services);
+    Engine.CreateSurface(std::move(surface));
+    Engine.SetSize(640, 480);
+    Session = std::make_unique<kv::TKVJigsawApplication>(Services, Engine);
     Session->SetMainWindow(this);
     Session->SetClientArea(box);
     Locator.OnResetSession = [this] { Session->Reset(); };
@@ -104,7 +104,7 @@ protected:
   void TearDown() override {
     Flow.reset();
     Session.reset();
-    kv::GraphicEngine().DestroySurface();
+    Engine.DestroySurface();
   }
 
   // The board reports the puzzle complete; the end follows on the win timer.
@@ -118,6 +118,8 @@ protected:
 
   bool Running() const { return Session->State() == kv::kvasRunning && Session->Board() != nullptr; }
 
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPlatform Platform;
   kv::TPlatformServices Services = Platform.Services();
   kv::TGameDataLocator Locator{"", {}};

@@ -57,7 +57,7 @@ void SessionTest::SetUp() {
   Box = surface.get();
   Engine.CreateSurface(std::move(surface));
   Engine.SetSize(kClientWidth, kClientHeight);
-  App = std::make_unique<kv::TKVJigsawApplication>(Platform.Services());
+  App = std::make_unique<kv::TKVJigsawApplication>(Platform.Services(), Engine);
   App->SetMainWindow(this);
   App->SetClientArea(Box);
   App->SetProject(&Project);

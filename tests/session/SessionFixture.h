@@ -5,6 +5,7 @@
 #include "data/uExecData.h"
 #include "gui/uHeadlessPaintBox.h"
 #include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "platform/uHeadlessPlatform.h"
@@ -72,7 +73,8 @@ protected:
   bool AssembleByMouse();
 
   kv::THeadlessPlatform Platform;
-  kv::TKVCustomGraphicEngine& Engine = kv::GraphicEngine();
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPaintBox* Box = nullptr;
   kv::TJigsawProject2 Project;
   std::unique_ptr<kv::TKVJigsawApplication> App;

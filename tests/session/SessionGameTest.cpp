@@ -14,7 +14,7 @@ namespace kvtest {
 namespace {
 
 TEST_F(SessionTest, PreparingNeedsAClientArea) {
-  kv::TKVJigsawApplication session(Platform.Services());
+  kv::TKVJigsawApplication session(Platform.Services(), Engine);
   try {
     session.SetProject(&Project);
     FAIL() << "a project without a client area";

@@ -25,11 +25,10 @@ constexpr int32_t kLargestSide = 4096;
 constexpr int64_t kSolveTimeMs = 120000;
 constexpr int64_t kClockStepMs = 50;
 
-// The engine's paint surface for the time of one game.
+// A skin, an engine drawing with it and the engine's paint surface for the time of one game.
 class THeadlessSurface {
 public:
-  THeadlessSurface(int32_t width, int32_t height) : Engine(kv::GraphicEngine()) {
-    if (Engine.PaintBox()) throw kv::Exception("The playing area is already in use.");
+  THeadlessSurface(int32_t width, int32_t height) {
     auto box = std::make_unique<kv::THeadlessPaintBox>();
     Box = box.get();
     Engine.CreateSurface(std::move(box));
@@ -39,7 +38,8 @@ public:
   THeadlessSurface(const THeadlessSurface&) = delete;
   THeadlessSurface& operator=(const THeadlessSurface&) = delete;
 
-  kv::TKVCustomGraphicEngine& Engine;
+  kv::TKVGamesSkin Skin;
+  kv::TKVGR32GraphicEngine Engine{Skin};
   kv::THeadlessPaintBox* Box = nullptr;
 };
 
@@ -60,15 +60,15 @@ kv::TBitmap32 RenderPlayedGame(kv::TJigsawProject2& project, const PlayOptions& 
     height = area.Height;
   }
 
+  THeadlessSurface surface(width, height);
   // The window's skin, as the player loads it at start.
   kv::TMemoryStream skin(project.SkinData.Bytes());
-  kv::TKVGamesSkin::Instance().LoadThemeOrDefault(skin);
+  surface.Skin.LoadThemeOrDefault(skin);
 
   kv::TKVStandardFunc::Instance().Seed(options.Seed);
   kv::THeadlessPlatform platform;
   platform.RandomSeed = options.Seed;
-  THeadlessSurface surface(width, height);
-  kv::TKVJigsawApplication session(platform.Services());
+  kv::TKVJigsawApplication session(platform.Services(), surface.Engine);
   session.SetMainWindow(&platform);
   session.SetClientArea(surface.Box);
   session.SetProject(&project);
