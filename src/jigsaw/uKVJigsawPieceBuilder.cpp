@@ -338,6 +338,45 @@ int ProgressPercent(int32_t done, int32_t total) {
   return static_cast<int>(quotient);
 }
 
+namespace {
+
+// A piece of a saved game: its record as saved, and the cut's item rebuilt from it.
+void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawPieceCollection& library) {
+  ApplyPieceState(piece, saved);
+  piece.Rotation &= 3;
+  piece.StartRotation &= 3;
+  TKVPuzzlePieceItem item;
+  item.TopEdge = piece.TopEdge - 1;
+  item.BottomEdge = piece.BottomEdge - 1;
+  item.RightEdge = piece.RightEdge - 1;
+  item.LeftEdge = piece.LeftEdge - 1;
+  item.X = piece.CorrectX;
+  item.Y = piece.CorrectY;
+  library.PieceItems.push_back(item);
+}
+
+// A piece of a new game: its place in the picture from the cut, a random turn and a random place in the
+// playing area (the draws in this order, piece after piece).
+void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsawPieceCollection& library,
+                  const TPieceBuildOptions& options, TKVStandardFunc& random) {
+  const auto [width, height] = PieceBitmapSize(library, item);
+  piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
+  piece.StartRotation = piece.Rotation;
+  piece.Joined = 0;
+  piece.X = random.RandomBelow(options.AreaWidth - width / 2);
+  piece.Y = random.RandomBelow(options.AreaHeight - height / 2);
+  piece.CorrectX = item.X;
+  piece.CorrectY = item.Y;
+  piece.StartX = piece.X;
+  piece.StartY = piece.Y;
+  piece.TopEdge = item.TopEdge + 1;
+  piece.BottomEdge = item.BottomEdge + 1;
+  piece.RightEdge = item.RightEdge + 1;
+  piece.LeftEdge = item.LeftEdge + 1;
+}
+
+} // namespace
+
 void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
   if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
   // The pieces of the previous game lend their storage to the new ones.
@@ -392,35 +431,10 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       piece.Row = row;
       piece.Column = col;
       order.push_back(&piece);
-      if (options.Saved) {
-        ApplyPieceState(piece, (*options.Saved)[static_cast<std::size_t>(p)]);
-        piece.Rotation &= 3;
-        piece.StartRotation &= 3;
-        TKVPuzzlePieceItem item;
-        item.TopEdge = piece.TopEdge - 1;
-        item.BottomEdge = piece.BottomEdge - 1;
-        item.RightEdge = piece.RightEdge - 1;
-        item.LeftEdge = piece.LeftEdge - 1;
-        item.X = piece.CorrectX;
-        item.Y = piece.CorrectY;
-        library.PieceItems.push_back(item);
-        continue;
-      }
-      const TKVPuzzlePieceItem& item = library.Piece(p);
-      const auto [width, height] = PieceBitmapSize(library, item);
-      piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
-      piece.StartRotation = piece.Rotation;
-      piece.Joined = 0;
-      piece.X = random.RandomBelow(options.AreaWidth - width / 2);
-      piece.Y = random.RandomBelow(options.AreaHeight - height / 2);
-      piece.CorrectX = item.X;
-      piece.CorrectY = item.Y;
-      piece.StartX = piece.X;
-      piece.StartY = piece.Y;
-      piece.TopEdge = item.TopEdge + 1;
-      piece.BottomEdge = item.BottomEdge + 1;
-      piece.RightEdge = item.RightEdge + 1;
-      piece.LeftEdge = item.LeftEdge + 1;
+      if (options.Saved)
+        RestorePiece(piece, (*options.Saved)[static_cast<std::size_t>(p)], library);
+      else
+        ScatterPiece(piece, library.Piece(p), library, options, random);
     }
   }
 
