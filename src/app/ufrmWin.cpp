@@ -2,6 +2,7 @@
 
 #include "data/uKVStandardFunc.h"
 #include "gui/uBitmap32.h"
+#include "jigsaw/uRoundHalfEven.h"
 #include "platform/uQtPlatform.h"
 
 #include <QApplication>
@@ -22,14 +23,6 @@ namespace {
 
 constexpr int HeadingTop = 4;
 constexpr const char* JobTitle = "Korvane Jigsaw";
-
-// numerator / denominator rounded to nearest, ties to even; both positive.
-int32_t RoundQuotient(int64_t numerator, int64_t denominator) {
-  int64_t quotient = numerator / denominator;
-  const int64_t twice = 2 * (numerator % denominator);
-  if (twice > denominator || (twice == denominator && quotient % 2 != 0)) ++quotient;
-  return static_cast<int32_t>(quotient);
-}
 
 } // namespace
 
@@ -107,11 +100,11 @@ TRect FitPictureToPage(int32_t pageWidth, int32_t pageHeight, int32_t pictureWid
   if (pageWidth <= 0 || pageHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return {};
   // pageWidth / pageHeight >= pictureWidth / pictureHeight, without a division.
   if (int64_t{pageWidth} * pictureHeight >= int64_t{pictureWidth} * pageHeight) {
-    const int32_t width = RoundQuotient(int64_t{pictureWidth} * pageHeight, pictureHeight);
+    const int32_t width = static_cast<int32_t>(RoundDiv(int64_t{pictureWidth} * pageHeight, pictureHeight));
     const int32_t left = (pageWidth - width) / 2;
     return {left, 0, left + width, pageHeight};
   }
-  const int32_t height = RoundQuotient(int64_t{pictureHeight} * pageWidth, pictureWidth);
+  const int32_t height = static_cast<int32_t>(RoundDiv(int64_t{pictureHeight} * pageWidth, pictureWidth));
   const int32_t top = (pageHeight - height) / 2;
   return {0, top, pageWidth, top + height};
 }

@@ -10,6 +10,7 @@
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 #include "jigsaw/uPackagePictureSteps.h"
+#include "jigsaw/uRoundHalfEven.h"
 #include "platform/uDesktop.h"
 
 #include <algorithm>
@@ -131,7 +132,7 @@ void TKVCustomJigsawApplication::RegisterSounds() {
 
 void TKVCustomJigsawApplication::UseSavedGame(const TJigsawFile& saved) {
   FRestoringSavedGame = true;
-  FDifficulty = saved.Difficulty;
+  FSetup.Difficulty = saved.Difficulty;
   FClock.SetClock(saved.ElapsedSeconds);
 }
 
@@ -144,14 +145,9 @@ void TKVCustomJigsawApplication::LoadGamePicture(const TBMPData& picture, uint8_
 }
 
 void TKVCustomJigsawApplication::Prepare(TKVGameSetup setup) {
-  FPicture = std::move(setup.Picture);
-  FPictureSourceSize = setup.PictureSourceSize;
-  FPictureName = std::move(setup.PictureName);
-  FDifficulty = setup.Difficulty;
-  FCheatCount = setup.CheatCount;
   // The saved game is read while the board is prepared, and only then.
-  FSavedGame = setup.SavedGame;
-  const TScopeExit forget([this] { FSavedGame = nullptr; });
+  FSetup = std::move(setup);
+  const TScopeExit forget([this] { FSetup.SavedGame = nullptr; });
   Prepare();
 }
 
@@ -167,7 +163,7 @@ void TKVCustomJigsawApplication::Prepare() {
     FBoardArea = TKVBoardArea{0, 0, client->ClientWidth(), client->ClientHeight()};
   FFixedOrientation = project->NoRotation != 0;
   SetSoundSwitch(project->SoundOn != 0);
-  if (FSavedGame) UseSavedGame(*FSavedGame);
+  if (FSetup.SavedGame) UseSavedGame(*FSetup.SavedGame);
   Root()->SetSize(client->ClientWidth(), client->ClientHeight());
   BuildPieces(*project);
 
@@ -187,21 +183,21 @@ void TKVCustomJigsawApplication::Prepare() {
 void TKVCustomJigsawApplication::BuildPieces(const TJigsawProject2& project) {
   // The builder hands its progress to this thread, piece by piece, whatever threads code them. The picture
   // is lent to the cut rather than copied, and comes back however the cut ends.
-  FPieces.Picture = std::move(FPicture);
-  FPieces.SourceSize = FPictureSourceSize;
+  FPieces.Picture = std::move(FSetup.Picture);
+  FPieces.SourceSize = FSetup.PictureSourceSize;
   const TScopeExit giveBack([this] {
-    FPicture = std::move(FPieces.Picture);
+    FSetup.Picture = std::move(FPieces.Picture);
     FPieces.Picture.SetSize(0, 0);
   });
   TPieceBuildOptions options;
-  options.Difficulty = FDifficulty;
+  options.Difficulty = FSetup.Difficulty;
   options.BevelLevel = BevelLevel();
   options.ShadowGrey = static_cast<uint8_t>(30 + 5 * BevelLevel());
   options.NoRotation = FFixedOrientation;
   options.OnlyShownRotation = true;
   options.AreaWidth = FBoardArea.Right - FBoardArea.Left;
   options.AreaHeight = FBoardArea.Bottom - FBoardArea.Top;
-  options.Saved = FRestoringSavedGame && FSavedGame ? &FSavedGame->PieceStates : nullptr;
+  options.Saved = FRestoringSavedGame && FSetup.SavedGame ? &FSetup.SavedGame->PieceStates : nullptr;
   options.Translate = [&project](const std::string& text) { return project.Translate(text); };
   options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
   options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
@@ -222,7 +218,7 @@ void TKVCustomJigsawApplication::Start() {
   FClock.SetRunning(true);
   // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
   // photograph of several thousand pixels would otherwise give a window larger than the screen.
-  FScene.BuildPreviewWindow(FPieces.ScaledPicture.Empty() ? FPicture : FPieces.ScaledPicture);
+  FScene.BuildPreviewWindow(FPieces.ScaledPicture.Empty() ? FSetup.Picture : FPieces.ScaledPicture);
   Root()->Repaint();
   Root()->SetEnabled(true);
   Engine().Invalidate();
@@ -261,16 +257,16 @@ void TKVCustomJigsawApplication::Stop() {
 void TKVCustomJigsawApplication::Reset() {
   TKVCustomGamesApplication::Reset();
   Stop();
-  FPicture.SetSize(0, 0);
-  FPictureSourceSize = {};
+  FSetup.Picture.SetSize(0, 0);
+  FSetup.PictureSourceSize = {};
   FBoardArea = {};
   FRestoringSavedGame = false;
   FClock.SetCountDown(false);
-  FSavedGame = nullptr;
+  FSetup.SavedGame = nullptr;
   FPieceGrid.clear();
   FScene.Forget();
   DestroyRootChildren();
-  FCheatCount = 0;
+  FSetup.CheatCount = 0;
 }
 
 void TKVCustomJigsawApplication::SetEdgesOnly(bool value) {
@@ -289,7 +285,7 @@ void TKVCustomJigsawApplication::SetEdgesOnly(bool value) {
 void TKVCustomJigsawApplication::HandleEvent(int32_t message, int32_t& p, int32_t& q) {
   if (message == kvmsgPointerMove) FToolbar.PointerMoved(q);
   // A game finished with the solving aids ends without the win sound.
-  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && FCheatCount > 0) {
+  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && FSetup.CheatCount > 0) {
     SetResultCode(0);
     return;
   }
@@ -309,7 +305,7 @@ bool TKVCustomJigsawApplication::SolveOnePiece() {
   const int32_t flying = board->FlyingCount();
   board->SolveOnePiece();
   if (board->FlyingCount() <= flying) return false;
-  ++FCheatCount;
+  ++FSetup.CheatCount;
   return true;
 }
 
@@ -318,7 +314,7 @@ bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
   if (State() != kvasRunning || !board) return false;
   board->SolveAll(confirm);
   if (board->FlyingCount() == 0) return false;
-  FCheatCount = board->PieceCount();
+  FSetup.CheatCount = board->PieceCount();
   // The picture forms where the ghost image shows it, not at the board's corner.
   if (const TKVGUIAnimatedImage* ghost = FScene.GhostImage()) {
     const int32_t dx = ghost->Left() - board->Left(), dy = ghost->Top() - board->Top();
@@ -342,8 +338,8 @@ void TKVCustomJigsawApplication::FillSavedGame(TJigsawFile& file, uint32_t pictu
   file.ElapsedSeconds = FClock.Clock();
   file.ProgramName = programName;
   file.PictureId = pictureId;
-  file.Difficulty = FDifficulty;
-  file.CheatCount = static_cast<int16_t>(std::clamp<int32_t>(FCheatCount, INT16_MIN, INT16_MAX));
+  file.Difficulty = FSetup.Difficulty;
+  file.CheatCount = static_cast<int16_t>(std::clamp<int32_t>(FSetup.CheatCount, INT16_MIN, INT16_MAX));
   file.SetPieces(board);
 }
 
@@ -357,14 +353,10 @@ bool TKVCustomJigsawApplication::SavedGameFits(const TJigsawFile& saved, TImageI
                                                  saved.Difficulty, FPieces.MaxWidth, FPieces.MaxHeight);
   if (choice.LayoutIndex < 0) return false;
   const TKVLayout& layout = FPieces.Layout(choice.LayoutIndex);
-  // The cut's grid: whole cells of the scaled picture, rounded as the library rounds them.
-  auto cells = [](int32_t size, int32_t cell) {
-    const int32_t q = size / cell, twice = 2 * (size % cell);
-    return (twice > cell || (twice == cell && (q & 1) != 0)) ? q + 1 : q;
-  };
+  // The cut's grid: whole cells of the scaled picture, rounded as the cut rounds them.
   if (layout.CellWidth == 0 || layout.CellHeight == 0) return false;
-  if (cells(choice.FinalWidth, layout.CellWidth) != saved.Columns ||
-      cells(choice.FinalHeight, layout.CellHeight) != saved.Rows)
+  if (RoundDiv(choice.FinalWidth, layout.CellWidth) != saved.Columns ||
+      RoundDiv(choice.FinalHeight, layout.CellHeight) != saved.Rows)
     return false;
   const int32_t templates = FPieces.TemplateCount();
   return std::all_of(saved.PieceStates.begin(), saved.PieceStates.end(), [&](const TJigsawPieceState& s) {
@@ -399,7 +391,7 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
   setup.Picture = std::move(picture);
   setup.PictureSourceSize = size;
   setup.PictureName = entry->Name;
-  setup.Difficulty = FDifficulty;
+  setup.Difficulty = FSetup.Difficulty;
   setup.SavedGame = &saved;
   setup.CheatCount = saved.CheatCount;
   Prepare(std::move(setup));

@@ -80,18 +80,18 @@ public:
 
   // ---- the game
   // The picture of the game; 0 x 0 between games.
-  const TBitmap32& Picture() const { return FPicture; }
-  const TImageInfo& PictureSourceSize() const { return FPictureSourceSize; }
-  const std::string& PictureName() const { return FPictureName; }
+  const TBitmap32& Picture() const { return FSetup.Picture; }
+  const TImageInfo& PictureSourceSize() const { return FSetup.PictureSourceSize; }
+  const std::string& PictureName() const { return FSetup.PictureName; }
   // 0..5; kept from game to game.
-  uint8_t Difficulty() const { return FDifficulty; }
+  uint8_t Difficulty() const { return FSetup.Difficulty; }
   // Solving aids used in this game: + 1 per one-piece solve, the piece count after solving all; 0 = fair.
-  int32_t CheatCount() const { return FCheatCount; }
-  void SetCheatCount(int32_t value) { FCheatCount = value; }
+  int32_t CheatCount() const { return FSetup.CheatCount; }
+  void SetCheatCount(int32_t value) { FSetup.CheatCount = value; }
   // The board's area in client coordinates; all 0 until Prepare sets the whole client area.
   const TKVBoardArea& BoardArea() const { return FBoardArea; }
   // The saved game being restored; set only while Prepare runs.
-  const TJigsawFile* SavedGame() const { return FSavedGame; }
+  const TJigsawFile* SavedGame() const { return FSetup.SavedGame; }
   // Pieces are never turned (the package's choice).
   bool FixedOrientation() const { return FFixedOrientation; }
   // The pieces come from the saved game instead of a new cut.
@@ -200,7 +200,7 @@ public:
 
   // ---- the win and the high scores
   // Won without solving aids.
-  bool FairWin() const { return FCheatCount == 0; }
+  bool FairWin() const { return FSetup.CheatCount == 0; }
   // Enters a fair win's clock into the table at level (see HighScoreLevel) when it qualifies and the package
   // keeps high scores. True when it was added; position receives its place.
   bool EnterHighScore(THighScore& table, int32_t level, const std::string& name,
@@ -216,13 +216,8 @@ private:
   TKVJigsawScene FScene;
   TKVGameClock FClock;
   TKVAutoHideToolbar FToolbar;
-  TBitmap32 FPicture;
-  TImageInfo FPictureSourceSize;
-  std::string FPictureName;
-  uint8_t FDifficulty = 0;
-  // Set only while Prepare runs.
-  const TJigsawFile* FSavedGame = nullptr;
-  int32_t FCheatCount = 0;
+  // What the owner handed Prepare; its saved game only while Prepare runs.
+  TKVGameSetup FSetup;
   TKVBoardArea FBoardArea;
   bool FFixedOrientation = true;
   bool FRestoringSavedGame = false;

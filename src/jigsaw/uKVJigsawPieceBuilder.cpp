@@ -5,6 +5,7 @@
 #include "data/uKVStandardFunc.h"
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
+#include "jigsaw/uRoundHalfEven.h"
 
 #include <algorithm>
 #include <atomic>
@@ -327,15 +328,7 @@ void RunInOrder(int32_t count, unsigned threads, const Code& code, const Report&
 
 int ProgressPercent(int32_t done, int32_t total) {
   if (total <= 0) return 0;
-  const int64_t scaled = static_cast<int64_t>(done) * 100;
-  int64_t quotient = scaled / total, remainder = scaled % total;
-  if (remainder < 0) {
-    --quotient;
-    remainder += total;
-  }
-  // Compare twice the remainder with the total: above half rounds up, exactly half to the even neighbour.
-  if (2 * remainder > total || (2 * remainder == total && (quotient & 1) != 0)) ++quotient;
-  return static_cast<int>(quotient);
+  return static_cast<int>(RoundDiv(static_cast<int64_t>(done) * 100, total));
 }
 
 namespace {

@@ -7,11 +7,16 @@
 
 namespace kv {
 
-// Round(a / b) of the exact quotient, ties to even; a >= 0, b > 0.
+// Round(a / b) of the exact quotient, ties to even; b > 0.
 inline int64_t RoundDiv(int64_t a, int64_t b) {
-  const int64_t q = a / b;
-  const int64_t twice = 2 * (a % b);
-  if (twice > b || (twice == b && (q & 1) != 0)) return q + 1;
+  // From the floor of the quotient, so that the remainder lies in [0, b) for a negative a too.
+  int64_t q = a / b, remainder = a % b;
+  if (remainder < 0) {
+    --q;
+    remainder += b;
+  }
+  // Above half rounds up, exactly half to the even neighbour.
+  if (2 * remainder > b || (2 * remainder == b && (q & 1) != 0)) return q + 1;
   return q;
 }
 
