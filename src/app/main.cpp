@@ -4,6 +4,7 @@
 // JIGSAW_FIRST_FRAME_EXIT=1: print the milliseconds from the start of the process to the first frame of the
 // first game on the screen, and the peak memory in MB, then exit. JIGSAW_FIRST_FRAME_SHOT=FILE.png: save a
 // picture of the window as that first frame shows it (then exit too).
+#include "app/uGuardedApplication.h"
 #include "app/ufrmMain.h"
 #include "core/uKVErrors.h"
 #include "data/uGameData.h"
@@ -51,7 +52,7 @@ double PeakMegabytes() {
 } // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  kv::TGuardedApplication app(argc, argv);
   QApplication::setApplicationName("jigsaw");
   QApplication::setApplicationDisplayName("Korvane Jigsaw");
   std::vector<std::string> arguments;

@@ -9,6 +9,9 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -69,7 +72,7 @@ void TBannerPanel::Place(TBanners& banners, const TTimerFactory& timers) {
   FSwitchers = TBannerSwitcherManager(timers);
   FContainer = std::make_unique<TBannerContainer>(&banners);
   for (int32_t i = 0; i < banners.Count(); ++i) FContainer->AddBanner(banners.Items(i));
-  setFixedHeight(FContainer->Height() + 4);
+  setFixedHeight(StripHeight(FContainer->Height()));
   show();
   TBannerSwitcher& switcher = FSwitchers.Add();
   switcher.Banners = FContainer.get();
@@ -91,8 +94,13 @@ void TBannerPanel::ShowBanner(TBannerSwitcher& switcher) {
       decoded = DecodeBmp(bytes);
     else
       return;
-    FPicture->setPixmap(QPixmap::fromImage(ToImage(decoded)));
-    FPicture->resize(decoded.Width, decoded.Height);
+    // A banner taller than the strip (its header may claim any size) is shown smaller, never the strip
+    // larger: the board stays on the screen.
+    QPixmap pixmap = QPixmap::fromImage(ToImage(decoded));
+    if (pixmap.height() > height() - 4 && height() > 4)
+      pixmap = pixmap.scaledToHeight(height() - 4, Qt::SmoothTransformation);
+    FPicture->setPixmap(pixmap);
+    FPicture->resize(pixmap.width(), pixmap.height());
   } catch (const Exception&) {
     // The previous picture stays.
     banner->Data.SetPosition(0);
@@ -102,6 +110,13 @@ void TBannerPanel::ShowBanner(TBannerSwitcher& switcher) {
   picture->setToolTip(banner->URL.empty() ? QString() : "Visit " + QtText(banner->URL));
   picture->setCursor(banner->URL.empty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
   CentrePicture();
+}
+
+int TBannerPanel::StripHeight(int bannersHeight) const {
+  // At most a quarter of the screen's height: the rest belongs to the game.
+  const QScreen* shown = screen();
+  const int available = shown ? shown->availableGeometry().height() : 768;
+  return std::clamp(bannersHeight + 4, 0, std::max(DesignHeight, available / 4));
 }
 
 void TBannerPanel::CentrePicture() {

@@ -18,6 +18,8 @@ namespace kv {
 class TBannerPanel : public QWidget {
 public:
   static constexpr int DesignHeight = 74;
+  // The strip's height for banners of this height, bounded by the screen.
+  int StripHeight(int bannersHeight) const;
 
   explicit TBannerPanel(QWidget* parent = nullptr);
   ~TBannerPanel() override;

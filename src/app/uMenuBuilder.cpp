@@ -29,10 +29,12 @@ void TMenuBuilder::BuildInto(uint8_t menuNumber, Target& target, TMenuList& reco
       // Nested submenus follow their record's visible flag; those at the top are always shown.
       entry->setVisible(!nested || record.Visible != 0);
       FEntries.insert(entry);
+      // A click on a submenu's entry opens the submenu and is no command, in this toolkit as in the desktop's
+      // menus the packages were made for: a script the record carries is never run. The entry still shows
+      // the check mark of its command.
       if (script) {
         script->ActualSender = entry;
-        // A submenu entry that carries a command runs it when the submenu's own entry is triggered.
-        QObject::connect(entry, &QAction::triggered, [script] { script->Execute(); });
+        FCommandEntries.emplace_back(entry, script->ID);
       }
       BuildInto(menuNumber, *submenu, record.Children, true);
       continue;
@@ -46,9 +48,15 @@ void TMenuBuilder::BuildInto(uint8_t menuNumber, Target& target, TMenuList& reco
     FEntries.insert(entry);
     if (script) {
       script->ActualSender = entry;
+      FCommandEntries.emplace_back(entry, script->ID);
       QObject::connect(entry, &QAction::triggered, [script] { script->Execute(); });
     }
   }
+}
+
+void TMenuBuilder::ForEachCommandEntry(const std::function<void(QAction& entry, int32_t id)>& visit) {
+  std::erase_if(FCommandEntries, [](const auto& item) { return item.first.isNull(); });
+  for (const auto& [entry, id] : FCommandEntries) visit(*entry, id);
 }
 
 } // namespace kv

@@ -7,9 +7,12 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 
 #include <functional>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace kv {
 
@@ -23,11 +26,17 @@ public:
   void Build(uint8_t menuNumber, QMenuBar& target, TMenuList& records);
   void Build(uint8_t menuNumber, QMenu& target, TMenuList& records);
 
+  // Every entry that still exists with the command id of its script, for check marks that show the state
+  // that holds.
+  void ForEachCommandEntry(const std::function<void(QAction& entry, int32_t id)>& visit);
+
 private:
   // Adds the records' entries through the target's add functions.
   template <class Target> void BuildInto(uint8_t menuNumber, Target& target, TMenuList& records, bool nested);
 
   std::set<const void*> FEntries;
+  // Guarded: a menu built again deletes the entries of the one before.
+  std::vector<std::pair<QPointer<QAction>, int32_t>> FCommandEntries;
 };
 
 // A record's caption, or its name when the caption is empty.

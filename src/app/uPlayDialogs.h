@@ -32,6 +32,8 @@ public:
   virtual int32_t ChoosePicture(bool takeOnClose) = 0;
   // "Best Top Ten": the name entered, possibly empty.
   virtual std::string AskHighScoreName() = 0;
+  // A new entry is in the table: written to its file at once, so that nothing later loses it.
+  virtual void HighScoresChanged() = 0;
   // The high-score list of a level.
   virtual void ShowHighScores(int32_t level) = 0;
   // The win or lose dialog; a Print there prints the game's picture.

@@ -2,6 +2,7 @@
 
 #include "app/uCommands.h"
 #include "app/uFormatClock.h"
+#include "app/uGameKeeper.h"
 #include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uGameData.h"
@@ -37,6 +38,58 @@ TPlayFlow::~TPlayFlow() {
   FSession.OnBoardWin = nullptr;
   FSession.OnTimeOut = nullptr;
   FSession.OnClockTick = nullptr;
+  FSession.OnGameChanged = nullptr;
+}
+
+void TPlayFlow::SetKeeper(TGameKeeper* keeper) {
+  FKeeper = keeper;
+  if (FKeeper) FKeeper->PictureId = [this] { return FCurrentPictureID; };
+  FSession.OnGameChanged = [this](TKVCustomJigsawApplication*) {
+    if (FKeeper) FKeeper->Changed();
+  };
+}
+
+void TPlayFlow::GameStarted() {
+  if (FKeeper) FKeeper->KeepNow();
+}
+
+bool TPlayFlow::ResumeKeptGame() {
+  TJigsawProject2* project = Project();
+  if (!FKeeper || !project) return false;
+  std::string notice;
+  const std::optional<TJigsawFile> kept = FKeeper->Kept(notice);
+  if (!notice.empty()) FServices.Boxes->ShowInformation(notice);
+  if (!kept) return false;
+  if (!FServices.Boxes->AskConfirmation(ResumeQuestion)) {
+    FKeeper->Forget();
+    return false;
+  }
+  int32_t index = -1;
+  for (std::size_t i = 0; i < project->Pictures.size(); ++i)
+    if (project->Pictures[i]->ID == kept->PictureId && IsPictureId(kept->PictureId)) {
+      index = static_cast<int32_t>(i);
+      break;
+    }
+  FDialogs.ApplyPackageTitle();
+  FDialogs.ApplyPackageStyle();
+  FSession.OnClockTick = [this](TKVCustomJigsawApplication*) { ShowClock(); };
+  bool restored = false;
+  if (index >= 0) {
+    try {
+      restored = FSession.RestoreSavedGame(*kept, FKeeper->FileName(), false);
+    } catch (const std::exception&) {
+      restored = false;
+    }
+  }
+  if (!restored) {
+    FKeeper->SetAside();
+    FServices.Boxes->ShowInformation(SetAsideNotice);
+    return false;
+  }
+  FCurrentPicture = index;
+  FCurrentPictureID = kept->PictureId;
+  FDialogs.ShowWindow();
+  return true;
 }
 
 TJigsawProject2* TPlayFlow::Project() const {
@@ -51,6 +104,7 @@ void TPlayFlow::RequestTerminate() {
 // ---- choosing and starting
 
 void TPlayFlow::StartFirstGame() {
+  if (!FLocator.PlayablePictures.empty() && ResumeKeptGame()) return;
   FStartingUp = true;
   ChooseAndStartGame();
   FStartingUp = false;
@@ -58,7 +112,8 @@ void TPlayFlow::StartFirstGame() {
 
 void TPlayFlow::ChooseAndStartGame() {
   TJigsawProject2* project = Project();
-  if (project && project->Pictures.empty()) {
+  // Wallpapers alone are nothing to play.
+  if (project && FLocator.PlayablePictures.empty()) {
     FServices.Boxes->ShowError(NoBitmapMessage);
     RequestTerminate();
     return;
@@ -77,16 +132,15 @@ int32_t TPlayFlow::ChoosePicture() {
   const std::size_t playable = FLocator.PlayablePictures.size();
   if (!project || playable == 0) return -1;
   switch (project->PictureChoiceMode) {
-  case 0:
-    if (playable == 1) return FLocator.PlayablePictureIndex(0);
-    return FDialogs.ChoosePicture(FStartingUp);
   case 1:
     if (FSequenceIndex >= static_cast<int32_t>(playable)) FSequenceIndex = 0;
     return FLocator.PlayablePictureIndex(FSequenceIndex);
   case 2:
     return FLocator.PlayablePictureIndex(FServices.Random(static_cast<int32_t>(playable)));
   default:
-    return -1;
+    // Mode 0, and any mode this player does not know: the player chooses.
+    if (playable == 1) return FLocator.PlayablePictureIndex(0);
+    return FDialogs.ChoosePicture(FStartingUp);
   }
 }
 
@@ -96,6 +150,7 @@ void TPlayFlow::StartGame() {
   if (FTerminateRequested || !FSession.Board()) return;
   FDialogs.ShowWindow();
   FSession.Start();
+  GameStarted();
 }
 
 void TPlayFlow::PrepareGame(bool fromSavedGame, const TJigsawFile* savedGame, int32_t pictureIndex) {
@@ -181,8 +236,11 @@ bool TPlayFlow::PlayPicture(int32_t n) {
   FDialogs.HideWindow();
   FCurrentPicture = picture;
   PrepareGame(false, nullptr, picture);
+  // A game that could not be prepared has said so; there is nothing to start.
+  if (FTerminateRequested || !FSession.Board()) return false;
   FDialogs.ShowWindow();
   FSession.Start();
+  GameStarted();
   return true;
 }
 
@@ -204,6 +262,7 @@ bool TPlayFlow::LoadSavedGame(const std::string& fileName) {
   FCurrentPicture = index;
   FCurrentPictureID = saved.PictureId;
   FDialogs.ShowWindow();
+  GameStarted();
   return true;
 }
 
@@ -215,6 +274,7 @@ void TPlayFlow::ShowClock() {
 }
 
 void TPlayFlow::WinHook() {
+  if (FKeeper) FKeeper->Forget();
   FSession.SetStopped(true);
   if (!FWinTimer->Enabled()) FWinTimer->SetEnabled(true);
 }
@@ -267,13 +327,13 @@ void TPlayFlow::HighScoreEntry() {
   if (!project) return;
   const int32_t level = HighScoreLevel(*project, FCurrentPicture);
   int32_t position = -1;
-  const bool qualifies = level >= 0 && FHighScores.Qualifies(level, FSession.Clock(), position);
+  const bool qualifies = level >= 0 && FHighScores.Qualifies(level, FSession.FinishTime(), position);
   FLastLevel = static_cast<uint8_t>(std::max(level, 0));
   if (!qualifies || project->Options.NoHighScores) return;
   // The name page of an HTML name entry needs the page window, which is not part of this player yet: the
   // dialog asks for the name instead.
   FLocator.PlayerName = FDialogs.AskHighScoreName();
-  FSession.EnterHighScore(FHighScores, level, FLocator.PlayerName);
+  if (FSession.EnterHighScore(FHighScores, level, FLocator.PlayerName)) FDialogs.HighScoresChanged();
   if (project->ShowHighScoreTable) FDialogs.ShowHighScores(level);
 }
 
@@ -295,13 +355,14 @@ void TPlayFlow::WinDialog(int32_t level) {
     result.HeadingSize = 16;
   }
   result.TimeLabel = "Time to complete puzzle: ";
-  result.ClockText = FormatClock(FSession.Clock());
+  result.ClockText = FormatClock(FSession.FinishTime());
   FDialogs.ShowResult(result);
   const TJigsawProject2* project = Project();
   if (!project || !project->Options.NoHighScores) FDialogs.ShowHighScores(level);
 }
 
 void TPlayFlow::GameLost() {
+  if (FKeeper) FKeeper->Forget();
   const TJigsawProject2* project = Project();
   TGameResult result;
   result.Caption = "Lose";

@@ -17,11 +17,15 @@ namespace kv {
 
 struct TPlatformServices;
 class TGameDataLocator;
+class TGameKeeper;
 class THighScore;
 class TJigsawProject2;
 class TKVJigsawApplication;
 
 inline constexpr const char* NoBitmapMessage = "Project doesn't contain any bitmap.";
+inline constexpr const char* ResumeQuestion = "An unfinished puzzle was kept. Go on with it?";
+inline constexpr const char* SetAsideNotice =
+    "The unfinished puzzle no longer fits this game and was set aside.";
 
 class TPlayFlow {
 public:
@@ -52,8 +56,13 @@ public:
   void RequestTerminate();
   const TTimer& WinTimer() const { return *FWinTimer; }
 
+  // The keeper of the unfinished game, or null to keep nothing; it must outlive the flow.
+  void SetKeeper(TGameKeeper* keeper);
+  TGameKeeper* Keeper() const { return FKeeper; }
+
   // ---- the flow
-  // The first game at start-up: closing the picture chooser still plays the selected picture.
+  // The first game at start-up: an unfinished game that was kept goes on when the player wants it; else
+  // closing the picture chooser still plays the selected picture.
   void StartFirstGame();
   // Chooses a picture and starts a game with it; nothing when no picture is chosen.
   void ChooseAndStartGame();
@@ -85,6 +94,10 @@ private:
   // Closing: the playing area cleared and the window closed without a question.
   void Quit();
   void AskNextPicture();
+  // Asks whether to go on with the kept game and restores it; false when a new game is to start.
+  bool ResumeKeptGame();
+  // A game has just started: it is the one kept from now on.
+  void GameStarted();
   // The package's own saved game, played when the player wants it.
   bool UsePreparedGame(const TJigsawProject2& project, const TBMPData& entry);
 
@@ -94,6 +107,7 @@ private:
   const TPlatformServices& FServices;
   IPlayDialogs& FDialogs;
   std::unique_ptr<TTimer> FWinTimer;
+  TGameKeeper* FKeeper = nullptr;
   TJigsawFile FPreparedGame;
   int32_t FCurrentPicture = -1;
   uint32_t FCurrentPictureID = 0;

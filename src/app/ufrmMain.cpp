@@ -18,6 +18,7 @@
 #include "data/uEGameExport.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
+#include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
@@ -35,6 +36,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -100,15 +102,26 @@ void TfrmMain::FormCreate() {
   CreatePlayingArea();
   CreateMenus();
   InstallFileDialogs();
-  if (!LoadGameData()) return;
-  AttachProject();
-  FFlow->StartFirstGame();
-  RunStartActions();
+  if (LoadGameData()) {
+    AttachProject();
+    KeepGames();
+    FFlow->StartFirstGame();
+    RunStartActions();
+  }
+  // Whatever the start did, the player ends up with its window shown (empty after a package that could not
+  // be read, as the player closes it) or ended with its message.
+  if (!TerminateRequested() && !isVisible()) ShowWindow();
 }
 
 void TfrmMain::CreateSession() {
   FSession = std::make_unique<TKVJigsawApplication>(FPlatform->Services(), FEngine);
   FSession->SetMainWindow(this);
+  // Escape on the board or a skinned window: closed as any close is, through the quit question, once the
+  // key's own handling has returned.
+  FSession->OnCloseRequest = [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
+  };
   FSession->OnProgress = [this](int32_t kind, const std::string& text, int32_t value) {
     ProgressHandler(kind, text, value);
   };
@@ -150,6 +163,7 @@ void TfrmMain::CreatePlayingArea() {
 void TfrmMain::CreateMenus() {
   // A menu bar, and a popup menu that the playing area opens once the package gives it entries.
   FPopup = new QMenu(this);
+  QObject::connect(FPopup, &QMenu::aboutToShow, this, [this] { UpdateTicks(); });
   FPopupSeam = std::make_unique<TQtPopupMenu>(*FPopup);
   menuBar()->setNativeMenuBar(false);
   SetToolbarTheme("Sentimox");
@@ -167,9 +181,18 @@ void TfrmMain::InstallFileDialogs() {
     QFileDialog dialog(this, QtText(title), QString(), QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QtText(extension));
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-               ? PackageText(dialog.selectedFiles().front())
-               : std::string();
+    // A name typed without an extension gets the one of the filter chosen, not always the first.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+      const qsizetype star = chosen.indexOf("*.");
+      if (star < 0) return;
+      const QString rest = chosen.mid(star + 2);
+      const qsizetype end = rest.indexOf(QRegularExpression("[ ;)]"));
+      dialog.setDefaultSuffix(end < 0 ? rest : rest.left(end));
+    });
+    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    SaveFilterIndex =
+        std::max<int>(0, static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
+    return accepted ? PackageText(dialog.selectedFiles().front()) : std::string();
   };
 }
 
@@ -201,13 +224,30 @@ void TfrmMain::AttachProject() {
   FSession->SetClientArea(FPlayingArea);
   FSession->SetProject(project);
   const std::string path = FLocator.HighScorePath();
+  FHighScoresRefused.clear();
   if (!path.empty() && std::filesystem::exists(path)) {
     try {
       FHighScores.LoadFromFile(path);
+    } catch (const EFOpenError& error) {
+      // No table of ours (a pipe, a device, a folder, a file larger than any table): the game starts with an
+      // empty table and the file is not written over.
+      FHighScoresRefused = error.what();
     } catch (const std::exception&) {
       // A damaged table starts the game with what could be read.
     }
   }
+}
+
+void TfrmMain::KeepGames() {
+  const TJigsawProject2* project = Project();
+  if (!project) return;
+  const std::string package = FLocator.FromOwnFile || FLocator.Arguments().empty()
+                                  ? FLocator.ExecutablePath()
+                                  : FLocator.Arguments().front();
+  FKeeper = std::make_unique<TGameKeeper>(*FSession, FPlatform->Services().Timers,
+                                          TGameKeeper::FileFor(project->Title, package));
+  FKeeper->ProgramName = FLocator.ExecutablePath();
+  FFlow->SetKeeper(FKeeper.get());
 }
 
 void TfrmMain::RunStartActions() {
@@ -222,7 +262,7 @@ void TfrmMain::RunStartActions() {
 }
 
 void TfrmMain::FormDestroy() {
-  SetScriptCommandHook({});
+  // The exit actions run while the commands still reach this window; only then is the hook taken away.
   if (TJigsawProject2* project = Project()) {
     try {
       project->ExitActions.Execute();
@@ -230,9 +270,14 @@ void TfrmMain::FormDestroy() {
       if (FPlatform) FPlatform->Boxes().ShowError(error.what());
     }
   }
+  SetScriptCommandHook({});
   FEngine.SetPopupMenu(nullptr);
+  // A game left unfinished is kept for the next start.
+  if (FKeeper) FKeeper->KeepNow();
+  if (FFlow) FFlow->SetKeeper(nullptr);
+  FKeeper.reset();
   if (FSession) {
-    SaveHighScores();
+    SaveHighScores(false);
     FFlow.reset();
     FSession->Reset();
     FSession.reset();
@@ -243,15 +288,25 @@ void TfrmMain::FormDestroy() {
   FPlayingArea = nullptr;
 }
 
-void TfrmMain::SaveHighScores() {
+void TfrmMain::SaveHighScores(bool tell) {
   TJigsawProject2* project = Project();
   const std::string path = FLocator.HighScorePath();
   if (!project || project->Options.NoHighScores || !FHighScores.Modified() || path.empty()) return;
-  try {
-    FHighScores.SaveToFile(path);
-  } catch (const std::exception&) {
-    // Nothing to tell at the end of the run; the previous file stays as it was.
+  std::string failure = FHighScoresRefused;
+  if (failure.empty()) {
+    try {
+      FHighScores.SaveToFile(path);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
   }
+  // At the end of the run there is nobody left to tell; the previous file stays as it was either way.
+  if (!failure.empty() && tell && FPlatform)
+    FPlatform->Boxes().ShowError("The high scores could not be saved. " + failure);
+}
+
+void TfrmMain::HighScoresChanged() {
+  SaveHighScores(true);
 }
 
 void TfrmMain::Terminate() {
@@ -293,7 +348,23 @@ void TfrmMain::ShowResult(const TGameResult& result) {
   dialog.SetClockText(result.ClockText);
   dialog.SetPrintVisible(result.PrintOffered);
   RunModal(dialog);
-  if (result.PrintOffered && dialog.PrintFlag()) PrintPictureJob(FSession->Picture(), this, PrintFileName);
+  if (result.PrintOffered && dialog.PrintFlag()) PrintPictureJob(PrintablePicture(), this, PrintFileName);
+}
+
+TBitmap32 TfrmMain::PrintablePicture() const {
+  // The game was cut from a copy reduced to the playing area; paper deserves the picture as the package
+  // holds it.
+  const TJigsawProject2* project = Project();
+  const int32_t index = FFlow ? FFlow->CurrentPicture() : -1;
+  TBitmap32 full;
+  if (project && index >= 0 && static_cast<std::size_t>(index) < project->Pictures.size()) {
+    try {
+      DecodePackagePicture(*project->Pictures[static_cast<std::size_t>(index)], full);
+    } catch (const std::exception&) {
+      full.SetSize(0, 0);
+    }
+  }
+  return full.Empty() ? FSession->Picture() : full;
 }
 
 TNextPicture TfrmMain::AskNextPicture() {
@@ -346,6 +417,7 @@ void TfrmMain::HideWindow() {
 void TfrmMain::ShowWindow() {
   show();
   FPlayingArea->setFocus();
+  UpdateTicks();
 }
 
 void TfrmMain::CloseWindow() {
@@ -487,6 +559,41 @@ const std::array<TfrmMain::TCommandEntry, LastCommand> TfrmMain::CommandTable = 
     {TCommand::cmEdgesOnlyOnOff, false, &TfrmMain::EdgesOnlyCommand},
 }};
 
+std::optional<bool> TfrmMain::TickState(int32_t id) const {
+  const std::optional<TCommand> command = CommandOfId(id);
+  if (!command) return std::nullopt;
+  switch (*command) {
+  case TCommand::cmShowPreview: {
+    const TKVGUIForm* preview = FSession->PreviewWindow();
+    return preview && preview->Visible();
+  }
+  case TCommand::cmGhostOnOff: {
+    const TKVGUIAnimatedImage* ghost = FSession->GhostImage();
+    return ghost && ghost->Visible();
+  }
+  case TCommand::cmEdgesOnlyOnOff:
+    return FSession->EdgesOnly();
+  case TCommand::cmSoundOnOff:
+    return FSession->SoundOn();
+  case TCommand::cmPauseResume:
+    return FSession->State() == kvasPaused;
+  case TCommand::cmStopFlag:
+    return FSession->Stopped();
+  default:
+    return std::nullopt;
+  }
+}
+
+void TfrmMain::UpdateTicks() {
+  if (!FSession) return;
+  FMenuEntries.ForEachCommandEntry([this](QAction& entry, int32_t id) {
+    const std::optional<bool> state = TickState(id);
+    if (!state) return;
+    entry.setCheckable(true);
+    entry.setChecked(*state);
+  });
+}
+
 void TfrmMain::CheckSender(void* sender, bool checked) {
   if (!FMenuEntries.IsEntry(sender)) return;
   auto* entry = static_cast<QAction*>(sender);
@@ -505,6 +612,8 @@ void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& 
   } catch (const std::exception& error) {
     FPlatform->Boxes().ShowError(error.what());
   }
+  // A command may change what other entries show (a new game shows the preview again).
+  UpdateTicks();
 }
 
 void TfrmMain::NoCommand(void*, const TScriptParameter&) {}
@@ -525,8 +634,8 @@ void TfrmMain::HelpCommand(void*, const TScriptParameter&) {
   // The help file opens only where it exists; there is no viewer of its own here.
   const std::filesystem::path help =
       std::filesystem::path(FLocator.ExecutablePath()).parent_path() / "jigsawhelp.hlp";
-  if (std::filesystem::exists(help))
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(help.string())));
+  if (!std::filesystem::exists(help) || !OpenUrl(QUrl::fromLocalFile(QString::fromStdString(help.string()))))
+    FPlatform->Boxes().ShowError("The help file " + help.string() + " cannot be opened.");
 }
 
 void TfrmMain::AboutCommand(void*, const TScriptParameter&) {
@@ -549,9 +658,8 @@ void TfrmMain::ShowPreviewCommand(void*, const TScriptParameter&) {
 }
 
 void TfrmMain::SolveAll(uint8_t confirm) {
-  TKVJigsawBoard* board = FSession->Board();
-  if (!board) return;
-  if (FSession->SolveAll(confirm)) FSession->SetCheatCount(board->PieceCount());
+  // The session counts the aid; the board may be another one after the question.
+  FSession->SolveAll(confirm);
 }
 
 void TfrmMain::AutoSolveCommand(void*, const TScriptParameter&) {
@@ -572,9 +680,11 @@ void TfrmMain::SoundCommand(void* sender, const TScriptParameter&) {
 }
 
 void TfrmMain::RunFileCommand(void*, const TScriptParameter& parameter) {
-  if (const auto text = OnlyText(parameter))
-    QDesktopServices::openUrl(
-        QUrl::fromUserInput(QtText(*text), QString::fromStdString(std::filesystem::current_path().string())));
+  const auto text = OnlyText(parameter);
+  if (!text) return;
+  const QUrl url =
+      QUrl::fromUserInput(QtText(*text), QString::fromStdString(std::filesystem::current_path().string()));
+  if (!OpenUrl(url)) FPlatform->Boxes().ShowError(*text + " cannot be opened.");
 }
 
 void TfrmMain::PlayPictureCommand(void*, const TScriptParameter& parameter) {
@@ -628,7 +738,10 @@ void TfrmMain::SavePictureCommand(void*, const TScriptParameter&) {
   try {
     // Both kinds are written without alpha, 24 bits a pixel.
     TMemoryStream data;
-    if (PictureKindFromFileName(file) == pkJPEG)
+    // The name's own extension decides; a name without a known one takes the format of the chosen filter.
+    TPictureKind kind = PictureKindFromFileName(file);
+    if (kind != pkJPEG && kind != pkBMP) kind = SaveFilterIndex == 1 ? pkJPEG : pkBMP;
+    if (kind == pkJPEG)
       SaveJpegToStream(view, data);
     else
       WriteBmp24(data, view.Width(), view.Height(), view.Bits());
@@ -659,18 +772,23 @@ void TfrmMain::ExportGameCommand(void*, const TScriptParameter&) {
 
 void TfrmMain::SaveGameCommand(void*, const TScriptParameter&) {
   TKVJigsawApplication& session = *FSession;
+  if (!session.Board()) {
+    FPlatform->Boxes().ShowError("Unable to save game. No game is being played.");
+    return;
+  }
   const TPauseScope paused(session);
   const std::string file = AskSaveFileName("Save Jigsaw Data", "Jigsaw Saved Data (*.jsw)|*.jsw", "jsw");
   if (file.empty() || !session.Board()) return;
+  // The design's message first, then the file and the system's reason.
   try {
     TJigsawFile saved;
     session.FillSavedGame(saved, FFlow->CurrentPictureID(), FLocator.ExecutablePath());
     saved.SaveToFile(file);
     FPlatform->Boxes().ShowInformation("Game is successfully saved into file " + file);
-  } catch (const EFCreateError&) {
-    FPlatform->Boxes().ShowError("Unable to save game");
-  } catch (const EWriteError&) {
-    FPlatform->Boxes().ShowError("Write Stream Error");
+  } catch (const EFCreateError& error) {
+    FPlatform->Boxes().ShowError(std::string("Unable to save game. ") + error.what());
+  } catch (const EWriteError& error) {
+    FPlatform->Boxes().ShowError(std::string("Write Stream Error. ") + error.what());
   }
 }
 
@@ -686,7 +804,8 @@ void TfrmMain::OpenSavedGameCommand(void*, const TScriptParameter&) {
     try {
       FFlow->LoadSavedGame(file);
     } catch (const std::exception&) {
-      // A file that cannot be read leaves the current game as it was.
+      // A file that cannot be read says so, in the saved games' one word, and the current game goes on.
+      FPlatform->Boxes().ShowError(EJigsawFileError().what());
     }
   }
 }
@@ -775,6 +894,10 @@ void TfrmMain::ApplyToolbarTheme() {
   if (!project->Menus.empty()) {
     menuBar()->clear();
     FMenuEntries.Build(0, *menuBar(), project->Menus);
+    // The preview's own close button changes what its entry shows: each menu looks again as it opens.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+      QObject::connect(
+          menu, &QMenu::aboutToShow, this, [this] { UpdateTicks(); }, Qt::UniqueConnection);
   }
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");

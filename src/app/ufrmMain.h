@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/uCommands.h"
+#include "app/uGameKeeper.h"
 #include "app/uMenuBuilder.h"
 #include "app/uPlayDialogs.h"
 #include "app/uPlayFlow.h"
@@ -14,11 +15,14 @@
 #include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"
 
+#include <QDesktopServices>
 #include <QMainWindow>
+#include <QUrl>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +50,8 @@ public:
   TPlayFlow& Flow() { return *FFlow; }
   TGameDataLocator& Locator() { return FLocator; }
   TQtPaintBox* PlayingArea() const { return FPlayingArea; }
+  // The keeper of the unfinished game; null before a package was read.
+  TGameKeeper* Keeper() const { return FKeeper.get(); }
   THighScore& HighScores() { return FHighScores; }
   TPlayerServices& Platform() { return *FPlatform; }
   // The program is to end (no game data, or the game ended by the player's choice).
@@ -56,6 +62,9 @@ public:
 
   // The picture of the current game, as the session holds it.
   const TBitmap32& PictureBitmap() const { return FSession->Picture(); }
+  // The current game's picture as the package holds it, for printing; the session's copy when it cannot be
+  // decoded.
+  TBitmap32 PrintablePicture() const;
 
   // The window over the screen's work area, the banner strip and the playing area in it.
   void LayoutWindow();
@@ -86,6 +95,12 @@ public:
   std::function<std::string(const std::string& title, const std::string& filter,
                             const std::string& extension)>
       AskSaveFileName;
+  // Hands a file or a web address to the desktop; false when nothing there opens it. Tests answer it.
+  std::function<bool(const QUrl& url)> OpenUrl = [](const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+  };
+  // The filter the last save dialog was left on, counted from 0; tests set it with their answer.
+  int SaveFilterIndex = 0;
 
   // Runs a dialog modally and returns its result (1 OK, 2 Cancel, 6 Yes); tests answer in its place.
   std::function<int(QDialog& dialog)> RunDialog;
@@ -110,8 +125,11 @@ private:
   bool LoadGameData();
   void AttachProject();
   void RunStartActions();
+  // The keeper of unfinished games for the package that was read.
+  void KeepGames();
   void FormDestroy();
-  void SaveHighScores();
+  // Writes the table when it changed; tell: a failure is shown.
+  void SaveHighScores(bool tell);
 
   int RunModal(QDialog& dialog);
   void Terminate();
@@ -121,6 +139,7 @@ private:
   // ---- the play flow's dialogs and window
   int32_t ChoosePicture(bool takeOnClose) override;
   std::string AskHighScoreName() override;
+  void HighScoresChanged() override;
   void ShowHighScores(int32_t level) override;
   void ShowResult(const TGameResult& result) override;
   TNextPicture AskNextPicture() override;
@@ -176,6 +195,10 @@ private:
   void SolveAll(uint8_t confirm);
   // Sets the check mark of a menu entry that sent a command.
   void CheckSender(void* sender, bool checked);
+  // The state a check-mark command's entries show; nothing for commands without a check mark.
+  std::optional<bool> TickState(int32_t id) const;
+  // Every check-mark entry shows the state that holds.
+  void UpdateTicks();
 
   IMessageBoxes* FBoxesOverride;
   // The playing area's skin and engine outlive the session that draws with them.
@@ -185,7 +208,11 @@ private:
   TGameDataLocator FLocator;
   std::unique_ptr<TKVJigsawApplication> FSession;
   THighScore FHighScores;
+  // Why the table's file was not read; such a file is not written over.
+  std::string FHighScoresRefused;
   std::unique_ptr<TPlayFlow> FFlow;
+  // The unfinished game kept in the user's state folder; made once the package is known.
+  std::unique_ptr<TGameKeeper> FKeeper;
   std::unique_ptr<TfrmProgressInfo> FProgress;
   // The quiet start of a progress run: the window shows once the cut takes longer than a glance.
   int64_t FProgressBegun = -1;

@@ -95,13 +95,15 @@ void TExtJigsawImages::LoadFromStream(TStream& stream) {
       stream.Skip(length);
       continue;
     }
-    if (length == 0) continue; // no body, nothing to show
-    if (length > stream.Remaining() - 6) throw EReadError();
-    TExtJigsawImage& item = items.emplace_back();
+    // The id, type and format come before the picture data whatever its length.
+    if (stream.Remaining() < 6 || length > stream.Remaining() - 6) throw EReadError();
+    TExtJigsawImage item;
     item.ImageID = SF::ReadCardinal(stream);
     item.ImgType = static_cast<TExtJigsawImageType>(SF::ReadByte(stream));
     item.ImgFormat = static_cast<TImageFormat>(SF::ReadByte(stream));
+    if (length == 0) continue; // a picture without data has nothing to show
     item.Stream = TMemoryStream(stream.ReadBytes(length));
+    items.push_back(std::move(item));
   }
   Items = std::move(items);
 }

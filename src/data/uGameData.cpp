@@ -25,8 +25,12 @@ std::string FileNamePart(const std::string& name) {
 } // namespace
 
 std::string StartupErrorMessage(const std::exception& error) {
-  if (dynamic_cast<const EReadError*>(&error)) return InvalidProjectDataMessage;
-  return error.what();
+  // A file that cannot be opened and a package of another kind say so in their own words; anything else
+  // the reader meets (a read past the end, an index out of its list, more memory than there is) is damaged
+  // data to the player, not an internal text.
+  if (dynamic_cast<const EFOpenError*>(&error) || dynamic_cast<const EExecDataError*>(&error))
+    return error.what();
+  return InvalidProjectDataMessage;
 }
 
 TGameDataLocator::TGameDataLocator(std::string executablePath, std::vector<std::string> arguments)

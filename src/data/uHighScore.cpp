@@ -74,9 +74,7 @@ void THighScore::ClearLevel(int32_t level) {
 }
 
 void THighScore::LoadFromFile(const std::string& fileName) {
-  TFileStream file(fileName, TFileMode::fmOpenRead);
-  TMemoryStream image;
-  image.LoadFromStream(file);
+  TMemoryStream image(ReadRegularFile(fileName, MaxFileSize));
   FileImage = std::move(image);
   FileImage.SetPosition(0);
   Parse(FileImage);
@@ -136,6 +134,9 @@ void THighScore::SaveToStream(TStream& stream) const {
 }
 
 void THighScore::SaveToFile(const std::string& fileName) {
+  // A pipe would hold the player until something reads it; a table is kept in a file of its own.
+  if (!AbsentOrRegularFile(fileName))
+    throw EWriteError("Cannot write file \"" + fileName + "\". Not a regular file");
   TMemoryStream image;
   SaveToStream(image);
   WriteFileAtomically(fileName, image.Bytes());

@@ -40,11 +40,17 @@ public:
   void ClearLevel(int32_t level);
   bool Modified() const { return IsModified; }
 
+  // The largest file taken for a table. Ten shown places in each of four levels come to a few kilobytes even
+  // with long names; a file of this size holds thousands of entries.
+  static constexpr int64_t MaxFileSize = 1 << 20;
+
   // A file that does not start with "HGSC" loads nothing. A damaged file raises EReadError; the levels read
-  // before the damage keep what they read.
+  // before the damage keep what they read. Anything but a regular file of at most MaxFileSize bytes raises
+  // EFOpenError and leaves the table as it was.
   void LoadFromFile(const std::string& fileName);
   void LoadFromStream(TStream& stream);
-  // The file is replaced in one step: a save that fails leaves the previous file as it was.
+  // The file is replaced in one step: a save that fails leaves the previous file as it was. Anything but a
+  // regular file (or no file yet) is refused with EWriteError.
   void SaveToFile(const std::string& fileName);
   void SaveToStream(TStream& stream) const;
 

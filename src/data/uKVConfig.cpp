@@ -8,7 +8,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <unordered_map>
 
 namespace kv {
 
@@ -89,30 +91,53 @@ std::string Unescape(std::string_view text) {
   return out;
 }
 
-std::vector<TKVConfigItem> ParseFile(const std::vector<uint8_t>& bytes) {
-  std::vector<TKVConfigItem> items;
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+// One line of the file as a value, or nothing for anything else (the header, a comment, a malformed line).
+std::optional<TKVConfigItem> ParseLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const auto tab1 = line.find('\t');
+  if (tab1 == std::string_view::npos) return std::nullopt;
+  const auto tab2 = line.find('\t', tab1 + 1);
+  if (tab2 == std::string_view::npos) return std::nullopt;
+  const std::string_view type = line.substr(0, tab1);
+  if (type.size() != 1 || type[0] < '1' || type[0] > '3') return std::nullopt;
+  TKVConfigItem item;
+  item.Type = static_cast<uint8_t>(type[0] - '0');
+  item.Name = Unescape(line.substr(tab1 + 1, tab2 - tab1 - 1));
+  item.Value = Unescape(line.substr(tab2 + 1));
+  if (item.Type == TKVConfigItem::ctInteger && !IsInteger(item.Value)) return std::nullopt;
+  return item;
+}
+
+// The lines of text, each without its line feed.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+    lines.push_back(text.substr(start, end - start));
     start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const auto tab1 = line.find('\t');
-    if (tab1 == std::string_view::npos) continue;
-    const auto tab2 = line.find('\t', tab1 + 1);
-    if (tab2 == std::string_view::npos) continue;
-    const std::string_view type = line.substr(0, tab1);
-    if (type.size() != 1 || type[0] < '1' || type[0] > '3') continue;
-    TKVConfigItem item;
-    item.Type = static_cast<uint8_t>(type[0] - '0');
-    item.Name = Unescape(line.substr(tab1 + 1, tab2 - tab1 - 1));
-    item.Value = Unescape(line.substr(tab2 + 1));
-    if (item.Type == TKVConfigItem::ctInteger && !IsInteger(item.Value)) continue;
-    items.push_back(std::move(item));
   }
+  return lines;
+}
+
+std::vector<TKVConfigItem> ParseFile(std::string_view text) {
+  std::vector<TKVConfigItem> items;
+  for (const std::string_view line : SplitLines(text))
+    if (auto item = ParseLine(line)) items.push_back(std::move(*item));
   return items;
+}
+
+std::string ItemLine(const TKVConfigItem& item) {
+  return std::to_string(item.Type) + "\t" + Escape(item.Name) + "\t" + Escape(item.Value) + "\n";
+}
+
+// The stored file as text; nothing when there is none. A name that is no regular file, or a file far larger
+// than any configuration, is not ours to read or to replace: EFOpenError.
+std::optional<std::string> ReadStored(const std::string& fileName) {
+  if (!std::filesystem::exists(fileName)) return std::nullopt;
+  const std::vector<uint8_t> bytes = ReadRegularFile(fileName, TKVCustomConfig::MaxFileSize);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string RunningProgramFile() {
@@ -149,10 +174,8 @@ std::string TKVCustomConfig::FileName() const {
 void TKVCustomConfig::Load() {
   if (Store != TKVConfigStore::kvRegistry) return;
   const std::string fileName = FileName();
-  if (fileName.empty() || !FileExists(fileName)) return;
-  TMemoryStream file;
-  file.LoadFromFile(fileName);
-  Items = ParseFile(file.Bytes());
+  if (fileName.empty()) return;
+  if (const std::optional<std::string> text = ReadStored(fileName)) Items = ParseFile(*text);
 }
 
 void TKVCustomConfig::Save() {
@@ -160,25 +183,45 @@ void TKVCustomConfig::Save() {
   try {
     const std::string fileName = FileName();
     if (fileName.empty()) return;
-    std::vector<TKVConfigItem> stored;
-    if (FileExists(fileName)) {
-      TMemoryStream file;
-      file.LoadFromFile(fileName);
-      stored = ParseFile(file.Bytes());
-    }
-    for (const auto& item : Items) {
+    const std::optional<std::string> stored = ReadStored(fileName);
+    // The items by name, the last of a name winning as it does when read.
+    std::unordered_map<std::string, std::size_t> byName;
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+      const TKVConfigItem& item = Items[i];
       if (item.Type < TKVConfigItem::ctText || item.Type > TKVConfigItem::ctInteger) continue;
       if (item.Type == TKVConfigItem::ctInteger && !IsInteger(item.Value)) continue;
-      auto it = std::find_if(stored.begin(), stored.end(),
-                             [&](const auto& s) { return SameText(s.Name, item.Name); });
-      if (it == stored.end())
-        stored.push_back(item);
-      else
-        *it = item;
+      byName[TKVStandardFunc::LowerText(item.Name)] = i;
     }
+    // An item takes the place of the last stored value of its name, the one a read takes; every other line
+    // stays as it stands (earlier values of the name, comments, lines of kinds this program does not know).
+    const std::vector<std::string_view> lines =
+        stored ? SplitLines(*stored) : std::vector<std::string_view>{};
+    std::vector<std::string> names(lines.size());
+    std::unordered_map<std::string, std::size_t> lastLine;
+    for (std::size_t n = 0; n < lines.size(); ++n)
+      if (const std::optional<TKVConfigItem> value = ParseLine(lines[n])) {
+        names[n] = TKVStandardFunc::LowerText(value->Name);
+        lastLine[names[n]] = n;
+      }
+    std::vector<bool> written(Items.size(), false);
     std::string text = Header + "\n";
-    for (const auto& item : stored)
-      text += std::to_string(item.Type) + "\t" + Escape(item.Name) + "\t" + Escape(item.Value) + "\n";
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      if (n == 0 && (lines[n] == Header || lines[n] == Header + "\r")) continue;
+      const auto match = names[n].empty() ? byName.end() : byName.find(names[n]);
+      if (match == byName.end() || lastLine[names[n]] != n) {
+        text.append(lines[n]).push_back('\n');
+        continue;
+      }
+      text += ItemLine(Items[match->second]);
+      written[match->second] = true;
+    }
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+      const auto match = byName.find(TKVStandardFunc::LowerText(Items[i].Name));
+      if (match == byName.end() || match->second != i || written[i]) continue;
+      text += ItemLine(Items[i]);
+      written[i] = true;
+    }
+    if (stored && *stored == text) return;
     std::filesystem::create_directories(std::filesystem::path(fileName).parent_path());
     WriteFileAtomically(fileName, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
   } catch (...) {

@@ -43,12 +43,18 @@ public:
   std::string KeyName;
   std::vector<TKVConfigItem> Items;
 
+  // The largest file taken for a configuration; a larger one is neither read nor replaced.
+  static constexpr int64_t MaxFileSize = 16 << 20;
+
   // Replaces the items with the stored values, in stored order. A missing file changes nothing; a file that
-  // exists but cannot be read raises EFOpenError. Lines that are not values of the three types are ignored.
+  // exists but cannot be read (or is no regular file, or is larger than MaxFileSize) raises EFOpenError.
+  // Lines that are not values of the three types are ignored.
   void Load();
-  // Writes every item, keeping stored values that no item names (names compare without regard to case).
-  // Creates the folder and the file (atomically) even without items. Never raises; an integer item whose
-  // text is not a number is not written.
+  // Writes every item in place of the stored values of its name (names compare without regard to case),
+  // keeping every other line as it stands: values no item names, comments, lines it does not understand.
+  // Creates the folder and the file (atomically) even without items; a file whose text would not change is
+  // not written, and a name that is no regular file is left alone. Never raises; an integer item whose text
+  // is not a number is not written.
   void Save();
 
   // Names compare without regard to case; the last matching item is the one changed or read.

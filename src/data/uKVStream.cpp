@@ -1,6 +1,7 @@
 #include "data/uKVStream.h"
 
 #include "core/uKVErrors.h"
+#include "core/uScopeGuard.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -187,6 +188,35 @@ bool FileExists(const std::string& fileName) {
   return stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::vector<uint8_t> ReadRegularFile(const std::string& fileName, int64_t maxBytes) {
+  // O_NONBLOCK: opening a pipe with no writer must not wait; a regular file ignores it.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError(fileName, std::strerror(errno));
+  TScopeExit closeFile([fd] { ::close(fd); });
+  struct stat st {};
+  if (fstat(fd, &st) != 0) throw EFOpenError(fileName, std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) throw EFOpenError(fileName, "Not a regular file");
+  if (st.st_size > maxBytes) throw EFOpenError(fileName, "File too large");
+  std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError("Cannot read file \"" + fileName + "\". " + std::strerror(errno));
+    if (n == 0) break; // cut short while being read: what is there
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+bool AbsentOrRegularFile(const std::string& fileName) {
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) == 0) return S_ISREG(st.st_mode);
+  // A dangling link names a file yet to be made; a name that cannot be looked up is none of ours.
+  return errno == ENOENT;
+}
+
 namespace {
 
 // Every byte to fd; false with errno set when that fails.
@@ -213,10 +243,23 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
 // seeing the same file.
 void WriteInPlace(const std::string& fileName, const std::string& target, std::span<const uint8_t> bytes,
                   bool regular) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | (regular ? O_TRUNC : 0));
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) throw EFCreateError(fileName, std::strerror(errno));
+  // A regular file keeps its old bytes until the space for the new ones is certain: on a full disk the
+  // reservation fails and the file is as it was.
+  if (regular && !bytes.empty()) {
+    const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+      ::close(fd);
+      FailWrite(fileName, reserved);
+    }
+  }
   bool ok = WriteAll(fd, bytes);
   int error = ok ? 0 : errno;
+  if (ok && regular && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (ok && regular && fsync(fd) != 0) {
     ok = false;
     error = errno;

@@ -116,6 +116,13 @@ private:
 };
 
 bool FileExists(const std::string& fileName);
+// The whole of a regular file of at most maxBytes bytes. Anything else is refused without waiting on it: a
+// pipe, a device or a folder raises EFOpenError ("Not a regular file"), a larger file EFOpenError ("File too
+// large").
+std::vector<uint8_t> ReadRegularFile(const std::string& fileName, int64_t maxBytes);
+// Whether the name stands for nothing yet or for a regular file (through symbolic links): the files the
+// player keeps for itself are read and written only where this holds.
+bool AbsentOrRegularFile(const std::string& fileName);
 // Writes bytes to fileName through a temporary file in the same folder that is renamed over it, so that a
 // failed or interrupted save leaves the previous file intact. A replaced file keeps its permissions and,
 // where the system allows, its owner; a new one gets newFileMode within the umask. A symbolic link is written

@@ -55,6 +55,9 @@ void TKVCustomBitmapItem::LoadFromFile(const std::string& fileName) {
   std::error_code error;
   // Only regular files: a device or a pipe given as a picture name must not block or flood the load.
   if (fileName.empty() || !std::filesystem::is_regular_file(fileName, error)) return;
+  // Larger than any picture a game shows: left alone rather than read whole.
+  const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+  if (error || size > kMaxPictureFileSize) return;
   TMemoryStream raw;
   raw.LoadFromFile(fileName);
   const TPictureKind kind = PictureKindFromFileName(fileName);

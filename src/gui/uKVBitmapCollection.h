@@ -16,6 +16,9 @@
 
 namespace kv {
 
+// The largest picture file an item reads from disk.
+inline constexpr std::uintmax_t kMaxPictureFileSize = 64u << 20;
+
 // How a picture sits in its area. Stored and copied with an item; drawing code chooses its own placement.
 enum TKVDrawStyle {
   kvdsStretch,

@@ -1,5 +1,7 @@
 #include "gui/uKVGamesApplication.h"
 
+#include <algorithm>
+
 #include "core/uKVErrors.h"
 #include "gui/uKVAppControlLayer.h"
 #include "gui/uKVGUIButton.h"
@@ -320,28 +322,32 @@ void TKVCustomGamesApplication::Confirm(const std::string& caption, const std::s
   box.Application = this;
   box.BringToFront();
   box.SetCaption(caption);
-  box.SetPosition((clientWidth - kvQuestionWidth) / 2, (clientHeight - kvQuestionHeight) / 2);
 
   TKVGUILabel& label = NewChild<TKVGUILabel>(box);
   label.Application = this;
   label.SetCaption(text);
   TKVCustomGraphicEngine& engine = *label.Engine();
-  label.SetSize(engine.TextWidth(text), engine.TextHeight(text));
-  label.SetPosition((kvQuestionWidth - engine.TextWidth(text)) / 2, 40);
+  const int32_t textWidth = engine.TextWidth(text);
+  // A text wider than the box widens it, with a margin on each side; the buttons stay in the middle.
+  const int32_t width = std::max(kvQuestionWidth, textWidth + 2 * kvQuestionMargin);
+  const int32_t shift = (width - kvQuestionWidth) / 2;
+  box.SetPosition((clientWidth - width) / 2, (clientHeight - kvQuestionHeight) / 2);
+  label.SetSize(textWidth, engine.TextHeight(text));
+  label.SetPosition((width - textWidth) / 2, 40);
 
   TKVGUIButton& ok = NewChild<TKVGUIButton>(box);
   ok.Application = this;
   ok.SetCaption("OK");
-  ok.SetPosition(50, 70);
+  ok.SetPosition(50 + shift, 70);
   ok.OnClick = [this](TKVGUIControl* sender) { ConfirmOk(sender); };
 
   TKVGUIButton& cancel = NewChild<TKVGUIButton>(box);
   cancel.Application = this;
   cancel.SetCaption("Cancel");
-  cancel.SetPosition(130, 70);
+  cancel.SetPosition(130 + shift, 70);
   cancel.OnClick = [this](TKVGUIControl*) { ConfirmCancel(); };
 
-  box.SetSize(kvQuestionWidth, kvQuestionHeight);
+  box.SetSize(width, kvQuestionHeight);
   box.ShowAndFocus();
   FQuestionBox = &box;
   FConfirmMethod = std::move(method);

@@ -49,6 +49,8 @@ inline constexpr int32_t kvpkEnd = 2;
 // Size of the question box.
 inline constexpr int32_t kvQuestionWidth = 250;
 inline constexpr int32_t kvQuestionHeight = 125;
+// Space beside a question's text that is wider than the box.
+inline constexpr int32_t kvQuestionMargin = 20;
 
 class TKVCustomGamesApplication : public TKVCustomApplicationClient {
 public:

@@ -176,10 +176,8 @@ void TKVPaintBox::RunFrame() {
   FDirty.TakeInto(FFrameRects);
   if (!FFrameRects.empty() && FFrameHandler) {
     FInFrame = true;
-    // The areas of a frame that failed stay to be painted with the next frame that is asked for.
-    TScopeFail repaint([this] {
-      for (const TRect& r : FFrameRects) FDirty.Add(r);
-    });
+    // A frame that failed is not asked for again: a failure that drawing alone reveals (a damaged theme)
+    // would fail every later frame the same way. Its areas are painted again when something changes there.
     TScopeExit done([this] { FInFrame = false; });
     FFrameHandler(FFrameRects);
   }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <span>
+#include <string_view>
 #include <utility>
 
 namespace kv {
@@ -70,6 +71,22 @@ void WriteField(int32_t value, TStream& stream) {
   SF::WriteWord(static_cast<int16_t>(static_cast<uint16_t>(value)), stream);
 }
 
+// A relative name that stays inside the folder it is taken from: no root, no drive, no "..".
+bool IsNameBelowFolder(const std::string& name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\' || name.find(':') != std::string::npos)
+    return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = name.find_first_of("/\\", start);
+    const std::string_view part =
+        std::string_view(name).substr(start, (end == std::string::npos ? name.size() : end) - start);
+    if (part == "..") return false;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return true;
+}
+
 } // namespace
 
 // ---- TKVThemeBitmapItem
@@ -79,7 +96,10 @@ TKVThemeBitmapItem::TKVThemeBitmapItem(TKVCustomBitmapCollection* collection)
 
 void TKVThemeBitmapItem::SetSource(const std::string& value) {
   FSource = value;
+  // A theme comes with a package from anyone: its names reach a picture beside the game (below a base folder
+  // that was set), never a file elsewhere on the system by an absolute name or a way up.
   const std::string folder = Collection() ? Collection()->BaseFolder : std::string();
+  if (folder.empty() || !IsNameBelowFolder(value)) return;
   LoadFromFile(folder + value);
 }
 

@@ -174,9 +174,13 @@ void TKVCustomJigsawApplication::Prepare() {
   // Assigned late by the owner too: the board asks the session each time.
   FScene.CreateBoard(std::move(FPieceGrid), FPieces, FBoardArea, FFixedOrientation, BevelLevel(),
                      [this](TKVGUIControl* sender) {
+                       FFinishTime = FClock.Clock();
                        if (OnBoardWin) OnBoardWin(sender);
                      });
   FPieceGrid.clear();
+  FScene.Board()->OnSettled = [this] {
+    if (OnGameChanged) OnGameChanged(this);
+  };
   TKVCustomGamesApplication::Prepare();
 }
 
@@ -214,6 +218,7 @@ void TKVCustomJigsawApplication::Start() {
   FScene.FitToClientArea();
   TKVCustomGamesApplication::Start();
   FStopped = false;
+  FFinishTime.reset();
   SetEdgesOnly(false);
   FClock.SetRunning(true);
   // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
@@ -310,9 +315,18 @@ bool TKVCustomJigsawApplication::SolveOnePiece() {
 }
 
 bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
+  if (confirm > 1 || State() != kvasRunning || !FScene.Board()) return false;
+  if (confirm == 1) {
+    // Asked with the game paused: the clock cannot run out under the question. Whatever happened while it
+    // was open (a new game, the end of the program), only the game that runs now is solved, if any.
+    const std::weak_ptr<bool> asked = FScene.Board()->Alive();
+    Pause();
+    const bool yes = Services().Boxes && Services().Boxes->AskConfirmation("Solve all pieces?");
+    if (State() == kvasPaused) Resume();
+    if (!yes || asked.expired() || State() != kvasRunning) return false;
+  }
   TKVJigsawBoard* board = FScene.Board();
-  if (State() != kvasRunning || !board) return false;
-  board->SolveAll(confirm);
+  board->SolveAll(0);
   if (board->FlyingCount() == 0) return false;
   FSetup.CheatCount = board->PieceCount();
   // The picture forms where the ghost image shows it, not at the board's corner.
@@ -370,7 +384,8 @@ std::string TKVCustomJigsawApplication::LoadFailureMessage(const std::string& fi
          " image used for jigsaw pieces and/or total pieces have changed. This may lead to incorrect result.";
 }
 
-bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, const std::string& fileName) {
+bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, const std::string& fileName,
+                                                  bool tell) {
   const TJigsawProject2* project = Project();
   const TBMPData* entry = nullptr;
   if (project)
@@ -383,7 +398,7 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
   TImageInfo size;
   if (entry) size = DecodeGamePicture(*entry, FPieces, saved.Difficulty, picture);
   if (!entry || !SavedGameFits(saved, size)) {
-    if (Services().Boxes) Services().Boxes->ShowError(LoadFailureMessage(fileName));
+    if (tell && Services().Boxes) Services().Boxes->ShowError(LoadFailureMessage(fileName));
     return false;
   }
   Reset();
@@ -406,8 +421,8 @@ bool TKVCustomJigsawApplication::EnterHighScore(THighScore& table, int32_t level
   if (!FairWin() || level < 0 || level >= THighScore::LevelCount) return false;
   if (Project() && Project()->Options.NoHighScores) return false;
   int32_t place = -1;
-  if (!table.Qualifies(level, FClock.Clock(), place)) return false;
-  table.Add(THighScoreData{name, FClock.Clock(), static_cast<uint8_t>(level)});
+  if (!table.Qualifies(level, FinishTime(), place)) return false;
+  table.Add(THighScoreData{name, FinishTime(), static_cast<uint8_t>(level)});
   if (position) *position = place;
   return true;
 }

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kv {
@@ -122,6 +123,8 @@ public:
   TSessionEvent OnClockTick;
   TSessionEvent OnShowToolbar;
   TSessionEvent OnHideToolbar;
+  // The pieces of the running game came to rest somewhere new.
+  TSessionEvent OnGameChanged;
 
   // ---- parts of the playing area; none until built
   TKVJigsawBoard* Board() const { return FScene.Board(); }
@@ -194,15 +197,18 @@ public:
   static std::string LoadFailureMessage(const std::string& fileName);
   // Replaces the running game by the saved one: its picture is looked up in the package and the pieces are
   // checked against it before anything of the current game is touched. A saved game that does not fit shows
-  // the load-failure message (error box) and returns false; the running game goes on. Errors decoding the
-  // picture propagate, also without touching the running game.
-  bool RestoreSavedGame(const TJigsawFile& saved, const std::string& fileName);
+  // the load-failure message (error box; tell false: nothing) and returns false; the running game goes on.
+  // Errors decoding the picture propagate, also without touching the running game.
+  bool RestoreSavedGame(const TJigsawFile& saved, const std::string& fileName, bool tell = true);
 
   // ---- the win and the high scores
   // Won without solving aids.
   bool FairWin() const { return FSetup.CheatCount == 0; }
-  // Enters a fair win's clock into the table at level (see HighScoreLevel) when it qualifies and the package
-  // keeps high scores. True when it was added; position receives its place.
+  // The clock when the last piece joined; the clock counts on after the win, while the player is asked for a
+  // name. Before a win, the clock as it stands.
+  int32_t FinishTime() const { return FFinishTime.value_or(FClock.Clock()); }
+  // Enters a fair win's finish time into the table at level (see HighScoreLevel) when it qualifies and the
+  // package keeps high scores. True when it was added; position receives its place.
   bool EnterHighScore(THighScore& table, int32_t level, const std::string& name,
                       int32_t* position = nullptr) const;
 
@@ -224,6 +230,7 @@ private:
   TPieces FPieceGrid;
   bool FStopped = true;
   bool FEdgesOnly = false;
+  std::optional<int32_t> FFinishTime;
 };
 
 class TKVJigsawApplication : public TKVCustomJigsawApplication {

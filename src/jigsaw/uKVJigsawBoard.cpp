@@ -147,6 +147,7 @@ void TKVCustomJigsawBoard::Drop() {
 
 void TKVCustomJigsawBoard::SettleBoard() {
   FModel.SettleBoard(Width(), Height());
+  if (OnSettled) OnSettled();
 }
 
 void TKVCustomJigsawBoard::CheckComplete() {
@@ -169,9 +170,10 @@ void TKVCustomJigsawBoard::SolveAll(uint8_t confirm) {
   if (confirm > 1) return;
   if (!Running() || FModel.Won() || Busy()) return;
   if (confirm == 1) {
+    // The question lets the program run on; the board may be gone when it returns.
+    const std::weak_ptr<bool> alive = FAlive;
     if (!FServices.Boxes || !FServices.Boxes->AskConfirmation("Solve all pieces?")) return;
-    // The answer may have come after the game changed.
-    if (!Running() || FModel.Won() || Busy()) return;
+    if (alive.expired() || !Running() || FModel.Won() || Busy()) return;
   }
   FInput.ForgetClicks();
   FAnimator.SolveAll();

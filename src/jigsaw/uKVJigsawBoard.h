@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 
 namespace kv {
@@ -66,6 +67,9 @@ public:
   TKVGUINotifyEvent OnLoose;
   // Stops every sound of the session; run when the puzzle is complete, before the win is announced.
   std::function<void()> OnStopAllSounds;
+  // Pieces came to rest somewhere new (a drop, a turn step, a piece of a solving aid landing); not called
+  // while a piece follows the mouse.
+  std::function<void()> OnSettled;
 
   // ---- state
   bool Won() const { return FModel.Won(); }
@@ -133,6 +137,8 @@ public:
   virtual void SolveOnePiece();
   // 0 solves at once, 1 asks first; other values do nothing.
   virtual void SolveAll(uint8_t confirm);
+  // Expires when the board is destroyed: whoever lets the program run on (a modal question) checks it after.
+  std::weak_ptr<bool> Alive() const { return FAlive; }
 
   // ---- counts
   int32_t GrabbedCount() const { return FModel.GrabbedCount(); }
@@ -164,6 +170,9 @@ private:
   void Notify(int32_t p, int32_t q) override;
   void Popup(int32_t x, int32_t y) override;
   TPoint Origin() const;
+
+  // Expires with the board: a question asked from inside the board finds out whether it still exists.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 // The board with its published properties.

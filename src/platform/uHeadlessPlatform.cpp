@@ -52,6 +52,7 @@ std::size_t THeadlessDispatcher::PendingCount() const {
 }
 
 bool TScriptedMessageBoxes::Answer() {
+  if (WhileAsking) WhileAsking();
   if (Answers.empty()) return DefaultAnswer;
   const bool answer = Answers.front();
   Answers.pop_front();

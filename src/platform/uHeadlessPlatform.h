@@ -57,6 +57,8 @@ public:
   std::deque<bool> Answers;
   bool DefaultAnswer = true;
   std::vector<TShown> Shown;
+  // Runs while a question is open, as the program runs on under a modal box (timers, a new game).
+  std::function<void()> WhileAsking;
 
 private:
   bool Answer();

@@ -76,7 +76,15 @@ namespace {
 
 QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons) {
-  QMessageBox box(icon, QApplication::applicationDisplayName(), QtText(text), buttons, parent);
+  // Over the window when it is shown; a hidden window (the start, before the first game) would put the box
+  // at the screen's corner, so then it stands alone in the middle of the screen.
+  QWidget* owner = parent && parent->isVisible() ? parent : nullptr;
+  QMessageBox box(icon, QApplication::applicationDisplayName(), QtText(text), buttons, owner);
+  if (!owner) {
+    box.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      box.move(screen->availableGeometry().center() - box.rect().center());
+  }
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

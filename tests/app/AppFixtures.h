@@ -30,6 +30,24 @@ inline std::string Self() {
   return QCoreApplication::applicationFilePath().toStdString();
 }
 
+// A state folder of the test's own for the player's kept games, gone with the test: no game kept by one
+// test is offered to the next.
+class TStateFolder {
+public:
+  TStateFolder() { qputenv("XDG_STATE_HOME", QByteArray::fromStdString(Dir.path().string())); }
+  // Left alone when a newer folder has taken the place already.
+  ~TStateFolder() {
+    if (qgetenv("XDG_STATE_HOME") == QByteArray::fromStdString(Dir.path().string()))
+      qunsetenv("XDG_STATE_HOME");
+  }
+  TStateFolder(const TStateFolder&) = delete;
+  TStateFolder& operator=(const TStateFolder&) = delete;
+  const kvtest::TempDir& Folder() const { return Dir; }
+
+private:
+  kvtest::TempDir Dir;
+};
+
 // A new package model that cuts with the program's piece library.
 inline std::unique_ptr<kv::TJigsawProject2> NewProject(const std::string& title) {
   kv::InstallPackagePictureSteps((std::filesystem::path(JIGSAW_BINARY_DIR) / "all.kvjc").string());

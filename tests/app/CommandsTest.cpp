@@ -23,6 +23,7 @@
 
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 using kv::TfrmMain;
 using kvapptest::Self;
@@ -82,6 +83,7 @@ class CommandsTest : public QObject {
 private slots:
   void init() {
     Boxes = std::make_unique<kv::TScriptedMessageBoxes>();
+    State = std::make_unique<kvapptest::TStateFolder>();
     qputenv("HOME", QByteArray::fromStdString(Home.path().string()));
   }
 
@@ -108,6 +110,11 @@ private slots:
     QAction* sound = FindEntry(window.menuBar()->actions(), "&Sound");
     QVERIFY(sound);
     const bool before = window.Session().SoundOn();
+    // From the start, before any toggle, the mark shows the state that holds.
+    QVERIFY(sound->isCheckable());
+    QCOMPARE(sound->isChecked(), before);
+    QAction* edgesAtStart = FindEntry(window.menuBar()->actions(), "EdgesOnly");
+    QVERIFY(edgesAtStart->isCheckable() && !edgesAtStart->isChecked());
     sound->trigger();
     QCOMPARE(window.Session().SoundOn(), !before);
     QVERIFY(sound->isCheckable());
@@ -271,9 +278,14 @@ private slots:
     TfrmMain window(Self(), {WritePackage(Dir, "picture.kvj")}, Boxes.get());
     QTRY_VERIFY_WITH_TIMEOUT(window.PlayingArea()->FramesPresented() > 0, 5000);
     const kv::TBitmap32& shown = *window.Session().Engine().GetBuffer();
-    for (const std::string name : {"view.bmp", "view.jpg", "view.JPG"}) {
+    // The name's extension decides; without a known one, the filter chosen in the dialog (0 BMP, 1 JPEG).
+    const std::pair<std::string, int> saves[] = {{"view.bmp", 1}, {"view.jpg", 0}, {"view.JPG", 0},
+                                                 {"shot", 1},     {"shot.bmp", 1}, {"other.xyz", 0}};
+    for (const auto& [name, filter] : saves) {
       const std::string file = Dir.file(name);
-      window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+      window.AskSaveFileName = [&, filter = filter](const std::string&, const std::string&,
+                                                    const std::string&) {
+        window.SaveFilterIndex = filter;
         return file;
       };
       window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
@@ -281,7 +293,7 @@ private slots:
                QString::fromStdString("Picture successfully saved into file " + file));
       QCOMPARE(window.Session().State(), kv::kvasRunning);
       const std::vector<uint8_t> bytes = kvtest::ReadFileBytes(file);
-      if (name == "view.bmp") {
+      if (name.ends_with(".bmp") || name == "other.xyz") {
         QVERIFY(bytes.size() > 54 && bytes[0] == 'B' && bytes[28] == 24);
         QCOMPARE(static_cast<int>(bytes[18] | bytes[19] << 8), shown.Width());
       } else {
@@ -306,20 +318,69 @@ private slots:
       return Dir.file("missing/game.jsw");
     };
     window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
-    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save game"));
+    // The design's words, then the file and the system's reason.
+    const QString said = QString::fromStdString(Boxes->Shown.back().Text);
+    QVERIFY2(said.startsWith("Unable to save game. ") && said.contains("missing/game.jsw") &&
+                 said.contains("No such file or directory"),
+             qPrintable(said));
     QCOMPARE(window.Session().State(), kv::kvasRunning);
   }
 
-  void aSavedGameThatCannotBeReadLeavesTheGameRunning() {
+  void savingWithNoGameSaysSoAndWritesNothing() {
+    TfrmMain window(Self(), {WritePackage(Dir, "nogame.kvj")}, Boxes.get());
+    window.ExecuteCommand(nullptr, 14, Integer(9)); // no such picture: the game is gone
+    QCOMPARE(window.Session().Board(), nullptr);
+    bool asked = false;
+    window.AskSaveFileName = [&](const std::string&, const std::string&, const std::string&) {
+      asked = true;
+      return Dir.file("nogame.jsw");
+    };
+    window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
+    QVERIFY(!asked);
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+             QString("Unable to save game. No game is being played."));
+    QVERIFY(!std::filesystem::exists(Dir.file("nogame.jsw")));
+  }
+
+  void aHelpFileOrLinkThatCannotBeOpenedSaysSo() {
+    TfrmMain window(Self(), {WritePackage(Dir, "links.kvj")}, Boxes.get());
+    std::vector<QUrl> opened;
+    window.OpenUrl = [&](const QUrl& url) {
+      opened.push_back(url);
+      return false; // no browser, no viewer
+    };
+    window.ExecuteCommand(nullptr, 4, kv::TScriptParameter()); // no help file beside the program
+    QVERIFY(opened.empty());
+    QVERIFY(QString::fromStdString(Boxes->Shown.back().Text).endsWith("jigsawhelp.hlp cannot be opened."));
+    kv::TScriptParameter link;
+    link.AddText("https://example.org/");
+    window.ExecuteCommand(nullptr, 11, link);
+    QCOMPARE(opened.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
+             QString("https://example.org/ cannot be opened."));
+  }
+
+  void aSavedGameThatCannotBeReadSaysErrorAndTheGameGoesOn() {
     TfrmMain window(Self(), {WritePackage(Dir, "unread.kvj")}, Boxes.get());
     const kv::TKVJigsawBoard* before = window.Session().Board();
-    const std::string jsw = Dir.file("damaged.jsw");
-    kvtest::WriteFileBytes(jsw, {'n', 'o', 't', ' ', 'a', ' ', 'g', 'a', 'm', 'e'});
-    window.AskOpenFileName = [&](const std::string&, const std::string&) { return jsw; };
-    window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
-    QVERIFY(Boxes->Shown.empty());
-    QCOMPARE(window.Session().Board(), before);
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    const std::string version7 = Dir.file("version7.jsw");
+    kvtest::WriteFileBytes(version7, {0xAF, 0x39, 0x01, 0x00, 7, 0, 0, 0});
+    const std::string cut = Dir.file("cut.jsw");
+    kvtest::WriteFileBytes(cut, {0xAF, 0x39, 0x01});
+    const std::string text = Dir.file("text.jsw");
+    kvtest::WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', ' ', 'g', 'a', 'm', 'e'});
+    const std::string pipe = Dir.file("pipe.jsw");
+    QCOMPARE(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string folder = Dir.file("folder.jsw");
+    std::filesystem::create_directory(folder);
+    for (const std::string& jsw : {text, cut, version7, std::string("/dev/zero"), pipe, folder}) {
+      Boxes->Shown.clear();
+      window.AskOpenFileName = [&](const std::string&, const std::string&) { return jsw; };
+      window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
+      QVERIFY2(Boxes->Shown.size() == 1 && Boxes->Shown.back().Text == "Error", jsw.c_str());
+      QCOMPARE(window.Session().Board(), before);
+      QCOMPARE(window.Session().State(), kv::kvasRunning);
+    }
   }
 
   void aGameMadeFromAPictureCarriesThePackageAndPlaysThatPicture() {
@@ -424,6 +485,7 @@ private slots:
 private:
   kvtest::TempDir Dir, Home;
   std::unique_ptr<kv::TScriptedMessageBoxes> Boxes;
+  std::unique_ptr<kvapptest::TStateFolder> State;
 };
 
 QTEST_MAIN(CommandsTest)

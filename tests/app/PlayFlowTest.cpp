@@ -72,6 +72,7 @@ class PlayFlowTest : public QObject {
 private slots:
   void init() {
     Boxes = std::make_unique<kv::TScriptedMessageBoxes>();
+    State = std::make_unique<kvapptest::TStateFolder>();
     qputenv("HOME", QByteArray::fromStdString(Home.path().string()));
     std::filesystem::remove(kv::TKVStandardFunc::DocumentsFolder() + "/JigsawHighScore.dat");
   }
@@ -430,6 +431,8 @@ private slots:
       project->FindPictureSettings(1)->NumPiecesMax = 24;
       first.Flow().SetQuitConfirmed(true);
     }
+    // The first window kept its game; this start is about the package's own saved game only.
+    State = std::make_unique<kvapptest::TStateFolder>();
     Boxes->Answers = {yes};
     TfrmMain window(Self(), {SavePackage(*project, Dir, "prepared.kvj")}, Boxes.get());
     QCOMPARE(Boxes->Shown.front().Text, std::string("Project contains saved game data. Play saved game?"));
@@ -445,6 +448,7 @@ private slots:
 private:
   kvtest::TempDir Dir, Home;
   std::unique_ptr<kv::TScriptedMessageBoxes> Boxes;
+  std::unique_ptr<kvapptest::TStateFolder> State;
 };
 
 QTEST_MAIN(PlayFlowTest)

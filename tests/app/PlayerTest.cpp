@@ -3,6 +3,7 @@
 // clock in the status bar, and the close of a running game asking first.
 #include "AppFixtures.h"
 
+#include "app/uBannerPanel.h"
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -17,8 +18,10 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QScreen>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -58,6 +61,7 @@ class PlayerTest : public QObject {
 private slots:
   void init() {
     Boxes = std::make_unique<kv::TScriptedMessageBoxes>();
+    State = std::make_unique<kvapptest::TStateFolder>();
     // The high-score file goes to the documents folder, kept out of the user's.
     qputenv("HOME", QByteArray::fromStdString(Home.path().string()));
   }
@@ -115,6 +119,9 @@ private slots:
     kvtest::WriteFileBytes(file, bytes);
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.Project() == nullptr);
+    // Said, and the empty window stays for the player to close: no process lingers without a window.
+    QVERIFY(!window.TerminateRequested());
+    QVERIFY(window.isVisible());
     QCOMPARE(Boxes->Shown.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text),
              QString("Project doesn't contain valid data."));
@@ -135,6 +142,23 @@ private slots:
     QVERIFY(Boxes->Shown.empty());
     QCOMPARE(window.Project()->Banners.Count(), 1);
     QCOMPARE(window.Project()->Banners.Items(0)->Width(), 120);
+  }
+
+  // A banner whose picture claims a huge height does not push the board off the screen.
+  void aTallBannerIsBoundedByTheScreen() {
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Tall Banner");
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+    kv::TBanner& banner = project->Banners.Add();
+    banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(40, 16000));
+    banner.ComputeSize();
+    project->BannerContainers.Add().AddBanner(&banner);
+    const std::string file = kvapptest::SavePackage(*project, Dir, "tall.kvj");
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.BannerPanel()->isVisible());
+    const int screenHeight = window.screen()->availableGeometry().height();
+    QVERIFY(window.BannerPanel()->height() <= std::max(screenHeight / 4, 74));
+    QVERIFY(window.height() <= screenHeight);
+    QVERIFY(window.PlayingArea()->height() > screenHeight / 2);
   }
 
   // A package without piece shapes, opened by a player that has no library of its own to cut with.
@@ -164,9 +188,46 @@ private slots:
     QVERIFY(window.close());
   }
 
+  // Start actions that hide the window and start no game leave the window shown, not a process without one.
+  void startActionsThatStartNoGameLeaveTheWindowShown() {
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Quiet Start");
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+    project->StartActions.AddScript().ID = 24; // deselect all: runs, starts nothing
+    const std::string file = kvapptest::SavePackage(*project, Dir, "quiet.kvj");
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(!window.TerminateRequested());
+    QVERIFY(window.isVisible());
+  }
+
+  // The game is cut from a copy that fits the playing area; print takes the picture as the package has it.
+  void printTakesThePictureAtItsFullSize() {
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Large Picture");
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(2400, 1800, 7, 85));
+    const std::string file = kvapptest::SavePackage(*project, Dir, "large.kvj");
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.PictureBitmap().Width() < 2400);
+    const kv::TBitmap32 printed = window.PrintablePicture();
+    QCOMPARE(printed.Width(), 2400);
+    QCOMPARE(printed.Height(), 1800);
+  }
+
+  void escapeClosesThroughTheQuitQuestion() {
+    const std::string file = WritePackage(Dir, "escape.kvj", 0, 24);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Session().State() == kv::kvasRunning);
+    // A click on the board gives it the keys; Escape there asks to close.
+    const QPoint corner(window.PlayingArea()->width() - 5, window.PlayingArea()->height() - 5);
+    QTest::mouseClick(window.PlayingArea(), Qt::LeftButton, Qt::NoModifier, corner);
+    QTest::keyClick(window.PlayingArea(), Qt::Key_Escape);
+    QTRY_VERIFY(window.Session().QuestionBox() != nullptr);
+    QVERIFY(window.isVisible());
+  }
+
 private:
   kvtest::TempDir Dir, Home;
   std::unique_ptr<kv::TScriptedMessageBoxes> Boxes;
+  std::unique_ptr<kvapptest::TStateFolder> State;
 };
 
 QTEST_MAIN(PlayerTest)

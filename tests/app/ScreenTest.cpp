@@ -2,6 +2,8 @@
 // test events, and the picture checked is what the X server shows. A piece is dragged by a hundred pixels and
 // lands there; the screen then shows a game, in each of the three menu-bar looks. The pictures are kept in
 // the build folder (tests/screens) for a person to look at.
+#include "AppFixtures.h"
+
 #include "app/uQtPaintBox.h"
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
@@ -99,6 +101,7 @@ private slots:
     TXPointer pointer;
     QVERIFY(pointer.Ready());
     kv::TScriptedMessageBoxes boxes;
+    const kvapptest::TStateFolder state;
     TfrmMain window(QCoreApplication::applicationFilePath().toStdString(),
                     {WritePackage(Dir, static_cast<int16_t>(skinMode))}, &boxes);
     QCOMPARE(QString::fromStdString(window.ToolbarTheme()), look);

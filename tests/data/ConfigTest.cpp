@@ -1,11 +1,16 @@
+#include "core/uKVErrors.h"
 #include "data/uKVConfig.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kv;
 
@@ -157,6 +162,53 @@ TEST_F(ConfigTest, SaveKeepsStoredValuesNoItemNames) {
   config.SetInteger("B", 2);
   config.Save();
   EXPECT_EQ(FileText(), "# KVConfig 1\n1\tOld\to\n1\tA\tnew\n3\tB\t2\n");
+}
+
+TEST_F(ConfigTest, SaveKeepsLinesItDoesNotUnderstandAndWritesOnlyChanges) {
+  std::filesystem::create_directories(Dir.file("Game"));
+  const std::string text = "# KVConfig 1\n# the player's own note\n1\tA\told\n\n7\tFuture\tkind\nno tabs\n"
+                           "1\ta\tolder\n3\tN\t5\n";
+  kvtest::WriteFileBytes(ConfigFile(), {text.begin(), text.end()});
+  TKVConfig config("Game");
+  config.Load();
+  // Nothing changed: the file is not written at all.
+  const auto before = std::filesystem::last_write_time(ConfigFile());
+  std::filesystem::last_write_time(ConfigFile(), before - std::chrono::hours(1));
+  config.Save();
+  EXPECT_EQ(std::filesystem::last_write_time(ConfigFile()), before - std::chrono::hours(1));
+  EXPECT_EQ(FileText(), text);
+  // A changed value takes the place of the last line of its name, the one a read takes; the other lines
+  // stay as they stood.
+  config.SetText("A", "new");
+  config.Save();
+  EXPECT_EQ(FileText(), "# KVConfig 1\n# the player's own note\n1\tA\told\n\n7\tFuture\tkind\nno tabs\n"
+                        "1\ta\tnew\n3\tN\t5\n");
+  TKVConfig again("Game");
+  again.Load();
+  EXPECT_EQ(again.GetText("A", ""), "new");
+}
+
+TEST_F(ConfigTest, OnlyARegularFileIsReadOrWritten) {
+  std::filesystem::create_directories(Dir.file("Game"));
+  // A pipe in the file's place would hold the program at start and at exit.
+  ASSERT_EQ(mkfifo(ConfigFile().c_str(), 0600), 0);
+  TKVConfig config("Game");
+  EXPECT_THROW(config.Load(), EFOpenError);
+  config.SetText("A", "x");
+  EXPECT_NO_THROW(config.Save());
+  EXPECT_TRUE(std::filesystem::is_fifo(ConfigFile()));
+  std::filesystem::remove(ConfigFile());
+
+  // A file far larger than any configuration is neither read nor replaced.
+  {
+    std::FILE* big = std::fopen(ConfigFile().c_str(), "wb");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(ftruncate(fileno(big), TKVConfig::MaxFileSize + 1), 0);
+    std::fclose(big);
+  }
+  EXPECT_THROW(config.Load(), EFOpenError);
+  config.Save();
+  EXPECT_EQ(std::filesystem::file_size(ConfigFile()), static_cast<uintmax_t>(TKVConfig::MaxFileSize + 1));
 }
 
 TEST_F(ConfigTest, LoadIgnoresLinesThatAreNotValues) {

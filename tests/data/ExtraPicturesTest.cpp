@@ -110,17 +110,19 @@ TEST(ExtraPictures, ReadingEndsAtTheEndOfTheData) {
   EXPECT_EQ(images.Count(), 1);
 }
 
-TEST(ExtraPictures, EmptyPictureRecordCarriesNoFields) {
+TEST(ExtraPictures, EmptyPictureRecordStillCarriesItsFields) {
   Bytes b;
-  b.u16(3240).u16(3242).i32(0); // no id, type or format follow
+  b.u16(3240);
+  PictureRecord(b, 5, 0, 1, {}); // id, type and format, then no data
   PictureRecord(b, 9, 0, 1, Jpeg);
   b.u16(3241).i32(0);
   auto s = b.stream();
   TExtJigsawImages images;
   images.LoadFromStream(s);
-  // A picture without data has nothing to show and adds no item.
+  // A picture without data has nothing to show and adds no item; the record after it is read whole.
   ASSERT_EQ(images.Count(), 1);
   EXPECT_EQ(images[0].ImageID, 9u);
+  EXPECT_EQ(images[0].ImgFormat, TImageFormat::ifJPEG);
 }
 
 TEST(ExtraPictures, WithoutTheMarkerTheCollectionStaysEmpty) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -227,6 +229,10 @@ TEST_F(GameData, FailuresPropagateWithTheMessageToShow) {
     EXPECT_TRUE(locator.PlayablePictures.empty()) << c.Name;
     EXPECT_FALSE(locator.TerminateRequested) << c.Name;
   }
+
+  // Internal texts never reach the player.
+  EXPECT_EQ(StartupErrorMessage(EListError("List index out of bounds (13)")), invalidData);
+  EXPECT_EQ(StartupErrorMessage(std::bad_alloc()), invalidData);
 
   // Argument 1 that cannot be opened: its own message.
   kvtest::WriteFileBytes(Exe, Player);

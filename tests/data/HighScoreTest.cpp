@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace kv;
 using kvtest::Bytes;
@@ -183,6 +184,28 @@ TEST(HighScore, FileRoundTripAndAtomicSave) {
   EXPECT_EQ(entries, 2);
 
   EXPECT_THROW(loaded.LoadFromFile(dir.file("missing.dat")), EFOpenError);
+}
+
+TEST(HighScore, OnlyARegularFileOfATablesSizeIsReadOrWritten) {
+  kvtest::TempDir dir;
+  THighScore table;
+  table.Add(Entry("Ann", 75));
+
+  // A pipe in the table's place would hold the player until something wrote to it or read from it.
+  const auto pipe = dir.file("pipe.dat");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_THROW(table.LoadFromFile(pipe), EFOpenError);
+  EXPECT_THROW(table.SaveToFile(pipe), EWriteError);
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_THROW(table.LoadFromFile("/dev/zero"), EFOpenError);
+
+  // A file larger than any table is refused before it is read, and the table keeps what it held.
+  const auto big = dir.file("big.dat");
+  kvtest::WriteFileBytes(big, {'H', 'G', 'S', 'C'});
+  std::filesystem::resize_file(big, THighScore::MaxFileSize + 1);
+  EXPECT_THROW(table.LoadFromFile(big), EFOpenError);
+  EXPECT_EQ(Names(table, 0), std::vector<std::string>{"Ann"});
+  EXPECT_EQ(std::filesystem::file_size(big), static_cast<uintmax_t>(THighScore::MaxFileSize + 1));
 }
 
 TEST(HighScore, ReaderTakesSectionsAsStored) {

@@ -359,6 +359,10 @@ TEST(Streams, AtomicWriteRespectsWhatTheNameIs) {
   WriteFileAtomically(first, bytes);
   EXPECT_EQ(kvtest::ReadFileBytes(second), bytes);
   EXPECT_EQ(fs::hard_link_count(first), 2u);
+  // Written in place, a shorter content leaves nothing of the longer one behind it.
+  WriteFileAtomically(first, std::vector<uint8_t>{5});
+  EXPECT_EQ(kvtest::ReadFileBytes(second), std::vector<uint8_t>{5});
+  WriteFileAtomically(first, bytes);
 
   // A pipe is written, not replaced by a file.
   const std::string fifo = dir.file("pipe");

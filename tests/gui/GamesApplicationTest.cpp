@@ -431,6 +431,24 @@ TEST_F(QuestionBoxTest, TheBoxIsLaidOutInTheMiddleOfTheClientArea) {
   EXPECT_EQ(Button(box, "Cancel").Top(), 70);
 }
 
+TEST_F(QuestionBoxTest, ALongTextWidensTheBoxAndStaysInside) {
+  kv::NewChild<RecordingControl>(Root()).SetSize(800, 600);
+  const std::string text = "A game is running. Do you really want to quit the game and lose it?";
+  ASSERT_GT(Engine.TextWidth(text), 250);
+  kv::TKVGUIForm& box = Ask(text);
+  kv::TKVGUILabel* label = nullptr;
+  for (int32_t i = 0; i < box.ChildCount(); ++i)
+    if (auto* l = dynamic_cast<kv::TKVGUILabel*>(box.Children(i))) label = l;
+  ASSERT_NE(label, nullptr);
+  EXPECT_GE(label->Left(), 20);
+  EXPECT_LE(label->Left() + label->Width(), box.Width() - 20);
+  // Still in the middle of the client area, the buttons in the middle of the box.
+  EXPECT_EQ(box.Left(), (800 - box.Width()) / 2);
+  const int32_t buttonsMiddle =
+      (Button(box, "OK").Left() + Button(box, "Cancel").Left() + Button(box, "Cancel").Width()) / 2;
+  EXPECT_NEAR(buttonsMiddle, box.Width() / 2, 30);
+}
+
 TEST_F(QuestionBoxTest, OkCallsTheMethodAndCancelDoesNot) {
   kv::TKVGUIForm& box = Ask();
   Click(Button(box, "Cancel"));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -171,6 +173,23 @@ TEST(PaintBoxTest, RequestsBetweenTwoFramesMakeOneFrameThatPaintsAndPresentsThei
   EXPECT_EQ(box.Screen().PixelAt(31, 21), 0xFF00FF00u);
   EXPECT_EQ(box.Screen().PixelAt(10, 10), 0xFF00FF00u); // from the first frame, not presented again
   EXPECT_EQ(box.Buffer().PixelAt(10, 10), 0u);
+}
+
+TEST(PaintBoxTest, AFrameThatFailsIsNotAskedForAgain) {
+  kv::THeadlessPaintBox box;
+  int frames = 0;
+  box.SetFrameHandler([&](std::span<const TRect>) {
+    ++frames;
+    throw std::runtime_error("a theme item without the part asked for");
+  });
+  box.SetSize(40, 30);
+  EXPECT_THROW(box.Frame(), std::runtime_error);
+  // Nothing asks for the failed areas again: no frame follows until something changes.
+  EXPECT_FALSE(box.Frame());
+  EXPECT_EQ(frames, 1);
+  box.InvalidateRect(TRect{0, 0, 5, 5});
+  EXPECT_THROW(box.Frame(), std::runtime_error);
+  EXPECT_EQ(frames, 2);
 }
 
 TEST(PaintBoxTest, ChangedAreasArePresentedWithoutAFramePaint) {

@@ -340,6 +340,37 @@ TEST(ThemeStream, ASourceFileThatExistsReplacesTheStoredPicture) {
   }
 }
 
+TEST(ThemeStream, ASourceNameReachesOnlyPicturesBelowTheBaseFolder) {
+  kvtest::TempDir dir;
+  std::filesystem::create_directories(dir.file("game/skins"));
+  kvtest::WriteFileBytes(dir.file("game/skins/wide.bmp"), kvtest::MakeBmp(9, 3));
+  kvtest::WriteFileBytes(dir.file("outside.bmp"), kvtest::MakeBmp(7, 3));
+  const ThemeItemLayout layout{"s", kv::stSingle, Distinct(2, 2)};
+  const std::string base = dir.file("game") + "/";
+  const struct {
+    std::string Source;
+    std::string Base;
+    int32_t Width; // 2: the stored picture stays
+  } cases[] = {
+      {"skins/wide.bmp", base, 9},
+      {"../outside.bmp", base, 2},
+      {"skins/../../outside.bmp", base, 2},
+      {dir.file("outside.bmp"), base, 2},
+      {"skins\\..\\..\\outside.bmp", base, 2},
+      // Without a base folder, nothing is read from disk (not the working folder either).
+      {"skins/wide.bmp", "", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Source + " in " + c.Base);
+    kv::TMemoryStream stream(kvtest::ThemeStreamBytes({layout}, c.Source));
+    TKVThemeBitmapCollection theme;
+    theme.BaseFolder = c.Base;
+    theme.LoadThemeStream(stream);
+    ASSERT_EQ(theme.Count(), 1);
+    EXPECT_EQ(theme.Item(0).Bitmap().Width(), c.Width);
+  }
+}
+
 // An 8-bit RLE bitmap of any size whose pixels are one end-of-bitmap code, followed by as many bytes as
 // the decoder wants before it believes such a size.
 std::vector<uint8_t> RleBmp(int32_t width, int32_t height) {

@@ -333,6 +333,35 @@ TEST_F(SessionTest, SolvingAllCountsAsCheatingAndWinsSilently) {
   }
 }
 
+TEST_F(SessionTest, TheSolveQuestionPausesTheGameAndSurvivesANewGameUnderIt) {
+  Project.Countdown = 1;
+  Project.CountdownSeconds = 2;
+  StartGame(0);
+  // The player leaves the question open longer than the count-down: the game is paused under it.
+  Platform.Boxes.WhileAsking = [&] {
+    EXPECT_EQ(App->State(), kv::kvasPaused);
+    Platform.Advance(5000);
+  };
+  Platform.Boxes.Answers = {false};
+  EXPECT_FALSE(App->SolveAll(1));
+  EXPECT_EQ(TimeOuts, 0);
+  EXPECT_EQ(App->Clock(), 2);
+  EXPECT_EQ(App->State(), kv::kvasRunning);
+
+  // Under the question the game is replaced (as "play again" after a lost game does): the answer was for a
+  // board that is gone, and nothing of the new game is solved.
+  Platform.Boxes.WhileAsking = [&] {
+    Platform.Boxes.WhileAsking = nullptr;
+    App->Reset();
+    StartGame(0);
+  };
+  Platform.Boxes.Answers = {true};
+  EXPECT_FALSE(App->SolveAll(1));
+  EXPECT_EQ(App->CheatCount(), 0);
+  EXPECT_EQ(Board().FlyingCount(), 0);
+  EXPECT_EQ(App->State(), kv::kvasRunning);
+}
+
 TEST_F(SessionTest, SolvingOnePieceCountsEachPieceAndOnlyWhileRunning) {
   Enlarge();
   StartGame(0);
