@@ -215,7 +215,8 @@ private:
   void BuildPieces(const TJigsawProject2& project);
   void TimeUp();
 
-  // Loaded once per package; the cut and the carver are redone for every game.
+  // The library is read once per package and the carver takes the package's outline; each game cuts its
+  // picture anew.
   TKVJigsawPieceLibrary FPieceLibrary;
   TKVJigsawCut FCut;
   TKVJigsawCarver FCarver;
