@@ -31,14 +31,16 @@ struct TDragScene {
   TPoint Pointer;
 
   TDragScene() {
-    TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(1024, 768);
-    library.Picture.Assign(DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
+    const TKVJigsawPieceLibrary library = kvtest::GeneratedGameLibrary(1024, 768);
+    TKVJigsawCut cut;
+    cut.Picture.Assign(DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
+    TKVJigsawCarver carver;
     TPieceBuildOptions options;
     options.Difficulty = 5;
     options.AreaWidth = 1024;
     options.AreaHeight = 768;
     TPieces pieces;
-    BuildPieces(library, options, pieces);
+    BuildPieces(library, cut, carver, options, pieces);
 
     TKVCustomGraphicEngine& engine = Engine;
     engine.DestroySurface();
@@ -51,9 +53,9 @@ struct TDragScene {
     Root->SetEnabled(true);
     Board = &NewChild<TKVJigsawBoard>(*Root, Platform.Services());
     Board->SetSize(1024, 768);
-    Board->LoadPieces(std::move(pieces), library.Cols(), library.Rows());
-    Board->CellWidth = library.CellWidth();
-    Board->CellHeight = library.CellHeight();
+    Board->LoadPieces(std::move(pieces), cut.Cols(library), cut.Rows(library));
+    Board->CellWidth = cut.CellWidth(library);
+    Board->CellHeight = cut.CellHeight(library);
     Board->DragMode = true;
     Board->Prepare();
     Board->Start();

@@ -79,7 +79,7 @@ void BM_LargePhotoDecode(benchmark::State& state) {
   const auto width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   kv::TBMPData picture;
   picture.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(width, height, 5, 85));
-  const kv::TKVJigsawPieceCollection library = kvtest::GeneratedGameLibrary(width, height);
+  const kv::TKVJigsawPieceLibrary library = kvtest::GeneratedGameLibrary(width, height);
   kv::TBitmap32 bitmap;
   for (auto _ : state) {
     if (state.range(2) == 0)

@@ -9,14 +9,17 @@
 
 namespace {
 
-// A game of a 1024 x 768 photograph: the package's piece shapes, the picture and the build settings.
+// A game of a 1024 x 768 photograph: the package's piece shapes, the cut of the picture, the carver and the
+// build settings.
 struct TPhotoGame {
-  kv::TKVJigsawPieceCollection Library = kvtest::GeneratedGameLibrary(1024, 768);
+  kv::TKVJigsawPieceLibrary Library = kvtest::GeneratedGameLibrary(1024, 768);
+  kv::TKVJigsawCut Cut;
+  kv::TKVJigsawCarver Carver;
   kv::TPieceBuildOptions Options;
 
   explicit TPhotoGame(int64_t difficulty, unsigned threads = 0) {
     Options.Threads = threads;
-    Library.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
+    Cut.Picture.Assign(kv::DecodeJpeg(kvtest::MakePhotoJpeg(1024, 768, 5, 90)));
     Options.Difficulty = static_cast<uint8_t>(difficulty);
     Options.AreaWidth = 1024;
     Options.AreaHeight = 768;
@@ -28,7 +31,7 @@ void BM_BuildPieces(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
     benchmark::DoNotOptimize(pieces.data());
   }
   // What the pieces of one game hold: coded images and shadows.
@@ -52,7 +55,7 @@ void BM_BuildPiecesFirstGame(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   for (auto _ : state) {
     kv::TPieces pieces;
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
     benchmark::DoNotOptimize(pieces.data());
   }
 }
@@ -63,7 +66,7 @@ void BM_BuildPiecesOneThread(benchmark::State& state) {
   TPhotoGame game(state.range(0), 1);
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
     benchmark::DoNotOptimize(pieces.data());
   }
 }

@@ -22,8 +22,8 @@ void TJigsawSpriteCreator::Build(TBitmap32 picture, const TJigsawFile& saved, TI
 void TJigsawSpriteCreator::Run(TBitmap32 picture, uint8_t difficulty, const TJigsawArrayData* saved,
                                TImageInfo sourceSize) {
   FPieces.clear();
-  Library.Picture = std::move(picture);
-  Library.SourceSize = sourceSize;
+  Cut.Picture = std::move(picture);
+  Cut.SourceSize = sourceSize;
   TPieceBuildOptions options;
   options.Difficulty = difficulty;
   options.BevelLevel = 0;
@@ -34,7 +34,7 @@ void TJigsawSpriteCreator::Run(TBitmap32 picture, uint8_t difficulty, const TJig
   options.AreaHeight = AreaHeight;
   options.Saved = saved;
   options.OnPieceDone = OnProgress;
-  BuildPieces(Library, options, FPieces);
+  BuildPieces(Library, Cut, Carver, options, FPieces);
 }
 
 TJigsawArrayData TJigsawSpriteCreator::PieceStates() const {

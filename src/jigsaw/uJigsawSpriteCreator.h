@@ -3,7 +3,9 @@
 #pragma once
 
 #include "data/uJigsawFile.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uKVJigsawTypes.h"
 
 #include <cstdint>
@@ -17,7 +19,11 @@ public:
   TJigsawSpriteCreator();
 
   // Must hold layouts and templates before a build.
-  TKVJigsawPieceCollection Library;
+  TKVJigsawPieceLibrary Library;
+  // The cut of the last build's picture.
+  TKVJigsawCut Cut;
+  // Its outline settings are the caller's; a build draws with bevel level 0.
+  TKVJigsawCarver Carver;
   int32_t AreaWidth = 1024;
   int32_t AreaHeight = 768;
   bool NoRotation = false;

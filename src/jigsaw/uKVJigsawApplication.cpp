@@ -87,20 +87,21 @@ void TKVCustomJigsawApplication::SetProject(TJigsawProject2* project) {
   const bool changed = project != Project();
   TKVCustomGamesApplication::SetProject(project);
   if (!changed || !project) return;
-  FPieces.Clear();
-  FPieces.OutlineOption = project->OutlineOption != 0;
-  FPieces.OutlineColor = project->OutlineColor;
-  FPieces.BevelLevel = project->BevelLevel;
+  FPieceLibrary.Clear();
+  FCut.Clear();
+  FCarver.OutlineOption = project->OutlineOption != 0;
+  FCarver.OutlineColor = project->OutlineColor;
+  FCarver.BevelLevel = project->BevelLevel;
   if (project->PieceShapeData.Size() > 0) {
     TMemoryStream shapes(project->PieceShapeData.Bytes());
-    FPieces.LoadFromStream(shapes);
+    FPieceLibrary.LoadFromStream(shapes);
   } else if (auto* steps = dynamic_cast<TEnginePictureSteps*>(&TExecDataWriter::PictureSteps())) {
     // A package without piece shapes plays with the part of the program's library made for it; without
     // that library the package has no pieces, which the first game reports.
     try {
-      TKVJigsawPieceCollection library = steps->PackageLibrary(*project);
-      FPieces.Layouts = std::move(library.Layouts);
-      FPieces.Templates = std::move(library.Templates);
+      TKVJigsawPieceLibrary library = steps->PackageLibrary(*project);
+      FPieceLibrary.Layouts = std::move(library.Layouts);
+      FPieceLibrary.Templates = std::move(library.Templates);
     } catch (const Exception&) {
     }
   }
@@ -139,7 +140,7 @@ void TKVCustomJigsawApplication::UseSavedGame(const TJigsawFile& saved) {
 void TKVCustomJigsawApplication::LoadGamePicture(const TBMPData& picture, uint8_t difficulty,
                                                  TKVGameSetup& setup) const {
   TBitmap32 decoded;
-  const TImageInfo size = DecodeGamePicture(picture, FPieces, difficulty, decoded);
+  const TImageInfo size = DecodeGamePicture(picture, FPieceLibrary, difficulty, decoded);
   setup.Picture = std::move(decoded);
   setup.PictureSourceSize = size;
 }
@@ -169,10 +170,10 @@ void TKVCustomJigsawApplication::Prepare() {
 
   FScene.BuildBackground();
   FScene.SetGhostStyle(project->GhostMode, project->GhostColor, project->GhostAlpha);
-  FScene.BuildGhostImage(FPieces);
+  FScene.BuildGhostImage(FPieceLibrary, FCut, FCarver);
   FScene.GhostImage()->SetVisible(project->Options.ShowGhost);
   // Assigned late by the owner too: the board asks the session each time.
-  FScene.CreateBoard(std::move(FPieceGrid), FPieces, FBoardArea, FFixedOrientation, BevelLevel(),
+  FScene.CreateBoard(std::move(FPieceGrid), FPieceLibrary, FCut, FBoardArea, FFixedOrientation, BevelLevel(),
                      [this](TKVGUIControl* sender) {
                        FFinishTime = FClock.Clock();
                        if (OnBoardWin) OnBoardWin(sender);
@@ -187,11 +188,11 @@ void TKVCustomJigsawApplication::Prepare() {
 void TKVCustomJigsawApplication::BuildPieces(const TJigsawProject2& project) {
   // The builder hands its progress to this thread, piece by piece, whatever threads code them. The picture
   // is lent to the cut rather than copied, and comes back however the cut ends.
-  FPieces.Picture = std::move(FSetup.Picture);
-  FPieces.SourceSize = FSetup.PictureSourceSize;
+  FCut.Picture = std::move(FSetup.Picture);
+  FCut.SourceSize = FSetup.PictureSourceSize;
   const TScopeExit giveBack([this] {
-    FSetup.Picture = std::move(FPieces.Picture);
-    FPieces.Picture.SetSize(0, 0);
+    FSetup.Picture = std::move(FCut.Picture);
+    FCut.Picture.SetSize(0, 0);
   });
   TPieceBuildOptions options;
   options.Difficulty = FSetup.Difficulty;
@@ -206,7 +207,7 @@ void TKVCustomJigsawApplication::BuildPieces(const TJigsawProject2& project) {
   options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
   options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
   options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
-  kv::BuildPieces(FPieces, options, FPieceGrid);
+  kv::BuildPieces(FPieceLibrary, FCut, FCarver, options, FPieceGrid);
 }
 
 // ---- the running game
@@ -223,7 +224,7 @@ void TKVCustomJigsawApplication::Start() {
   FClock.SetRunning(true);
   // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
   // photograph of several thousand pixels would otherwise give a window larger than the screen.
-  FScene.BuildPreviewWindow(FPieces.ScaledPicture.Empty() ? FSetup.Picture : FPieces.ScaledPicture);
+  FScene.BuildPreviewWindow(FCut.ScaledPicture.Empty() ? FSetup.Picture : FCut.ScaledPicture);
   Root()->Repaint();
   Root()->SetEnabled(true);
   Engine().Invalidate();
@@ -363,16 +364,15 @@ bool TKVCustomJigsawApplication::SavedGameFits(const TJigsawFile& saved, TImageI
       static_cast<std::size_t>(saved.Columns) * static_cast<std::size_t>(saved.Rows))
     return false;
   const TLayoutChoice choice =
-      TKVJigsawPieceCollection::ChooseLayoutSize(FPieces.Layouts, pictureSize.Width, pictureSize.Height,
-                                                 saved.Difficulty, FPieces.MaxWidth, FPieces.MaxHeight);
+      FPieceLibrary.ChooseLayoutSize(pictureSize.Width, pictureSize.Height, saved.Difficulty);
   if (choice.LayoutIndex < 0) return false;
-  const TKVLayout& layout = FPieces.Layout(choice.LayoutIndex);
+  const TKVLayout& layout = FPieceLibrary.Layout(choice.LayoutIndex);
   // The cut's grid: whole cells of the scaled picture, rounded as the cut rounds them.
   if (layout.CellWidth == 0 || layout.CellHeight == 0) return false;
   if (RoundDiv(choice.FinalWidth, layout.CellWidth) != saved.Columns ||
       RoundDiv(choice.FinalHeight, layout.CellHeight) != saved.Rows)
     return false;
-  const int32_t templates = FPieces.TemplateCount();
+  const int32_t templates = FPieceLibrary.TemplateCount();
   return std::all_of(saved.PieceStates.begin(), saved.PieceStates.end(), [&](const TJigsawPieceState& s) {
     return s.LeftEdge <= templates && s.TopEdge <= templates && s.RightEdge <= templates &&
            s.BottomEdge <= templates;
@@ -396,7 +396,7 @@ bool TKVCustomJigsawApplication::RestoreSavedGame(const TJigsawFile& saved, cons
       }
   TBitmap32 picture;
   TImageInfo size;
-  if (entry) size = DecodeGamePicture(*entry, FPieces, saved.Difficulty, picture);
+  if (entry) size = DecodeGamePicture(*entry, FPieceLibrary, saved.Difficulty, picture);
   if (!entry || !SavedGameFits(saved, size)) {
     if (tell && Services().Boxes) Services().Boxes->ShowError(LoadFailureMessage(fileName));
     return false;

@@ -13,7 +13,9 @@
 #include "gui/uKVAutoHideToolbar.h"
 #include "gui/uKVGamesApplication.h"
 #include "jigsaw/uKVGameClock.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uKVJigsawScene.h"
 #include "jigsaw/uKVJigsawTypes.h"
 
@@ -61,7 +63,7 @@ struct TKVGameSetup {
   // The picture of this game.
   TBitmap32 Picture;
   // The picture's stored size when Picture holds it decoded at a reduced scale (LoadGamePicture); 0 x 0 when
-  // Picture is at its own size. The cut is chosen for this size (see TKVJigsawPieceCollection::SourceSize).
+  // Picture is at its own size. The cut is chosen for this size (see TKVJigsawCut::SourceSize).
   TImageInfo PictureSourceSize;
   std::string PictureName;
   // 0..5, for the piece library's layout search; a saved game brings its own.
@@ -133,9 +135,10 @@ public:
   TKVGUIAnimatedImage* GhostImage() const { return FScene.GhostImage(); }
   TKVGUIForm* PreviewWindow() const { return FScene.PreviewWindow(); }
   TKVGUIImage* PreviewImage() const { return FScene.PreviewImage(); }
-  // The piece library (templates, scaled picture, piece items).
-  TKVJigsawPieceCollection& Pieces() { return FPieces; }
-  const TKVJigsawPieceCollection& Pieces() const { return FPieces; }
+  // The package's piece library (layouts and templates).
+  const TKVJigsawPieceLibrary& PieceLibrary() const { return FPieceLibrary; }
+  // The cut of the game's picture (scaled picture, piece items).
+  const TKVJigsawCut& Cut() const { return FCut; }
 
   // False while a game runs; true after it ended (win, time-out, Stop).
   bool Stopped() const { return FStopped; }
@@ -218,7 +221,11 @@ private:
   void BuildPieces(const TJigsawProject2& project);
   void TimeUp();
 
-  TKVJigsawPieceCollection FPieces;
+  // The library is read once per package and the carver takes the package's outline; each game cuts its
+  // picture anew.
+  TKVJigsawPieceLibrary FPieceLibrary;
+  TKVJigsawCut FCut;
+  TKVJigsawCarver FCarver;
   TKVJigsawScene FScene;
   TKVGameClock FClock;
   TKVAutoHideToolbar FToolbar;

@@ -135,9 +135,9 @@ void ReportFinish(const TPieceBuildOptions& options) noexcept {
 
 // The size of the bitmap BuildPieceBitmap makes for an item: the cell and half of each template beyond it.
 // The scatter draws need it before any bitmap is built.
-std::pair<int32_t, int32_t> PieceBitmapSize(const TKVJigsawPieceCollection& library,
+std::pair<int32_t, int32_t> PieceBitmapSize(const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut,
                                             const TKVPuzzlePieceItem& item) {
-  const TKVLayout& cell = library.Layout(library.LayoutIndex);
+  const TKVLayout& cell = library.Layout(cut.LayoutIndex);
   auto half = [&](int32_t edge, bool vertical) {
     if (edge == -1) return 0;
     const TKVPieceTemplate& t = library.Template(edge);
@@ -147,12 +147,13 @@ std::pair<int32_t, int32_t> PieceBitmapSize(const TKVJigsawPieceCollection& libr
           cell.CellHeight + half(item.TopEdge, false) + half(item.BottomEdge, false)};
 }
 
-// Builds, codes and shadows one piece whose records are set. Reads the library only, so pieces can be coded
-// side by side.
-void CodeItem(const TKVJigsawPieceCollection& library, const TPieceBuildOptions& options,
-              const TKVPuzzlePieceItem& item, TPiece& piece, TBuildScratch& scratch) {
-  library.BuildPieceBitmap(library.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
-                           item.BottomEdge, item.RightEdge, item.LeftEdge);
+// Builds, codes and shadows one piece whose records are set. Reads the library, the cut and the carver only,
+// so pieces can be coded side by side.
+void CodeItem(const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut, const TKVJigsawCarver& carver,
+              const TPieceBuildOptions& options, const TKVPuzzlePieceItem& item, TPiece& piece,
+              TBuildScratch& scratch) {
+  cut.BuildPieceBitmap(library, carver, cut.ScaledPicture, scratch.Bitmap, item.X, item.Y, item.TopEdge,
+                       item.BottomEdge, item.RightEdge, item.LeftEdge);
   // A saved piece turned while rotation is off still gets the image it shows.
   const unsigned rotations = options.NoRotation ? 1u | 1u << piece.Rotation : 0xFu;
   const unsigned shadows = piece.Joined == 1 ? rotations : 1u << piece.Rotation;
@@ -334,7 +335,7 @@ int ProgressPercent(int32_t done, int32_t total) {
 namespace {
 
 // A piece of a saved game: its record as saved, and the cut's item rebuilt from it.
-void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawPieceCollection& library) {
+void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawCut& cut) {
   ApplyPieceState(piece, saved);
   piece.Rotation &= 3;
   piece.StartRotation &= 3;
@@ -345,14 +346,14 @@ void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawPieceC
   item.LeftEdge = piece.LeftEdge - 1;
   item.X = piece.CorrectX;
   item.Y = piece.CorrectY;
-  library.PieceItems.push_back(item);
+  cut.PieceItems.push_back(item);
 }
 
 // A piece of a new game: its place in the picture from the cut, a random turn and a random place in the
 // playing area (the draws in this order, piece after piece).
-void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsawPieceCollection& library,
-                  const TPieceBuildOptions& options, TKVStandardFunc& random) {
-  const auto [width, height] = PieceBitmapSize(library, item);
+void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsawPieceLibrary& library,
+                  const TKVJigsawCut& cut, const TPieceBuildOptions& options, TKVStandardFunc& random) {
+  const auto [width, height] = PieceBitmapSize(library, cut, item);
   piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
   piece.StartRotation = piece.Rotation;
   piece.Joined = 0;
@@ -370,8 +371,9 @@ void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsaw
 
 } // namespace
 
-void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
-  if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
+void BuildPieces(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, TKVJigsawCarver& carver,
+                 const TPieceBuildOptions& options, TPieces& pieces) {
+  if (cut.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
   // The pieces of the previous game lend their storage to the new ones.
   TPieces previous = std::move(pieces);
   pieces.clear();
@@ -382,24 +384,24 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
   const unsigned threads =
       options.Threads != 0 ? options.Threads : std::max(1u, std::thread::hardware_concurrency());
   // The layout search replaces the preliminary picture at once: no need to scale it.
-  library.SetDifficulty(options.Difficulty, false);
-  library.ChooseLayout([threads](int32_t count, const std::function<void(int32_t)>& band) {
+  cut.SetDifficulty(library, options.Difficulty, false);
+  cut.ChooseLayout(library, [threads](int32_t count, const std::function<void(int32_t)>& band) {
     RunInOrder(
         count, threads, [&](int32_t i, TBuildScratch&) { band(i); }, [](int32_t) {});
   });
-  library.BevelLevel = options.BevelLevel;
+  carver.BevelLevel = options.BevelLevel;
 
-  const int32_t cols = library.Cols(), rows = library.Rows();
+  const int32_t cols = cut.Cols(library), rows = cut.Rows(library);
   const int32_t total = cols * rows;
   if (options.Saved) {
     // Every record of the file becomes one piece: a file cut with another library cannot be played.
     if (options.Saved->size() != static_cast<std::size_t>(total))
       throw Exception("The saved game does not fit the pieces of this picture.");
-    library.PieceItems.clear();
+    cut.PieceItems.clear();
   } else {
     // Each bitmap is built when its piece is coded, into a reused surface.
-    library.AssignEdges(false);
-    if (library.PieceItems.size() != static_cast<std::size_t>(total))
+    cut.AssignEdges(library, nullptr);
+    if (cut.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
 
@@ -425,18 +427,20 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
       piece.Column = col;
       order.push_back(&piece);
       if (options.Saved)
-        RestorePiece(piece, (*options.Saved)[static_cast<std::size_t>(p)], library);
+        RestorePiece(piece, (*options.Saved)[static_cast<std::size_t>(p)], cut);
       else
-        ScatterPiece(piece, library.Piece(p), library, options, random);
+        ScatterPiece(piece, cut.Piece(p), library, cut, options, random);
     }
   }
 
   const std::string of = Translated(options, "of");
-  const TKVJigsawPieceCollection& cut = library;
+  const TKVJigsawCut& built = cut;
+  const TKVJigsawCarver& carving = carver;
   RunInOrder(
       total, threads,
       [&](int32_t i, TBuildScratch& scratch) {
-        CodeItem(cut, options, cut.Piece(i), *order[static_cast<std::size_t>(i)], scratch);
+        CodeItem(library, built, carving, options, built.Piece(i), *order[static_cast<std::size_t>(i)],
+                 scratch);
       },
       [&](int32_t i) {
         const int32_t n = i + 1;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "data/uJigsawFile.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uKVJigsawTypes.h"
 
 #include <cstdint>
@@ -48,11 +50,13 @@ struct TPieceBuildOptions {
 // Round(done / total * 100) on the exact value, ties to even; 0 for a total of 0 or less.
 int ProgressPercent(int32_t done, int32_t total);
 
-// Cuts library.Picture at options.Difficulty with the library's layouts and templates and fills pieces
-// [row][column]. Raises kv::Exception "Bitmap not spesified" for an empty picture, the library's error when
-// no layout fits, and an error when a saved game does not match the cut; OnFinish runs in every case once
-// the build has begun. Helper threads read the library and write the pieces until the call returns: the
-// hooks must leave both alone.
-void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces);
+// Cuts cut.Picture at options.Difficulty with the library's layouts and templates, carves each piece with
+// the carver (its bevel level becomes options.BevelLevel) and fills pieces [row][column]. Raises
+// kv::Exception "Bitmap not spesified" for an empty picture, the library's error when no layout fits, and an
+// error when a saved game does not match the cut; OnFinish runs in every case once the build has begun.
+// Helper threads read the library, the cut and the carver and write the pieces until the call returns: the
+// hooks must leave them alone.
+void BuildPieces(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, TKVJigsawCarver& carver,
+                 const TPieceBuildOptions& options, TPieces& pieces);
 
 } // namespace kv

@@ -8,7 +8,9 @@
 #include "gui/uKVGUIShapeControl.h"
 #include "gui/uKVGamesApplication.h"
 #include "jigsaw/uKVJigsawBoard.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include <algorithm>
 #include <utility>
@@ -147,10 +149,11 @@ void TKVJigsawScene::CentreGhost(int32_t width, int32_t height) {
     FGhostImage->SetPosition((width - FGhostImage->Width()) / 2, (height - FGhostImage->Height()) / 2);
 }
 
-void TKVJigsawScene::BuildGhostImage(TKVJigsawPieceCollection& pieces) {
+void TKVJigsawScene::BuildGhostImage(const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut,
+                                     const TKVJigsawCarver& carver) {
   if (!FGhostImage) FGhostImage = &NewChild<TKVGUIAnimatedImage>(*FApplication.Root());
   FGhostImage->BringToFront();
-  const TBitmap32& scaled = pieces.ScaledPicture;
+  const TBitmap32& scaled = cut.ScaledPicture;
   FGhostImage->SetSize(scaled.Width(), scaled.Height());
   TBitmap32& ghost = FGhostImage->Picture();
   ghost.Clear(0);
@@ -159,19 +162,19 @@ void TKVJigsawScene::BuildGhostImage(TKVJigsawPieceCollection& pieces) {
   TBitmap32 source;
   GhostSource(scaled, FGhostMode, FGhostColor, source);
   TBitmap32 piece;
-  for (const TKVPuzzlePieceItem& item : pieces.PieceItems) {
-    pieces.BuildPieceBitmap(source, piece, item.X, item.Y, item.TopEdge, item.BottomEdge, item.RightEdge,
-                            item.LeftEdge);
+  for (const TKVPuzzlePieceItem& item : cut.PieceItems) {
+    cut.BuildPieceBitmap(library, carver, source, piece, item.X, item.Y, item.TopEdge, item.BottomEdge,
+                         item.RightEdge, item.LeftEdge);
     piece.Draw(ghost, item.X, item.Y);
   }
   FGhostImage->Invalidate();
 }
 
-void TKVJigsawScene::CreateBoard(TPieces grid, const TKVJigsawPieceCollection& pieces,
+void TKVJigsawScene::CreateBoard(TPieces grid, const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut,
                                  const TKVBoardArea& area, bool fixedOrientation, uint8_t shadowLevel,
                                  TKVGUINotifyEvent onWin) {
   TJigsawProject2* project = FApplication.Project();
-  const int32_t cols = pieces.Cols(), rows = pieces.Rows();
+  const int32_t cols = cut.Cols(library), rows = cut.Rows(library);
   TKVJigsawBoard& board = NewChild<TKVJigsawBoard>(*FApplication.Root(), FApplication.Services());
   FBoard = &board;
   board.Project = project;
@@ -179,8 +182,8 @@ void TKVJigsawScene::CreateBoard(TPieces grid, const TKVJigsawPieceCollection& p
   board.SetSize(area.Right - area.Left, area.Bottom - area.Top);
   board.SetPosition(area.Left, area.Top);
   board.ShadowLevel = shadowLevel;
-  board.CellWidth = pieces.CellWidth();
-  board.CellHeight = pieces.CellHeight();
+  board.CellWidth = cut.CellWidth(library);
+  board.CellHeight = cut.CellHeight(library);
   board.NoRotation = fixedOrientation;
   board.DragMode = !(project && project->Options.NoDragMode);
   board.OnWin = std::move(onWin);

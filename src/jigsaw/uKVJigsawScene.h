@@ -18,7 +18,9 @@ class TKVGUIForm;
 class TKVGUIImage;
 class TKVGUIShapeControl;
 class TKVJigsawBoard;
-class TKVJigsawPieceCollection;
+class TKVJigsawCarver;
+class TKVJigsawCut;
+class TKVJigsawPieceLibrary;
 
 // Colour of the playing area when the package has no wallpaper.
 inline constexpr TColor32 kvNoWallpaperColor = 0xFF7F7F7Fu;
@@ -60,10 +62,13 @@ public:
   // read.
   void BuildBackground();
   // The pieces of the cut drawn out of the scaled picture (or its grey or a plain colour) at their places.
-  void BuildGhostImage(TKVJigsawPieceCollection& pieces);
-  // The board over the area with the pieces of the grid; onWin becomes its OnWin.
-  void CreateBoard(TPieces grid, const TKVJigsawPieceCollection& pieces, const TKVBoardArea& area,
-                   bool fixedOrientation, uint8_t shadowLevel, TKVGUINotifyEvent onWin);
+  void BuildGhostImage(const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut,
+                       const TKVJigsawCarver& carver);
+  // The board over the area with the pieces of the grid, laid out in the cut's cells; onWin becomes its
+  // OnWin.
+  void CreateBoard(TPieces grid, const TKVJigsawPieceLibrary& library, const TKVJigsawCut& cut,
+                   const TKVBoardArea& area, bool fixedOrientation, uint8_t shadowLevel,
+                   TKVGUINotifyEvent onWin);
   // The "Preview" window in front of everything, showing picture.
   void BuildPreviewWindow(const TBitmap32& picture);
 

@@ -153,12 +153,12 @@ TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, c
   // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
   // the player rebuilds exactly these pieces from the stored records.
   TJigsawSpriteCreator creator;
-  creator.Library.Library() = shapes;
+  creator.Library = shapes;
   const uint8_t difficulty = project.DifficultyIndex(picture.ID);
   TBitmap32 bitmap;
-  const TImageInfo size = DecodeGamePicture(picture, creator.Library, difficulty, bitmap);
-  creator.Library.OutlineOption = project.PreparedFlag != 0;
-  creator.Library.OutlineColor = project.PreparedColor;
+  const TImageInfo size = DecodeGamePicture(picture, shapes, difficulty, bitmap);
+  creator.Carver.OutlineOption = project.PreparedFlag != 0;
+  creator.Carver.OutlineColor = project.PreparedColor;
   const TAreaSize area = project.SkinModeArea();
   if (area.Width > 0 && area.Height > 0) {
     creator.AreaWidth = area.Width;

@@ -68,8 +68,10 @@ TGamePieces MakePlainPieces(int32_t cols, int32_t rows, int32_t cellWidth, int32
 
 TGamePieces BuildGamePieces(int32_t pictureWidth, int32_t pictureHeight, uint8_t difficulty, bool noRotation,
                             int32_t areaWidth, int32_t areaHeight) {
-  TKVJigsawPieceCollection library = GeneratedGameLibrary(pictureWidth, pictureHeight);
-  library.Picture = PhotoLikeBitmap(pictureWidth, pictureHeight);
+  const TKVJigsawPieceLibrary library = GeneratedGameLibrary(pictureWidth, pictureHeight);
+  TKVJigsawCut cut;
+  cut.Picture = PhotoLikeBitmap(pictureWidth, pictureHeight);
+  TKVJigsawCarver carver;
   TPieceBuildOptions options;
   options.Difficulty = difficulty;
   options.NoRotation = noRotation;
@@ -77,11 +79,11 @@ TGamePieces BuildGamePieces(int32_t pictureWidth, int32_t pictureHeight, uint8_t
   options.AreaHeight = areaHeight;
   options.Threads = 1;
   TGamePieces game;
-  BuildPieces(library, options, game.Pieces);
-  game.Cols = library.Cols();
-  game.Rows = library.Rows();
-  game.CellWidth = library.CellWidth();
-  game.CellHeight = library.CellHeight();
+  BuildPieces(library, cut, carver, options, game.Pieces);
+  game.Cols = cut.Cols(library);
+  game.Rows = cut.Rows(library);
+  game.CellWidth = cut.CellWidth(library);
+  game.CellHeight = cut.CellHeight(library);
   return game;
 }
 

@@ -1,4 +1,6 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include "core/uKVErrors.h"
 #include "data/uKVStandardFunc.h"
@@ -8,7 +10,9 @@
 #include <tuple>
 
 using kv::TBitmap32;
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawCarver;
+using kv::TKVJigsawCut;
+using kv::TKVJigsawPieceLibrary;
 
 namespace {
 
@@ -34,92 +38,103 @@ kv::TKVPieceTemplate KeepTemplate(uint16_t w, uint16_t h, bool vertical, uint8_t
 
 // Layout 0 of 20 x 20 cells with horizontal templates of heights 8 and 14 and vertical ones of widths 10
 // and 12 (so that every origin depends on which template was drawn), and a vertical one of another layout.
-TKVJigsawPieceCollection CutLibrary(int cols, int rows) {
-  TKVJigsawPieceCollection library;
+TKVJigsawPieceLibrary CutLibrary() {
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{20, 20}, {30, 30}};
   library.Templates = {KeepTemplate(20, 8, false), KeepTemplate(10, 20, true), KeepTemplate(20, 14, false),
                        KeepTemplate(12, 20, true), KeepTemplate(30, 30, true, 1)};
-  library.LayoutIndex = 0;
-  library.ScaledPicture = NoisePicture(cols * 20, rows * 20);
   return library;
+}
+
+// A cut of cols x rows cells of layout 0, its picture scaled already.
+TKVJigsawCut ScaledCut(int cols, int rows) {
+  TKVJigsawCut cut;
+  cut.LayoutIndex = 0;
+  cut.ScaledPicture = NoisePicture(cols * 20, rows * 20);
+  return cut;
 }
 
 } // namespace
 
 TEST(CutTest, WholeCellPictureIsCopiedOtherwiseResampledLinearly) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{40, 40}};
-  library.Picture = NoisePicture(320, 240); // 8 x 6 cells at scale 1.0
-  library.Difficulty = 1;
-  library.ChooseLayout();
-  EXPECT_EQ(library.LayoutIndex, 0);
-  EXPECT_EQ(library.Picture.Resampler().ClassName(), "TNearestResampler");
-  ASSERT_EQ(library.ScaledPicture.Width(), 320);
-  ASSERT_EQ(library.ScaledPicture.Height(), 240);
-  EXPECT_TRUE(
-      std::equal(library.Picture.Bits(), library.Picture.Bits() + 320 * 240, library.ScaledPicture.Bits()));
-  EXPECT_EQ(library.Cols(), 8);
-  EXPECT_EQ(library.Rows(), 6);
+  TKVJigsawCut cut;
+  cut.Picture = NoisePicture(320, 240); // 8 x 6 cells at scale 1.0
+  cut.Difficulty = 1;
+  cut.ChooseLayout(library);
+  EXPECT_EQ(cut.LayoutIndex, 0);
+  EXPECT_EQ(cut.Picture.Resampler().ClassName(), "TNearestResampler");
+  ASSERT_EQ(cut.ScaledPicture.Width(), 320);
+  ASSERT_EQ(cut.ScaledPicture.Height(), 240);
+  EXPECT_TRUE(std::equal(cut.Picture.Bits(), cut.Picture.Bits() + 320 * 240, cut.ScaledPicture.Bits()));
+  EXPECT_EQ(cut.Cols(library), 8);
+  EXPECT_EQ(cut.Rows(library), 6);
 
-  library.Picture = NoisePicture(330, 250);
-  library.ChooseLayout();
-  EXPECT_EQ(library.Picture.Resampler().ClassName(), "TLinearResampler");
-  EXPECT_EQ(library.PictureWidth(), 320);
-  EXPECT_EQ(library.PictureHeight(), 240);
-  EXPECT_EQ(library.CellWidth(), 40);
-  EXPECT_EQ(library.CellHeight(), 40);
+  cut.Picture = NoisePicture(330, 250);
+  cut.ChooseLayout(library);
+  EXPECT_EQ(cut.Picture.Resampler().ClassName(), "TLinearResampler");
+  EXPECT_EQ(cut.PictureWidth(), 320);
+  EXPECT_EQ(cut.PictureHeight(), 240);
+  EXPECT_EQ(cut.CellWidth(library), 40);
+  EXPECT_EQ(cut.CellHeight(library), 40);
 }
 
 TEST(CutTest, EmptyPictureLeavesTheCutAsItWas) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{40, 40}};
-  library.LayoutIndex = 0;
-  library.ScaledPicture = NoisePicture(80, 80);
-  library.ChooseLayout();
-  EXPECT_EQ(library.LayoutIndex, 0);
-  EXPECT_EQ(library.PictureWidth(), 80);
+  TKVJigsawCut cut;
+  cut.LayoutIndex = 0;
+  cut.ScaledPicture = NoisePicture(80, 80);
+  cut.ChooseLayout(library);
+  EXPECT_EQ(cut.LayoutIndex, 0);
+  EXPECT_EQ(cut.PictureWidth(), 80);
 }
 
 TEST(CutTest, NoUsableLayoutRaises) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{8, 8}};
-  library.Picture = NoisePicture(640, 480);
-  library.Difficulty = 0;
-  EXPECT_THROW(library.ChooseLayout(), kv::Exception);
+  TKVJigsawCut cut;
+  cut.Picture = NoisePicture(640, 480);
+  cut.Difficulty = 0;
+  EXPECT_THROW(cut.ChooseLayout(library), kv::Exception);
 }
 
 TEST(CutTest, SetDifficultyTakesTheLastLayoutInRange) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   // 200 x 100: 40 cells give 5 x 2 = 10, 25 give 8 x 4 = 32, 30 give 6 x 3 = 18, 10 give 200.
   library.Layouts = {{40, 40}, {25, 25}, {30, 30}, {10, 10}};
-  library.Picture = NoisePicture(200, 100);
-  library.SetDifficulty(0);
-  EXPECT_EQ(library.Difficulty, 0);
-  EXPECT_EQ(library.Picture.Resampler().ClassName(),
+  TKVJigsawCut cut;
+  cut.Picture = NoisePicture(200, 100);
+  cut.SetDifficulty(library, 0);
+  EXPECT_EQ(cut.Difficulty, 0);
+  EXPECT_EQ(cut.Picture.Resampler().ClassName(),
             "TNearestResampler"); // only the search's scaling is linear
-  EXPECT_EQ(library.LayoutIndex, 2);
+  EXPECT_EQ(cut.LayoutIndex, 2);
   // Round(200 / 30) x 30 by Round(100 / 30) x 30.
-  EXPECT_EQ(library.PictureWidth(), 210);
-  EXPECT_EQ(library.PictureHeight(), 90);
-  library.SetDifficulty(1);
-  EXPECT_EQ(library.LayoutIndex, 1);
-  EXPECT_EQ(library.PictureWidth(), 200);
-  EXPECT_EQ(library.PictureHeight(), 100);
-  library.SetDifficulty(5);
-  EXPECT_EQ(library.LayoutIndex, 3);
-  library.SetDifficulty(3);
-  EXPECT_EQ(library.LayoutIndex, -1);
+  EXPECT_EQ(cut.PictureWidth(), 210);
+  EXPECT_EQ(cut.PictureHeight(), 90);
+  cut.SetDifficulty(library, 1);
+  EXPECT_EQ(cut.LayoutIndex, 1);
+  EXPECT_EQ(cut.PictureWidth(), 200);
+  EXPECT_EQ(cut.PictureHeight(), 100);
+  cut.SetDifficulty(library, 5);
+  EXPECT_EQ(cut.LayoutIndex, 3);
+  cut.SetDifficulty(library, 3);
+  EXPECT_EQ(cut.LayoutIndex, -1);
 }
 
 TEST(CutTest, SingleRowUsesOnlyVerticalTemplates) {
   kv::TKVStandardFunc::Instance().Seed(1);
-  auto library = CutLibrary(5, 1);
+  auto library = CutLibrary();
+  auto cut = ScaledCut(5, 1);
   library.Templates.erase(library.Templates.begin()); // the library may lack what the grid does not need
   library.Templates.erase(library.Templates.begin() + 1);
-  library.AssignEdges();
-  ASSERT_EQ(library.PieceItems.size(), 5u);
+  const TKVJigsawCarver carver;
+  cut.AssignEdges(library, &carver);
+  ASSERT_EQ(cut.PieceItems.size(), 5u);
   for (int i = 0; i < 5; ++i) {
-    const auto& item = library.Piece(i);
+    const auto& item = cut.Piece(i);
     EXPECT_EQ(item.TopEdge, -1);
     EXPECT_EQ(item.BottomEdge, -1);
     if (i < 4) {
@@ -135,25 +150,27 @@ TEST(CutTest, NeighboursShareTheirEdgeAndOriginsFollowTheTemplates) {
   for (uint64_t seed = 1; seed <= 5; ++seed) {
     random.Seed(seed);
     const int cols = 4, rows = 3;
-    auto library = CutLibrary(cols, rows);
-    library.AssignEdges();
-    ASSERT_EQ(library.PieceItems.size(), static_cast<std::size_t>(cols * rows));
+    const auto library = CutLibrary();
+    auto cut = ScaledCut(cols, rows);
+    const TKVJigsawCarver carver;
+    cut.AssignEdges(library, &carver);
+    ASSERT_EQ(cut.PieceItems.size(), static_cast<std::size_t>(cols * rows));
     for (int row = 0; row < rows; ++row)
       for (int col = 0; col < cols; ++col) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << " piece " << row << "," << col);
         const int i = row * cols + col;
-        const auto& item = library.Piece(i);
+        const auto& item = cut.Piece(i);
         EXPECT_EQ(item.TopEdge == -1, row == 0);
         EXPECT_EQ(item.LeftEdge == -1, col == 0);
         EXPECT_EQ(item.BottomEdge == -1, row == rows - 1);
         EXPECT_EQ(item.RightEdge == -1, col == cols - 1);
         if (col < cols - 1) {
-          EXPECT_EQ(item.RightEdge, library.Piece(i + 1).LeftEdge);
+          EXPECT_EQ(item.RightEdge, cut.Piece(i + 1).LeftEdge);
           EXPECT_TRUE(library.Template(item.RightEdge).Vertical);
           EXPECT_EQ(library.Template(item.RightEdge).LayoutIndex, 0);
         }
         if (row < rows - 1) {
-          EXPECT_EQ(item.BottomEdge, library.Piece(i + cols).TopEdge);
+          EXPECT_EQ(item.BottomEdge, cut.Piece(i + cols).TopEdge);
           EXPECT_FALSE(library.Template(item.BottomEdge).Vertical);
         }
         const int topHalf = item.TopEdge == -1 ? 0 : library.Template(item.TopEdge).Height / 2;
@@ -166,7 +183,7 @@ TEST(CutTest, NeighboursShareTheirEdgeAndOriginsFollowTheTemplates) {
         EXPECT_EQ(item.Bitmap.Height(), 20 + topHalf + bottomHalf);
         // The cell body shows the picture at the piece's place (away from the bevels).
         EXPECT_EQ(item.Bitmap.PixelAt(leftHalf + 10, topHalf + 10),
-                  library.ScaledPicture.PixelAt(col * 20 + 10, row * 20 + 10));
+                  cut.ScaledPicture.PixelAt(col * 20 + 10, row * 20 + 10));
       }
   }
 }
@@ -184,8 +201,10 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
       {"single piece needs none", 1, 1, false, false, false},
       {"column with horizontal only", 1, 3, true, false, false},
   };
+  const TKVJigsawCarver carver;
   for (const auto& c : cases) {
-    auto library = CutLibrary(c.cols, c.rows);
+    auto library = CutLibrary();
+    auto cut = ScaledCut(c.cols, c.rows);
     std::vector<kv::TKVPieceTemplate> kept;
     for (auto& t : library.Templates)
       if (t.LayoutIndex == 0 && (t.Vertical ? c.keepVertical : c.keepHorizontal)) kept.push_back(t);
@@ -194,27 +213,22 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
     library.Templates = kept;
     if (c.raises) {
       try {
-        library.AssignEdges();
+        cut.AssignEdges(library, &carver);
         ADD_FAILURE() << c.name;
       } catch (const kv::Exception& e) {
         EXPECT_STREQ(e.what(), "The piece library has no edge templates for the chosen layout.") << c.name;
       }
     } else {
-      EXPECT_NO_THROW(library.AssignEdges()) << c.name;
-      EXPECT_EQ(library.PieceItems.size(), static_cast<std::size_t>(c.cols * c.rows)) << c.name;
+      EXPECT_NO_THROW(cut.AssignEdges(library, &carver)) << c.name;
+      EXPECT_EQ(cut.PieceItems.size(), static_cast<std::size_t>(c.cols * c.rows)) << c.name;
     }
   }
 }
 
 TEST(CutTest, CutsShareOneLibraryAndOnlyACarverMakesBitmaps) {
-  const auto whole = CutLibrary(4, 3);
-  const kv::TKVJigsawPieceLibrary& library = whole.Library();
-  kv::TKVJigsawCut drawn, plain;
-  for (kv::TKVJigsawCut* cut : {&drawn, &plain}) {
-    cut->LayoutIndex = 0;
-    cut->ScaledPicture = NoisePicture(4 * 20, 3 * 20);
-  }
-  const kv::TKVJigsawCarver carver;
+  const TKVJigsawPieceLibrary library = CutLibrary();
+  TKVJigsawCut drawn = ScaledCut(4, 3), plain = ScaledCut(4, 3);
+  const TKVJigsawCarver carver;
   auto& random = kv::TKVStandardFunc::Instance();
   random.Seed(7);
   drawn.AssignEdges(library, &carver);

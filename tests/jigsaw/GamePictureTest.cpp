@@ -1,6 +1,7 @@
 // A package picture decoded for a game: a large JPEG comes out at a reduced scale, and the cut made from it
 // is the cut of the full picture.
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "support/ImageFixtures.h"
 #include "support/PieceFixtures.h"
@@ -20,7 +21,8 @@
 #include <utility>
 #include <vector>
 
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawCut;
+using kv::TKVJigsawPieceLibrary;
 
 namespace {
 
@@ -44,12 +46,12 @@ double BlockDifference(const kv::TBitmap32& a, const kv::TBitmap32& b) {
   return sum / (3.0 * static_cast<double>(blocks));
 }
 
-// The cut of library.Picture at a difficulty: layout, scaled picture and piece items, with a fixed seed.
-void Cut(TKVJigsawPieceCollection& library, uint8_t difficulty) {
+// The cut of cut.Picture at a difficulty: layout, scaled picture and piece items, with a fixed seed.
+void Cut(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, uint8_t difficulty) {
   kv::TKVStandardFunc::Instance().Seed(41);
-  library.SetDifficulty(difficulty, false);
-  library.ChooseLayout();
-  library.AssignEdges(false);
+  cut.SetDifficulty(library, difficulty, false);
+  cut.ChooseLayout(library);
+  cut.AssignEdges(library, nullptr);
 }
 
 class GamePictureTest : public ::testing::Test {
@@ -57,35 +59,36 @@ protected:
   static void SetUpTestSuite() {
     Large = new kv::TBMPData;
     Large->Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(3000, 2000, 12, 85));
-    Library = new TKVJigsawPieceCollection(kvtest::GeneratedGameLibrary(3000, 2000));
+    Library = new TKVJigsawPieceLibrary(kvtest::GeneratedGameLibrary(3000, 2000));
   }
   static void TearDownTestSuite() {
     delete Large;
     delete Library;
   }
   static kv::TBMPData* Large;
-  static TKVJigsawPieceCollection* Library;
+  static TKVJigsawPieceLibrary* Library;
 };
 kv::TBMPData* GamePictureTest::Large = nullptr;
-TKVJigsawPieceCollection* GamePictureTest::Library = nullptr;
+TKVJigsawPieceLibrary* GamePictureTest::Library = nullptr;
 
 } // namespace
 
 TEST_F(GamePictureTest, ALargePhotoIsCutAsItsFullDecodeIs) {
-  TKVJigsawPieceCollection full = *Library;
+  const TKVJigsawPieceLibrary& library = *Library;
+  TKVJigsawCut full;
   kv::DecodePackagePicture(*Large, full.Picture);
   ASSERT_EQ(full.Picture.Width(), 3000);
   for (uint8_t difficulty = 0; difficulty < 6; ++difficulty) {
     SCOPED_TRACE(testing::Message() << "difficulty " << int{difficulty});
-    Cut(full, difficulty);
+    Cut(library, full, difficulty);
 
-    TKVJigsawPieceCollection scaled = *Library;
-    const kv::TImageInfo stored = kv::DecodeGamePicture(*Large, scaled, difficulty, scaled.Picture);
+    TKVJigsawCut scaled;
+    const kv::TImageInfo stored = kv::DecodeGamePicture(*Large, library, difficulty, scaled.Picture);
     EXPECT_EQ(stored.Width, 3000);
     EXPECT_EQ(stored.Height, 2000);
     // The smallest eighth that still covers the final size, well below the full size.
     const kv::TLayoutChoice choice =
-        TKVJigsawPieceCollection::ChooseLayoutSize(Library->Layouts, 3000, 2000, difficulty);
+        TKVJigsawPieceLibrary::ChooseLayoutSize(library.Layouts, 3000, 2000, difficulty);
     const int eighths = kv::JpegScaleFor(3000, 2000, choice.FinalWidth, choice.FinalHeight);
     EXPECT_LT(eighths, kv::FullJpegScale);
     EXPECT_EQ(scaled.Picture.Width(), kv::JpegScaledSize(3000, eighths));
@@ -94,13 +97,13 @@ TEST_F(GamePictureTest, ALargePhotoIsCutAsItsFullDecodeIs) {
     EXPECT_GE(scaled.Picture.Height(), choice.FinalHeight);
 
     scaled.SourceSize = stored;
-    Cut(scaled, difficulty);
+    Cut(library, scaled, difficulty);
     EXPECT_EQ(scaled.LayoutIndex, full.LayoutIndex);
     EXPECT_EQ(scaled.PictureWidth(), full.PictureWidth());
     EXPECT_EQ(scaled.PictureHeight(), full.PictureHeight());
-    EXPECT_EQ(scaled.Cols(), full.Cols());
-    EXPECT_EQ(scaled.Rows(), full.Rows());
-    const int32_t count = scaled.Cols() * scaled.Rows();
+    EXPECT_EQ(scaled.Cols(library), full.Cols(library));
+    EXPECT_EQ(scaled.Rows(library), full.Rows(library));
+    const int32_t count = scaled.Cols(library) * scaled.Rows(library);
     EXPECT_GE(count, kv::DifficultyRanges[difficulty].Minimum);
     EXPECT_LE(count, kv::DifficultyRanges[difficulty].Maximum);
     ASSERT_EQ(scaled.PieceItems.size(), full.PieceItems.size());
@@ -148,7 +151,7 @@ TEST_F(GamePictureTest, WithoutAFittingLayoutThePictureDecodesWhole) {
   kv::TBMPData picture;
   picture.Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(1600, 1200, 6, 80));
   for (const std::vector<kv::TKVLayout>& layouts : {std::vector<kv::TKVLayout>{}, {{0, 0}}}) {
-    TKVJigsawPieceCollection library;
+    TKVJigsawPieceLibrary library;
     library.Layouts = layouts;
     kv::TBitmap32 bitmap;
     const kv::TImageInfo stored = kv::DecodeGamePicture(picture, library, 5, bitmap);
@@ -183,54 +186,55 @@ TEST_F(GamePictureTest, UnreadablePicturesRaiseImageErrorAndLeaveTheBitmap) {
 }
 
 TEST(GamePictureSizeTest, TheLayoutGoesByTheSourceSizeWhenOneIsSet) {
-  TKVJigsawPieceCollection library;
+  TKVJigsawPieceLibrary library;
   library.Layouts = {{42, 42}};
+  TKVJigsawCut cut;
   // Nothing to cut yet: no size, whatever the source says.
-  library.SourceSize = {2048, 1536};
-  EXPECT_EQ(library.LayoutSize().Width, 0);
+  cut.SourceSize = {2048, 1536};
+  EXPECT_EQ(cut.LayoutSize().Width, 0);
 
   // 2048 x 1536 is reduced to 1008 x 756, 24 x 18 cells; a picture of half the size cuts the same.
-  library.Picture.SetSize(1024, 768);
-  library.Picture.Clear(0xFF336699u);
-  EXPECT_EQ(library.LayoutSize().Width, 2048);
-  EXPECT_EQ(library.LayoutSize().Height, 1536);
-  library.SetDifficulty(5);
-  EXPECT_EQ(library.LayoutIndex, 0);
-  library.ChooseLayout();
-  EXPECT_EQ(library.PictureWidth(), 1008);
-  EXPECT_EQ(library.PictureHeight(), 756);
-  EXPECT_EQ(library.Cols(), 24);
-  EXPECT_EQ(library.Rows(), 18);
-  EXPECT_EQ(library.ScaledPicture.PixelAt(500, 400), 0xFF336699u);
+  cut.Picture.SetSize(1024, 768);
+  cut.Picture.Clear(0xFF336699u);
+  EXPECT_EQ(cut.LayoutSize().Width, 2048);
+  EXPECT_EQ(cut.LayoutSize().Height, 1536);
+  cut.SetDifficulty(library, 5);
+  EXPECT_EQ(cut.LayoutIndex, 0);
+  cut.ChooseLayout(library);
+  EXPECT_EQ(cut.PictureWidth(), 1008);
+  EXPECT_EQ(cut.PictureHeight(), 756);
+  EXPECT_EQ(cut.Cols(library), 24);
+  EXPECT_EQ(cut.Rows(library), 18);
+  EXPECT_EQ(cut.ScaledPicture.PixelAt(500, 400), 0xFF336699u);
 
   // Without one, the picture's own size: 1024 x 768 is searched as it is.
-  library.SourceSize = {};
-  EXPECT_EQ(library.LayoutSize().Width, 1024);
-  library.ChooseLayout();
-  const kv::TLayoutChoice own = TKVJigsawPieceCollection::ChooseLayoutSize(library.Layouts, 1024, 768, 5);
-  EXPECT_EQ(library.PictureWidth(), own.FinalWidth);
-  EXPECT_EQ(library.PictureHeight(), own.FinalHeight);
+  cut.SourceSize = {};
+  EXPECT_EQ(cut.LayoutSize().Width, 1024);
+  cut.ChooseLayout(library);
+  const kv::TLayoutChoice own = TKVJigsawPieceLibrary::ChooseLayoutSize(library.Layouts, 1024, 768, 5);
+  EXPECT_EQ(cut.PictureWidth(), own.FinalWidth);
+  EXPECT_EQ(cut.PictureHeight(), own.FinalHeight);
 
   // An exact fit at the picture's own size is copied as before; the same picture standing for a larger
   // one is cut as the larger one is.
   library.Layouts = {{32, 32}};
-  library.SourceSize = {};
-  library.Picture.SetSize(320, 320);
+  cut.SourceSize = {};
+  cut.Picture.SetSize(320, 320);
   for (int32_t y = 0; y < 320; ++y)
     for (int32_t x = 0; x < 320; ++x)
-      library.Picture.SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(x * 7 + y * 3));
-  library.SetDifficulty(3, false);
-  library.ChooseLayout();
-  EXPECT_EQ(library.PictureWidth(), 320);
-  EXPECT_EQ(library.Cols(), 10);
-  EXPECT_EQ(library.ScaledPicture.PixelAt(17, 9), library.Picture.PixelAt(17, 9));
-  library.SourceSize = {448, 448};
-  library.ChooseLayout();
-  const kv::TLayoutChoice larger = TKVJigsawPieceCollection::ChooseLayoutSize(library.Layouts, 448, 448, 3);
+      cut.Picture.SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(x * 7 + y * 3));
+  cut.SetDifficulty(library, 3, false);
+  cut.ChooseLayout(library);
+  EXPECT_EQ(cut.PictureWidth(), 320);
+  EXPECT_EQ(cut.Cols(library), 10);
+  EXPECT_EQ(cut.ScaledPicture.PixelAt(17, 9), cut.Picture.PixelAt(17, 9));
+  cut.SourceSize = {448, 448};
+  cut.ChooseLayout(library);
+  const kv::TLayoutChoice larger = TKVJigsawPieceLibrary::ChooseLayoutSize(library.Layouts, 448, 448, 3);
   ASSERT_NE(larger.FinalWidth, 320);
-  EXPECT_EQ(library.PictureWidth(), larger.FinalWidth);
-  EXPECT_EQ(library.PictureHeight(), larger.FinalHeight);
-  EXPECT_EQ(library.Cols(), larger.FinalWidth / 32);
+  EXPECT_EQ(cut.PictureWidth(), larger.FinalWidth);
+  EXPECT_EQ(cut.PictureHeight(), larger.FinalHeight);
+  EXPECT_EQ(cut.Cols(library), larger.FinalWidth / 32);
 }
 
 TEST_F(GamePictureTest, TheWritersCutOfALargePhotoHasTheFullPicturesGrid) {
@@ -241,12 +245,12 @@ TEST_F(GamePictureTest, TheWritersCutOfALargePhotoHasTheFullPicturesGrid) {
   kv::TBMPData& picture = project.AddPicture(0, 5);
   picture.Data = Large->Data;
   *project.FindPictureSettings(5) = {5, 101, 150, 0, 0};
-  const TKVJigsawPieceCollection shapes = steps.PackageLibrary(project);
+  const TKVJigsawPieceLibrary shapes = steps.PackageLibrary(project);
   shapes.SaveToStream(project.PieceShapeData);
   const auto cut = steps.CutPicture(project, picture);
   ASSERT_TRUE(cut.has_value());
   const kv::TLayoutChoice choice =
-      TKVJigsawPieceCollection::ChooseLayoutSize(shapes.Layouts, 3000, 2000, project.DifficultyIndex(5));
+      TKVJigsawPieceLibrary::ChooseLayoutSize(shapes.Layouts, 3000, 2000, project.DifficultyIndex(5));
   const kv::TKVLayout& layout = shapes.Layout(choice.LayoutIndex);
   EXPECT_EQ(cut->size(), static_cast<std::size_t>(choice.FinalWidth / layout.CellWidth) *
                              static_cast<std::size_t>(choice.FinalHeight / layout.CellHeight));

@@ -76,20 +76,20 @@ TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
   const kv::TThumbnailSize expected = kv::ThumbnailSize(640, 480);
   EXPECT_EQ(thumb.Width, expected.Width);
   EXPECT_EQ(thumb.Height, expected.Height);
-  const kv::TScaleGrid grid = kv::TKVJigsawPieceCollection::FitScaleGrid(25, 50, 640, 480, 800, 600);
+  const kv::TScaleGrid grid = kv::TKVJigsawPieceLibrary::FitScaleGrid(25, 50, 640, 480, 800, 600);
   EXPECT_EQ(loaded.ThumbnailColumns, grid.Columns);
   EXPECT_EQ(loaded.ThumbnailRows, grid.Rows);
 
   // Piece shapes: the library part for both pictures.
-  kv::TKVJigsawPieceCollection shapes;
+  kv::TKVJigsawPieceLibrary shapes;
   kv::TMemoryStream shapeData(loaded.PieceShapeData.Bytes());
   shapes.LoadFromStream(shapeData);
-  const kv::TKVJigsawPieceCollection expectedShapes =
+  const kv::TKVJigsawPieceLibrary expectedShapes =
       kv::TEnginePictureSteps(dir.file("all.kvjc")).PackageLibrary(p);
   EXPECT_EQ(shapes.Layouts.size(), expectedShapes.Layouts.size());
   EXPECT_EQ(shapes.TemplateCount(), expectedShapes.TemplateCount());
   EXPECT_GT(shapes.TemplateCount(), 0);
-  EXPECT_LE(shapes.TemplateCount(), kv::TKVJigsawPieceCollection::MaxRecordedTemplates);
+  EXPECT_LE(shapes.TemplateCount(), kv::TKVJigsawPieceLibrary::MaxRecordedTemplates);
 
   // The prepared game of the first picture and the per-picture one rebuild in a game with those shapes.
   EXPECT_EQ(loaded.DifficultyIndex(11), 1);
@@ -110,15 +110,17 @@ TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
     const kv::TJigsawArrayData states = States(game.pieces);
     ASSERT_EQ(states.size(), static_cast<std::size_t>(game.columns * game.rows)) << game.name;
     EXPECT_GE(states.size(), 25u) << game.name; // difficulty 1 of picture 11
-    kv::TKVJigsawPieceCollection library;
+    kv::TKVJigsawPieceLibrary library;
     kv::TMemoryStream libraryData(loaded.PieceShapeData.Bytes());
     library.LoadFromStream(libraryData);
-    kv::DecodePackagePicture(*loaded.Pictures[0], library.Picture);
+    kv::TKVJigsawCut cut;
+    kv::DecodePackagePicture(*loaded.Pictures[0], cut.Picture);
+    kv::TKVJigsawCarver carver;
     kv::TPieceBuildOptions options;
     options.Difficulty = loaded.DifficultyIndex(11);
     options.Saved = &states;
     kv::TPieces pieces;
-    ASSERT_NO_THROW(kv::BuildPieces(library, options, pieces)) << game.name;
+    ASSERT_NO_THROW(kv::BuildPieces(library, cut, carver, options, pieces)) << game.name;
     ASSERT_EQ(static_cast<int32_t>(pieces.size()), game.rows) << game.name;
     for (const auto& row : pieces)
       for (const kv::TPiece& piece : row) {
@@ -196,7 +198,7 @@ TEST_F(PackagePictureSteps, StoredCutsHaveTheGridOfAFullBuild) {
       *project.FindPictureSettings(id) = {id, minimum, maximum, 0, 0};
       ++id;
     }
-  const kv::TKVJigsawPieceCollection shapes = steps.PackageLibrary(project);
+  const kv::TKVJigsawPieceLibrary shapes = steps.PackageLibrary(project);
   shapes.SaveToStream(project.PieceShapeData);
   const kv::TPictureCutBuilder cut = steps.CutBuilder(project);
 
@@ -209,12 +211,12 @@ TEST_F(PackagePictureSteps, StoredCutsHaveTheGridOfAFullBuild) {
     creator.Library = shapes;
     const uint8_t difficulty = project.DifficultyIndex(picture->ID);
     kv::TBitmap32 bitmap;
-    const kv::TImageInfo stored = kv::DecodeGamePicture(*picture, creator.Library, difficulty, bitmap);
+    const kv::TImageInfo stored = kv::DecodeGamePicture(*picture, shapes, difficulty, bitmap);
     creator.Build(bitmap, difficulty, stored);
     const int32_t cols = creator.Cols(), rows = creator.Rows();
     ASSERT_EQ(edges->size(), static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
 
-    const auto layout = static_cast<uint8_t>(creator.Library.LayoutIndex);
+    const auto layout = static_cast<uint8_t>(creator.Cut.LayoutIndex);
     auto valid = [&](uint8_t edge, bool vertical) {
       if (edge == 0 || edge > shapes.Templates.size()) return false;
       const kv::TKVPieceTemplate& t = shapes.Templates[edge - 1u];

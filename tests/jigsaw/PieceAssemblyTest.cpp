@@ -1,4 +1,6 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "support/PieceFixtures.h"
 #include "uKVPieceLibraryGenerator.h"
 
@@ -10,8 +12,6 @@
 #include <cmath>
 #include <string>
 #include <vector>
-
-using kv::TKVJigsawPieceCollection;
 
 // Cut real pictures with the generated library and lay every piece bitmap at its place: each pixel of the
 // scaled picture is opaque in exactly one piece. Pixels that are neither opaque nor clear are the dark
@@ -27,24 +27,27 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + " difficulty " +
                              std::to_string(c.difficulty);
-    TKVJigsawPieceCollection collection;
+    kv::TKVJigsawPieceLibrary library;
     kv::TMemoryStream stream(kvtest::GeneratedLibraryBytes());
-    collection.LoadFromStream(stream);
+    library.LoadFromStream(stream);
+    kv::TKVJigsawCut cut;
     std::vector<std::string> errors;
-    collection.OnError = [&](const std::string& message) { errors.push_back(message); };
-    collection.Picture = kvtest::PhotoLikeBitmap(c.width, c.height);
-    collection.SetDifficulty(c.difficulty);
-    collection.ChooseLayout();
+    cut.OnError = [&](const std::string& message) { errors.push_back(message); };
+    cut.Picture = kvtest::PhotoLikeBitmap(c.width, c.height);
+    cut.SetDifficulty(library, c.difficulty);
+    cut.ChooseLayout(library);
     kv::TKVStandardFunc::Instance().Seed(c.width * 7 + c.difficulty);
-    collection.AssignEdges();
+    const kv::TKVJigsawCarver carver;
+    cut.AssignEdges(library, &carver);
     EXPECT_TRUE(errors.empty()) << name;
 
-    const int width = collection.PictureWidth(), height = collection.PictureHeight();
+    const int width = cut.PictureWidth(), height = cut.PictureHeight();
+    const int pieces = cut.Cols(library) * cut.Rows(library);
     ASSERT_GT(width, 0) << name;
-    ASSERT_EQ(collection.PieceItems.size(), static_cast<std::size_t>(collection.Cols() * collection.Rows()));
+    ASSERT_EQ(cut.PieceItems.size(), static_cast<std::size_t>(pieces));
     std::vector<uint8_t> cover(static_cast<std::size_t>(width) * height, 0);
     int strayPixels = 0, fringePixels = 0;
-    for (const auto& piece : collection.PieceItems) {
+    for (const auto& piece : cut.PieceItems) {
       const auto& bitmap = piece.Bitmap;
       for (int y = 0; y < bitmap.Height(); ++y)
         for (int x = 0; x < bitmap.Width(); ++x) {
@@ -68,7 +71,7 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
         }
     }
     EXPECT_EQ(strayPixels, 0) << name;
-    if (collection.Cols() * collection.Rows() > 1) {
+    if (pieces > 1) {
       EXPECT_GT(fringePixels, 0) << name;
     }
     int uncovered = 0, doubled = 0;
@@ -87,18 +90,20 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
 // Three by three pieces of every layout with random templates on the twelve inner edges: the middle piece
 // meets four tabs at once, and every corner sees a horizontal and a vertical tab side by side.
 TEST(PieceAssemblyTest, CornersOfEveryLayoutFitTogether) {
-  TKVJigsawPieceCollection collection;
+  kv::TKVJigsawPieceLibrary library;
   kv::TMemoryStream stream(kvtest::GeneratedLibraryBytes());
-  collection.LoadFromStream(stream);
+  library.LoadFromStream(stream);
+  kv::TKVJigsawCut cut;
+  const kv::TKVJigsawCarver carver;
   kv::TKVGenRandom random(99);
-  for (int32_t li = 0; li < static_cast<int32_t>(collection.Layouts.size()); ++li) {
-    collection.LayoutIndex = li;
-    const int cw = collection.Layouts[static_cast<std::size_t>(li)].CellWidth;
-    const int ch = collection.Layouts[static_cast<std::size_t>(li)].CellHeight;
+  for (int32_t li = 0; li < static_cast<int32_t>(library.Layouts.size()); ++li) {
+    cut.LayoutIndex = li;
+    const int cw = library.Layouts[static_cast<std::size_t>(li)].CellWidth;
+    const int ch = library.Layouts[static_cast<std::size_t>(li)].CellHeight;
     std::vector<int32_t> horizontal, vertical;
-    for (int32_t t = 0; t < collection.TemplateCount(); ++t)
-      if (collection.Template(t).LayoutIndex == li)
-        (collection.Template(t).Vertical ? vertical : horizontal).push_back(t);
+    for (int32_t t = 0; t < library.TemplateCount(); ++t)
+      if (library.Template(t).LayoutIndex == li)
+        (library.Template(t).Vertical ? vertical : horizontal).push_back(t);
     ASSERT_FALSE(horizontal.empty());
     ASSERT_FALSE(vertical.empty());
     const kv::TBitmap32 source = kvtest::PhotoLikeBitmap(3 * cw, 3 * ch);
@@ -116,10 +121,10 @@ TEST(PieceAssemblyTest, CornersOfEveryLayoutFitTogether) {
       for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) {
           const int32_t top = r > 0 ? below[r - 1][c] : -1, left = c > 0 ? right[r][c - 1] : -1;
-          const int32_t x = c * cw - (left >= 0 ? collection.Template(left).Width / 2 : 0);
-          const int32_t y = r * ch - (top >= 0 ? collection.Template(top).Height / 2 : 0);
+          const int32_t x = c * cw - (left >= 0 ? library.Template(left).Width / 2 : 0);
+          const int32_t y = r * ch - (top >= 0 ? library.Template(top).Height / 2 : 0);
           kv::TBitmap32 bitmap;
-          collection.BuildPieceBitmap(source, bitmap, x, y, top, below[r][c], right[r][c], left);
+          cut.BuildPieceBitmap(library, carver, source, bitmap, x, y, top, below[r][c], right[r][c], left);
           for (int py = 0; py < bitmap.Height(); ++py)
             for (int px = 0; px < bitmap.Width(); ++px)
               if ((bitmap.PixelAt(px, py) >> 24) == 255) {

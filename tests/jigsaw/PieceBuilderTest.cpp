@@ -23,10 +23,19 @@ using kv::TPiece;
 
 namespace {
 
-// What a game holds: the library of a package with this picture, and the picture.
-void LoadGame(kv::TKVJigsawPieceCollection& library, int width, int height) {
-  library = kvtest::GeneratedGameLibrary(width, height);
-  if (width > 0) library.Picture = kvtest::PhotoLikeBitmap(width, height);
+// What a game holds: the library of a package with a picture, the cut of that picture, and the carver.
+struct TGame {
+  kv::TKVJigsawPieceLibrary Library;
+  kv::TKVJigsawCut Cut;
+  kv::TKVJigsawCarver Carver;
+};
+
+// A game of a picture of this size, not cut yet.
+TGame LoadGame(int width, int height) {
+  TGame game;
+  game.Library = kvtest::GeneratedGameLibrary(width, height);
+  if (width > 0) game.Cut.Picture = kvtest::PhotoLikeBitmap(width, height);
+  return game;
 }
 
 std::vector<uint32_t> Decoded(const TPiece& piece, int k) {
@@ -36,10 +45,11 @@ std::vector<uint32_t> Decoded(const TPiece& piece, int k) {
 }
 
 // The bitmap of a piece item, built as the cut builds it.
-TBitmap32 ItemBitmap(const kv::TKVJigsawPieceCollection& library, const kv::TKVPuzzlePieceItem& item) {
+TBitmap32 ItemBitmap(const kv::TKVJigsawPieceLibrary& library, const kv::TKVJigsawCut& cut,
+                     const kv::TKVJigsawCarver& carver, const kv::TKVPuzzlePieceItem& item) {
   TBitmap32 bitmap;
-  library.BuildPieceBitmap(library.ScaledPicture, bitmap, item.X, item.Y, item.TopEdge, item.BottomEdge,
-                           item.RightEdge, item.LeftEdge);
+  cut.BuildPieceBitmap(library, carver, cut.ScaledPicture, bitmap, item.X, item.Y, item.TopEdge,
+                       item.BottomEdge, item.RightEdge, item.LeftEdge);
   return bitmap;
 }
 
@@ -95,16 +105,15 @@ kv::TPieceBuildOptions Options(TBuildLog& log) {
 // A new game: every piece carries its four coded rotations, the shadow of the rotation it shows, its place
 // in the picture and a starting place inside the scatter area.
 TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 640, 480);
+  TGame game = LoadGame(640, 480);
   kv::TKVStandardFunc::Instance().Seed(7);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
 
-  const int rows = library.Rows(), cols = library.Cols();
+  const int rows = game.Cut.Rows(game.Library), cols = game.Cut.Cols(game.Library);
   ASSERT_EQ(pieces.size(), static_cast<std::size_t>(rows));
   const int total = rows * cols;
   EXPECT_GE(total, 25);
@@ -114,16 +123,16 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
   EXPECT_EQ(log.Progress.front(), "1 <of> " + std::to_string(total));
   EXPECT_EQ(log.Progress.back(), std::to_string(total) + " <of> " + std::to_string(total));
   EXPECT_EQ(log.Percent.back(), 100);
-  EXPECT_EQ(library.BevelLevel, 2);
+  EXPECT_EQ(game.Carver.BevelLevel, 2);
 
   int rotations[4] = {};
   for (int r = 0; r < rows; ++r) {
     ASSERT_EQ(pieces[r].size(), static_cast<std::size_t>(cols));
     for (int c = 0; c < cols; ++c) {
       const TPiece& piece = pieces[r][c];
-      const kv::TKVPuzzlePieceItem& item = library.Piece(r * cols + c);
+      const kv::TKVPuzzlePieceItem& item = game.Cut.Piece(r * cols + c);
       SCOPED_TRACE("piece " + std::to_string(r) + "," + std::to_string(c));
-      const TBitmap32 bitmap = ItemBitmap(library, item);
+      const TBitmap32 bitmap = ItemBitmap(game.Library, game.Cut, game.Carver, item);
       EXPECT_EQ(piece.Row, r);
       EXPECT_EQ(piece.Column, c);
       EXPECT_EQ(piece.CorrectX, item.X);
@@ -132,8 +141,8 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
       EXPECT_EQ(piece.Height, bitmap.Height());
       EXPECT_EQ(piece.TopEdge, item.TopEdge + 1);
       EXPECT_EQ(piece.LeftEdge, item.LeftEdge + 1);
-      EXPECT_EQ(piece.TopSize, item.TopEdge < 0 ? 0 : library.Template(item.TopEdge).Height);
-      EXPECT_EQ(piece.RightSize, item.RightEdge < 0 ? 0 : library.Template(item.RightEdge).Width);
+      EXPECT_EQ(piece.TopSize, item.TopEdge < 0 ? 0 : game.Library.Template(item.TopEdge).Height);
+      EXPECT_EQ(piece.RightSize, item.RightEdge < 0 ? 0 : game.Library.Template(item.RightEdge).Width);
       EXPECT_EQ(piece.StartRotation, piece.Rotation);
       EXPECT_EQ(piece.StartX, piece.X);
       EXPECT_GE(piece.X, 0);
@@ -161,13 +170,12 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
 }
 
 TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 500, 400);
+  TGame game = LoadGame(500, 400);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.NoRotation = true;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
   ASSERT_FALSE(pieces.empty());
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
@@ -180,14 +188,13 @@ TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
 // A saved game is rebuilt from its records: the same edges and places whatever the random source does,
 // its own positions and rotations, and a shadow for every rotation of a joined piece.
 TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 800, 600);
+  TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 2;
   kv::TKVStandardFunc::Instance().Seed(11);
   kv::TPieces first;
-  kv::BuildPieces(library, options, first);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first);
 
   kv::TJigsawArrayData saved = SavedStates(first);
   saved[0].X = 12345;
@@ -198,7 +205,7 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
   kv::TKVStandardFunc::Instance().Seed(99);
   options.Saved = &saved;
   kv::TPieces again;
-  kv::BuildPieces(library, options, again);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again);
   ASSERT_EQ(again.size(), first.size());
   for (std::size_t r = 0; r < first.size(); ++r)
     for (std::size_t c = 0; c < first[r].size(); ++c) {
@@ -214,8 +221,8 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
   EXPECT_EQ(again[0][0].Rotation, 3);
   EXPECT_TRUE(again[0][0].HasShadow(3));
   for (int k = 0; k < 4; ++k) EXPECT_TRUE(again[0][1].HasShadow(k));
-  EXPECT_EQ(library.PieceItems.size(), saved.size());
-  EXPECT_EQ(library.PieceItems[5].X, saved[5].CorrectX);
+  EXPECT_EQ(game.Cut.PieceItems.size(), saved.size());
+  EXPECT_EQ(game.Cut.PieceItems[5].X, saved[5].CorrectX);
 }
 
 TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
@@ -230,15 +237,14 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
       {"saved game of another cut", 640, 3, "The saved game does not fit the pieces of this picture."},
   };
   for (const Case& c : cases) {
-    kv::TKVJigsawPieceCollection library;
-    LoadGame(library, c.width, 480);
+    TGame game = LoadGame(c.width, 480);
     TBuildLog log;
     kv::TPieceBuildOptions options = Options(log);
     kv::TJigsawArrayData saved(c.savedRecords);
     if (c.savedRecords > 0) options.Saved = &saved;
     kv::TPieces pieces;
     try {
-      kv::BuildPieces(library, options, pieces);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
       ADD_FAILURE() << c.name << ": no error";
     } catch (const kv::Exception& e) {
       EXPECT_STREQ(e.what(), c.message) << c.name;
@@ -253,7 +259,7 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
 TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   kv::TJigsawSpriteCreator creator;
   creator.Library = kvtest::GeneratedGameLibrary(640, 480);
-  creator.Library.BevelLevel = 5;
+  creator.Carver.BevelLevel = 5;
   creator.AreaWidth = 300;
   creator.AreaHeight = 200;
   std::vector<int32_t> done;
@@ -263,11 +269,12 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   };
   const TBitmap32 picture = kvtest::PhotoLikeBitmap(640, 480);
   creator.Build(picture, 0);
-  EXPECT_EQ(creator.Library.BevelLevel, 0);
+  EXPECT_EQ(creator.Carver.BevelLevel, 0);
   ASSERT_GT(creator.Rows() * creator.Cols(), 1);
   EXPECT_EQ(done.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
   const TPiece& piece = creator.Pieces()[1][1];
-  const TBitmap32 bitmap = ItemBitmap(creator.Library, creator.Library.Piece(creator.Cols() + 1));
+  const TBitmap32 bitmap =
+      ItemBitmap(creator.Library, creator.Cut, creator.Carver, creator.Cut.Piece(creator.Cols() + 1));
   for (int k = 0; k < 4; ++k) EXPECT_EQ(Decoded(piece, k), Expected(bitmap, k, false));
   EXPECT_EQ(piece.Shadows[piece.Rotation].front() & 0xFFFFFFu, 0x1E1E1Eu);
 
@@ -286,19 +293,19 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
 // A new game built into the pieces of the previous one (their storage is reused) is the game a fresh build
 // gives: nothing of the old pieces shows through.
 TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 800, 600);
+  TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   kv::TPieces reused, fresh;
   options.Difficulty = 3;
-  kv::BuildPieces(library, options, reused); // more, smaller pieces with all four rotations
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options,
+                  reused); // more, smaller pieces with all four rotations
   options.Difficulty = 1;
   options.NoRotation = true;
   kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(library, options, reused);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, reused);
   kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(library, options, fresh);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, fresh);
   ASSERT_EQ(reused.size(), fresh.size());
   for (std::size_t r = 0; r < fresh.size(); ++r) {
     ASSERT_EQ(reused[r].size(), fresh[r].size());
@@ -368,15 +375,14 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
   const std::thread::id caller = std::this_thread::get_id();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    kv::TKVJigsawPieceCollection library;
-    LoadGame(library, c.width, c.height);
+    TGame game = LoadGame(c.width, c.height);
     kv::TJigsawArrayData saved;
     if (c.saved) {
       TBuildLog log;
       kv::TPieceBuildOptions options = Options(log);
       options.Difficulty = c.difficulty;
       kv::TPieces pieces;
-      kv::BuildPieces(library, options, pieces);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
       saved = SavedStates(pieces);
       for (std::size_t i = 0; i < saved.size(); i += 3) saved[i].Joined = 1;
     }
@@ -394,7 +400,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       std::vector<std::thread::id> hookThreads;
       options.OnPieceDone = [&](int32_t, int32_t) { hookThreads.push_back(std::this_thread::get_id()); };
       kv::TKVStandardFunc::Instance().Seed(21);
-      kv::BuildPieces(library, options, built[t]);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, built[t]);
       nextDraw[t] = kv::TKVStandardFunc::Instance().RandomBelow(1 << 30);
       EXPECT_TRUE(std::ranges::all_of(hookThreads, [&](std::thread::id id) { return id == caller; }));
     }
@@ -420,8 +426,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
 // The scatter draws come in piece order after the edge draws: rotation, then x and y within the area less
 // half the piece's own size, which is known before its bitmap is built.
 TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 800, 600);
+  TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 2;
@@ -430,10 +435,10 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
   kv::TPieces pieces;
   auto& random = kv::TKVStandardFunc::Instance();
   random.Seed(3);
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
 
   random.Seed(3);
-  library.AssignEdges(false);
+  game.Cut.AssignEdges(game.Library, nullptr);
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
       SCOPED_TRACE("piece " + std::to_string(piece.Row) + "," + std::to_string(piece.Column));
@@ -446,14 +451,13 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
 // A failing piece ends the build with its error after the pieces before it were reported, and so does a
 // failing progress hook; the finish hook runs, whatever the number of threads.
 TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 800, 600);
+  TGame game = LoadGame(800, 600);
   TBuildLog first;
   kv::TPieces pieces;
-  kv::BuildPieces(library, Options(first), pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, Options(first), pieces);
   kv::TJigsawArrayData saved = SavedStates(pieces);
   ASSERT_GT(saved.size(), 12u);
-  ASSERT_LT(library.TemplateCount(), 250);
+  ASSERT_LT(game.Library.TemplateCount(), 250);
   saved[9].TopEdge = 251; // no such template
 
   struct Case {
@@ -478,7 +482,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
           if (n == 5) throw kv::Exception("hook");
         };
       try {
-        kv::BuildPieces(library, options, pieces);
+        kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
         ADD_FAILURE() << "no error";
       } catch (const kv::Exception& e) {
         EXPECT_EQ(e.what(), c.message);
@@ -491,28 +495,27 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
 // A library whose layout draws edge shapes beyond what a byte records still cuts and plays a game; only
 // saving it is refused, before anything is written.
 TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 640, 480);
+  TGame game = LoadGame(640, 480);
   // Shapes of a layout the library does not have, in front: the game's own shapes move up to 300 and beyond.
-  kv::TKVPieceTemplate unused = library.Template(0);
+  kv::TKVPieceTemplate unused = game.Library.Template(0);
   unused.LayoutIndex = 127;
-  library.Templates.insert(library.Templates.begin(), 300, unused);
+  game.Library.Templates.insert(game.Library.Templates.begin(), 300, unused);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
 
-  const int cols = library.Cols();
+  const int cols = game.Cut.Cols(game.Library);
   ASSERT_GT(pieces.size(), 1u);
   const TPiece& inner = pieces[1][1];
-  const kv::TKVPuzzlePieceItem& item = library.Piece(cols + 1);
+  const kv::TKVPuzzlePieceItem& item = game.Cut.Piece(cols + 1);
   EXPECT_GT(inner.TopEdge, 300);
   EXPECT_EQ(inner.TopEdge, item.TopEdge + 1);
   EXPECT_EQ(inner.LeftEdge, item.LeftEdge + 1);
-  EXPECT_EQ(inner.TopSize, library.Template(item.TopEdge).Height);
-  EXPECT_EQ(inner.LeftSize, library.Template(item.LeftEdge).Width);
-  EXPECT_EQ(Decoded(inner, 0), Expected(ItemBitmap(library, item), 0, true));
+  EXPECT_EQ(inner.TopSize, game.Library.Template(item.TopEdge).Height);
+  EXPECT_EQ(inner.LeftSize, game.Library.Template(item.LeftEdge).Width);
+  EXPECT_EQ(Decoded(inner, 0), Expected(ItemBitmap(game.Library, game.Cut, game.Carver, item), 0, true));
 
   try {
     kv::PieceState(inner);
@@ -524,7 +527,7 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
   const std::string fileName = dir.file("game.jsw");
   kv::TJigsawFile file;
   file.Columns = cols;
-  file.Rows = library.Rows();
+  file.Rows = game.Cut.Rows(game.Library);
   const kv::TPieceGridStates states(pieces);
   file.SetPieces(&states);
   try {
@@ -538,18 +541,17 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
 
 // The same game with its own shapes in reach of a byte saves, and the file rebuilds it.
 TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 640, 480);
+  TGame game = LoadGame(640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
   kvtest::TempDir dir;
   const std::string fileName = dir.file("game.jsw");
   kv::TJigsawFile file;
-  file.Columns = library.Cols();
-  file.Rows = library.Rows();
+  file.Columns = game.Cut.Cols(game.Library);
+  file.Rows = game.Cut.Rows(game.Library);
   const kv::TPieceGridStates states(pieces);
   file.SetPieces(&states);
   file.SaveToFile(fileName);
@@ -558,7 +560,7 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
   loaded.LoadFromFile(fileName);
   options.Saved = &loaded.PieceStates;
   kv::TPieces again;
-  kv::BuildPieces(library, options, again);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again);
   ExpectSamePieces(pieces, again);
 }
 
@@ -566,14 +568,13 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
 // it needs them, and they are byte for byte what a build of all of them makes. Joined pieces of a saved game
 // owe the shadows of every rotation.
 TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
-  kv::TKVJigsawPieceCollection library;
-  LoadGame(library, 640, 480);
+  TGame game = LoadGame(640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TKVStandardFunc::Instance().Seed(5);
   kv::TPieces first;
-  kv::BuildPieces(library, options, first);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first);
   kv::TJigsawArrayData saved = SavedStates(first);
   for (std::size_t p = 0; p < saved.size(); p += 3) saved[p].Joined = 1;
 
@@ -583,10 +584,10 @@ TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
     kv::TPieces all, shown;
     kv::TKVStandardFunc::Instance().Seed(5);
     options.OnlyShownRotation = false;
-    kv::BuildPieces(library, options, all);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, all);
     kv::TKVStandardFunc::Instance().Seed(5);
     options.OnlyShownRotation = true;
-    kv::BuildPieces(library, options, shown);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, shown);
     kv::TKVJigsawBoardRenderer renderer;
     renderer.ShadowGrey = options.ShadowGrey;
     TBitmap32 target(200, 200);

@@ -1,4 +1,6 @@
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawCarver.h"
+#include "jigsaw/uKVJigsawCut.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include "core/uKVErrors.h"
 
@@ -9,7 +11,7 @@
 
 using kv::TBitmap32;
 using kv::TColor32;
-using kv::TKVJigsawPieceCollection;
+using kv::TKVJigsawCarver;
 
 namespace {
 
@@ -24,24 +26,24 @@ kv::TKVPieceTemplate OneRowTemplate(uint16_t width, std::vector<uint8_t> mask) {
 }
 
 // Draws one mask row over a grey row of the template's width and returns the pixels.
-std::vector<TColor32> DrawRow(const TKVJigsawPieceCollection& library, const kv::TKVPieceTemplate& t) {
+std::vector<TColor32> DrawRow(const TKVJigsawCarver& carver, const kv::TKVPieceTemplate& t) {
   TBitmap32 dest(t.Width, 1);
   dest.Clear(Grey);
-  library.DrawEdgeTemplate(t, dest, 0, 0, 0);
+  carver.DrawEdgeTemplate(t, dest, 0, 0, 0);
   return std::vector<TColor32>(dest.Bits(), dest.Bits() + t.Width);
 }
 
 } // namespace
 
 TEST(PieceOutlineTest, AlphaTableUsesExtendedPrecision) {
-  const auto level0 = TKVJigsawPieceCollection::AlphaTable(0);
+  const auto level0 = TKVJigsawCarver::AlphaTable(0);
   for (int v = 0; v < 256; ++v) EXPECT_EQ(level0[v], v);
-  const auto level7 = TKVJigsawPieceCollection::AlphaTable(7);
+  const auto level7 = TKVJigsawCarver::AlphaTable(7);
   EXPECT_EQ(level7[200], 60);
   // 1 - 0.1 * 7 in extended precision lies just above 0.3: these round up where doubles round down.
   EXPECT_EQ(level7[25], 8);
   EXPECT_EQ(level7[245], 74);
-  const auto level3 = TKVJigsawPieceCollection::AlphaTable(3);
+  const auto level3 = TKVJigsawCarver::AlphaTable(3);
   EXPECT_EQ(level3[45], 32);
   EXPECT_EQ(level3[165], 116);
 }
@@ -79,11 +81,11 @@ TEST(PieceOutlineTest, MaskInstructions) {
       {"empty mask", 0, false, 2, {}, {G, G}},
   };
   for (const auto& c : cases) {
-    TKVJigsawPieceCollection library;
-    library.BevelLevel = c.bevel;
-    library.OutlineOption = c.outline;
-    library.OutlineColor = 0x0000FF; // red as $00BBGGRR
-    EXPECT_EQ(DrawRow(library, OneRowTemplate(c.width, c.mask)), c.expected) << c.name;
+    TKVJigsawCarver carver;
+    carver.BevelLevel = c.bevel;
+    carver.OutlineOption = c.outline;
+    carver.OutlineColor = 0x0000FF; // red as $00BBGGRR
+    EXPECT_EQ(DrawRow(carver, OneRowTemplate(c.width, c.mask)), c.expected) << c.name;
   }
 }
 
@@ -93,16 +95,16 @@ TEST(PieceOutlineTest, RowsOutsideTheBitmapAreNotDrawn) {
   t.Width = 2;
   t.Height = 4;
   t.Masks[0] = {193, 1, 0, 2, 0, 193, 1, 0, 193, 1, 0};
-  TKVJigsawPieceCollection library;
+  const TKVJigsawCarver carver;
   TBitmap32 dest(2, 2);
   dest.Clear(Grey);
-  library.DrawEdgeTemplate(t, dest, 0, -1, 0);
+  carver.DrawEdgeTemplate(t, dest, 0, -1, 0);
   EXPECT_EQ(dest.PixelAt(0, 0), Grey);
   EXPECT_EQ(dest.PixelAt(1, 0), Grey);
   EXPECT_EQ(dest.PixelAt(0, 1), 0u);
   EXPECT_EQ(dest.PixelAt(1, 1), 0u);
   dest.Clear(Grey);
-  library.DrawEdgeTemplate(t, dest, 0, -3, 0); // only the last row lands, and clears
+  carver.DrawEdgeTemplate(t, dest, 0, -3, 0); // only the last row lands, and clears
   EXPECT_EQ(dest.PixelAt(0, 0), 0u);
   EXPECT_EQ(dest.PixelAt(0, 1), Grey);
 }
@@ -115,8 +117,8 @@ TEST(PieceOutlineTest, HostileMasksStayInsideTheBitmap) {
   constexpr TColor32 Sentinel = 0x12345678u;
   constexpr int MarginX = 320, MarginY = 64;
   std::mt19937 random(7);
-  TKVJigsawPieceCollection library;
-  library.BevelLevel = 9; // beyond the stored range: treated as the weakest bevel
+  TKVJigsawCarver carver;
+  carver.BevelLevel = 9; // beyond the stored range: treated as the weakest bevel
   for (int round = 0; round < 2000; ++round) {
     kv::TKVPieceTemplate t;
     t.Width = static_cast<uint16_t>(random() % 40);
@@ -124,15 +126,15 @@ TEST(PieceOutlineTest, HostileMasksStayInsideTheBitmap) {
     std::vector<uint8_t> mask(random() % 300);
     for (auto& b : mask) b = static_cast<uint8_t>(random());
     t.Masks = {mask, mask};
-    library.OutlineOption = round % 2 == 0;
+    carver.OutlineOption = round % 2 == 0;
     const int w = 1 + static_cast<int>(random() % 20), h = 1 + static_cast<int>(random() % 20);
     const int x = static_cast<int>(random() % 50) - 25, y = static_cast<int>(random() % 50) - 25;
     const int side = static_cast<int>(random() % 4);
     TBitmap32 small(w, h), large(w + 2 * MarginX, h + 2 * MarginY);
     small.Clear(Sentinel);
     large.Clear(Sentinel);
-    library.DrawEdgeTemplate(t, small, x, y, side);
-    library.DrawEdgeTemplate(t, large, x + MarginX, y + MarginY, side);
+    carver.DrawEdgeTemplate(t, small, x, y, side);
+    carver.DrawEdgeTemplate(t, large, x + MarginX, y + MarginY, side);
     for (int py = 0; py < h; ++py)
       for (int px = 0; px < w; ++px)
         ASSERT_EQ(small.PixelAt(px, py), large.PixelAt(px + MarginX, py + MarginY)) << "round " << round;
@@ -148,12 +150,24 @@ TEST(PieceOutlineTest, HostileMasksStayInsideTheBitmap) {
 
 namespace {
 
-// A library with one 20 x 20 layout (two bevel lines of alpha 86 and 58) cut from a grey picture.
-TKVJigsawPieceCollection GreyLibrary() {
-  TKVJigsawPieceCollection library;
-  library.Layouts = {{20, 20}};
-  library.LayoutIndex = 0;
-  return library;
+// A library with one layout of square cells (20 x 20 unless asked: two bevel lines of alpha 86 and 58), a
+// cut with that layout chosen, and the carver; pieces are built by template index, as the cut builds them.
+struct TOneLayoutCut {
+  kv::TKVJigsawPieceLibrary Library;
+  kv::TKVJigsawCut Cut;
+  TKVJigsawCarver Carver;
+
+  void Build(const TBitmap32& picture, TBitmap32& piece, int32_t x, int32_t y, int32_t top, int32_t bottom,
+             int32_t right, int32_t left) const {
+    Cut.BuildPieceBitmap(Library, Carver, picture, piece, x, y, top, bottom, right, left);
+  }
+};
+
+TOneLayoutCut OneLayoutCut(uint8_t cell = 20) {
+  TOneLayoutCut cut;
+  cut.Library.Layouts = {{cell, cell}};
+  cut.Cut.LayoutIndex = 0;
+  return cut;
 }
 
 TBitmap32 GreyPicture(int w, int h) {
@@ -176,10 +190,10 @@ kv::TKVPieceTemplate KeepTemplate(uint16_t w, uint16_t h, bool vertical) {
 } // namespace
 
 TEST(PieceOutlineTest, SinglePieceHasFourBevelledSidesAndNoTransparentPixels) {
-  auto library = GreyLibrary();
+  auto grey = OneLayoutCut();
   const TBitmap32 picture = GreyPicture(20, 20);
   TBitmap32 piece;
-  library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -1, -1);
+  grey.Build(picture, piece, 0, 0, -1, -1, -1, -1);
   ASSERT_EQ(piece.Width(), 20);
   ASSERT_EQ(piece.Height(), 20);
   EXPECT_EQ(piece.DrawMode(), kv::dmBlend);
@@ -212,13 +226,11 @@ TEST(PieceOutlineTest, BevelDepthFollowsTheCellWidth) {
   const Case cases[] = {
       {49, {86, 58}}, {50, {134, 106, 78}}, {100, {134, 106, 78}}, {101, {112, 84, 56, 28}}};
   for (const auto& c : cases) {
-    TKVJigsawPieceCollection library;
-    library.Layouts = {{c.cell, c.cell}};
-    library.LayoutIndex = 0;
+    const auto cut = OneLayoutCut(c.cell);
     TBitmap32 picture(c.cell, c.cell);
     picture.Clear(0xFF000000u);
     TBitmap32 piece;
-    library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -1, -1);
+    cut.Build(picture, piece, 0, 0, -1, -1, -1, -1);
     // White of alpha a over black gives (a * 255 + 128) shr 8 at row k of the top side.
     for (std::size_t k = 1; k <= c.alphas.size() + 1; ++k) {
       const uint32_t a = k <= c.alphas.size() ? c.alphas[k - 1] : 0;
@@ -229,12 +241,12 @@ TEST(PieceOutlineTest, BevelDepthFollowsTheCellWidth) {
 }
 
 TEST(PieceOutlineTest, OutlineOptionDrawsOneColourAndLightensNothing) {
-  auto library = GreyLibrary();
-  library.OutlineOption = true;
-  library.OutlineColor = 0x0000FF;
+  auto grey = OneLayoutCut();
+  grey.Carver.OutlineOption = true;
+  grey.Carver.OutlineColor = 0x0000FF;
   const TBitmap32 picture = GreyPicture(20, 20);
   TBitmap32 piece;
-  library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -1, -1);
+  grey.Build(picture, piece, 0, 0, -1, -1, -1, -1);
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 20; ++x) {
       const bool border = x == 0 || y == 0 || x == 19 || y == 19;
@@ -243,12 +255,12 @@ TEST(PieceOutlineTest, OutlineOptionDrawsOneColourAndLightensNothing) {
 }
 
 TEST(PieceOutlineTest, TemplateSidesSetTheMarginsAndClearTheCorners) {
-  auto library = GreyLibrary();
-  library.Templates = {KeepTemplate(20, 10, false), KeepTemplate(12, 20, true)};
+  auto grey = OneLayoutCut();
+  grey.Library.Templates = {KeepTemplate(20, 10, false), KeepTemplate(12, 20, true)};
   const TBitmap32 picture = GreyPicture(60, 60);
   TBitmap32 piece;
   // Top and bottom template 0 (margins 5), left and right template 1 (margins 6).
-  library.BuildPieceBitmap(picture, piece, 10, 10, 0, 0, 1, 1);
+  grey.Build(picture, piece, 10, 10, 0, 0, 1, 1);
   ASSERT_EQ(piece.Width(), 20 + 6 + 6);
   ASSERT_EQ(piece.Height(), 20 + 5 + 5);
   for (int y = 0; y < piece.Height(); ++y)
@@ -259,25 +271,25 @@ TEST(PieceOutlineTest, TemplateSidesSetTheMarginsAndClearTheCorners) {
 }
 
 TEST(PieceOutlineTest, PartOfThePieceOutsideThePictureStaysTransparent) {
-  auto library = GreyLibrary();
+  auto grey = OneLayoutCut();
   const TBitmap32 picture = GreyPicture(20, 20);
   TBitmap32 piece;
-  library.OutlineOption = true;
-  library.OutlineColor = 0x0000FF;
-  library.BuildPieceBitmap(picture, piece, 10, -5, -1, -1, -1, -1);
+  grey.Carver.OutlineOption = true;
+  grey.Carver.OutlineColor = 0x0000FF;
+  grey.Build(picture, piece, 10, -5, -1, -1, -1, -1);
   EXPECT_EQ(piece.PixelAt(5, 3), 0u); // above and inside the picture's columns: nothing to copy
   EXPECT_EQ(piece.PixelAt(5, 10), Grey);
   EXPECT_EQ(piece.PixelAt(15, 10), 0u); // right of the picture
 }
 
 TEST(PieceOutlineTest, InvalidTemplateIndexOrNoLayoutRaises) {
-  auto library = GreyLibrary();
+  auto grey = OneLayoutCut();
   const TBitmap32 picture = GreyPicture(20, 20);
   TBitmap32 piece;
-  EXPECT_THROW(library.BuildPieceBitmap(picture, piece, 0, 0, 3, -1, -1, -1), kv::Exception);
-  EXPECT_THROW(library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -2, -1), kv::Exception);
-  library.LayoutIndex = -1;
-  EXPECT_THROW(library.BuildPieceBitmap(picture, piece, 0, 0, -1, -1, -1, -1), kv::Exception);
+  EXPECT_THROW(grey.Build(picture, piece, 0, 0, 3, -1, -1, -1), kv::Exception);
+  EXPECT_THROW(grey.Build(picture, piece, 0, 0, -1, -1, -2, -1), kv::Exception);
+  grey.Cut.LayoutIndex = -1;
+  EXPECT_THROW(grey.Build(picture, piece, 0, 0, -1, -1, -1, -1), kv::Exception);
 }
 
 TEST(PieceOutlineTest, TheCarverNeedsNoLibraryOnlyTheCellAndTheTemplates) {
@@ -293,11 +305,11 @@ TEST(PieceOutlineTest, TheCarverNeedsNoLibraryOnlyTheCellAndTheTemplates) {
   ASSERT_EQ(piece.Width(), 20 + 6);
   ASSERT_EQ(piece.Height(), 20 + 5);
 
-  auto library = GreyLibrary();
-  library.Templates = {horizontal, vertical};
-  library.BevelLevel = 3;
+  auto grey = OneLayoutCut();
+  grey.Library.Templates = {horizontal, vertical};
+  grey.Carver.BevelLevel = 3;
   TBitmap32 same;
-  library.BuildPieceBitmap(picture, same, 10, 10, 0, -1, 1, -1);
+  grey.Build(picture, same, 10, 10, 0, -1, 1, -1);
   ASSERT_EQ(same.Width(), piece.Width());
   ASSERT_EQ(same.Height(), piece.Height());
   EXPECT_TRUE(std::equal(piece.Bits(), piece.Bits() + piece.Width() * piece.Height(), same.Bits()));

@@ -41,16 +41,16 @@ TEST_F(SessionTest, AGameIsBuiltFromThePackageAndStarts) {
   EXPECT_TRUE(board.IsPrepared());
   EXPECT_EQ(board.Application, App.get());
   EXPECT_TRUE(App->Root()->Enabled());
-  EXPECT_EQ(board.Cols(), App->Pieces().Cols());
-  EXPECT_EQ(board.Rows(), App->Pieces().Rows());
+  EXPECT_EQ(board.Cols(), App->Cut().Cols(App->PieceLibrary()));
+  EXPECT_EQ(board.Rows(), App->Cut().Rows(App->PieceLibrary()));
   EXPECT_GE(board.PieceCount(), 4);
   EXPECT_LE(board.PieceCount(), 25);
   // The board covers the client area, which the prepare took as the board area.
   EXPECT_EQ(board.GetBoundsRect(), (kv::TRect{0, 0, kClientWidth, kClientHeight}));
   EXPECT_EQ(App->BoardArea().Right, kClientWidth);
   EXPECT_EQ(App->BoardArea().Bottom, kClientHeight);
-  EXPECT_EQ(board.CellWidth, App->Pieces().PictureWidth() / board.Cols());
-  EXPECT_EQ(board.CellHeight, App->Pieces().PictureHeight() / board.Rows());
+  EXPECT_EQ(board.CellWidth, App->Cut().PictureWidth() / board.Cols());
+  EXPECT_EQ(board.CellHeight, App->Cut().PictureHeight() / board.Rows());
   EXPECT_TRUE(board.NoRotation);
   EXPECT_TRUE(board.DragMode);
   // Every piece is scattered over the area, at most half its size beyond the right and bottom border.

@@ -66,8 +66,8 @@ protected:
     shape.Rows = board.Rows();
     shape.CellWidth = board.CellWidth;
     shape.CellHeight = board.CellHeight;
-    shape.PictureWidth = App->Pieces().PictureWidth();
-    shape.PictureHeight = App->Pieces().PictureHeight();
+    shape.PictureWidth = App->Cut().PictureWidth();
+    shape.PictureHeight = App->Cut().PictureHeight();
     shape.GhostWidth = App->GhostImage()->Width();
     shape.GhostHeight = App->GhostImage()->Height();
     shape.PreviewWidth = App->PreviewWindow()->Width();
@@ -90,8 +90,8 @@ TEST_F(LargePictureTest, AGameFromALargePhotoIsTheGameOfItsFullDecode) {
 
     Play(difficulty, false);
     EXPECT_LT(App->Picture().Width(), kLargeWidth / 2);
-    EXPECT_GE(App->Picture().Width(), App->Pieces().PictureWidth());
-    EXPECT_GE(App->Picture().Height(), App->Pieces().PictureHeight());
+    EXPECT_GE(App->Picture().Width(), App->Cut().PictureWidth());
+    EXPECT_GE(App->Picture().Height(), App->Cut().PictureHeight());
     EXPECT_EQ(App->PictureSourceSize().Width, kLargeWidth);
     EXPECT_EQ(App->PictureSourceSize().Height, kLargeHeight);
     const TGameShape reduced = Shape();
@@ -106,7 +106,7 @@ TEST_F(LargePictureTest, AGameFromALargePhotoIsTheGameOfItsFullDecode) {
 TEST_F(LargePictureTest, TheGameKeepsOnlyTheReducedPicture) {
   Play(4, false);
   // The cut's own copy is gone; what the session keeps is the reduced decode, however large the photo.
-  EXPECT_TRUE(App->Pieces().Picture.Empty());
+  EXPECT_TRUE(App->Cut().Picture.Empty());
   const int32_t width = App->Picture().Width(), height = App->Picture().Height();
   EXPECT_LT(static_cast<int64_t>(width) * height, int64_t{kLargeWidth} * kLargeHeight / 4);
   App->Reset();
@@ -127,7 +127,7 @@ TEST_F(LargePictureTest, APictureLentToAFailedCutComesBack) {
   saved.PieceStates.resize(3);
   setup.SavedGame = &saved;
   EXPECT_THROW(App->Prepare(std::move(setup)), kv::Exception);
-  EXPECT_TRUE(App->Pieces().Picture.Empty());
+  EXPECT_TRUE(App->Cut().Picture.Empty());
   ASSERT_EQ(App->Picture().Width(), before.Width());
   ASSERT_EQ(App->Picture().Height(), before.Height());
   EXPECT_TRUE(std::equal(before.Bits(),

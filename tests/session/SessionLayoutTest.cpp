@@ -38,7 +38,7 @@ TEST_F(SessionTest, TheGhostImageShowsThePiecesInItsThreeModes) {
     ASSERT_NE(ghost, nullptr);
     EXPECT_EQ(App->Scene().GhostMode(), c.Mode);
     EXPECT_TRUE(ghost->Visible());
-    const kv::TBitmap32& scaled = App->Pieces().ScaledPicture;
+    const kv::TBitmap32& scaled = App->Cut().ScaledPicture;
     ASSERT_EQ(ghost->Picture().Width(), scaled.Width());
     ASSERT_EQ(ghost->Picture().Height(), scaled.Height());
     EXPECT_EQ(ghost->Picture().MasterAlpha(), 200);
@@ -113,7 +113,7 @@ TEST_F(SessionTest, ThePreviewWindowShowsThePictureAtThePreviewScale) {
     StartGame(0);
     // The picture as the game plays it, at Scale tenths, rounded to nearest with halves to even (a scale of 5
     // on an odd size gives a half), plus the window's border (8) and caption (36).
-    const int32_t pw = App->Pieces().PictureWidth(), ph = App->Pieces().PictureHeight();
+    const int32_t pw = App->Cut().PictureWidth(), ph = App->Cut().PictureHeight();
     ASSERT_LT(pw, App->Picture().Width() + 1);
     const auto width = static_cast<int32_t>(std::nearbyint(pw * c.Scale / 10.0)) + 8;
     const auto height = static_cast<int32_t>(std::nearbyint(ph * c.Scale / 10.0)) + 36;

@@ -16,7 +16,7 @@ const std::vector<uint8_t>& GeneratedLibraryBytes() {
   return bytes;
 }
 
-kv::TKVJigsawPieceCollection GeneratedGameLibrary(int width, int height) {
+kv::TKVJigsawPieceLibrary GeneratedGameLibrary(int width, int height) {
   kv::TKVJigsawPieceLibrary full;
   kv::TMemoryStream stream(GeneratedLibraryBytes());
   full.LoadFromStream(stream);

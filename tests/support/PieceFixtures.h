@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gui/uBitmap32.h"
-#include "jigsaw/uKVJigsawPieceCollection.h"
+#include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,7 +14,7 @@ namespace kvtest {
 const std::vector<uint8_t>& GeneratedLibraryBytes();
 
 // The part of that library a package with one picture of this size carries, as a game loads it.
-kv::TKVJigsawPieceCollection GeneratedGameLibrary(int width, int height);
+kv::TKVJigsawPieceLibrary GeneratedGameLibrary(int width, int height);
 
 // Smooth colour waves over the whole picture: every piece gets different pixels.
 kv::TBitmap32 PhotoLikeBitmap(int width, int height);

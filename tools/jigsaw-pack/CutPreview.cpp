@@ -46,24 +46,26 @@ kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pict
     throw kv::Exception("The package has no picture " + std::to_string(pictureId) + ".");
   if (difficulty > 5) throw kv::Exception("The difficulty must be 0 to 5.");
 
-  kv::TKVJigsawPieceCollection library = PackageShapes(project);
-  library.OutlineOption = project.OutlineOption != 0;
-  library.OutlineColor = project.OutlineColor;
-  library.SourceSize = kv::DecodeGamePicture(**found, library, difficulty, library.Picture);
+  const kv::TKVJigsawPieceLibrary library = PackageShapes(project);
+  kv::TKVJigsawCut cut;
+  kv::TKVJigsawCarver carver;
+  carver.OutlineOption = project.OutlineOption != 0;
+  carver.OutlineColor = project.OutlineColor;
+  cut.SourceSize = kv::DecodeGamePicture(**found, library, difficulty, cut.Picture);
   kv::TPieceBuildOptions options;
   options.Difficulty = difficulty;
   options.BevelLevel = project.BevelLevel;
   options.ShadowGrey = static_cast<uint8_t>(30 + 5 * std::min<int>(project.BevelLevel, 7));
   options.NoRotation = true;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, cut, carver, options, pieces);
 
   const int32_t rows = static_cast<int32_t>(pieces.size());
   const int32_t cols = rows > 0 ? static_cast<int32_t>(pieces.front().size()) : 0;
-  if (gap < 0) gap = std::max(10, std::min(library.CellWidth(), library.CellHeight()) / 3);
+  if (gap < 0) gap = std::max(10, std::min(cut.CellWidth(library), cut.CellHeight(library)) / 3);
   const int32_t margin = std::max(gap, 16);
-  kv::TBitmap32 canvas(library.PictureWidth() + (cols - 1) * gap + 2 * margin,
-                       library.PictureHeight() + (rows - 1) * gap + 2 * margin);
+  kv::TBitmap32 canvas(cut.PictureWidth() + (cols - 1) * gap + 2 * margin,
+                       cut.PictureHeight() + (rows - 1) * gap + 2 * margin);
   canvas.Clear(kBackground);
   kv::TBitmap32 image, shadow;
   for (const auto& row : pieces)

@@ -262,7 +262,7 @@ std::vector<TSeed> PictureSeeds() {
 // The content (inflated) of the piece library a game with one small picture carries, and of a library
 // reduced to its first layout.
 std::vector<TSeed> PieceLibrarySeeds() {
-  TKVJigsawPieceLibrary game = GeneratedGameLibrary(160, 120).Library();
+  TKVJigsawPieceLibrary game = GeneratedGameLibrary(160, 120);
   if (game.Layouts.empty()) throw std::runtime_error("the generated piece library has no layout");
   TKVJigsawPieceLibrary single;
   single.Layouts = {game.Layouts[0]};
