@@ -121,9 +121,10 @@ void TKVCustomJigsawApplication::RegisterSounds() {
     if (format == kvsfUnknown || format > kvsfMP3) continue;
     for (std::size_t i = 0; i < kvEventSoundSlots.size(); ++i) {
       if (slotSounds[i] != sound.get()) continue;
-      const int32_t event = kvEventSoundSlots[i].EventId;
-      RegisterSoundEvent(static_cast<uint16_t>(event), sound->Data, static_cast<TKVSoundFormat>(format));
-      if (event == kvseMusic) SetMusicEventId(kvseMusic);
+      const TGameEvent event = kvEventSoundSlots[i].Event;
+      RegisterSoundEvent(static_cast<uint16_t>(ToUnderlying(event)), sound->Data,
+                         static_cast<TKVSoundFormat>(format));
+      if (event == TGameEvent::Music) SetMusicEventId(ToUnderlying(TGameEvent::Music));
     }
   }
 }
@@ -213,7 +214,7 @@ void TKVCustomJigsawApplication::Start() {
   Root()->SetSize(client ? client->ClientWidth() : 0, client ? client->ClientHeight() : 0);
   FScene.FitToClientArea();
   TKVCustomGamesApplication::Start();
-  FStopped = false;
+  FGameOver = false;
   SetEdgesOnly(false);
   FClock.SetRunning(true);
   // The preview shows the picture as the game plays it, cut to at most the size of the playing area: a
@@ -227,8 +228,8 @@ void TKVCustomJigsawApplication::Start() {
 void TKVCustomJigsawApplication::TimeUp() {
   StopAllSounds();
   FScene.Board()->Reset();
-  PostValues(kvmsgApplication, kvevPlayOnce, kvseTimeUp);
-  FStopped = true;
+  PostCode(TAppCode::PlayOnce, ToUnderlying(TGameEvent::TimeUp));
+  FGameOver = true;
   FClock.SetClock(0);
   if (OnTimeOut) OnTimeOut(this);
 }
@@ -250,7 +251,7 @@ void TKVCustomJigsawApplication::Resume() {
 void TKVCustomJigsawApplication::Stop() {
   TKVCustomGamesApplication::Stop();
   FClock.SetClock(0);
-  FStopped = true;
+  FGameOver = true;
   FClock.SetRunning(false);
 }
 
@@ -285,7 +286,8 @@ void TKVCustomJigsawApplication::SetEdgesOnly(bool value) {
 void TKVCustomJigsawApplication::HandleEvent(int32_t message, int32_t& p, int32_t& q) {
   if (message == kvmsgPointerMove) FToolbar.PointerMoved(q);
   // A game finished with the solving aids ends without the win sound.
-  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && FSetup.CheatCount > 0) {
+  if (message == kvmsgApplication && static_cast<TAppCode>(p) == TAppCode::PlayRepeating &&
+      static_cast<TGameEvent>(q) == TGameEvent::Complete && FSetup.CheatCount > 0) {
     SetResultCode(0);
     return;
   }
@@ -301,7 +303,7 @@ void TKVCustomJigsawApplication::Tick() {
 
 bool TKVCustomJigsawApplication::SolveOnePiece() {
   TKVJigsawBoard* board = FScene.Board();
-  if (State() != kvasRunning || !board) return false;
+  if (State() != TGameState::Running || !board) return false;
   const int32_t flying = board->FlyingCount();
   board->SolveOnePiece();
   if (board->FlyingCount() <= flying) return false;
@@ -311,7 +313,7 @@ bool TKVCustomJigsawApplication::SolveOnePiece() {
 
 bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
   TKVJigsawBoard* board = FScene.Board();
-  if (State() != kvasRunning || !board) return false;
+  if (State() != TGameState::Running || !board) return false;
   board->SolveAll(confirm);
   if (board->FlyingCount() == 0) return false;
   FSetup.CheatCount = board->PieceCount();

@@ -118,10 +118,10 @@ private slots:
     QVERIFY(edges->isChecked());
     QAction* pause = FindEntry(window.PopupMenu()->actions(), "&Pause");
     pause->trigger();
-    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Paused);
     QVERIFY(pause->isChecked());
     pause->trigger();
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     QVERIFY(!pause->isChecked());
   }
 
@@ -151,7 +151,7 @@ private slots:
     QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     window.ExecuteCommand(nullptr, 14, Integer(1));
     QCOMPARE(window.Flow().CurrentPictureID(), 2u);
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     window.ExecuteCommand(nullptr, 14, Integer(0));
     QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     QVERIFY(Boxes->Shown.empty());
@@ -183,7 +183,7 @@ private slots:
       window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
       QCOMPARE(QString::fromStdString(asked),
                QString("Save Jigsaw Data|Jigsaw Saved Data (*.jsw)|*.jsw|jsw"));
-      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      QCOMPARE(window.Session().State(), kv::TGameState::Running);
       const kv::TKVJigsawBoard& board = *window.Session().Board();
       for (int32_t r = 0; r < board.Rows(); ++r)
         for (int32_t c = 0; c < board.Cols(); ++c)
@@ -202,7 +202,7 @@ private slots:
     };
     window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
     QCOMPARE(QString::fromStdString(asked), QString("Open Jigsaw Saved Data"));
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     QCOMPARE(window.Session().CheatCount(), 1);
     const kv::TKVJigsawBoard& board = *window.Session().Board();
     std::size_t i = 0;
@@ -279,7 +279,7 @@ private slots:
       window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
       QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
                QString::fromStdString("Picture successfully saved into file " + file));
-      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      QCOMPARE(window.Session().State(), kv::TGameState::Running);
       const std::vector<uint8_t> bytes = kvtest::ReadFileBytes(file);
       if (name == "view.bmp") {
         QVERIFY(bytes.size() > 54 && bytes[0] == 'B' && bytes[28] == 24);
@@ -297,7 +297,7 @@ private slots:
     QCOMPARE(Boxes->Shown.size(), before + 1);
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save picture"));
     // The game goes on after the failure.
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void aGameThatCannotBeSavedGoesOn() {
@@ -307,7 +307,7 @@ private slots:
     };
     window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save game"));
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void aSavedGameThatCannotBeReadLeavesTheGameRunning() {
@@ -319,7 +319,7 @@ private slots:
     window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
     QVERIFY(Boxes->Shown.empty());
     QCOMPARE(window.Session().Board(), before);
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void aGameMadeFromAPictureCarriesThePackageAndPlaysThatPicture() {
@@ -360,7 +360,8 @@ private slots:
   void theAboutBoxPausesTheGameAndClosesWithEscape() {
     TfrmMain window(Self(), {WritePackage(Dir, "about.kvj")}, Boxes.get());
     QString caption;
-    int stateInside = -1;
+    // Not paused until the box saw it paused.
+    kv::TGameState stateInside = kv::TGameState::Stopped;
     QTimer::singleShot(0, [&] {
       QWidget* box = QApplication::activeModalWidget();
       QVERIFY(box);
@@ -370,8 +371,8 @@ private slots:
     });
     window.PopupMenu()->actions().back()->trigger(); // "About Tessarix"
     QCOMPARE(caption, QString("About Commands"));
-    QCOMPARE(stateInside, int{kv::kvasPaused});
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(stateInside, kv::TGameState::Paused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void theBoardFillsThePlayingAreaUnderTheMenusAndTheBannerStrip_data() {
@@ -411,7 +412,7 @@ private slots:
     QCOMPARE(strip.Switcher()->Timer().Interval(), 2000);
     // A click runs the banner's action.
     QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 10));
-    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Paused);
     window.Flow().SetQuitConfirmed(true);
   }
 

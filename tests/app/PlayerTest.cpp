@@ -154,12 +154,12 @@ private slots:
   void closingARunningGameAsksFirstAndTheAnswerDecides() {
     const std::string file = WritePackage(Dir, "close.kvj", 0, 24);
     TfrmMain window(Self(), {file}, Boxes.get());
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     // The skinned question opens in the playing area; the window stays.
     QVERIFY(!window.close());
     QVERIFY(window.isVisible());
     QVERIFY(window.Session().QuestionBox() != nullptr);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     window.Flow().SetQuitConfirmed(true);
     QVERIFY(window.close());
   }

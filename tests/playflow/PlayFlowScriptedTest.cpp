@@ -116,7 +116,7 @@ protected:
     Platform.Advance(100);
   }
 
-  bool Running() const { return Session->State() == kv::kvasRunning && Session->Board() != nullptr; }
+  bool Running() const { return Session->State() == kv::TGameState::Running && Session->Board() != nullptr; }
 
   kv::TKVGamesSkin Skin;
   kv::TKVGR32GraphicEngine Engine{Skin};
