@@ -91,7 +91,8 @@ public:
   // only shown again, with its first question.
   virtual void Confirm(const std::string& caption, const std::string& text, TKVGUINotifyEvent method);
 
-  // id as a message or the owner hands it; repeatCount -1 repeats without end.
+  // repeatCount -1 repeats without end, any other plays once. The number form takes an id as it arrives in a
+  // message or as the owner registered it.
   void PlaySoundEvent(int32_t id, int32_t repeatCount);
   void PlaySoundEvent(TGameEvent event, int32_t repeatCount) {
     PlaySoundEvent(ToUnderlying(event), repeatCount);
