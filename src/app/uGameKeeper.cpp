@@ -66,7 +66,7 @@ std::string TGameKeeper::FileFor(const std::string& title, const std::string& pa
 
 bool TGameKeeper::GameUnfinished() const {
   const TKVJigsawBoard* board = FSession.Board();
-  return board && !FSession.Stopped() && !board->Won() && FSession.State() != kvasStopped;
+  return board && !FSession.Stopped() && !board->Won() && FSession.State() != TGameState::Stopped;
 }
 
 bool TGameKeeper::Pending() const {

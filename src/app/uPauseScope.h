@@ -12,7 +12,7 @@ public:
   // A command that started a new game or reset the session has moved it on: only a session still paused
   // is resumed.
   ~TPauseScope() {
-    if (FSession.State() == kvasPaused) FSession.Resume();
+    if (FSession.State() == TGameState::Paused) FSession.Resume();
   }
   TPauseScope(const TPauseScope&) = delete;
   TPauseScope& operator=(const TPauseScope&) = delete;

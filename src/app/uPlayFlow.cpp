@@ -269,7 +269,7 @@ bool TPlayFlow::LoadSavedGame(const std::string& fileName) {
 // ---- the running game
 
 void TPlayFlow::ShowClock() {
-  if (FSession.State() != kvasRunning) return;
+  if (FSession.State() != TGameState::Running) return;
   FDialogs.SetStatus(2, FormatClock(FSession.Clock()));
 }
 

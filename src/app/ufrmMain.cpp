@@ -496,7 +496,7 @@ std::string TfrmMain::StatusText(int panel) const {
 // ---- closing
 
 bool TfrmMain::FormCloseQuery() {
-  if (!FSession || FSession->State() != kvasRunning) return true;
+  if (!FSession || FSession->State() != TGameState::Running) return true;
   const TPauseScope paused(*FSession);
   bool allow = FFlow->QuitConfirmed();
   if (!allow) {
@@ -576,7 +576,7 @@ std::optional<bool> TfrmMain::TickState(int32_t id) const {
   case TCommand::cmSoundOnOff:
     return FSession->SoundOn();
   case TCommand::cmPauseResume:
-    return FSession->State() == kvasPaused;
+    return FSession->State() == TGameState::Paused;
   case TCommand::cmStopFlag:
     return FSession->Stopped();
   default:
@@ -605,7 +605,7 @@ void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& 
   const std::optional<TCommand> command = CommandOfId(id);
   if (!command) return;
   const TCommandEntry& entry = CommandTable[static_cast<std::size_t>(id - FirstCommand)];
-  if (entry.RunningOnly && FSession->State() != kvasRunning) return;
+  if (entry.RunningOnly && FSession->State() != TGameState::Running) return;
   // The application's error box: an error of a command ends the command, not the program.
   try {
     (this->*entry.Handler)(sender, parameter);
@@ -653,7 +653,7 @@ void TfrmMain::AboutCommand(void*, const TScriptParameter&) {
 }
 
 void TfrmMain::ShowPreviewCommand(void*, const TScriptParameter&) {
-  FSession->PlaySoundEvent(kvsePreview, 1);
+  FSession->PlaySoundEvent(TGameEvent::Preview, 1);
   if (TKVGUIForm* preview = FSession->PreviewWindow()) preview->SetVisible(!preview->Visible());
 }
 
@@ -702,11 +702,11 @@ void TfrmMain::StopFlagCommand(void* sender, const TScriptParameter&) {
 }
 
 void TfrmMain::PauseResumeCommand(void* sender, const TScriptParameter&) {
-  if (FSession->State() == kvasRunning)
+  if (FSession->State() == TGameState::Running)
     FSession->Pause();
   else
     FSession->Resume();
-  CheckSender(sender, FSession->State() == kvasPaused);
+  CheckSender(sender, FSession->State() == TGameState::Paused);
 }
 
 void TfrmMain::SelectAllCommand(void*, const TScriptParameter&) {

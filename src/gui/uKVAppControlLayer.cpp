@@ -13,7 +13,7 @@ const TKVClassInfo& TKVAppControlLayerItem::StaticClassInfo() {
 
 void TKVAppControlLayerItem::InitControl() {
   TKVGUIImage::InitControl();
-  FState = kvlsStopped;
+  FState = TGameState::Stopped;
   try {
     Initialize();
     FInitialized = true;
@@ -42,23 +42,23 @@ void TKVAppControlLayerItem::Prepare() {
 
 void TKVAppControlLayerItem::Start() {
   Reset();
-  FState = kvlsRunning;
+  FState = TGameState::Running;
 }
 
 void TKVAppControlLayerItem::Reset() {
-  FState = kvlsStopped;
+  FState = TGameState::Stopped;
 }
 
 void TKVAppControlLayerItem::Pause() {
-  FState = kvlsPaused;
+  FState = TGameState::Paused;
 }
 
 void TKVAppControlLayerItem::Resume() {
-  FState = kvlsRunning;
+  FState = TGameState::Running;
 }
 
 void TKVAppControlLayerItem::Shutdown() {
-  FState = kvlsStopped;
+  FState = TGameState::Stopped;
   FInitialized = false;
 }
 

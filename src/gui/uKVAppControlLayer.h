@@ -3,16 +3,12 @@
 #pragma once
 
 #include "gui/uKVGUIImage.h"
+#include "gui/uKVGameState.h"
 #include "gui/uKVPaintBox.h"
 
 #include <cstdint>
 
 namespace kv {
-
-// Session states.
-inline constexpr uint8_t kvlsStopped = 0;
-inline constexpr uint8_t kvlsRunning = 1;
-inline constexpr uint8_t kvlsPaused = 2;
 
 class TKVAppControlLayerItem : public TKVGUIImage {
 public:
@@ -24,7 +20,7 @@ public:
 
   // Initialize completed without an error.
   bool Initialized() const { return FInitialized; }
-  uint8_t State() const { return FState; }
+  TGameState State() const { return FState; }
   bool IsPrepared() const { return FPrepared; }
 
   void InitControl() override;
@@ -51,12 +47,12 @@ public:
   virtual void Shutdown();
 
 protected:
-  void SetState(uint8_t value) { FState = value; }
+  void SetState(TGameState value) { FState = value; }
   void SetPreparedFlag(bool value) { FPrepared = value; }
 
 private:
   bool FInitialized = false;
-  uint8_t FState = kvlsStopped;
+  TGameState FState = TGameState::Stopped;
   bool FPrepared = false;
 };
 

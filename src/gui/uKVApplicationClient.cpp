@@ -47,22 +47,22 @@ void TKVCustomApplicationClient::Prepare() {
 
 void TKVCustomApplicationClient::Start() {
   SetTickEnabled(true);
-  ChangeState(kvasRunning);
+  ChangeState(TGameState::Running);
 }
 
 void TKVCustomApplicationClient::Pause() {
   SetTickEnabled(false);
-  ChangeState(kvasPaused);
+  ChangeState(TGameState::Paused);
 }
 
 void TKVCustomApplicationClient::Resume() {
   SetTickEnabled(true);
-  ChangeState(kvasRunning);
+  ChangeState(TGameState::Running);
 }
 
 void TKVCustomApplicationClient::Stop() {
   SetTickEnabled(false);
-  ChangeState(kvasStopped);
+  ChangeState(TGameState::Stopped);
 }
 
 void TKVCustomApplicationClient::Reset() {
@@ -75,10 +75,10 @@ void TKVCustomApplicationClient::PostEvent(int32_t message, int32_t& p, int32_t&
   if (FResultCode != 0) Error(FResultCode, "", "");
 }
 
-void TKVCustomApplicationClient::ChangeState(uint8_t state) {
+void TKVCustomApplicationClient::ChangeState(TGameState state) {
   if (state == FState) return;
   FState = state;
-  int32_t p = state, q = 0;
+  int32_t p = ToUnderlying(StateCode(state)), q = 0;
   HandleEvent(kvmsgApplication, p, q);
 }
 

@@ -8,6 +8,8 @@
 
 #include "data/uKVComponent.h"
 #include "gui/uKVGUIControl.h"
+#include "gui/uKVGameEvents.h"
+#include "gui/uKVGameState.h"
 #include "platform/uServices.h"
 #include "sound/uKVThreadTimer.h"
 
@@ -18,11 +20,6 @@
 namespace kv {
 
 class TJigsawProject2;
-
-// Application states.
-inline constexpr uint8_t kvasStopped = 0;
-inline constexpr uint8_t kvasRunning = 1;
-inline constexpr uint8_t kvasPaused = 2;
 
 // Milliseconds between two ticks of the application.
 inline constexpr uint32_t kvApplicationTickInterval = 10;
@@ -43,7 +40,7 @@ public:
 
   // Ticks since the last Reset.
   int32_t TickCount() const { return FTickCount; }
-  uint8_t State() const { return FState; }
+  TGameState State() const { return FState; }
   // Set by message handlers to report an error; 0 = none.
   int32_t ResultCode() const { return FResultCode; }
   void SetResultCode(int32_t code) { FResultCode = code; }
@@ -66,6 +63,8 @@ public:
   void PostEvent(int32_t message, int32_t& p, int32_t& q) override;
   // The same with values the caller does not need back.
   void PostValues(int32_t message, int32_t p, int32_t q) { PostEvent(message, p, q); }
+  // Message 1024 with a code and its value.
+  void PostCode(TAppCode code, int32_t value) { PostValues(kvmsgApplication, ToUnderlying(code), value); }
 
   virtual void ProgressBegin(const std::string& text) { (void)text; }
   virtual void ProgressStep(const std::string& text, int32_t value) { (void)text, (void)value; }
@@ -79,7 +78,7 @@ public:
 
 protected:
   // The single state-change step.
-  void ChangeState(uint8_t state);
+  void ChangeState(TGameState state);
   void SetTickEnabled(bool on);
 
 private:
@@ -88,7 +87,7 @@ private:
   std::unique_ptr<TKVThreadTimer> FTickTimer;
   int32_t FTickCount = 0;
   int32_t FResultCode = 0;
-  uint8_t FState = kvasStopped;
+  TGameState FState = TGameState::Stopped;
 };
 
 } // namespace kv

@@ -1,6 +1,7 @@
 #include "gui/uKVGUIForm.h"
 
 #include "gui/uKVGUIButton.h"
+#include "gui/uKVGameEvents.h"
 #include "gui/uKVGraphicEngine.h"
 
 namespace kv {
@@ -86,7 +87,7 @@ void TKVGUIForm::MouseEvent(const TPoint& point, int32_t kind, TShiftState shift
 }
 
 void TKVGUIForm::KeyEvent(int32_t key, int32_t kind, TShiftState shift) {
-  if (key == 27 && kind == kvkkKeyDown) NotifyApplication(kvmsgApplication, 16, 0);
+  if (key == 27 && kind == kvkkKeyDown) NotifyApplication(kvmsgApplication, ToUnderlying(TAppCode::Close), 0);
   TKVGUIControl::KeyEvent(key, kind, shift);
 }
 

@@ -188,33 +188,34 @@ void TKVCustomGamesApplication::StopAllSounds() {
 void TKVCustomGamesApplication::HandleEvent(int32_t message, int32_t& p, int32_t& q) {
   TKVCustomApplicationClient::HandleEvent(message, p, q);
   if (message != kvmsgApplication) return;
-  switch (p) {
-  case kvevStopped:
+  // p arrives as a number from any control.
+  switch (static_cast<TAppCode>(p)) {
+  case TAppCode::Stopped:
     StopAllSounds();
     break;
-  case kvevRunning:
+  case TAppCode::Running:
     // Like the sounds' opening, the music (a MIDI synthesiser loading its instruments) waits for the work
     // already queued, the game's first frame among it.
     if (IDispatcher* dispatcher = Services().Dispatcher)
       dispatcher->Post([this, alive = std::weak_ptr<bool>(FAlive)] {
-        if (!alive.expired() && State() == kvasRunning) PlaySoundEvent(kvseMusic, -1);
+        if (!alive.expired() && State() == TGameState::Running) PlaySoundEvent(TGameEvent::Music, -1);
       });
     else
-      PlaySoundEvent(kvseMusic, -1);
+      PlaySoundEvent(TGameEvent::Music, -1);
     break;
-  case kvevPaused:
+  case TAppCode::Paused:
     FSoundEvents.PauseAll();
     break;
-  case kvevSetCursor:
+  case TAppCode::SetCursor:
     if (FClientArea) FClientArea->SetCursor(static_cast<TCursor>(q));
     break;
-  case kvevClose:
+  case TAppCode::Close:
     if (OnCloseRequest) OnCloseRequest();
     break;
-  case kvevPlayRepeating:
+  case TAppCode::PlayRepeating:
     PlaySoundEvent(q, -1);
     break;
-  case kvevPlayOnce:
+  case TAppCode::PlayOnce:
     PlaySoundEvent(q, 0);
     break;
   default:

@@ -13,6 +13,7 @@
 #include "gui/uKVApplicationClient.h"
 #include "gui/uKVGUIObject.h"
 #include "gui/uKVGUIWorkspace.h"
+#include "gui/uKVGameEvents.h"
 #include "gui/uKVPaintBox.h"
 #include "sound/uKVSoundEngine.h"
 
@@ -27,19 +28,8 @@ namespace kv {
 class TKVCustomGraphicEngine;
 class TKVGUIForm;
 
-// Codes of message 1024.
-inline constexpr int32_t kvevStopped = 0;
-inline constexpr int32_t kvevRunning = 1;
-inline constexpr int32_t kvevPaused = 2;
-inline constexpr int32_t kvevSetCursor = 3;
-inline constexpr int32_t kvevClose = 16;
-inline constexpr int32_t kvevPlayRepeating = 0xFFFE;
-inline constexpr int32_t kvevPlayOnce = 0xFFFF;
 // A pointer move in the client area, sent before the move reaches the controls: p = x, q = y.
 inline constexpr int32_t kvmsgPointerMove = 512;
-
-// Sound event of the music.
-inline constexpr int32_t kvseMusic = 1;
 
 // Progress kinds.
 inline constexpr int32_t kvpkBegin = 0;
@@ -103,7 +93,12 @@ public:
   // only shown again, with its first question.
   virtual void Confirm(const std::string& caption, const std::string& text, TKVGUINotifyEvent method);
 
+  // repeatCount -1 repeats without end, any other plays once. The number form takes an id as it arrives in a
+  // message or as the owner registered it.
   void PlaySoundEvent(int32_t id, int32_t repeatCount);
+  void PlaySoundEvent(TGameEvent event, int32_t repeatCount) {
+    PlaySoundEvent(ToUnderlying(event), repeatCount);
+  }
   void RegisterSoundEvent(uint16_t id, TStream& stream, TKVSoundFormat format);
   void StopAllSounds();
 

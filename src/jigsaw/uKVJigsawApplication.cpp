@@ -122,9 +122,10 @@ void TKVCustomJigsawApplication::RegisterSounds() {
     if (format == kvsfUnknown || format > kvsfMP3) continue;
     for (std::size_t i = 0; i < kvEventSoundSlots.size(); ++i) {
       if (slotSounds[i] != sound.get()) continue;
-      const int32_t event = kvEventSoundSlots[i].EventId;
-      RegisterSoundEvent(static_cast<uint16_t>(event), sound->Data, static_cast<TKVSoundFormat>(format));
-      if (event == kvseMusic) SetMusicEventId(kvseMusic);
+      const TGameEvent event = kvEventSoundSlots[i].Event;
+      RegisterSoundEvent(static_cast<uint16_t>(ToUnderlying(event)), sound->Data,
+                         static_cast<TKVSoundFormat>(format));
+      if (event == TGameEvent::Music) SetMusicEventId(ToUnderlying(TGameEvent::Music));
     }
   }
 }
@@ -218,7 +219,7 @@ void TKVCustomJigsawApplication::Start() {
   Root()->SetSize(client ? client->ClientWidth() : 0, client ? client->ClientHeight() : 0);
   FScene.FitToClientArea();
   TKVCustomGamesApplication::Start();
-  FStopped = false;
+  FGameOver = false;
   FFinishTime.reset();
   SetEdgesOnly(false);
   FClock.SetRunning(true);
@@ -233,8 +234,8 @@ void TKVCustomJigsawApplication::Start() {
 void TKVCustomJigsawApplication::TimeUp() {
   StopAllSounds();
   FScene.Board()->Reset();
-  PostValues(kvmsgApplication, kvevPlayOnce, kvseTimeUp);
-  FStopped = true;
+  PostCode(TAppCode::PlayOnce, ToUnderlying(TGameEvent::TimeUp));
+  FGameOver = true;
   FClock.SetClock(0);
   if (OnTimeOut) OnTimeOut(this);
 }
@@ -256,7 +257,7 @@ void TKVCustomJigsawApplication::Resume() {
 void TKVCustomJigsawApplication::Stop() {
   TKVCustomGamesApplication::Stop();
   FClock.SetClock(0);
-  FStopped = true;
+  FGameOver = true;
   FClock.SetRunning(false);
 }
 
@@ -291,7 +292,8 @@ void TKVCustomJigsawApplication::SetEdgesOnly(bool value) {
 void TKVCustomJigsawApplication::HandleEvent(int32_t message, int32_t& p, int32_t& q) {
   if (message == kvmsgPointerMove) FToolbar.PointerMoved(q);
   // A game finished with the solving aids ends without the win sound.
-  if (message == kvmsgApplication && p == kvevPlayRepeating && q == kvseComplete && FSetup.CheatCount > 0) {
+  if (message == kvmsgApplication && static_cast<TAppCode>(p) == TAppCode::PlayRepeating &&
+      static_cast<TGameEvent>(q) == TGameEvent::Complete && FSetup.CheatCount > 0) {
     SetResultCode(0);
     return;
   }
@@ -307,7 +309,7 @@ void TKVCustomJigsawApplication::Tick() {
 
 bool TKVCustomJigsawApplication::SolveOnePiece() {
   TKVJigsawBoard* board = FScene.Board();
-  if (State() != kvasRunning || !board) return false;
+  if (State() != TGameState::Running || !board) return false;
   const int32_t flying = board->FlyingCount();
   board->SolveOnePiece();
   if (board->FlyingCount() <= flying) return false;
@@ -316,15 +318,15 @@ bool TKVCustomJigsawApplication::SolveOnePiece() {
 }
 
 bool TKVCustomJigsawApplication::SolveAll(uint8_t confirm) {
-  if (confirm > 1 || State() != kvasRunning || !FScene.Board()) return false;
+  if (confirm > 1 || State() != TGameState::Running || !FScene.Board()) return false;
   if (confirm == 1) {
     // Asked with the game paused: the clock cannot run out under the question. Whatever happened while it
     // was open (a new game, the end of the program), only the game that runs now is solved, if any.
     const std::weak_ptr<bool> asked = FScene.Board()->Alive();
     Pause();
     const bool yes = Services().Boxes && Services().Boxes->AskConfirmation("Solve all pieces?");
-    if (State() == kvasPaused) Resume();
-    if (!yes || asked.expired() || State() != kvasRunning) return false;
+    if (State() == TGameState::Paused) Resume();
+    if (!yes || asked.expired() || State() != TGameState::Running) return false;
   }
   TKVJigsawBoard* board = FScene.Board();
   board->SolveAll(0);

@@ -36,27 +36,19 @@ class TKVGUIImage;
 class TKVGUIShapeControl;
 class TKVJigsawBoard;
 
-// Sound events of a game.
-inline constexpr int32_t kvsePickUp = 100;
-inline constexpr int32_t kvseTurn = 101;
-inline constexpr int32_t kvseSnap = 102;
-inline constexpr int32_t kvsePreview = 104;
-inline constexpr int32_t kvseTimeUp = 106;
-inline constexpr int32_t kvseComplete = 107;
-
 // The package's event-sound slots and the events their sounds are registered for. Slots 1, 2 and 4 are not
 // played.
 struct TEventSoundMapping {
   int32_t Slot;
-  int32_t EventId;
+  TGameEvent Event;
 };
-inline constexpr std::array<TEventSoundMapping, 7> kvEventSoundSlots{{{0, kvseMusic},
-                                                                      {9, kvsePickUp},
-                                                                      {8, kvseTurn},
-                                                                      {7, kvseSnap},
-                                                                      {5, kvseTimeUp},
-                                                                      {6, kvseComplete},
-                                                                      {3, kvsePreview}}};
+inline constexpr std::array<TEventSoundMapping, 7> kvEventSoundSlots{{{0, TGameEvent::Music},
+                                                                      {9, TGameEvent::PickUp},
+                                                                      {8, TGameEvent::Turn},
+                                                                      {7, TGameEvent::Snap},
+                                                                      {5, TGameEvent::TimeUp},
+                                                                      {6, TGameEvent::Complete},
+                                                                      {3, TGameEvent::Preview}}};
 
 // What the owner hands the session for one game.
 struct TKVGameSetup {
@@ -140,9 +132,11 @@ public:
   // The cut of the game's picture (scaled picture, piece items).
   const TKVJigsawCut& Cut() const { return FCut; }
 
-  // False while a game runs; true after it ended (win, time-out, Stop).
-  bool Stopped() const { return FStopped; }
-  void SetStopped(bool value) { FStopped = value; }
+  // The stop flag: false while a game runs; true after it ended (win, time-out, Stop). Not the lifecycle
+  // State(): a won or timed-out game is over while the session still runs (music, tick), and the stop-flag
+  // command flips it in any state.
+  bool Stopped() const { return FGameOver; }
+  void SetStopped(bool value) { FGameOver = value; }
   // Only border pieces and joined pieces are shown.
   bool EdgesOnly() const { return FEdgesOnly; }
   void SetEdgesOnly(bool value);
@@ -235,7 +229,7 @@ private:
   bool FFixedOrientation = true;
   bool FRestoringSavedGame = false;
   TPieces FPieceGrid;
-  bool FStopped = true;
+  bool FGameOver = true;
   bool FEdgesOnly = false;
   std::optional<int32_t> FFinishTime;
 };

@@ -153,7 +153,7 @@ void TKVCustomJigsawBoard::SettleBoard() {
 void TKVCustomJigsawBoard::CheckComplete() {
   if (!FModel.CheckComplete()) return;
   if (OnStopAllSounds) OnStopAllSounds();
-  Notify(kvbnPlayRepeating, kvbnWin);
+  Notify(TAppCode::PlayRepeating, TGameEvent::Complete);
   InvalidateChanges();
   if (OnWin) OnWin(this);
 }
@@ -236,15 +236,15 @@ void TKVCustomJigsawBoard::LayerKeyDown(int32_t key, int32_t) {
     UnmarkAll();
     break;
   case VK_ESCAPE:
-    Notify(kvbnClose, VK_ESCAPE);
+    NotifyApplication(kvmsgApplication, ToUnderlying(TAppCode::Close), VK_ESCAPE);
     break;
   default:
     break;
   }
 }
 
-void TKVCustomJigsawBoard::Notify(int32_t p, int32_t q) {
-  NotifyApplication(kvmsgApplication, p, q);
+void TKVCustomJigsawBoard::Notify(TAppCode code, TGameEvent event) {
+  NotifyApplication(kvmsgApplication, ToUnderlying(code), ToUnderlying(event));
 }
 
 void TKVCustomJigsawBoard::Popup(int32_t x, int32_t y) {

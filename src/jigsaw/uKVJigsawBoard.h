@@ -146,7 +146,7 @@ public:
   int32_t RotatingCount() const { return FModel.RotatingCount(); }
   int32_t FlyingCount() const { return FModel.FlyingCount(); }
   bool Busy() const { return FModel.Busy(); }
-  bool Running() const override { return State() == kvlsRunning; }
+  bool Running() const override { return State() == TGameState::Running; }
 
   // ---- control tree
   void InitControl() override;
@@ -167,7 +167,7 @@ private:
   // ---- what the animator and the input ask of the board
   void SettleBoard() override;
   void CheckComplete() override;
-  void Notify(int32_t p, int32_t q) override;
+  void Notify(TAppCode code, TGameEvent event) override;
   void Popup(int32_t x, int32_t y) override;
   TPoint Origin() const;
 

@@ -149,7 +149,7 @@ void TKVJigsawBoardAnimator::FlyTick() {
       P.Flying = false;
       P.X = P.TargetX;
       P.Y = P.TargetY;
-      if (FModel.FlyingCount() == 0) FHost.Notify(kvbnPlayOnce, kvbnSnap);
+      if (FModel.FlyingCount() == 0) FHost.Notify(TAppCode::PlayOnce, TGameEvent::Snap);
     } else if (P.X == P.TargetX && P.Y == P.TargetY) {
       P.Flying = false;
       P.Joined = 1;

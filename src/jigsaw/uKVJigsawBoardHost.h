@@ -3,6 +3,8 @@
 // what changed.
 #pragma once
 
+#include "gui/uKVGameEvents.h"
+
 #include <cstdint>
 
 namespace kv {
@@ -15,8 +17,8 @@ public:
   virtual void SettleBoard() = 0;
   // Announces the win when the puzzle has just become complete.
   virtual void CheckComplete() = 0;
-  // Message 1024 (p, q) to the session.
-  virtual void Notify(int32_t p, int32_t q) = 0;
+  // Message 1024 to the session: play the sound of event (code PlayOnce or PlayRepeating).
+  virtual void Notify(TAppCode code, TGameEvent event) = 0;
   // The pop-up menu at the board point (x, y).
   virtual void Popup(int32_t x, int32_t y) = 0;
   // Asks for a repaint of what changed.

@@ -70,7 +70,7 @@ void TKVJigsawBoardInput::MouseDown(TMouseButton button, int32_t shift, int32_t 
         FModel.ClearAllTransient();
         FModel.Grab(p);
       }
-      FHost.Notify(kvbnPlayOnce, kvbnPickUp);
+      FHost.Notify(TAppCode::PlayOnce, TGameEvent::PickUp);
     }
   } else if (!NoRotation) {
     Turn(p, x, y);
@@ -92,7 +92,7 @@ void TKVJigsawBoardInput::Turn(std::size_t p, int32_t x, int32_t y) {
     FModel.ClearAllTransient();
   }
   FAnimator.StartTurn(p, x, y);
-  FHost.Notify(kvbnPlayOnce, kvbnTurn);
+  FHost.Notify(TAppCode::PlayOnce, TGameEvent::Turn);
 }
 
 void TKVJigsawBoardInput::MouseMove(int32_t, int32_t x, int32_t y) {
@@ -126,7 +126,7 @@ void TKVJigsawBoardInput::Drop() {
     const bool snapped = FModel.SnapPass();
     FHost.SettleBoard();
     if (snapped) {
-      FHost.Notify(kvbnPlayOnce, kvbnSnap);
+      FHost.Notify(TAppCode::PlayOnce, TGameEvent::Snap);
       FHost.CheckComplete();
     }
     FHost.SettleBoard();

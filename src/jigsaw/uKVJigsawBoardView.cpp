@@ -36,7 +36,7 @@ void TKVJigsawBoardView::Clear() {
 }
 
 bool TKVJigsawBoardView::Showing() const {
-  return FControl.IsPrepared() && FControl.State() == kvlsRunning;
+  return FControl.IsPrepared() && FControl.State() == TGameState::Running;
 }
 
 TPoint TKVJigsawBoardView::Origin() const {

@@ -125,10 +125,10 @@ private slots:
     QVERIFY(edges->isChecked());
     QAction* pause = FindEntry(window.PopupMenu()->actions(), "&Pause");
     pause->trigger();
-    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Paused);
     QVERIFY(pause->isChecked());
     pause->trigger();
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     QVERIFY(!pause->isChecked());
   }
 
@@ -158,7 +158,7 @@ private slots:
     QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     window.ExecuteCommand(nullptr, 14, Integer(1));
     QCOMPARE(window.Flow().CurrentPictureID(), 2u);
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     window.ExecuteCommand(nullptr, 14, Integer(0));
     QCOMPARE(window.Flow().CurrentPictureID(), 1u);
     QVERIFY(Boxes->Shown.empty());
@@ -190,7 +190,7 @@ private slots:
       window.ExecuteCommand(nullptr, 2, kv::TScriptParameter());
       QCOMPARE(QString::fromStdString(asked),
                QString("Save Jigsaw Data|Jigsaw Saved Data (*.jsw)|*.jsw|jsw"));
-      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      QCOMPARE(window.Session().State(), kv::TGameState::Running);
       const kv::TKVJigsawBoard& board = *window.Session().Board();
       for (int32_t r = 0; r < board.Rows(); ++r)
         for (int32_t c = 0; c < board.Cols(); ++c)
@@ -209,7 +209,7 @@ private slots:
     };
     window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
     QCOMPARE(QString::fromStdString(asked), QString("Open Jigsaw Saved Data"));
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
     QCOMPARE(window.Session().CheatCount(), 1);
     const kv::TKVJigsawBoard& board = *window.Session().Board();
     std::size_t i = 0;
@@ -291,7 +291,7 @@ private slots:
       window.ExecuteCommand(nullptr, 21, kv::TScriptParameter());
       QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
                QString::fromStdString("Picture successfully saved into file " + file));
-      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      QCOMPARE(window.Session().State(), kv::TGameState::Running);
       const std::vector<uint8_t> bytes = kvtest::ReadFileBytes(file);
       if (name.ends_with(".bmp") || name == "other.xyz") {
         QVERIFY(bytes.size() > 54 && bytes[0] == 'B' && bytes[28] == 24);
@@ -309,7 +309,7 @@ private slots:
     QCOMPARE(Boxes->Shown.size(), before + 1);
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Unable to save picture"));
     // The game goes on after the failure.
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void aGameThatCannotBeSavedGoesOn() {
@@ -323,7 +323,7 @@ private slots:
     QVERIFY2(said.startsWith("Unable to save game. ") && said.contains("missing/game.jsw") &&
                  said.contains("No such file or directory"),
              qPrintable(said));
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void savingWithNoGameSaysSoAndWritesNothing() {
@@ -379,7 +379,7 @@ private slots:
       window.ExecuteCommand(nullptr, 1, kv::TScriptParameter());
       QVERIFY2(Boxes->Shown.size() == 1 && Boxes->Shown.back().Text == "Error", jsw.c_str());
       QCOMPARE(window.Session().Board(), before);
-      QCOMPARE(window.Session().State(), kv::kvasRunning);
+      QCOMPARE(window.Session().State(), kv::TGameState::Running);
     }
   }
 
@@ -421,7 +421,8 @@ private slots:
   void theAboutBoxPausesTheGameAndClosesWithEscape() {
     TfrmMain window(Self(), {WritePackage(Dir, "about.kvj")}, Boxes.get());
     QString caption;
-    int stateInside = -1;
+    // Not paused until the box saw it paused.
+    kv::TGameState stateInside = kv::TGameState::Stopped;
     QTimer::singleShot(0, [&] {
       QWidget* box = QApplication::activeModalWidget();
       QVERIFY(box);
@@ -431,8 +432,8 @@ private slots:
     });
     window.PopupMenu()->actions().back()->trigger(); // "About Tessarix"
     QCOMPARE(caption, QString("About Commands"));
-    QCOMPARE(stateInside, int{kv::kvasPaused});
-    QCOMPARE(window.Session().State(), kv::kvasRunning);
+    QCOMPARE(stateInside, kv::TGameState::Paused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Running);
   }
 
   void theBoardFillsThePlayingAreaUnderTheMenusAndTheBannerStrip_data() {
@@ -472,7 +473,7 @@ private slots:
     QCOMPARE(strip.Switcher()->Timer().Interval(), 2000);
     // A click runs the banner's action.
     QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(10, 10));
-    QCOMPARE(window.Session().State(), kv::kvasPaused);
+    QCOMPARE(window.Session().State(), kv::TGameState::Paused);
     window.Flow().SetQuitConfirmed(true);
   }
 

@@ -172,7 +172,7 @@ private slots:
       AssembleAllButOne(*window.Session().Board());
       DropLastPieceWithMouse(window);
       QTRY_COMPARE(window.Flow().CurrentPicture(), next);
-      QTRY_VERIFY(window.Session().State() == kv::kvasRunning && !window.Session().Board()->Won());
+      QTRY_VERIFY(window.Session().State() == kv::TGameState::Running && !window.Session().Board()->Won());
       QCOMPARE(dialogs.Shown[wins].Caption, QString("Win"));
     }
     QCOMPARE(dialogs.Captions(),
@@ -209,7 +209,7 @@ private slots:
     QVERIFY(!dialogs.Shown[0].PrintShown);
     // "Play Again": a new game counts down again.
     QVERIFY(window.isVisible());
-    QTRY_VERIFY(window.Session().State() == kv::kvasRunning && window.Session().Board());
+    QTRY_VERIFY(window.Session().State() == kv::TGameState::Running && window.Session().Board());
     // "Stop": the window closes.
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
     QCOMPARE(dialogs.Captions(), (std::vector<QString>{"Lose", "Play", "Lose", "Play"}));
@@ -277,7 +277,7 @@ private slots:
     TfrmMain window(Self(), {file}, Boxes.get());
     QCOMPARE(listed, (QStringList{"Photo 0", "Photo 1", "Photo 2"}));
     QCOMPARE(window.Flow().CurrentPicture(), 1);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     // Later the close box starts nothing; "Play" starts the selected picture.
     TDialogScript dialogs(window);
     // A piece moved where no new game puts one tells the running game from a new one.
@@ -311,11 +311,11 @@ private slots:
       for (int i = 0; i < list->topLevelItemCount(); ++i)
         lines << list->topLevelItem(i)->text(1) + " " + list->topLevelItem(i)->text(2);
       // Open with the game paused.
-      return window.Session().State() == kv::kvasPaused ? kv::mrOk : -1;
+      return window.Session().State() == kv::TGameState::Paused ? kv::mrOk : -1;
     };
     window.ExecuteCommand(nullptr, 12, kv::TScriptParameter());
     QCOMPARE(lines, QStringList{"Hard one 00:01:30"});
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     window.Flow().SetQuitConfirmed(true);
   }
 
@@ -339,7 +339,7 @@ private slots:
     QCOMPARE(window.Project()->NumPiecesMin, 101);
     QCOMPARE(window.Project()->NumPiecesMax, 150);
     QCOMPARE(window.Project()->FindPictureSettings(1)->NumPiecesMax, 150);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     QVERIFY(window.Session().Board()->PieceCount() > before);
     QCOMPARE(window.Session().Difficulty(), uint8_t{3});
     // Cancel keeps the game.
@@ -347,7 +347,7 @@ private slots:
     dialogs.Answers["Change Difficulty"] = [](QDialog&) { return kv::mrCancel; };
     window.ExecuteCommand(nullptr, 23, kv::TScriptParameter());
     QCOMPARE(window.Session().Board()->Piece(0, 0).X, -777);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     window.Flow().SetQuitConfirmed(true);
   }
 
@@ -372,7 +372,7 @@ private slots:
     QCOMPARE(window.CurrentSkin(), 1);
     QCOMPARE(window.Project()->StartSkinIndex, 1);
     QCOMPARE(window.Project()->SkinIndex, 1);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     // The board still fills the playing area.
     QCOMPARE(window.Session().Board()->Width(), window.PlayingArea()->ClientWidth());
     window.Flow().SetQuitConfirmed(true);

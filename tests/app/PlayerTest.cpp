@@ -178,12 +178,12 @@ private slots:
   void closingARunningGameAsksFirstAndTheAnswerDecides() {
     const std::string file = WritePackage(Dir, "close.kvj", 0, 24);
     TfrmMain window(Self(), {file}, Boxes.get());
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     // The skinned question opens in the playing area; the window stays.
     QVERIFY(!window.close());
     QVERIFY(window.isVisible());
     QVERIFY(window.Session().QuestionBox() != nullptr);
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     window.Flow().SetQuitConfirmed(true);
     QVERIFY(window.close());
   }
@@ -205,7 +205,7 @@ private slots:
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(2400, 1800, 7, 85));
     const std::string file = kvapptest::SavePackage(*project, Dir, "large.kvj");
     TfrmMain window(Self(), {file}, Boxes.get());
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     QVERIFY(window.PictureBitmap().Width() < 2400);
     const kv::TBitmap32 printed = window.PrintablePicture();
     QCOMPARE(printed.Width(), 2400);
@@ -215,7 +215,7 @@ private slots:
   void escapeClosesThroughTheQuitQuestion() {
     const std::string file = WritePackage(Dir, "escape.kvj", 0, 24);
     TfrmMain window(Self(), {file}, Boxes.get());
-    QVERIFY(window.Session().State() == kv::kvasRunning);
+    QVERIFY(window.Session().State() == kv::TGameState::Running);
     // A click on the board gives it the keys; Escape there asks to close.
     const QPoint corner(window.PlayingArea()->width() - 5, window.PlayingArea()->height() - 5);
     QTest::mouseClick(window.PlayingArea(), Qt::LeftButton, Qt::NoModifier, corner);

@@ -3,6 +3,7 @@
 #include "GuiFixtures.h"
 #include "SurfaceFixtures.h"
 
+#include "core/uToUnderlying.h"
 #include "gui/uKVAppControlLayer.h"
 #include "gui/uKVBitmapCollection.h"
 #include "gui/uKVGUIAnimatedImage.h"
@@ -154,21 +155,21 @@ public:
 TEST_F(GUIControlsTest, ALayerItemFollowsItsSessionStates) {
   auto& layer = kv::NewChild<TLayer>(*Root);
   EXPECT_TRUE(layer.Initialized());
-  EXPECT_EQ(layer.State(), kv::kvlsStopped);
+  EXPECT_EQ(layer.State(), kv::TGameState::Stopped);
   EXPECT_FALSE(layer.IsPrepared());
   layer.Prepare();
   EXPECT_TRUE(layer.IsPrepared());
   struct TStep {
     void (kv::TKVAppControlLayerItem::*Op)();
-    uint8_t State;
+    kv::TGameState State;
   };
-  const TStep steps[] = {{&kv::TKVAppControlLayerItem::Start, kv::kvlsRunning},
-                         {&kv::TKVAppControlLayerItem::Pause, kv::kvlsPaused},
-                         {&kv::TKVAppControlLayerItem::Resume, kv::kvlsRunning},
-                         {&kv::TKVAppControlLayerItem::Reset, kv::kvlsStopped},
-                         {&kv::TKVAppControlLayerItem::Pause, kv::kvlsPaused},
-                         {&kv::TKVAppControlLayerItem::Start, kv::kvlsRunning},
-                         {&kv::TKVAppControlLayerItem::Shutdown, kv::kvlsStopped}};
+  const TStep steps[] = {{&kv::TKVAppControlLayerItem::Start, kv::TGameState::Running},
+                         {&kv::TKVAppControlLayerItem::Pause, kv::TGameState::Paused},
+                         {&kv::TKVAppControlLayerItem::Resume, kv::TGameState::Running},
+                         {&kv::TKVAppControlLayerItem::Reset, kv::TGameState::Stopped},
+                         {&kv::TKVAppControlLayerItem::Pause, kv::TGameState::Paused},
+                         {&kv::TKVAppControlLayerItem::Start, kv::TGameState::Running},
+                         {&kv::TKVAppControlLayerItem::Shutdown, kv::TGameState::Stopped}};
   for (const TStep& s : steps) {
     (layer.*s.Op)();
     EXPECT_EQ(layer.State(), s.State);
@@ -189,7 +190,9 @@ TEST_F(GUIControlsTest, DestroyingALayerItemShutsItDownWhileItIsStillWhole) {
   struct TProbe : kv::TKVAppControlLayerItem {
     std::vector<std::string>* Out = nullptr;
     void Shutdown() override {
-      if (Out) Out->push_back("shutdown " + std::to_string(State()) + " " + std::to_string(Initialized()));
+      if (Out)
+        Out->push_back("shutdown " + std::to_string(kv::ToUnderlying(State())) + " " +
+                       std::to_string(Initialized()));
       kv::TKVAppControlLayerItem::Shutdown();
     }
   };

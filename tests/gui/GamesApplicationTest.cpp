@@ -78,7 +78,8 @@ public:
   std::vector<std::tuple<int32_t, int32_t, int32_t>> StateMessages() const {
     std::vector<std::tuple<int32_t, int32_t, int32_t>> result;
     for (const auto& m : Messages)
-      if (std::get<0>(m) == kv::kvmsgApplication && std::get<1>(m) <= kv::kvevPaused) result.push_back(m);
+      if (std::get<0>(m) == kv::kvmsgApplication && std::get<1>(m) <= kv::ToUnderlying(kv::TAppCode::Paused))
+        result.push_back(m);
     return result;
   }
   bool KeepMovesFromControls = false;
@@ -133,7 +134,7 @@ protected:
 using State = std::tuple<int32_t, int32_t, int32_t>;
 
 TEST_F(GamesApplicationTest, EveryStateChangeIsToldOnceAndTheTickRunsOnlyWhileRunning) {
-  EXPECT_EQ(App->State(), kv::kvasStopped);
+  EXPECT_EQ(App->State(), kv::TGameState::Stopped);
   App->Start();
   App->Start();
   EXPECT_EQ(App->StateMessages(), (std::vector<State>{{1024, 1, 0}}));
@@ -156,14 +157,15 @@ TEST_F(GamesApplicationTest, EveryStateChangeIsToldOnceAndTheTickRunsOnlyWhileRu
 }
 
 TEST_F(GamesApplicationTest, MusicFollowsTheState) {
-  RegisterSounds({kv::kvseMusic, 100});
+  constexpr int32_t musicId = kv::ToUnderlying(kv::TGameEvent::Music);
+  RegisterSounds({musicId, 100});
   App->Start();
   // The music starts once the work already queued (the first frame) is done.
   EXPECT_EQ(Platform.SilentSound.Playing().size(), 0u);
   Platform.Dispatcher.ProcessPending();
-  auto& music = Channel(kv::kvseMusic);
+  auto& music = Channel(musicId);
   EXPECT_EQ(music.Mode, kv::TSoundMode::Playing);
-  EXPECT_TRUE(App->SoundEvents().FindEvent(kv::kvseMusic)->Repeating());
+  EXPECT_TRUE(App->SoundEvents().FindEvent(musicId)->Repeating());
   App->Pause();
   EXPECT_EQ(music.Mode, kv::TSoundMode::Paused);
   App->Resume();
@@ -178,7 +180,7 @@ TEST_F(GamesApplicationTest, PauseWhileStoppedPausesTheSounds) {
   RegisterSounds({200});
   App->PlaySoundEvent(200, -1);
   App->Pause();
-  EXPECT_EQ(App->State(), kv::kvasPaused);
+  EXPECT_EQ(App->State(), kv::TGameState::Paused);
   EXPECT_EQ(App->StateMessages(), (std::vector<State>{{1024, 2, 0}}));
   EXPECT_EQ(Channel(200).Mode, kv::TSoundMode::Paused);
 }
@@ -187,12 +189,12 @@ TEST_F(GamesApplicationTest, MessagesPlaySoundsSetTheCursorAndAskToClose) {
   RegisterSounds({106, 107});
   int closes = 0;
   App->OnCloseRequest = [&] { ++closes; };
-  App->PostValues(kv::kvmsgApplication, kv::kvevPlayOnce, 106);
-  App->PostValues(kv::kvmsgApplication, kv::kvevPlayRepeating, 107);
-  App->PostValues(kv::kvmsgApplication, kv::kvevSetCursor, kv::crHandPoint);
-  App->PostValues(kv::kvmsgApplication, kv::kvevClose, 0);
-  App->PostValues(kv::kvmsgApplication, 17, 0); // no meaning
-  App->PostValues(2000, kv::kvevClose, 0);      // another message
+  App->PostCode(kv::TAppCode::PlayOnce, 106);
+  App->PostCode(kv::TAppCode::PlayRepeating, 107);
+  App->PostCode(kv::TAppCode::SetCursor, kv::crHandPoint);
+  App->PostCode(kv::TAppCode::Close, 0);
+  App->PostValues(kv::kvmsgApplication, 17, 0);                    // no meaning
+  App->PostValues(2000, kv::ToUnderlying(kv::TAppCode::Close), 0); // another message
   EXPECT_EQ(Channel(106).Plays, 1);
   EXPECT_FALSE(App->SoundEvents().FindEvent(106)->Repeating());
   EXPECT_EQ(Channel(107).Plays, 1);
@@ -249,7 +251,7 @@ TEST_F(GamesApplicationTest, PrepareNeedsAClientAreaAndPreparesTheRootsChildren)
   App->Start();
   EXPECT_TRUE(Box->Focused);
   EXPECT_EQ(layer.Calls, (std::vector<std::string>{"Prepare", "Start"}));
-  EXPECT_EQ(layer.State(), kv::kvlsRunning);
+  EXPECT_EQ(layer.State(), kv::TGameState::Running);
   EXPECT_TRUE(nested.Calls.empty());
 }
 

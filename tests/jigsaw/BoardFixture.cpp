@@ -13,8 +13,9 @@ namespace kvtest {
 
 using namespace kv;
 
-int TRecordingApplication::Count(int32_t p, int32_t q) const {
-  return static_cast<int>(std::count(Events.begin(), Events.end(), std::make_tuple(kvmsgApplication, p, q)));
+int TRecordingApplication::Count(TAppCode code, int32_t value) const {
+  return static_cast<int>(
+      std::count(Events.begin(), Events.end(), std::make_tuple(kvmsgApplication, ToUnderlying(code), value)));
 }
 
 TColor32 PlainPixel(int32_t row, int32_t col, int32_t x, int32_t y) {

@@ -22,8 +22,9 @@ namespace kvtest {
 class TRecordingApplication : public kv::IKVApplication {
 public:
   void PostEvent(int32_t message, int32_t& p, int32_t& q) override { Events.emplace_back(message, p, q); }
-  // How many times (1024, p, q) was sent.
-  int Count(int32_t p, int32_t q) const;
+  // How many times (1024, code, value) was sent.
+  int Count(kv::TAppCode code, int32_t value) const;
+  int Count(kv::TAppCode code, kv::TGameEvent event) const { return Count(code, kv::ToUnderlying(event)); }
   std::vector<std::tuple<int32_t, int32_t, int32_t>> Events;
 };
 

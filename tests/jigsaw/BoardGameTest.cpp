@@ -50,7 +50,7 @@ TEST(BoardGameTest, AGameIsPlayedFromScatteredPiecesToTheWin) {
         ASSERT_FALSE(board.Piece(r, c).Rotating);
         ++turns;
       }
-  EXPECT_EQ(scene.App.Count(kvbnPlayOnce, kvbnTurn), turns);
+  EXPECT_EQ(scene.App.Count(TAppCode::PlayOnce, TGameEvent::Turn), turns);
 
   // Then each piece near its place next to those already there.
   const TPoint anchor{700, 120};
@@ -70,9 +70,9 @@ TEST(BoardGameTest, AGameIsPlayedFromScatteredPiecesToTheWin) {
       EXPECT_EQ(p.Y, place.Y) << r << "," << c;
       EXPECT_EQ(scene.Wins, r == rows - 1 && c == cols - 1 ? 1 : 0) << r << "," << c;
     }
-  EXPECT_EQ(scene.App.Count(kvbnPlayOnce, kvbnPickUp), drops);
-  EXPECT_EQ(scene.App.Count(kvbnPlayOnce, kvbnSnap), cols * rows - 1);
-  EXPECT_EQ(scene.App.Count(kvbnPlayRepeating, kvbnWin), 1);
+  EXPECT_EQ(scene.App.Count(TAppCode::PlayOnce, TGameEvent::PickUp), drops);
+  EXPECT_EQ(scene.App.Count(TAppCode::PlayOnce, TGameEvent::Snap), cols * rows - 1);
+  EXPECT_EQ(scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete), 1);
   EXPECT_TRUE(board.Won());
   // The pieces lie as their solved rectangles, shifted as one.
   const TRect s0 = board.SolvedRect(0, 0);

@@ -31,7 +31,7 @@ TEST_F(BoardModelTest, NewBoardHoldsItsDefaults) {
   EXPECT_EQ(Board.LastCol(), -1);
   EXPECT_EQ(Board.LastRow(), -1);
   EXPECT_TRUE(Board.Options & kvcoHitTest);
-  EXPECT_EQ(Board.State(), kvlsStopped);
+  EXPECT_EQ(Board.State(), TGameState::Stopped);
   // Published as the board's properties.
   ASSERT_NE(Board.FindProperty("DragMode"), nullptr);
   ASSERT_NE(Board.FindProperty("Magnet"), nullptr);
@@ -284,7 +284,7 @@ TEST_F(BoardModelTest, ResetClearsTheTransientStateAndClearPiecesEmptiesTheGrid)
     p.Angle = -30;
   }
   Board.Reset();
-  EXPECT_EQ(Board.State(), kvlsStopped);
+  EXPECT_EQ(Board.State(), TGameState::Stopped);
   for (const TKVBoardPiece& p : Board.Pieces()) {
     EXPECT_FALSE(p.Marked || p.Grabbed || p.Rotating || p.Flying);
     EXPECT_EQ(p.Angle, 0);

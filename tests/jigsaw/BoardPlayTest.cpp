@@ -41,7 +41,7 @@ protected:
     const TPoint grip = Scene.Grip(row, col);
     Scene.Drag(grip, TPoint{grip.X + x - P(row, col).X, grip.Y + y - P(row, col).Y});
   }
-  int Snaps() const { return Scene.App.Count(kvbnPlayOnce, kvbnSnap); }
+  int Snaps() const { return Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Snap); }
 };
 
 TEST_F(BoardPlayTest, PickingUpGrabsThePieceRaisesItAndAnnouncesIt) {
@@ -53,7 +53,7 @@ TEST_F(BoardPlayTest, PickingUpGrabsThePieceRaisesItAndAnnouncesIt) {
   EXPECT_EQ(Board.ZOrder().front(), (TZPos{2, 1}));
   EXPECT_EQ(Board.LastCol(), 2);
   EXPECT_EQ(Board.LastRow(), 1);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnPickUp), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::PickUp), 1);
   // It follows the mouse while the button is held.
   Scene.Move(grip.X + 13, grip.Y - 4);
   EXPECT_EQ(P(1, 2).X, 10 + 2 * 90 + 13);
@@ -85,7 +85,7 @@ TEST_F(BoardPlayTest, ADropSnapsWithinMagnetAndNotBeyond) {
       EXPECT_EQ(Snaps(), 1);
       // Two pieces joined into one group: the puzzle is complete.
       EXPECT_EQ(Scene.Wins, 1);
-      EXPECT_EQ(Scene.App.Count(kvbnPlayRepeating, kvbnWin), 1);
+      EXPECT_EQ(Scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete), 1);
     } else {
       EXPECT_EQ(P(0, 1).X, 100 + Cell + c.Dx);
       EXPECT_EQ(P(0, 1).Y, 100 + c.Dy);
@@ -160,12 +160,12 @@ TEST_F(BoardPlayTest, CompletionNeedsOneGroupAndComesOnce) {
   DragPieceTo(0, 2, 20 + 2 * Cell - 5, 20 + 5);
   EXPECT_EQ(Scene.Wins, 1);
   EXPECT_TRUE(Board.Won());
-  EXPECT_EQ(Scene.App.Count(kvbnPlayRepeating, kvbnWin), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete), 1);
   // Moving the finished puzzle about and dropping it raises nothing more.
   DragPieceTo(0, 0, 60, 60);
   DragPieceTo(0, 3, 90, 40);
   EXPECT_EQ(Scene.Wins, 1);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayRepeating, kvbnWin), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete), 1);
 }
 
 TEST_F(BoardPlayTest, AllSoundsStopBeforeTheWinIsAnnounced) {
@@ -174,7 +174,7 @@ TEST_F(BoardPlayTest, AllSoundsStopBeforeTheWinIsAnnounced) {
   Board.OnStopAllSounds = [&] { order.push_back("stop"); };
   Board.OnWin = [&](TKVGUIControl* sender) {
     EXPECT_EQ(sender, &Board);
-    order.push_back("win " + std::to_string(Scene.App.Count(kvbnPlayRepeating, kvbnWin)));
+    order.push_back("win " + std::to_string(Scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete)));
   };
   Put(0, 0, 100, 100);
   DragPieceTo(0, 1, 100 + Cell, 100);
@@ -204,7 +204,7 @@ TEST_F(BoardPlayTest, ASinglePieceTurnsInNineStepsAboutTheClickedPoint) {
     Put(0, 0, 100, 100);
     Scene.Down(100 + c.Px, 100 + c.Py, mbRight);
     Scene.Up(100 + c.Px, 100 + c.Py, mbRight);
-    EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnTurn), 1);
+    EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Turn), 1);
     // The first step at once, then one every 20 ms.
     EXPECT_TRUE(P(0, 0).Rotating);
     EXPECT_EQ(P(0, 0).Angle, -10);
@@ -219,7 +219,7 @@ TEST_F(BoardPlayTest, ASinglePieceTurnsInNineStepsAboutTheClickedPoint) {
     const TPoint grip = Scene.Grip(0, 0);
     Scene.Down(grip.X, grip.Y);
     Scene.Up(grip.X, grip.Y);
-    EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnPickUp), 0);
+    EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::PickUp), 0);
     Scene.Platform.Advance(20);
     EXPECT_FALSE(P(0, 0).Rotating);
     EXPECT_EQ(P(0, 0).Angle, 0);
@@ -251,7 +251,7 @@ TEST_F(BoardPlayTest, AGroupTurnsAtOnceAndStaysTogether) {
   Scene.Down(125, 105, mbRight);
   EXPECT_EQ(Board.RotatingCount(), 0);
   EXPECT_FALSE(Board.Timer().Enabled());
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnTurn), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Turn), 1);
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < 3; ++c) EXPECT_EQ(P(r, c).Rotation, 1);
   // Turned clockwise: a row now runs downwards, a column leftwards.
@@ -273,7 +273,7 @@ TEST_F(BoardPlayTest, NoRotationLeavesRightClicksOnPiecesAlone) {
   Scene.Down(110, 110, mbRight);
   EXPECT_EQ(P(0, 0).Rotation, 0);
   EXPECT_FALSE(P(0, 0).Rotating);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnTurn), 0);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Turn), 0);
   EXPECT_TRUE(Scene.Menu.Opened.empty());
 }
 
@@ -312,7 +312,7 @@ TEST_F(BoardPlayTest, CtrlClicksMarkPiecesThatThenMoveTogether) {
     EXPECT_EQ(Board.ZOrder().front(), (TZPos{static_cast<uint16_t>(col), 0}));
   }
   EXPECT_EQ(Board.MarkedCount(), 2);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnPickUp), 0);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::PickUp), 0);
   // A second Ctrl-click unmarks.
   TPoint grip = Scene.Grip(0, 1);
   Scene.Down(grip.X, grip.Y, mbLeft, ssCtrl);
@@ -400,7 +400,7 @@ TEST_F(BoardPlayTest, KeysMarkAllUnmarkAllAndEscapeAsksToClose) {
   Scene.Key(VK_A, ssCtrl | ssShift);
   EXPECT_EQ(Board.MarkedCount(), 6);
   Scene.Key(VK_ESCAPE);
-  EXPECT_EQ(Scene.App.Count(kvbnClose, VK_ESCAPE), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::Close, VK_ESCAPE), 1);
 }
 
 TEST(BoardPopupTest, ThePopupMenuOpensOnEmptySpaceAndWhileNotRunning) {

@@ -63,7 +63,7 @@ TEST_F(BoardSolveTest, SolvingOnePieceFliesTheLastPiecePickedUpToItsNeighbourBel
   EXPECT_EQ(P(0, 1).Joined, 1);
   EXPECT_EQ(P(1, 1).Joined, 1);
   EXPECT_TRUE(Board.Attached(0, 1, 1, 1));
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnSnap), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Snap), 1);
   EXPECT_FALSE(Board.Timer().Enabled());
   EXPECT_EQ(Scene.Wins, 0);
 }
@@ -185,7 +185,7 @@ TEST_F(BoardSolveTest, APiecePassingAFittingNeighbourLandsOnItsTargetAtOnce) {
   EXPECT_EQ(P(0, 0).X, 100);
   EXPECT_EQ(P(0, 0).Y, 170);
   EXPECT_EQ(P(0, 1).Joined, 1);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayOnce, kvbnSnap), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayOnce, TGameEvent::Snap), 1);
 }
 
 TEST_F(BoardSolveTest, SolvingAllAsksFirstWhenToldAndADeclineChangesNothing) {
@@ -220,7 +220,7 @@ TEST_F(BoardSolveTest, SolvingAllAsksFirstWhenToldAndADeclineChangesNothing) {
     EXPECT_EQ(p.Joined, 1);
   }
   EXPECT_EQ(Scene.Wins, 1);
-  EXPECT_EQ(Scene.App.Count(kvbnPlayRepeating, kvbnWin), 1);
+  EXPECT_EQ(Scene.App.Count(TAppCode::PlayRepeating, TGameEvent::Complete), 1);
   // Won: the aids do nothing more.
   Board.SolveAll(0);
   Board.SolveOnePiece();

@@ -24,9 +24,9 @@ protected:
 TEST_F(PauseScopeTest, PausesForTheCommandAndResumesAfter) {
   {
     const kv::TPauseScope paused(Session);
-    EXPECT_EQ(Session.State(), kv::kvasPaused);
+    EXPECT_EQ(Session.State(), kv::TGameState::Paused);
   }
-  EXPECT_EQ(Session.State(), kv::kvasRunning);
+  EXPECT_EQ(Session.State(), kv::TGameState::Running);
 }
 
 TEST_F(PauseScopeTest, ResumesWhenTheCommandFails) {
@@ -35,7 +35,7 @@ TEST_F(PauseScopeTest, ResumesWhenTheCommandFails) {
     throw std::runtime_error("Unable to save game");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_EQ(Session.State(), kv::kvasRunning);
+  EXPECT_EQ(Session.State(), kv::TGameState::Running);
 }
 
 TEST_F(PauseScopeTest, LeavesASessionTheCommandMovedOn) {
@@ -43,7 +43,7 @@ TEST_F(PauseScopeTest, LeavesASessionTheCommandMovedOn) {
     const kv::TPauseScope paused(Session);
     Session.Reset();
   }
-  EXPECT_EQ(Session.State(), kv::kvasStopped);
+  EXPECT_EQ(Session.State(), kv::TGameState::Stopped);
 }
 
 } // namespace

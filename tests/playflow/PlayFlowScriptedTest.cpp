@@ -136,7 +136,7 @@ protected:
     EXPECT_EQ(Session->Board(), nullptr);
   }
 
-  bool Running() const { return Session->State() == kv::kvasRunning && Session->Board() != nullptr; }
+  bool Running() const { return Session->State() == kv::TGameState::Running && Session->Board() != nullptr; }
 
   kv::TKVGamesSkin Skin;
   kv::TKVGR32GraphicEngine Engine{Skin};

@@ -35,9 +35,9 @@ TEST_F(SessionTest, AGameIsBuiltFromThePackageAndStarts) {
   EXPECT_TRUE(App->Stopped());
   StartGame(0);
   kv::TKVJigsawBoard& board = Board();
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
   EXPECT_FALSE(App->Stopped());
-  EXPECT_EQ(board.State(), kv::kvlsRunning);
+  EXPECT_EQ(board.State(), kv::TGameState::Running);
   EXPECT_TRUE(board.IsPrepared());
   EXPECT_EQ(board.Application, App.get());
   EXPECT_TRUE(App->Root()->Enabled());
@@ -153,23 +153,24 @@ TEST_F(SessionTest, SoundsAreRegisteredPerSlotAndPlayedOnTheirEvents) {
   Project.Sounds.insert(Project.Sounds.begin(), std::move(duplicate));
   StartGame(0);
   kv::TKVSoundEventCollection& sounds = App->SoundEvents();
-  const std::vector<std::pair<int32_t, int32_t>> expected{{kv::kvseMusic, 0},   {kv::kvsePickUp, 9},
-                                                          {kv::kvseTurn, 8},    {kv::kvseSnap, 7},
-                                                          {kv::kvsePreview, 8}, {kv::kvseComplete, 6}};
+  const auto find = [&sounds](kv::TGameEvent event) { return sounds.FindEvent(kv::ToUnderlying(event)); };
+  using enum kv::TGameEvent;
+  const std::vector<std::pair<kv::TGameEvent, int32_t>> expected{{Music, 0}, {PickUp, 9},  {Turn, 8},
+                                                                 {Snap, 7},  {Preview, 8}, {Complete, 6}};
   EXPECT_EQ(sounds.Count(), static_cast<int32_t>(expected.size()));
-  EXPECT_EQ(sounds.FindEvent(kv::kvseTimeUp), nullptr);
+  EXPECT_EQ(find(TimeUp), nullptr);
   for (const auto& [event, slot] : expected) {
-    SCOPED_TRACE(event);
-    kv::TKVSoundEventItem* item = sounds.FindEvent(event);
+    SCOPED_TRACE(kv::ToUnderlying(event));
+    kv::TKVSoundEventItem* item = find(event);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->Data.Bytes(), SoundBytes(kFirstSoundId + static_cast<uint32_t>(slot)));
     EXPECT_EQ(item->SoundFormat, kv::kvsfWAV);
     EXPECT_TRUE(item->Prepared());
   }
-  EXPECT_EQ(App->MusicEventId(), kv::kvseMusic);
+  EXPECT_EQ(App->MusicEventId(), kv::ToUnderlying(Music));
   // The music repeats while the game runs, pauses with it and stops with it.
   EXPECT_TRUE(Playing(kFirstSoundId + 0));
-  EXPECT_TRUE(sounds.FindEvent(kv::kvseMusic)->Repeating());
+  EXPECT_TRUE(find(Music)->Repeating());
   App->Pause();
   EXPECT_FALSE(Playing(kFirstSoundId + 0));
   App->Resume();
@@ -182,7 +183,7 @@ TEST_F(SessionTest, SoundsAreRegisteredPerSlotAndPlayedOnTheirEvents) {
   ASSERT_TRUE(at.has_value());
   Drag(at->X, at->Y, 3, 3);
   EXPECT_EQ(Plays(kFirstSoundId + 9), 1);
-  EXPECT_FALSE(sounds.FindEvent(kv::kvsePickUp)->Repeating());
+  EXPECT_FALSE(find(PickUp)->Repeating());
 
   App->Stop();
   EXPECT_FALSE(Playing(kFirstSoundId + 0));
@@ -206,7 +207,7 @@ TEST_F(SessionTest, AGameAssembledByMouseIsWonOnceWithTheWinSound) {
   EXPECT_TRUE(App->FairWin());
   EXPECT_GE(Plays(kFirstSoundId + 7), 1); // snaps
   EXPECT_EQ(Plays(kFirstSoundId + 6), 1); // the win, repeating
-  EXPECT_TRUE(App->SoundEvents().FindEvent(kv::kvseComplete)->Repeating());
+  EXPECT_TRUE(App->SoundEvents().FindEvent(kv::ToUnderlying(kv::TGameEvent::Complete))->Repeating());
   EXPECT_FALSE(Playing(kFirstSoundId + 0)); // the music stopped for it
   // The clock no longer reaches the owner after the win.
   const int ticks = ClockTicks;
@@ -224,12 +225,12 @@ TEST_F(SessionTest, TheClockCountsUpWhileTheBoardPlays) {
   // Paused: neither the clock nor the ticks go on, and the preview goes away until the game resumes.
   ASSERT_TRUE(App->PreviewWindow()->Visible());
   App->Pause();
-  EXPECT_EQ(Board().State(), kv::kvlsPaused);
+  EXPECT_EQ(Board().State(), kv::TGameState::Paused);
   EXPECT_FALSE(App->PreviewWindow()->Visible());
   Platform.Advance(5000);
   EXPECT_EQ(App->Clock(), 3);
   App->Resume();
-  EXPECT_EQ(Board().State(), kv::kvlsRunning);
+  EXPECT_EQ(Board().State(), kv::TGameState::Running);
   EXPECT_TRUE(App->PreviewWindow()->Visible());
   EXPECT_FALSE(App->Scene().PreviewWasVisible());
   Platform.Advance(2000);
@@ -260,11 +261,11 @@ TEST_F(SessionTest, ACountDownRunsOutExactlyOnce) {
   EXPECT_EQ(TimeOuts, 1);
   EXPECT_EQ(App->Clock(), 0);
   EXPECT_TRUE(App->Stopped());
-  EXPECT_EQ(Board().State(), kv::kvlsStopped);
+  EXPECT_EQ(Board().State(), kv::TGameState::Stopped);
   EXPECT_EQ(Plays(kFirstSoundId + 5), 1);
   EXPECT_FALSE(Playing(kFirstSoundId + 0));
   // The session still runs, the clock goes on counting, the game stays lost.
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
   Platform.Advance(5000);
   EXPECT_EQ(TimeOuts, 1);
   EXPECT_EQ(Plays(kFirstSoundId + 5), 1);
@@ -339,14 +340,14 @@ TEST_F(SessionTest, TheSolveQuestionPausesTheGameAndSurvivesANewGameUnderIt) {
   StartGame(0);
   // The player leaves the question open longer than the count-down: the game is paused under it.
   Platform.Boxes.WhileAsking = [&] {
-    EXPECT_EQ(App->State(), kv::kvasPaused);
+    EXPECT_EQ(App->State(), kv::TGameState::Paused);
     Platform.Advance(5000);
   };
   Platform.Boxes.Answers = {false};
   EXPECT_FALSE(App->SolveAll(1));
   EXPECT_EQ(TimeOuts, 0);
   EXPECT_EQ(App->Clock(), 2);
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
 
   // Under the question the game is replaced (as "play again" after a lost game does): the answer was for a
   // board that is gone, and nothing of the new game is solved.
@@ -359,7 +360,7 @@ TEST_F(SessionTest, TheSolveQuestionPausesTheGameAndSurvivesANewGameUnderIt) {
   EXPECT_FALSE(App->SolveAll(1));
   EXPECT_EQ(App->CheatCount(), 0);
   EXPECT_EQ(Board().FlyingCount(), 0);
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
 }
 
 TEST_F(SessionTest, SolvingOnePieceCountsEachPieceAndOnlyWhileRunning) {
@@ -392,13 +393,14 @@ TEST_F(SessionTest, SolvingOnePieceCountsEachPieceAndOnlyWhileRunning) {
 TEST_F(SessionTest, TheWinSoundIsSwallowedOnlyAfterCheating) {
   StartGame(0);
   App->SetCheatCount(1);
-  App->PostValues(kv::kvmsgApplication, kv::kvevPlayRepeating, kv::kvseComplete);
+  const int32_t complete = kv::ToUnderlying(kv::TGameEvent::Complete);
+  App->PostCode(kv::TAppCode::PlayRepeating, complete);
   EXPECT_EQ(Plays(kFirstSoundId + 6), 0);
   // Other sounds still play.
-  App->PostValues(kv::kvmsgApplication, kv::kvevPlayOnce, kv::kvseSnap);
+  App->PostCode(kv::TAppCode::PlayOnce, kv::ToUnderlying(kv::TGameEvent::Snap));
   EXPECT_EQ(Plays(kFirstSoundId + 7), 1);
   App->SetCheatCount(0);
-  App->PostValues(kv::kvmsgApplication, kv::kvevPlayRepeating, kv::kvseComplete);
+  App->PostCode(kv::TAppCode::PlayRepeating, complete);
   EXPECT_EQ(Plays(kFirstSoundId + 6), 1);
 }
 

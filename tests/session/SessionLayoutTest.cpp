@@ -160,7 +160,7 @@ TEST_F(SessionTest, ResetTakesTheGameAwayButKeepsTheDifficulty) {
   StartGame(1);
   App->SetCheatCount(3);
   App->Reset();
-  EXPECT_EQ(App->State(), kv::kvasStopped);
+  EXPECT_EQ(App->State(), kv::TGameState::Stopped);
   EXPECT_TRUE(App->Stopped());
   EXPECT_EQ(App->Board(), nullptr);
   EXPECT_EQ(App->GhostImage(), nullptr);

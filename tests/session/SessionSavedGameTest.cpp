@@ -82,7 +82,7 @@ TEST_F(SavedGameTest, ARestoredGamePutsEveryPieceBack) {
   ASSERT_EQ(App->Difficulty(), 0);
   ASSERT_TRUE(App->RestoreSavedGame(saved, "game.jsw"));
   EXPECT_TRUE(Platform.Boxes.Shown.empty());
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
   EXPECT_EQ(App->Difficulty(), 1);
   EXPECT_EQ(App->Clock(), 42);
   EXPECT_EQ(App->CheatCount(), 1);
@@ -140,8 +140,8 @@ TEST_F(SavedGameTest, ASavedGameThatDoesNotFitIsRefusedAndTheGameGoesOn) {
     EXPECT_EQ(App->Clock(), 42);
     EXPECT_EQ(App->CheatCount(), 1);
     EXPECT_EQ(App->Difficulty(), 1);
-    EXPECT_EQ(App->State(), kv::kvasRunning);
-    EXPECT_EQ(board->State(), kv::kvlsRunning);
+    EXPECT_EQ(App->State(), kv::TGameState::Running);
+    EXPECT_EQ(board->State(), kv::TGameState::Running);
   }
   // And it still plays on.
   Platform.Advance(1000);
@@ -156,7 +156,7 @@ TEST_F(SavedGameTest, APictureThatCannotBeDecodedLeavesTheGameAsItWas) {
   EXPECT_THROW(App->RestoreSavedGame(saved, "game.jsw"), kv::Exception);
   EXPECT_EQ(App->Board(), board);
   EXPECT_EQ(App->Clock(), 42);
-  EXPECT_EQ(App->State(), kv::kvasRunning);
+  EXPECT_EQ(App->State(), kv::TGameState::Running);
 }
 
 TEST(HighScoreLevelTest, TheLevelComesFromThePieceCountRange) {
