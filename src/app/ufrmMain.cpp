@@ -103,10 +103,17 @@ void TfrmMain::FormCreate() {
   CreateMenus();
   InstallFileDialogs();
   if (LoadGameData()) {
-    AttachProject();
-    KeepGames();
-    FFlow->StartFirstGame();
-    RunStartActions();
+    // Damage the reader let through (piece shapes that do not inflate, say) shows when the package is put to
+    // use: said in the game's words, and the program ends.
+    try {
+      AttachProject();
+      KeepGames();
+      FFlow->StartFirstGame();
+      RunStartActions();
+    } catch (const std::exception& error) {
+      FPlatform->Boxes().ShowError(StartupErrorMessage(error));
+      Terminate();
+    }
   }
   // Whatever the start did, the player ends up with its window shown (empty after a package that could not
   // be read, as the player closes it) or ended with its message.
@@ -896,8 +903,7 @@ void TfrmMain::ApplyToolbarTheme() {
     FMenuEntries.Build(0, *menuBar(), project->Menus);
     // The preview's own close button changes what its entry shows: each menu looks again as it opens.
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
-      QObject::connect(
-          menu, &QMenu::aboutToShow, this, [this] { UpdateTicks(); }, Qt::UniqueConnection);
+      QObject::connect(menu, &QMenu::aboutToShow, this, [this] { UpdateTicks(); });
   }
   FPopup->addSeparator();
   QAction* about = FPopup->addAction("About Tessarix");

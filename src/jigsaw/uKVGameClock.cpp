@@ -1,5 +1,6 @@
 #include "jigsaw/uKVGameClock.h"
 
+#include <limits>
 #include <utility>
 
 namespace kv {
@@ -14,11 +15,14 @@ TKVGameClock::~TKVGameClock() {
 }
 
 void TKVGameClock::Tick() {
-  FClock += FCountDown ? -1 : 1;
+  // A clock read from a saved game may stand anywhere: at the ends of the range it stays.
+  if (FCountDown && FClock > std::numeric_limits<int32_t>::min()) --FClock;
+  if (!FCountDown && FClock < std::numeric_limits<int32_t>::max()) ++FClock;
   if (!Playing || !Playing()) return;
   if (OnTick) OnTick();
-  // A count that went below zero (a count-down from 0 seconds) never ends the game.
-  if (FClock != 0) return;
+  // Only a count-down that reaches zero ends the game: a count that went below zero (a count-down from 0
+  // seconds) never does, nor a clock counting up through zero from a damaged saved game.
+  if (!FCountDown || FClock != 0) return;
   if (OnTimeUp) OnTimeUp();
 }
 

@@ -339,6 +339,13 @@ void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawCut& c
   ApplyPieceState(piece, saved);
   piece.Rotation &= 3;
   piece.StartRotation &= 3;
+  // A saved game is a file from anywhere: places and sizes far beyond any board are brought within reach,
+  // so that the board's sums of places and sizes stay inside the integer range.
+  constexpr int32_t kFarthest = 1 << 24, kLargest = 1 << 16;
+  for (int32_t* place : {&piece.X, &piece.Y, &piece.CorrectX, &piece.CorrectY, &piece.StartX, &piece.StartY})
+    *place = std::clamp(*place, -kFarthest, kFarthest);
+  piece.Width = std::clamp(piece.Width, 0, kLargest);
+  piece.Height = std::clamp(piece.Height, 0, kLargest);
   TKVPuzzlePieceItem item;
   item.TopEdge = piece.TopEdge - 1;
   item.BottomEdge = piece.BottomEdge - 1;

@@ -161,6 +161,23 @@ private slots:
     QVERIFY(window.PlayingArea()->height() > screenHeight / 2);
   }
 
+  // Piece shapes that the reader takes as they are but that do not inflate: the player says so and ends.
+  void damagedPieceShapesSaySo() {
+    std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Damaged Shapes");
+    kv::TExecDataWriter::SetPictureSteps(nullptr); // the shapes are written as given
+    project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
+    std::vector<uint8_t> shapes(300);
+    for (std::size_t i = 0; i < shapes.size(); ++i) shapes[i] = static_cast<uint8_t>(i * 37 + 11);
+    shapes[0] = 0x78; // a zlib header, and then nonsense
+    shapes[1] = 0x9C;
+    project->PieceShapeData = kv::TMemoryStream(shapes);
+    const std::string file = kvapptest::SavePackage(*project, Dir, "shapes.kvj");
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.TerminateRequested());
+    QCOMPARE(Boxes->Shown.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text), QString("Project doesn't contain valid data."));
+  }
+
   // A package without piece shapes, opened by a player that has no library of its own to cut with.
   void aPackageWithoutPiecesSaysSo() {
     kv::TExecDataWriter::SetPictureSteps(nullptr);

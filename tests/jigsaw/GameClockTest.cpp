@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace kvtest {
 namespace {
 
@@ -56,6 +58,24 @@ TEST_F(GameClock, ACountDownEndsOnceWhenItReachesZero) {
   Clock.Tick();
   EXPECT_EQ(Clock.Clock(), -1);
   EXPECT_EQ(TimeUps, 1);
+}
+
+TEST_F(GameClock, OnlyACountDownEndsTheGameAndTheCountNeverOverflows) {
+  // A saved game of a game without a time limit, its clock damaged to -5: counting up through zero is
+  // no time-out.
+  Clock.SetClock(-5);
+  for (int i = 0; i < 10; ++i) Clock.Tick();
+  EXPECT_EQ(Clock.Clock(), 5);
+  EXPECT_EQ(TimeUps, 0);
+  // At the ends of the range the count stays where it is.
+  Clock.SetClock(INT32_MAX);
+  Clock.Tick();
+  EXPECT_EQ(Clock.Clock(), INT32_MAX);
+  Clock.SetCountDown(true);
+  Clock.SetClock(INT32_MIN);
+  Clock.Tick();
+  EXPECT_EQ(Clock.Clock(), INT32_MIN);
+  EXPECT_EQ(TimeUps, 0);
 }
 
 } // namespace

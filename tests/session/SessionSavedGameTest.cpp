@@ -3,6 +3,7 @@
 
 #include "core/uKVErrors.h"
 #include "data/uHighScore.h"
+#include <climits>
 
 namespace kvtest {
 namespace {
@@ -93,6 +94,28 @@ TEST_F(SavedGameTest, ARestoredGamePutsEveryPieceBack) {
   // The clock goes on from the saved time.
   Platform.Advance(2000);
   EXPECT_EQ(App->Clock(), 44);
+}
+
+TEST_F(SavedGameTest, ExtremeValuesOfADamagedSavedGamePlayWithoutOverflow) {
+  PlaySome();
+  kv::TJigsawFile saved = SaveAndLoad(*App, 1);
+  // Places and sizes at the ends of the range, and a clock about to wrap: under the undefined-behaviour
+  // checks, any sum of them that overflows fails this test.
+  for (kv::TJigsawPieceState& piece : saved.PieceStates) {
+    piece.X = INT32_MAX - 3;
+    piece.Y = INT32_MIN + 3;
+    piece.Width = INT32_MAX;
+    piece.Height = INT32_MAX;
+    piece.CorrectX = INT32_MAX;
+  }
+  saved.ElapsedSeconds = INT32_MAX;
+  ASSERT_TRUE(App->RestoreSavedGame(saved, "damaged.jsw"));
+  Engine.Invalidate();
+  Box->Frame();
+  Drag(ClientWidth / 2, ClientHeight / 2, 30, 20);
+  Platform.Advance(3000);
+  EXPECT_EQ(App->Clock(), INT32_MAX);
+  EXPECT_EQ(TimeOuts, 0);
 }
 
 TEST_F(SavedGameTest, ASavedGameThatDoesNotFitIsRefusedAndTheGameGoesOn) {
