@@ -38,7 +38,8 @@ struct TDragScene {
     options.AreaWidth = 1024;
     options.AreaHeight = 768;
     TPieces pieces;
-    BuildPieces(library, options, pieces);
+    TRandomSource random(1);
+    BuildPieces(library, options, pieces, random);
 
     TKVCustomGraphicEngine& engine = Engine;
     engine.DestroySurface();

@@ -13,6 +13,7 @@ namespace {
 struct TPhotoGame {
   kv::TKVJigsawPieceCollection Library = kvtest::GeneratedGameLibrary(1024, 768);
   kv::TPieceBuildOptions Options;
+  kv::TRandomSource Random{1};
 
   explicit TPhotoGame(int64_t difficulty, unsigned threads = 0) {
     Options.Threads = threads;
@@ -28,7 +29,7 @@ void BM_BuildPieces(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
   // What the pieces of one game hold: coded images and shadows.
@@ -52,7 +53,7 @@ void BM_BuildPiecesFirstGame(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   for (auto _ : state) {
     kv::TPieces pieces;
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
 }
@@ -63,7 +64,7 @@ void BM_BuildPiecesOneThread(benchmark::State& state) {
   TPhotoGame game(state.range(0), 1);
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
 }

@@ -13,8 +13,8 @@ namespace kv {
 
 class TJigsawSpriteCreator {
 public:
-  // Seeds the random source from the clock.
-  TJigsawSpriteCreator();
+  // A new arrangement draws its edges and scatter from random, which must outlive the creator.
+  explicit TJigsawSpriteCreator(TRandomSource& random) : Random(random) {}
 
   // Must hold layouts and templates before a build.
   TKVJigsawPieceCollection Library;
@@ -39,6 +39,7 @@ public:
 
 private:
   void Run(TBitmap32 picture, uint8_t difficulty, const TJigsawArrayData* saved, TImageInfo sourceSize);
+  TRandomSource& Random;
   TPieces FPieces;
 };
 

@@ -2,7 +2,6 @@
 
 #include "core/uKVErrors.h"
 #include "core/uScopeGuard.h"
-#include "data/uKVStandardFunc.h"
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
 #include "jigsaw/uRoundHalfEven.h"
@@ -351,7 +350,7 @@ void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawPieceC
 // A piece of a new game: its place in the picture from the cut, a random turn and a random place in the
 // playing area (the draws in this order, piece after piece).
 void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsawPieceCollection& library,
-                  const TPieceBuildOptions& options, TKVStandardFunc& random) {
+                  const TPieceBuildOptions& options, TRandomSource& random) {
   const auto [width, height] = PieceBitmapSize(library, item);
   piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
   piece.StartRotation = piece.Rotation;
@@ -370,7 +369,8 @@ void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsaw
 
 } // namespace
 
-void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces) {
+void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces,
+                 TRandomSource& random) {
   if (library.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
   // The pieces of the previous game lend their storage to the new ones.
   TPieces previous = std::move(pieces);
@@ -398,14 +398,13 @@ void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& op
     library.PieceItems.clear();
   } else {
     // Each bitmap is built when its piece is coded, into a reused surface.
-    library.AssignEdges(false);
+    library.AssignEdges(random, false);
     if (library.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
 
   // The records first, with every random draw in piece order: the pieces then no longer depend on each
   // other, and any number of threads codes the same game.
-  TKVStandardFunc& random = TKVStandardFunc::Instance();
   std::vector<TPiece*> order;
   order.reserve(static_cast<std::size_t>(total));
   pieces.resize(static_cast<std::size_t>(rows));

@@ -52,7 +52,8 @@ int ProgressPercent(int32_t done, int32_t total);
 // [row][column]. Raises kv::Exception "Bitmap not spesified" for an empty picture, the library's error when
 // no layout fits, and an error when a saved game does not match the cut; OnFinish runs in every case once
 // the build has begun. Helper threads read the library and write the pieces until the call returns: the
-// hooks must leave both alone.
-void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces);
+// hooks must leave both alone. A new game's edges and scatter are drawn from random, in piece order.
+void BuildPieces(TKVJigsawPieceCollection& library, const TPieceBuildOptions& options, TPieces& pieces,
+                 TRandomSource& random);
 
 } // namespace kv

@@ -35,10 +35,12 @@ public:
   }
   void ChooseLayout(const TParallelBands& parallel = nullptr) { TKVJigsawCut::ChooseLayout(*this, parallel); }
   // With buildBitmaps, the carver draws each item's bitmap.
-  void AssignEdges(bool buildBitmaps = true) {
-    TKVJigsawCut::AssignEdges(*this, buildBitmaps ? this : nullptr);
+  void AssignEdges(TRandomSource& random, bool buildBitmaps = true) {
+    TKVJigsawCut::AssignEdges(*this, buildBitmaps ? this : nullptr, random);
   }
-  void CutForSize(TImageInfo size, uint8_t d) { TKVJigsawCut::CutForSize(*this, size, d); }
+  void CutForSize(TImageInfo size, uint8_t d, TRandomSource& random) {
+    TKVJigsawCut::CutForSize(*this, size, d, random);
+  }
   void BuildPieceBitmap(const TBitmap32& source, TBitmap32& dest, int32_t x, int32_t y, int32_t top,
                         int32_t bottom, int32_t right, int32_t left) const {
     TKVJigsawCut::BuildPieceBitmap(*this, *this, source, dest, x, y, top, bottom, right, left);

@@ -77,7 +77,8 @@ TGamePieces BuildGamePieces(int32_t pictureWidth, int32_t pictureHeight, uint8_t
   options.AreaHeight = areaHeight;
   options.Threads = 1;
   TGamePieces game;
-  BuildPieces(library, options, game.Pieces);
+  TRandomSource random;
+  BuildPieces(library, options, game.Pieces, random);
   game.Cols = library.Cols();
   game.Rows = library.Rows();
   game.CellWidth = library.CellWidth();

@@ -112,11 +112,11 @@ TEST(CutTest, SetDifficultyTakesTheLastLayoutInRange) {
 }
 
 TEST(CutTest, SingleRowUsesOnlyVerticalTemplates) {
-  kv::TKVStandardFunc::Instance().Seed(1);
+  kv::TRandomSource random(1);
   auto library = CutLibrary(5, 1);
   library.Templates.erase(library.Templates.begin()); // the library may lack what the grid does not need
   library.Templates.erase(library.Templates.begin() + 1);
-  library.AssignEdges();
+  library.AssignEdges(random);
   ASSERT_EQ(library.PieceItems.size(), 5u);
   for (int i = 0; i < 5; ++i) {
     const auto& item = library.Piece(i);
@@ -131,12 +131,12 @@ TEST(CutTest, SingleRowUsesOnlyVerticalTemplates) {
 }
 
 TEST(CutTest, NeighboursShareTheirEdgeAndOriginsFollowTheTemplates) {
-  auto& random = kv::TKVStandardFunc::Instance();
+  kv::TRandomSource random;
   for (uint64_t seed = 1; seed <= 5; ++seed) {
     random.Seed(seed);
     const int cols = 4, rows = 3;
     auto library = CutLibrary(cols, rows);
-    library.AssignEdges();
+    library.AssignEdges(random);
     ASSERT_EQ(library.PieceItems.size(), static_cast<std::size_t>(cols * rows));
     for (int row = 0; row < rows; ++row)
       for (int col = 0; col < cols; ++col) {
@@ -184,6 +184,7 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
       {"single piece needs none", 1, 1, false, false, false},
       {"column with horizontal only", 1, 3, true, false, false},
   };
+  kv::TRandomSource random(1);
   for (const auto& c : cases) {
     auto library = CutLibrary(c.cols, c.rows);
     std::vector<kv::TKVPieceTemplate> kept;
@@ -194,13 +195,13 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
     library.Templates = kept;
     if (c.raises) {
       try {
-        library.AssignEdges();
+        library.AssignEdges(random);
         ADD_FAILURE() << c.name;
       } catch (const kv::Exception& e) {
         EXPECT_STREQ(e.what(), "The piece library has no edge templates for the chosen layout.") << c.name;
       }
     } else {
-      EXPECT_NO_THROW(library.AssignEdges()) << c.name;
+      EXPECT_NO_THROW(library.AssignEdges(random)) << c.name;
       EXPECT_EQ(library.PieceItems.size(), static_cast<std::size_t>(c.cols * c.rows)) << c.name;
     }
   }
@@ -215,11 +216,10 @@ TEST(CutTest, CutsShareOneLibraryAndOnlyACarverMakesBitmaps) {
     cut->ScaledPicture = NoisePicture(4 * 20, 3 * 20);
   }
   const kv::TKVJigsawCarver carver;
-  auto& random = kv::TKVStandardFunc::Instance();
+  kv::TRandomSource random(7);
+  drawn.AssignEdges(library, &carver, random);
   random.Seed(7);
-  drawn.AssignEdges(library, &carver);
-  random.Seed(7);
-  plain.AssignEdges(library, nullptr);
+  plain.AssignEdges(library, nullptr, random);
   ASSERT_EQ(drawn.PieceItems.size(), 12u);
   ASSERT_EQ(plain.PieceItems.size(), 12u);
   for (int i = 0; i < 12; ++i) {

@@ -46,10 +46,10 @@ double BlockDifference(const kv::TBitmap32& a, const kv::TBitmap32& b) {
 
 // The cut of library.Picture at a difficulty: layout, scaled picture and piece items, with a fixed seed.
 void Cut(TKVJigsawPieceCollection& library, uint8_t difficulty) {
-  kv::TKVStandardFunc::Instance().Seed(41);
+  kv::TRandomSource random(41);
   library.SetDifficulty(difficulty, false);
   library.ChooseLayout();
-  library.AssignEdges(false);
+  library.AssignEdges(random, false);
 }
 
 class GamePictureTest : public ::testing::Test {

@@ -17,6 +17,7 @@ using kv::TKVJigsawPieceCollection;
 // scaled picture is opaque in exactly one piece. Pixels that are neither opaque nor clear are the dark
 // fringe outside an outline (black with bit 5 of the alpha set), which lies over the neighbouring piece.
 TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
+  kv::TRandomSource random;
   struct Case {
     int width, height;
     uint8_t difficulty;
@@ -35,8 +36,8 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
     collection.Picture = kvtest::PhotoLikeBitmap(c.width, c.height);
     collection.SetDifficulty(c.difficulty);
     collection.ChooseLayout();
-    kv::TKVStandardFunc::Instance().Seed(c.width * 7 + c.difficulty);
-    collection.AssignEdges();
+    random.Seed(c.width * 7 + c.difficulty);
+    collection.AssignEdges(random);
     EXPECT_TRUE(errors.empty()) << name;
 
     const int width = collection.PictureWidth(), height = collection.PictureHeight();

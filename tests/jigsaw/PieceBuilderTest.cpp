@@ -95,14 +95,15 @@ kv::TPieceBuildOptions Options(TBuildLog& log) {
 // A new game: every piece carries its four coded rotations, the shadow of the rotation it shows, its place
 // in the picture and a starting place inside the scatter area.
 TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 640, 480);
-  kv::TKVStandardFunc::Instance().Seed(7);
+  random.Seed(7);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, options, pieces, random);
 
   const int rows = library.Rows(), cols = library.Cols();
   ASSERT_EQ(pieces.size(), static_cast<std::size_t>(rows));
@@ -161,13 +162,14 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
 }
 
 TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 500, 400);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.NoRotation = true;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, options, pieces, random);
   ASSERT_FALSE(pieces.empty());
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
@@ -180,14 +182,15 @@ TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
 // A saved game is rebuilt from its records: the same edges and places whatever the random source does,
 // its own positions and rotations, and a shadow for every rotation of a joined piece.
 TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 2;
-  kv::TKVStandardFunc::Instance().Seed(11);
+  random.Seed(11);
   kv::TPieces first;
-  kv::BuildPieces(library, options, first);
+  kv::BuildPieces(library, options, first, random);
 
   kv::TJigsawArrayData saved = SavedStates(first);
   saved[0].X = 12345;
@@ -195,10 +198,10 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
   saved[1].Joined = 1;
   saved[2].Width = 1; // sizes come from the rebuilt image
 
-  kv::TKVStandardFunc::Instance().Seed(99);
+  random.Seed(99);
   options.Saved = &saved;
   kv::TPieces again;
-  kv::BuildPieces(library, options, again);
+  kv::BuildPieces(library, options, again, random);
   ASSERT_EQ(again.size(), first.size());
   for (std::size_t r = 0; r < first.size(); ++r)
     for (std::size_t c = 0; c < first[r].size(); ++c) {
@@ -219,6 +222,7 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
 }
 
 TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
+  kv::TRandomSource random;
   struct Case {
     const char* name;
     int width;
@@ -238,7 +242,7 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
     if (c.savedRecords > 0) options.Saved = &saved;
     kv::TPieces pieces;
     try {
-      kv::BuildPieces(library, options, pieces);
+      kv::BuildPieces(library, options, pieces, random);
       ADD_FAILURE() << c.name << ": no error";
     } catch (const kv::Exception& e) {
       EXPECT_STREQ(e.what(), c.message) << c.name;
@@ -251,7 +255,8 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
 // The creator stores the piece bitmaps as built (no blend), grey-30 shadows, bevel level 0, and rebuilds a
 // saved game from its records.
 TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
-  kv::TJigsawSpriteCreator creator;
+  kv::TRandomSource random;
+  kv::TJigsawSpriteCreator creator(random);
   creator.Library = kvtest::GeneratedGameLibrary(640, 480);
   creator.Library.BevelLevel = 5;
   creator.AreaWidth = 300;
@@ -276,7 +281,7 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   saved.PieceStates = creator.PieceStates();
   ASSERT_EQ(saved.PieceStates.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
   EXPECT_EQ(saved.PieceStates[creator.Cols() + 1], kv::PieceState(piece));
-  kv::TJigsawSpriteCreator again;
+  kv::TJigsawSpriteCreator again(random);
   again.Library = kvtest::GeneratedGameLibrary(640, 480);
   again.Build(picture, saved);
   EXPECT_EQ(again.PieceStates(), saved.PieceStates);
@@ -286,19 +291,20 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
 // A new game built into the pieces of the previous one (their storage is reused) is the game a fresh build
 // gives: nothing of the old pieces shows through.
 TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   kv::TPieces reused, fresh;
   options.Difficulty = 3;
-  kv::BuildPieces(library, options, reused); // more, smaller pieces with all four rotations
+  kv::BuildPieces(library, options, reused, random); // more, smaller pieces with all four rotations
   options.Difficulty = 1;
   options.NoRotation = true;
-  kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(library, options, reused);
-  kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(library, options, fresh);
+  random.Seed(5);
+  kv::BuildPieces(library, options, reused, random);
+  random.Seed(5);
+  kv::BuildPieces(library, options, fresh, random);
   ASSERT_EQ(reused.size(), fresh.size());
   for (std::size_t r = 0; r < fresh.size(); ++r) {
     ASSERT_EQ(reused[r].size(), fresh[r].size());
@@ -353,6 +359,7 @@ TEST(PieceBuilderTest, ProgressPercentRoundsTheExactValueTiesToEven) {
 // Coding the pieces on several threads gives the game one thread gives, byte for byte, with the same random
 // draws and the hooks called on the calling thread in piece order.
 TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
+  kv::TRandomSource random;
   struct Case {
     const char* name;
     int width, height;
@@ -376,7 +383,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       kv::TPieceBuildOptions options = Options(log);
       options.Difficulty = c.difficulty;
       kv::TPieces pieces;
-      kv::BuildPieces(library, options, pieces);
+      kv::BuildPieces(library, options, pieces, random);
       saved = SavedStates(pieces);
       for (std::size_t i = 0; i < saved.size(); i += 3) saved[i].Joined = 1;
     }
@@ -393,9 +400,9 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       options.Threads = threads[t];
       std::vector<std::thread::id> hookThreads;
       options.OnPieceDone = [&](int32_t, int32_t) { hookThreads.push_back(std::this_thread::get_id()); };
-      kv::TKVStandardFunc::Instance().Seed(21);
-      kv::BuildPieces(library, options, built[t]);
-      nextDraw[t] = kv::TKVStandardFunc::Instance().RandomBelow(1 << 30);
+      random.Seed(21);
+      kv::BuildPieces(library, options, built[t], random);
+      nextDraw[t] = random.RandomBelow(1 << 30);
       EXPECT_TRUE(std::ranges::all_of(hookThreads, [&](std::thread::id id) { return id == caller; }));
     }
     ASSERT_FALSE(built[0].empty());
@@ -420,6 +427,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
 // The scatter draws come in piece order after the edge draws: rotation, then x and y within the area less
 // half the piece's own size, which is known before its bitmap is built.
 TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 800, 600);
   TBuildLog log;
@@ -428,12 +436,11 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
   options.AreaWidth = 300; // small enough that the piece sizes matter to every draw
   options.AreaHeight = 250;
   kv::TPieces pieces;
-  auto& random = kv::TKVStandardFunc::Instance();
   random.Seed(3);
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, options, pieces, random);
 
   random.Seed(3);
-  library.AssignEdges(false);
+  library.AssignEdges(random, false);
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
       SCOPED_TRACE("piece " + std::to_string(piece.Row) + "," + std::to_string(piece.Column));
@@ -446,11 +453,12 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
 // A failing piece ends the build with its error after the pieces before it were reported, and so does a
 // failing progress hook; the finish hook runs, whatever the number of threads.
 TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 800, 600);
   TBuildLog first;
   kv::TPieces pieces;
-  kv::BuildPieces(library, Options(first), pieces);
+  kv::BuildPieces(library, Options(first), pieces, random);
   kv::TJigsawArrayData saved = SavedStates(pieces);
   ASSERT_GT(saved.size(), 12u);
   ASSERT_LT(library.TemplateCount(), 250);
@@ -478,7 +486,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
           if (n == 5) throw kv::Exception("hook");
         };
       try {
-        kv::BuildPieces(library, options, pieces);
+        kv::BuildPieces(library, options, pieces, random);
         ADD_FAILURE() << "no error";
       } catch (const kv::Exception& e) {
         EXPECT_EQ(e.what(), c.message);
@@ -491,6 +499,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
 // A library whose layout draws edge shapes beyond what a byte records still cuts and plays a game; only
 // saving it is refused, before anything is written.
 TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 640, 480);
   // Shapes of a layout the library does not have, in front: the game's own shapes move up to 300 and beyond.
@@ -501,7 +510,7 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, options, pieces, random);
 
   const int cols = library.Cols();
   ASSERT_GT(pieces.size(), 1u);
@@ -538,13 +547,14 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
 
 // The same game with its own shapes in reach of a byte saves, and the file rebuilds it.
 TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(library, options, pieces);
+  kv::BuildPieces(library, options, pieces, random);
   kvtest::TempDir dir;
   const std::string fileName = dir.file("game.jsw");
   kv::TJigsawFile file;
@@ -558,7 +568,7 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
   loaded.LoadFromFile(fileName);
   options.Saved = &loaded.PieceStates;
   kv::TPieces again;
-  kv::BuildPieces(library, options, again);
+  kv::BuildPieces(library, options, again, random);
   ExpectSamePieces(pieces, again);
 }
 
@@ -566,14 +576,15 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
 // it needs them, and they are byte for byte what a build of all of them makes. Joined pieces of a saved game
 // owe the shadows of every rotation.
 TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
+  kv::TRandomSource random;
   kv::TKVJigsawPieceCollection library;
   LoadGame(library, 640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
-  kv::TKVStandardFunc::Instance().Seed(5);
+  random.Seed(5);
   kv::TPieces first;
-  kv::BuildPieces(library, options, first);
+  kv::BuildPieces(library, options, first, random);
   kv::TJigsawArrayData saved = SavedStates(first);
   for (std::size_t p = 0; p < saved.size(); p += 3) saved[p].Joined = 1;
 
@@ -581,12 +592,12 @@ TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
     SCOPED_TRACE(fromSaved ? "saved game" : "new game");
     options.Saved = fromSaved ? &saved : nullptr;
     kv::TPieces all, shown;
-    kv::TKVStandardFunc::Instance().Seed(5);
+    random.Seed(5);
     options.OnlyShownRotation = false;
-    kv::BuildPieces(library, options, all);
-    kv::TKVStandardFunc::Instance().Seed(5);
+    kv::BuildPieces(library, options, all, random);
+    random.Seed(5);
     options.OnlyShownRotation = true;
-    kv::BuildPieces(library, options, shown);
+    kv::BuildPieces(library, options, shown, random);
     kv::TKVJigsawBoardRenderer renderer;
     renderer.ShadowGrey = options.ShadowGrey;
     TBitmap32 target(200, 200);
