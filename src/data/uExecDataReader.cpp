@@ -638,7 +638,7 @@ void TExecDataReader::ReadSkinBitmaps(TStream& data) {
 void TExecDataReader::ReadPublishedProperties(TStream& data) {
   Project.PublishedXml = ReadBlob(data, ReadCount(data));
   // An empty record carries no properties to apply.
-  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml();
+  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml(Project.Services().ErrorReporter);
 }
 
 // ---- completion after the records
