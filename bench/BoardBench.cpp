@@ -40,7 +40,8 @@ struct TDragScene {
     options.AreaWidth = 1024;
     options.AreaHeight = 768;
     TPieces pieces;
-    BuildPieces(library, cut, carver, options, pieces);
+    TRandomSource random(1);
+    BuildPieces(library, cut, carver, options, pieces, random);
 
     TKVCustomGraphicEngine& engine = Engine;
     engine.DestroySurface();

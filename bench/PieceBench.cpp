@@ -16,6 +16,7 @@ struct TPhotoGame {
   kv::TKVJigsawCut Cut;
   kv::TKVJigsawCarver Carver;
   kv::TPieceBuildOptions Options;
+  kv::TRandomSource Random{1};
 
   explicit TPhotoGame(int64_t difficulty, unsigned threads = 0) {
     Options.Threads = threads;
@@ -31,7 +32,7 @@ void BM_BuildPieces(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
   // What the pieces of one game hold: coded images and shadows.
@@ -55,7 +56,7 @@ void BM_BuildPiecesFirstGame(benchmark::State& state) {
   TPhotoGame game(state.range(0));
   for (auto _ : state) {
     kv::TPieces pieces;
-    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
 }
@@ -66,7 +67,7 @@ void BM_BuildPiecesOneThread(benchmark::State& state) {
   TPhotoGame game(state.range(0), 1);
   kv::TPieces pieces;
   for (auto _ : state) {
-    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, game.Options, pieces, game.Random);
     benchmark::DoNotOptimize(pieces.data());
   }
 }

@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fs::path manifest = folder.Path / "game.json";
   WriteFile(manifest, std::vector<uint8_t>(data, data + size));
   // Pictures without an id draw one at random: the same every run.
-  TKVStandardFunc::Instance().Seed(1);
   TJigsawProject2 project;
+  project.Random().Seed(1);
   try {
     kvtools::LoadManifest(manifest.string(), project);
   } catch (const kv::Exception& e) {

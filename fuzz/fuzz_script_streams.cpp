@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       break;
     }
     default: {
-      kv::TActionGroup group;
+      kv::TRandomSource random(1);
+      kv::TActionGroup group(random);
       group.LoadFromStream(stream);
       break;
     }

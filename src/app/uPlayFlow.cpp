@@ -136,7 +136,7 @@ int32_t TPlayFlow::ChoosePicture() {
     if (FSequenceIndex >= static_cast<int32_t>(playable)) FSequenceIndex = 0;
     return FLocator.PlayablePictureIndex(FSequenceIndex);
   case 2:
-    return FLocator.PlayablePictureIndex(FServices.Random(static_cast<int32_t>(playable)));
+    return FLocator.PlayablePictureIndex(FServices.Random->RandomBelow(static_cast<int32_t>(playable)));
   default:
     // Mode 0, and any mode this player does not know: the player chooses.
     if (playable == 1) return FLocator.PlayablePictureIndex(0);

@@ -8,7 +8,6 @@
 #include "platform/uSoundOutput.h"
 
 #include <memory>
-#include <random>
 
 class QWidget;
 
@@ -33,7 +32,6 @@ private:
   TQtScreen FScreen;
   std::unique_ptr<ISoundOutput> FSound;
   std::string FSoundFailure;
-  std::mt19937 FRandom;
   TPlatformServices FServices;
 };
 

@@ -2,7 +2,6 @@
 
 #include "core/uKVErrors.h"
 #include "data/uImageInfo.h"
-#include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 
 #include <algorithm>
@@ -17,8 +16,8 @@ using SF = TKVStreamFunc;
 constexpr int32_t kEventOpenUrl = 11;
 
 // Ids are drawn from [0, 2^31 - 1).
-uint32_t DrawId() {
-  return static_cast<uint32_t>(TKVStandardFunc::Instance().RandomBelow(INT32_MAX));
+uint32_t DrawId(TRandomSource& random) {
+  return static_cast<uint32_t>(random.RandomBelow(INT32_MAX));
 }
 
 int32_t ClampedLength(int64_t length) {
@@ -79,11 +78,11 @@ TBanner& TBanners::Append(std::unique_ptr<TBanner> banner) {
   return added;
 }
 
-TBanner& TBanners::Add() {
+TBanner& TBanners::Add(TRandomSource& random) {
   auto banner = std::make_unique<TBanner>();
-  banner->ID = DrawId();
+  banner->ID = DrawId(random);
   // FindById also drops the index, as the caller may change the id of what it gets.
-  while (FindById(banner->ID)) banner->ID = DrawId();
+  while (FindById(banner->ID)) banner->ID = DrawId(random);
   return Append(std::move(banner));
 }
 
@@ -211,12 +210,12 @@ void TBannerContainer::Assign(const TBannerContainer& source) {
 
 // ---- TBannerContainerManager
 
-TBannerContainer& TBannerContainerManager::Add() {
+TBannerContainer& TBannerContainerManager::Add(TRandomSource& random) {
   const auto used = [this](uint32_t id) {
     return std::any_of(List.begin(), List.end(), [id](const auto& c) { return c->ID == id; });
   };
-  uint32_t id = DrawId();
-  while (used(id)) id = DrawId();
+  uint32_t id = DrawId(random);
+  while (used(id)) id = DrawId(random);
   List.push_back(std::make_unique<TBannerContainer>(Banners));
   List.back()->ID = id;
   return *List.back();

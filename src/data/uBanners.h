@@ -58,7 +58,7 @@ private:
 class TBanners {
 public:
   // A new banner owned by the list, with an id drawn from [0, 2^31 - 1) not used by any other banner of it.
-  TBanner& Add();
+  TBanner& Add(TRandomSource& random);
   TBanner* Items(int32_t index) const;
   // The first banner with that id, or none.
   TBanner* FindById(uint32_t id) const;
@@ -126,7 +126,7 @@ public:
   TBanners* Banners = nullptr;
 
   // A new container with an id unique among the manager's containers.
-  TBannerContainer& Add();
+  TBannerContainer& Add(TRandomSource& random);
   TBannerContainer* Items(int32_t index) const;
   int32_t Count() const { return static_cast<int32_t>(List.size()); }
   void Clear() { List.clear(); }

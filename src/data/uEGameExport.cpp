@@ -127,7 +127,7 @@ TExtJigsawImages ExtraPicturesFromFiles(const TJigsawProject2& project,
   std::unordered_set<uint32_t> used;
   for (const auto& picture : project.Pictures)
     if (picture->ID >= 1 && picture->ID <= PictureIdLimit) used.insert(picture->ID);
-  auto& random = TKVStandardFunc::Instance();
+  TRandomSource& random = project.Random();
   TExtJigsawImages images;
   for (const auto& file : files) {
     if (!ExtraPictureFormat(file)) continue;

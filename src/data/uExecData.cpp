@@ -2,7 +2,6 @@
 
 #include "data/uExecDataReader.h"
 #include "data/uExecDataWriter.h"
-#include "data/uKVStandardFunc.h"
 #include "platform/uClipboard.h"
 
 #include <algorithm>
@@ -43,15 +42,14 @@ bool IsWallpaperId(uint32_t id) {
   return id != 0 && (id & 0xFFFF) == 0;
 }
 
-uint32_t NewUniqueId(const std::unordered_set<uint32_t>& used) {
-  auto& random = TKVStandardFunc::Instance();
+uint32_t NewUniqueId(const std::unordered_set<uint32_t>& used, TRandomSource& random) {
   while (true) {
     const auto id = static_cast<uint32_t>(random.RandomBelow(kIdLimit));
     if (id != 0 && !used.contains(id)) return id;
   }
 }
 
-TJigsawProject2::TJigsawProject2() {
+TJigsawProject2::TJigsawProject2(TPackageServices services) : FServices(std::move(services)) {
   try {
     EventSounds.resize(10);
     for (int32_t slot = 0; slot < 10; ++slot) EventSounds[static_cast<std::size_t>(slot)].Slot = slot;
@@ -113,9 +111,8 @@ uint32_t TJigsawProject2::NewPictureId(int kind) const {
   }
   if (used.size() >= classSize)
     throw EExecDataError(kind == 0 ? "No free picture identifier" : "No free wallpaper identifier");
-  auto& random = TKVStandardFunc::Instance();
   while (true) {
-    const auto n = static_cast<uint32_t>(random.RandomBelow(static_cast<int32_t>(classSize))) + 1;
+    const auto n = static_cast<uint32_t>(Random().RandomBelow(static_cast<int32_t>(classSize))) + 1;
     const uint32_t id = kind == 0 ? n : n << 16;
     if (!used.contains(id)) return id;
   }
@@ -175,18 +172,17 @@ TMenuExRec& TJigsawProject2::AddMenu(const std::string& name, const std::string&
 uint32_t TJigsawProject2::NewMenuId() const {
   std::unordered_set<uint32_t> used;
   CollectMenuIds(Menus, used);
-  TKVStandardFunc::Instance().Randomize();
-  return NewUniqueId(used);
+  return NewUniqueId(used, Random());
 }
 
 uint32_t TJigsawProject2::NewSkinId() const {
-  return NewUniqueId(IdsOf(Skins));
+  return NewUniqueId(IdsOf(Skins), Random());
 }
 uint32_t TJigsawProject2::NewButtonId() const {
-  return NewUniqueId(IdsOf(Buttons));
+  return NewUniqueId(IdsOf(Buttons), Random());
 }
 uint32_t TJigsawProject2::NewButtonScriptId() const {
-  return NewUniqueId(IdsOf(ButtonScripts));
+  return NewUniqueId(IdsOf(ButtonScripts), Random());
 }
 
 TPictureCutScale TJigsawProject2::PictureCutScale(uint32_t pictureId) const {

@@ -5,6 +5,7 @@
 #include "core/uKVErrors.h"
 #include "data/uBanners.h"
 #include "data/uKVCustomJigsawProject.h"
+#include "data/uPackageServices.h"
 #include "data/uScriptAction.h"
 
 #include <array>
@@ -243,9 +244,17 @@ struct TAreaSize {
 class TJigsawProject2 : public TKVCustomJigsawProject {
 public:
   // Raises EExecDataError "Error initializing object." when construction fails.
-  TJigsawProject2();
+  explicit TJigsawProject2(TPackageServices services = {});
   ~TJigsawProject2() override;
 
+  const TPackageServices& Services() const { return FServices; }
+  // The source of the model's new ids.
+  TRandomSource& Random() const { return *FServices.Random; }
+
+private:
+  TPackageServices FServices;
+
+public:
   // ---- settings and lists, with the defaults of a new model
   uint8_t PieceScale = 4;
   uint8_t CutOption = 7;
@@ -363,6 +372,6 @@ bool IsPictureId(uint32_t id);   // a playable picture: upper 16 bits zero
 bool IsWallpaperId(uint32_t id); // non-zero with the low 16 bits zero
 
 // A non-zero draw from [0, 2^31 - 1) that is not in used.
-uint32_t NewUniqueId(const std::unordered_set<uint32_t>& used);
+uint32_t NewUniqueId(const std::unordered_set<uint32_t>& used, TRandomSource& random);
 
 } // namespace kv

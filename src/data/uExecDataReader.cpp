@@ -1,7 +1,6 @@
 #include "data/uExecDataReader.h"
 
 #include "core/uKVErrors.h"
-#include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"
 
@@ -457,7 +456,7 @@ void TExecDataReader::ReadActionGroup(TStream& data) {
   ReadCount(data);
   TMemoryStream content;
   SF::ReadSizedStream(content, data);
-  auto group = std::make_unique<TActionGroup>();
+  auto group = std::make_unique<TActionGroup>(Project.Random());
   group->LoadFromStream(content);
   Project.ActionGroups.push_back(std::move(group));
 }
@@ -639,7 +638,7 @@ void TExecDataReader::ReadSkinBitmaps(TStream& data) {
 void TExecDataReader::ReadPublishedProperties(TStream& data) {
   Project.PublishedXml = ReadBlob(data, ReadCount(data));
   // An empty record carries no properties to apply.
-  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml();
+  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml(Project.Services().ErrorReporter);
 }
 
 // ---- completion after the records
@@ -695,13 +694,14 @@ void CollectIds(const TMenuList& list, std::unordered_set<uint32_t>& ids) {
   }
 }
 
-void AssignMenuIds(TMenuList& list, uint32_t parentId, std::unordered_set<uint32_t>& used) {
+void AssignMenuIds(TMenuList& list, uint32_t parentId, std::unordered_set<uint32_t>& used,
+                   TRandomSource& random) {
   for (auto& node : list) {
     if (node->ID != 0) continue;
-    node->ID = NewUniqueId(used);
+    node->ID = NewUniqueId(used, random);
     used.insert(node->ID);
     node->ParentID = parentId;
-    AssignMenuIds(node->Children, node->ID, used);
+    AssignMenuIds(node->Children, node->ID, used, random);
   }
 }
 
@@ -718,9 +718,7 @@ void TExecDataReader::CompleteMenuIds() {
   if (!HasUnassignedTopNode(p.Menus)) return;
   std::unordered_set<uint32_t> used;
   CollectIds(p.Menus, used);
-  // Menu ids come from a freshly seeded source; one reseed serves the whole walk.
-  TKVStandardFunc::Instance().Randomize();
-  AssignMenuIds(p.Menus, 0, used);
+  AssignMenuIds(p.Menus, 0, used, p.Random());
 }
 
 void TExecDataReader::CompleteButtonScripts() {
@@ -729,7 +727,7 @@ void TExecDataReader::CompleteButtonScripts() {
   std::unordered_set<uint32_t> used;
   for (const auto& button : p.Buttons) {
     auto entry = std::make_unique<TButtonScript>();
-    entry->ID = NewUniqueId(used);
+    entry->ID = NewUniqueId(used, p.Random());
     used.insert(entry->ID);
     entry->OwnerID = button->ID;
     entry->Script.ID = button->Action;

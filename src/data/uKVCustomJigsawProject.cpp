@@ -22,9 +22,10 @@ const TKVClassInfo& TKVCustomJigsawProject::StaticClassInfo() {
   return info;
 }
 
-void TKVCustomJigsawProject::ApplyPublishedXml() {
+void TKVCustomJigsawProject::ApplyPublishedXml(
+    const std::function<void(const std::string& message)>& reporter) {
   if (PublishedXml.Empty()) return;
-  TKVProjectReflection reflection;
+  TKVProjectReflection reflection(reporter);
   reflection.LoadFromBytes(PublishedXml.Bytes(), *this);
 }
 

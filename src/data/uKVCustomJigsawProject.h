@@ -8,6 +8,7 @@
 #include "data/uNamedData.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,8 +55,9 @@ public:
   TMemoryStream PublishedXml;
 
   // Applies PublishedXml to the published properties; raises EXmlError for malformed XML. Elements that are
-  // missing leave their properties as they are; an empty PublishedXml (no record) changes nothing.
-  void ApplyPublishedXml();
+  // missing leave their properties as they are; an empty PublishedXml (no record) changes nothing. The
+  // errors the reader goes on from ("Cannot create object X") go to reporter, if any.
+  void ApplyPublishedXml(const std::function<void(const std::string& message)>& reporter = {});
   // The text of the quit confirmation: the rest of the last Language line that begins with "quit=" (case
   // ignored), at most 255 characters; nothing when no line does. An empty text means: close without asking.
   std::optional<std::string> LanguageQuitText() const;

@@ -12,11 +12,6 @@ namespace kv {
 
 namespace {
 
-TKVErrorReporter& DefaultReporter() {
-  static TKVErrorReporter reporter;
-  return reporter;
-}
-
 // ---- single-byte texts <-> the parser's UTF-8
 
 // Every byte becomes the character of the same code (ISO-8859-1); the text ends at a NUL byte.
@@ -206,14 +201,10 @@ private:
 
 } // namespace
 
-TKVProjectReflection::TKVProjectReflection()
-    : OnError(DefaultReporter()), FDocument(std::make_unique<pugi::xml_document>()) {}
+TKVProjectReflection::TKVProjectReflection(TKVErrorReporter reporter)
+    : OnError(std::move(reporter)), FDocument(std::make_unique<pugi::xml_document>()) {}
 
 TKVProjectReflection::~TKVProjectReflection() = default;
-
-void TKVProjectReflection::SetDefaultErrorReporter(TKVErrorReporter reporter) {
-  DefaultReporter() = std::move(reporter);
-}
 
 void TKVProjectReflection::Report(const std::string& message) {
   FErrors.push_back(message);

@@ -30,21 +30,18 @@ public:
   // so only hostile documents come near it, and the reader's recursion stays bounded.
   static constexpr int MaxDepth = 64;
 
-  TKVProjectReflection();
+  // reporter: what OnError starts as; without one the messages are only kept.
+  explicit TKVProjectReflection(TKVErrorReporter reporter = {});
   ~TKVProjectReflection() override;
 
   // Property patterns that are not written: "Class.Property", with "*" for any class or any property.
   std::vector<std::string> ExcludedProperties{"*.ReflectionName"};
   // Prefix for object elements whose object names none.
   std::string DefaultNameSpace;
-  // Receives the errors the reader reports and goes on from ("Cannot create object X"). Starts as the
-  // process-wide reporter; every reported message is also kept in Errors().
+  // Receives the errors the reader reports and goes on from ("Cannot create object X"); every reported
+  // message is also kept in Errors().
   TKVErrorReporter OnError;
   const std::vector<std::string>& Errors() const { return FErrors; }
-
-  // The reporter new instances start with; the application sets one that shows an error box. Without one
-  // the messages are only kept.
-  static void SetDefaultErrorReporter(TKVErrorReporter reporter);
 
   // Parses the XML from the stream's position to its end and reads the root element into object (the root's
   // name is not checked). Malformed XML raises EXmlError with the parser's description.

@@ -1,32 +1,11 @@
 #include "data/uKVStandardFunc.h"
 
 #include <charconv>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 namespace kv {
-
-TKVStandardFunc::TKVStandardFunc() {
-  Randomize();
-}
-
-TKVStandardFunc& TKVStandardFunc::Instance() {
-  static TKVStandardFunc instance;
-  return instance;
-}
-
-void TKVStandardFunc::Randomize() {
-  Random.seed(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-              static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
-}
-
-int32_t TKVStandardFunc::RandomBelow(int32_t limit) {
-  if (limit <= 0) return 0;
-  std::uniform_int_distribution<int32_t> pick(0, limit - 1);
-  return pick(Random);
-}
 
 std::string TKVStandardFunc::LowerText(std::string_view text) {
   std::string out(text);

@@ -1,7 +1,6 @@
 #include "data/uScriptAction.h"
 
 #include "core/uScopeGuard.h"
-#include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
 #include "data/uLittleEndian.h"
 
@@ -147,7 +146,7 @@ void TActionItem::DeleteScript(std::size_t index) {
 
 void TActionItem::SetActionGroup(TActionGroup* group) {
   if (!Group && group) {
-    do Id = TKVStandardFunc::Instance().RandomBelow(2147483647);
+    do Id = group->Random->RandomBelow(2147483647);
     while (group->HasActionId(Id, this));
   }
   Group = group;

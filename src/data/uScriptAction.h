@@ -4,6 +4,7 @@
 
 #include "core/uKVErrors.h"
 #include "core/uKVTypes.h"
+#include "core/uRandomSource.h"
 #include "data/uKVStream.h"
 
 #include <cstdint>
@@ -122,7 +123,8 @@ private:
 
 class TActionGroup {
 public:
-  TActionGroup() = default;
+  // New actions draw their ids from random, which must outlive the group.
+  explicit TActionGroup(TRandomSource& random) : Random(&random) {}
   TActionGroup(const TActionGroup&) = delete;
   TActionGroup& operator=(const TActionGroup&) = delete;
 
@@ -141,6 +143,8 @@ public:
   void SaveToStream(TStream& stream) const;
 
 private:
+  friend class TActionItem;
+  TRandomSource* Random;
   std::vector<std::unique_ptr<TActionItem>> Items;
 };
 

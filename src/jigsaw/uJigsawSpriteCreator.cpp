@@ -1,15 +1,10 @@
 #include "jigsaw/uJigsawSpriteCreator.h"
 
-#include "data/uKVStandardFunc.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
 
 #include <utility>
 
 namespace kv {
-
-TJigsawSpriteCreator::TJigsawSpriteCreator() {
-  TKVStandardFunc::Instance().Randomize();
-}
 
 void TJigsawSpriteCreator::Build(TBitmap32 picture, uint8_t difficulty, TImageInfo sourceSize) {
   Run(std::move(picture), difficulty, nullptr, sourceSize);
@@ -34,7 +29,7 @@ void TJigsawSpriteCreator::Run(TBitmap32 picture, uint8_t difficulty, const TJig
   options.AreaHeight = AreaHeight;
   options.Saved = saved;
   options.OnPieceDone = OnProgress;
-  BuildPieces(Library, Cut, Carver, options, FPieces);
+  BuildPieces(Library, Cut, Carver, options, FPieces, Random);
 }
 
 TJigsawArrayData TJigsawSpriteCreator::PieceStates() const {

@@ -15,8 +15,8 @@ namespace kv {
 
 class TJigsawSpriteCreator {
 public:
-  // Seeds the random source from the clock.
-  TJigsawSpriteCreator();
+  // A new arrangement draws its edges and scatter from random, which must outlive the creator.
+  explicit TJigsawSpriteCreator(TRandomSource& random) : Random(random) {}
 
   // Must hold layouts and templates before a build.
   TKVJigsawPieceLibrary Library;
@@ -45,6 +45,7 @@ public:
 
 private:
   void Run(TBitmap32 picture, uint8_t difficulty, const TJigsawArrayData* saved, TImageInfo sourceSize);
+  TRandomSource& Random;
   TPieces FPieces;
 };
 

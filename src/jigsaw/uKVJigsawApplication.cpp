@@ -208,7 +208,9 @@ void TKVCustomJigsawApplication::BuildPieces(const TJigsawProject2& project) {
   options.OnStatus = [this](const std::string& text) { ProgressBegin(text); };
   options.OnProgress = [this](const std::string& text, int percent) { ProgressStep(text, percent); };
   options.OnFinish = [this](const std::string& text) { ProgressEnd(text); };
-  kv::BuildPieces(FPieceLibrary, FCut, FCarver, options, FPieceGrid);
+  std::shared_ptr<TRandomSource> random = Services().Random;
+  if (!random) random = std::make_shared<TRandomSource>();
+  kv::BuildPieces(FPieceLibrary, FCut, FCarver, options, FPieceGrid, *random);
 }
 
 // ---- the running game

@@ -23,7 +23,7 @@ TKVJigsawBoardAnimator::~TKVJigsawBoardAnimator() = default;
 
 int32_t TKVJigsawBoardAnimator::RandomBelow(int32_t limit) {
   if (limit <= 0) return 0;
-  if (FRandom) return FRandom(limit);
+  if (FRandom) return FRandom->RandomBelow(limit);
   return std::uniform_int_distribution<int32_t>(0, limit - 1)(FFallbackRandom);
 }
 

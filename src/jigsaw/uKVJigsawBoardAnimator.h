@@ -52,7 +52,7 @@ private:
 
   TKVJigsawBoardModel& FModel;
   IKVJigsawBoardHost& FHost;
-  std::function<int32_t(int32_t)> FRandom;
+  std::shared_ptr<TRandomSource> FRandom;
   std::minstd_rand FFallbackRandom;
   std::unique_ptr<TKVThreadTimer> FTimer;
 };

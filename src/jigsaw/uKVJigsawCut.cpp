@@ -80,12 +80,13 @@ void TKVJigsawCut::ChooseLayout(const TKVJigsawPieceLibrary& library, const TPar
 // ---------------------------------------------------------------------------------------------------------
 // Edges and origins
 
-void TKVJigsawCut::AssignEdges(const TKVJigsawPieceLibrary& library, const TKVJigsawCarver* carver) {
+void TKVJigsawCut::AssignEdges(const TKVJigsawPieceLibrary& library, const TKVJigsawCarver* carver,
+                               TRandomSource& random) {
   if (library.UsableLayout(LayoutIndex) == nullptr) throw Exception("No piece layout has been chosen.");
   const int32_t cols = Cols(library), rows = Rows(library);
   PieceItems.clear();
   if (cols == 0 || rows == 0) return;
-  DrawEdges(library, cols, rows);
+  DrawEdges(library, cols, rows, random);
   if (carver == nullptr) return;
   for (TKVPuzzlePieceItem& item : PieceItems) {
     try {
@@ -99,7 +100,8 @@ void TKVJigsawCut::AssignEdges(const TKVJigsawPieceLibrary& library, const TKVJi
   }
 }
 
-void TKVJigsawCut::DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols, int32_t rows) {
+void TKVJigsawCut::DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols, int32_t rows,
+                             TRandomSource& random) {
   auto hasTemplates = [&](bool vertical) {
     return std::any_of(library.Templates.begin(), library.Templates.end(), [&](const TKVPieceTemplate& t) {
       return t.Vertical == vertical && t.LayoutIndex == LayoutIndex;
@@ -109,7 +111,6 @@ void TKVJigsawCut::DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols,
   if ((rows > 1 && !hasTemplates(false)) || (cols > 1 && !hasTemplates(true)))
     throw Exception("The piece library has no edge templates for the chosen layout.");
   auto draw = [&](bool vertical) {
-    auto& random = TKVStandardFunc::Instance();
     for (;;) {
       const int32_t t = random.RandomBelow(library.TemplateCount());
       const TKVPieceTemplate& candidate = library.Template(t);
@@ -140,7 +141,8 @@ void TKVJigsawCut::DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols,
   }
 }
 
-void TKVJigsawCut::CutForSize(const TKVJigsawPieceLibrary& library, TImageInfo size, uint8_t d) {
+void TKVJigsawCut::CutForSize(const TKVJigsawPieceLibrary& library, TImageInfo size, uint8_t d,
+                              TRandomSource& random) {
   if (size.Width <= 0 || size.Height <= 0) throw Exception("Bitmap not spesified");
   Difficulty = d;
   const TLayoutChoice choice = library.ChooseLayoutSize(size.Width, size.Height, d);
@@ -149,7 +151,7 @@ void TKVJigsawCut::CutForSize(const TKVJigsawPieceLibrary& library, TImageInfo s
   ScaledPicture.SetSize(0, 0);
   LayoutIndex = choice.LayoutIndex;
   CutSize = {choice.FinalWidth, choice.FinalHeight};
-  AssignEdges(library, nullptr);
+  AssignEdges(library, nullptr, random);
 }
 
 void TKVJigsawCut::BuildPieceBitmap(const TKVJigsawPieceLibrary& library, const TKVJigsawCarver& carver,

@@ -3,6 +3,7 @@
 // layouts and templates come from a piece library handed to each step.
 #pragma once
 
+#include "core/uRandomSource.h"
 #include "data/uImageInfo.h"
 #include "gui/uBitmap32.h"
 #include "jigsaw/uKVJigsawCarver.h"
@@ -64,12 +65,13 @@ public:
   // Rows x Cols piece items with random templates of the chosen layout, their origins, and with a carver
   // their bitmaps (a caller that builds each bitmap when it needs it passes none). Raises kv::Exception
   // when the layout lacks templates of an orientation the grid needs.
-  void AssignEdges(const TKVJigsawPieceLibrary& library, const TKVJigsawCarver* carver);
+  void AssignEdges(const TKVJigsawPieceLibrary& library, const TKVJigsawCarver* carver,
+                   TRandomSource& random);
   // The cut alone of a picture of this size at difficulty d: the layout search, then the edges drawn as
   // AssignEdges without a carver draws them, for the grid a game of that picture gets. No pixels are made:
   // Picture and ScaledPicture are left empty, and the final size stands in for ScaledPicture's. Raises
   // kv::Exception as ChooseLayout and AssignEdges do, and for an empty size.
-  void CutForSize(const TKVJigsawPieceLibrary& library, TImageInfo size, uint8_t d);
+  void CutForSize(const TKVJigsawPieceLibrary& library, TImageInfo size, uint8_t d, TRandomSource& random);
 
   // One piece bitmap of the chosen layout by template indices (-1 = straight side). Raises kv::Exception
   // when no layout is chosen or an index is outside the library.
@@ -102,7 +104,7 @@ private:
   void ScalePicture(uint16_t width, uint16_t height, bool copy, bool linear,
                     const TParallelBands& parallel = nullptr);
   // Rows x Cols items with their templates drawn and their origins; no bitmaps.
-  void DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols, int32_t rows);
+  void DrawEdges(const TKVJigsawPieceLibrary& library, int32_t cols, int32_t rows, TRandomSource& random);
 
   // The final size of the last CutForSize.
   TImageInfo CutSize;

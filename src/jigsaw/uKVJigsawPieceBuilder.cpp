@@ -2,7 +2,6 @@
 
 #include "core/uKVErrors.h"
 #include "core/uScopeGuard.h"
-#include "data/uKVStandardFunc.h"
 #include "gui/uBlend.h"
 #include "jigsaw/uRLE.h"
 #include "jigsaw/uRoundHalfEven.h"
@@ -359,7 +358,7 @@ void RestorePiece(TPiece& piece, const TJigsawPieceState& saved, TKVJigsawCut& c
 // A piece of a new game: its place in the picture from the cut, a random turn and a random place in the
 // playing area (the draws in this order, piece after piece).
 void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsawPieceLibrary& library,
-                  const TKVJigsawCut& cut, const TPieceBuildOptions& options, TKVStandardFunc& random) {
+                  const TKVJigsawCut& cut, const TPieceBuildOptions& options, TRandomSource& random) {
   const auto [width, height] = PieceBitmapSize(library, cut, item);
   piece.Rotation = options.NoRotation ? 0 : static_cast<uint8_t>(random.RandomBelow(4));
   piece.StartRotation = piece.Rotation;
@@ -379,7 +378,7 @@ void ScatterPiece(TPiece& piece, const TKVPuzzlePieceItem& item, const TKVJigsaw
 } // namespace
 
 void BuildPieces(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, TKVJigsawCarver& carver,
-                 const TPieceBuildOptions& options, TPieces& pieces) {
+                 const TPieceBuildOptions& options, TPieces& pieces, TRandomSource& random) {
   if (cut.Picture.Width() <= 0) throw Exception("Bitmap not spesified");
   // The pieces of the previous game lend their storage to the new ones.
   TPieces previous = std::move(pieces);
@@ -407,14 +406,13 @@ void BuildPieces(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, TKVJig
     cut.PieceItems.clear();
   } else {
     // Each bitmap is built when its piece is coded, into a reused surface.
-    cut.AssignEdges(library, nullptr);
+    cut.AssignEdges(library, nullptr, random);
     if (cut.PieceItems.size() != static_cast<std::size_t>(total))
       throw Exception("The piece library could not cut this picture.");
   }
 
   // The records first, with every random draw in piece order: the pieces then no longer depend on each
   // other, and any number of threads codes the same game.
-  TKVStandardFunc& random = TKVStandardFunc::Instance();
   std::vector<TPiece*> order;
   order.reserve(static_cast<std::size_t>(total));
   pieces.resize(static_cast<std::size_t>(rows));

@@ -55,8 +55,8 @@ int ProgressPercent(int32_t done, int32_t total);
 // kv::Exception "Bitmap not spesified" for an empty picture, the library's error when no layout fits, and an
 // error when a saved game does not match the cut; OnFinish runs in every case once the build has begun.
 // Helper threads read the library, the cut and the carver and write the pieces until the call returns: the
-// hooks must leave them alone.
+// hooks must leave them alone. A new game's edges and scatter are drawn from random, in piece order.
 void BuildPieces(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, TKVJigsawCarver& carver,
-                 const TPieceBuildOptions& options, TPieces& pieces);
+                 const TPieceBuildOptions& options, TPieces& pieces, TRandomSource& random);
 
 } // namespace kv

@@ -3,7 +3,6 @@
 #include "core/uKVErrors.h"
 #include "data/uGameData.h"
 #include "data/uImageInfo.h"
-#include "data/uKVStandardFunc.h"
 #include "gui/uBitmap32.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
@@ -152,7 +151,7 @@ TPreparedGame TEnginePictureSteps::PrepareGame(const TJigsawProject2& project, c
                                                const TKVJigsawPieceLibrary& shapes) {
   // Cut with the shapes the package will carry, at the difficulty the player gives this picture, so that
   // the player rebuilds exactly these pieces from the stored records.
-  TJigsawSpriteCreator creator;
+  TJigsawSpriteCreator creator(project.Random());
   creator.Library = shapes;
   const uint8_t difficulty = project.DifficultyIndex(picture.ID);
   TBitmap32 bitmap;
@@ -223,14 +222,12 @@ TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& projec
     // Without shapes no picture can be cut.
     return [](const TJigsawProject2&, const TBMPData&, const TPictureCutScale&) { return std::nullopt; };
   }
-  // One fresh seed for the whole batch: seeds taken picture after picture could repeat.
-  TKVStandardFunc::Instance().Randomize();
   return [shapes](const TJigsawProject2& owner, const TBMPData& picture,
                   const TPictureCutScale&) -> std::optional<std::vector<TEdgeShapes>> {
     try {
       // The layout goes by the picture's stored size, as in a game; the edges are drawn as a game draws them.
       TKVJigsawCut cut;
-      cut.CutForSize(*shapes, StoredPictureSize(picture), owner.DifficultyIndex(picture.ID));
+      cut.CutForSize(*shapes, StoredPictureSize(picture), owner.DifficultyIndex(picture.ID), owner.Random());
       std::vector<TEdgeShapes> edges;
       edges.reserve(cut.PieceItems.size());
       for (const TKVPuzzlePieceItem& item : cut.PieceItems)

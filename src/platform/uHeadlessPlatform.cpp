@@ -1,7 +1,6 @@
 #include "platform/uHeadlessPlatform.h"
 
 #include <chrono>
-#include <random>
 
 namespace kv {
 
@@ -80,8 +79,7 @@ bool TScriptedMessageBoxes::AskWarning(const std::string& text) {
 THeadlessPlatform::THeadlessPlatform() = default;
 
 TPlatformServices THeadlessPlatform::Services() {
-  auto random = std::make_shared<std::mt19937_64>(RandomSeed);
-  RandomState = random;
+  RandomState = std::make_shared<TRandomSource>(RandomSeed);
   TPlatformServices services;
   services.Timers = Clock.Factory();
   services.ThreadTimers = Clock.Factory();
@@ -89,10 +87,7 @@ TPlatformServices THeadlessPlatform::Services() {
   services.Sound = Sound;
   services.Boxes = &Boxes;
   services.Screen = &Screen;
-  services.Random = [random](int32_t limit) -> int32_t {
-    if (limit <= 0) return 0;
-    return static_cast<int32_t>(std::uniform_int_distribution<int64_t>(0, limit - 1)(*random));
-  };
+  services.Random = RandomState;
   return services;
 }
 

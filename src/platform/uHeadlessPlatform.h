@@ -89,7 +89,8 @@ public:
   THeadlessPlatform(const THeadlessPlatform&) = delete;
   THeadlessPlatform& operator=(const THeadlessPlatform&) = delete;
 
-  // The services, pointing into this object; the random source is seeded with RandomSeed.
+  // The services, pointing into this object; each call hands out a fresh random source seeded with
+  // RandomSeed.
   TPlatformServices Services();
   // Advances the clock by milliseconds and runs what was posted meanwhile.
   void Advance(int64_t milliseconds);
@@ -104,7 +105,7 @@ public:
   uint64_t RandomSeed = 1;
 
 private:
-  std::shared_ptr<void> RandomState;
+  std::shared_ptr<TRandomSource> RandomState;
 };
 
 } // namespace kv

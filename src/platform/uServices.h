@@ -2,10 +2,11 @@
 // a headless set (THeadlessPlatform) that they drive by hand. Nothing here is process-wide.
 #pragma once
 
+#include "core/uRandomSource.h"
 #include "platform/uTimer.h"
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 
 namespace kv {
 
@@ -24,8 +25,8 @@ struct TPlatformServices {
   ISoundOutput* Sound = nullptr;
   IMessageBoxes* Boxes = nullptr;
   IScreen* Screen = nullptr;
-  // Uniform integer in [0, limit); 0 when limit <= 0.
-  std::function<int32_t(int32_t limit)> Random;
+  // The session's random source: the piece scatter, the animations, the picture choice, temporary names.
+  std::shared_ptr<TRandomSource> Random;
 };
 
 } // namespace kv

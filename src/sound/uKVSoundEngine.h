@@ -79,7 +79,7 @@ public:
   ISoundOutput* Output() const { return FOutput; }
   IMessageBoxes* Boxes() const { return FBoxes; }
   const TTimerFactory& ThreadTimers() const { return FThreadTimers; }
-  const std::function<int32_t(int32_t)>& Random() const { return FRandom; }
+  const std::shared_ptr<TRandomSource>& Random() const { return FRandom; }
 
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
   TKVSoundEventItem& Item(int32_t index) { return *Items.at(static_cast<std::size_t>(index)); }
@@ -115,7 +115,7 @@ private:
   ISoundOutput* FOutput = nullptr;
   IMessageBoxes* FBoxes = nullptr;
   TTimerFactory FThreadTimers;
-  std::function<int32_t(int32_t)> FRandom;
+  std::shared_ptr<TRandomSource> FRandom;
   TSoundHost FOwner = nullptr;
   bool FSoundOn = true;
 };

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <system_error>
 
 namespace kv {
@@ -97,16 +96,10 @@ std::vector<std::string> FromCommaText(const std::string& text) {
   return items;
 }
 
-TKVTemporaryFiles::TKVTemporaryFiles(IMessageBoxes* boxes, std::function<int32_t(int32_t)> random,
+TKVTemporaryFiles::TKVTemporaryFiles(IMessageBoxes* boxes, std::shared_ptr<TRandomSource> random,
                                      TKVCustomConfig* store)
     : Boxes(boxes), Random(std::move(random)), Store(store) {
-  if (!Random) {
-    auto engine = std::make_shared<std::mt19937>(std::random_device{}());
-    Random = [engine](int32_t limit) -> int32_t {
-      if (limit <= 0) return 0;
-      return std::uniform_int_distribution<int32_t>(0, limit - 1)(*engine);
-    };
-  }
+  if (!Random) Random = std::make_shared<TRandomSource>();
   if (!Store) return;
   DeleteList = FromCommaText(Store->GetText("deletelist", ""));
   DeleteFolders = FromCommaText(Store->GetText("deletefolder", ""));
@@ -133,7 +126,7 @@ std::string TKVTemporaryFiles::NewTempFileName(const std::string& ext) const {
   const std::string folder = TemporaryFolder();
   const std::string suffix = ext.starts_with('.') ? ext.substr(1) : ext;
   for (int draw = 0; draw < NameDraws; ++draw) {
-    const std::string name = folder + "0_" + std::to_string(Random(65535)) + "." + suffix;
+    const std::string name = folder + "0_" + std::to_string(Random->RandomBelow(65535)) + "." + suffix;
     std::error_code error;
     if (!fs::exists(fs::symlink_status(name, error))) return name;
   }

@@ -2,9 +2,12 @@
 // settings store the lists survive the program, so that a later run deletes what an earlier one left.
 #pragma once
 
+#include "core/uRandomSource.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,9 +18,9 @@ class TKVCustomConfig;
 
 class TKVTemporaryFiles {
 public:
-  // boxes shows "Error creating temporary file" (none: nothing is shown). random(limit) draws names, uniform
-  // in [0, limit) (none: a generator of its own). With a store the lists are read from it and cleaned up.
-  explicit TKVTemporaryFiles(IMessageBoxes* boxes = nullptr, std::function<int32_t(int32_t)> random = {},
+  // boxes shows "Error creating temporary file" (none: nothing is shown). random draws the names (none: a
+  // source of its own). With a store the lists are read from it and cleaned up.
+  explicit TKVTemporaryFiles(IMessageBoxes* boxes = nullptr, std::shared_ptr<TRandomSource> random = {},
                              TKVCustomConfig* store = nullptr);
   // Cleans up.
   ~TKVTemporaryFiles();
@@ -41,7 +44,7 @@ public:
 
 private:
   IMessageBoxes* Boxes;
-  std::function<int32_t(int32_t)> Random;
+  std::shared_ptr<TRandomSource> Random;
   TKVCustomConfig* Store;
 };
 

@@ -447,7 +447,7 @@ private slots:
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(400, 300, 3, 85));
     AddMenu(project->Menus, 0, "&Game", 15);
     for (int i = 0; i < banners; ++i) {
-      kv::TBanner& banner = project->Banners.Add();
+      kv::TBanner& banner = project->Banners.Add(project->Random());
       banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(200, 40 + 10 * i));
       banner.Interval = 2000;
       banner.URL = "https://example.org/" + std::to_string(i);

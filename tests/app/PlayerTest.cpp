@@ -131,10 +131,10 @@ private slots:
   void aPackageWithABannerIsRead() {
     std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Banner Jigsaw");
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
-    kv::TBanner& banner = project->Banners.Add();
+    kv::TBanner& banner = project->Banners.Add(project->Random());
     banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(120, 30));
     banner.ComputeSize();
-    project->BannerContainers.Add().AddBanner(&banner);
+    project->BannerContainers.Add(project->Random()).AddBanner(&banner);
     const std::string file = kvapptest::SavePackage(*project, Dir, "banner.kvj");
     kv::SetImageSizeReader(nullptr);
     TfrmMain window(Self(), {file}, Boxes.get());
@@ -148,10 +148,10 @@ private slots:
   void aTallBannerIsBoundedByTheScreen() {
     std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Tall Banner");
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
-    kv::TBanner& banner = project->Banners.Add();
+    kv::TBanner& banner = project->Banners.Add(project->Random());
     banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(40, 16000));
     banner.ComputeSize();
-    project->BannerContainers.Add().AddBanner(&banner);
+    project->BannerContainers.Add(project->Random()).AddBanner(&banner);
     const std::string file = kvapptest::SavePackage(*project, Dir, "tall.kvj");
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.BannerPanel()->isVisible());

@@ -16,11 +16,12 @@ class TFixture {
 public:
   explicit TFixture(std::vector<int32_t> intervals) {
     for (int32_t interval : intervals) {
-      TBanner& b = Banners.Add();
+      TBanner& b = Banners.Add(Random);
       b.Interval = interval;
       Container.AddBanner(&b);
     }
   }
+  TRandomSource Random;
   TBanners Banners;
   TBannerContainer Container;
   TManualClock Clock;

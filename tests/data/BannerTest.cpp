@@ -204,11 +204,12 @@ TEST(Banner, ReadingFailures) {
 }
 
 TEST(Banner, ListIdsAndLookups) {
-  TKVStandardFunc::Instance().Seed(7);
+  kv::TRandomSource random;
+  random.Seed(7);
   TBanners banners;
   std::set<uint32_t> ids;
   for (int i = 0; i < 300; ++i) {
-    const uint32_t id = banners.Add().ID;
+    const uint32_t id = banners.Add(random).ID;
     EXPECT_LT(id, uint32_t(INT32_MAX));
     ids.insert(id);
   }
@@ -290,6 +291,7 @@ TEST(Banner, ContainerRecords) {
 }
 
 TEST(Banner, ContainerSeesIdsChangedByHand) {
+  kv::TRandomSource random;
   TBanners banners;
   TBannerContainerManager manager(&banners);
   TMemoryStream s;
@@ -310,7 +312,7 @@ TEST(Banner, ContainerSeesIdsChangedByHand) {
   s.SetPosition(containerAt);
   ReadContainer(manager, s);
   EXPECT_EQ(manager.Items(1)->Count(), 0);
-  banners.Add().ID = 1;
+  banners.Add(random).ID = 1;
   s.SetPosition(containerAt);
   ReadContainer(manager, s);
   EXPECT_EQ(IdsOf(*manager.Items(2)), (std::vector<uint32_t>{1}));
@@ -407,24 +409,25 @@ TEST(Banner, AssignCopies) {
 }
 
 TEST(Banner, AssignListsAndContainers) {
+  kv::TRandomSource random;
   TBanners banners;
   for (int i = 0; i < 3; ++i) {
-    TBanner& b = banners.Add();
+    TBanner& b = banners.Add(random);
     b.Name = "b" + std::to_string(i);
     SetPicture(b, kvtest::MakeBmp(i + 1, 2 * i + 1), TTypeData::tdBMP);
   }
   TBannerContainerManager manager(&banners);
-  TBannerContainer& c = manager.Add();
+  TBannerContainer& c = manager.Add(random);
   c.Name = "c";
   c.SkinID = 4;
   c.AddBanner(banners.Items(2));
   c.AddBanner(banners.Items(0));
-  manager.Add();
+  manager.Add(random);
   EXPECT_NE(manager.Items(0)->ID, manager.Items(1)->ID);
   EXPECT_EQ(manager.Items(1)->Banners, &banners);
 
   TBanners otherBanners;
-  otherBanners.Add();
+  otherBanners.Add(random);
   otherBanners.Assign(banners);
   ASSERT_EQ(otherBanners.Count(), 3);
   for (int i = 0; i < 3; ++i) {

@@ -249,8 +249,8 @@ TEST(ExtraPictures, MergeReplacesPlayablePicturesAndKeepsTheWallpaper) {
 
 TEST(ExtraPictures, FreshIdsForPicturesWithoutOne) {
   for (uint64_t seed : {1u, 2u, 3u, 4u, 5u}) {
-    TKVStandardFunc::Instance().Seed(seed);
     TJigsawProject2 project;
+    project.Random().Seed(seed);
     AddEntry(project, 0x10000, "wall");
     AddEntry(project, 40, "old");
     TExtJigsawImages images;

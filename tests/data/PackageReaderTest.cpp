@@ -517,10 +517,10 @@ TEST(PackageReader, LoadingEmptiesTheListsButNotThePictures) {
   p.Sounds.push_back(std::make_unique<TWaveData>());
   p.SoundFormats.push_back({1, 1});
   p.Skins.push_back(p.NewSkin());
-  p.ActionGroups.push_back(std::make_unique<TActionGroup>());
+  p.ActionGroups.push_back(std::make_unique<TActionGroup>(p.Random()));
   p.PictureCuts.push_back({5, {}});
-  p.Banners.Add();
-  p.BannerContainers.Add();
+  p.Banners.Add(p.Random());
+  p.BannerContainers.Add(p.Random());
   p.Title = "kept";
   p.SelectionStored = true;
   Load(p, Record(T::CutUse, Bytes().u8(1)));
@@ -607,7 +607,8 @@ TEST(PackageReader, ListRecords) {
           .data());
   TMemoryStream group;
   {
-    TActionGroup g;
+    TRandomSource random;
+    TActionGroup g(random);
     g.Caption = "Group";
     g.AddAction().AddScript().ID = 4;
     g.SaveToStream(group);
@@ -769,11 +770,12 @@ TEST(PackageReader, BannerRecordsGoToTheBannerLists) {
   banner.SetEventID(11);
   TMemoryStream records;
   TBanners::WriteRecord(banner, records);
+  TRandomSource random;
   TBanners list;
   TBannerContainer container(&list);
   container.ID = 600;
   container.SkinID = 21;
-  TBanner& inList = list.Add();
+  TBanner& inList = list.Add(random);
   inList.ID = 500;
   container.AddBanner(&inList);
   TBannerContainerManager::WriteRecord(container, records);

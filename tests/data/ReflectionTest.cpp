@@ -704,10 +704,8 @@ TEST_F(ReflectionTest, TextsComeBackAsSingleBytes) {
 
 TEST_F(ReflectionTest, UnregisteredListItemsAreReportedAndSkipped) {
   std::vector<std::string> shown;
-  TKVProjectReflection::SetDefaultErrorReporter([&](const std::string& m) { shown.push_back(m); });
   TThing t;
-  TKVProjectReflection reflection;
-  TKVProjectReflection::SetDefaultErrorReporter({});
+  TKVProjectReflection reflection([&](const std::string& m) { shown.push_back(m); });
   const std::string xml =
       "<T><Bag><TNoSuchClass><Count>1</Count></TNoSuchClass><ns:TTestThing><Count>2</Count></ns:TTestThing>"
       "<TKVObject/><Limit>4</Limit></Bag></T>";

@@ -67,6 +67,7 @@ TEST(ScriptAction, UnknownRecordsAreSkippedAndEntriesAppend) {
 }
 
 TEST(ScriptAction, WrongHeadersAndHostileLengths) {
+  kv::TRandomSource random;
   auto bad = Bytes().u32(1).u32(0x00DEEDE0).i32(0).stream();
   TScriptParameter p;
   EXPECT_THROW(p.LoadFromStream(bad), EScriptParamErr);
@@ -77,7 +78,7 @@ TEST(ScriptAction, WrongHeadersAndHostileLengths) {
   TActionItem action;
   EXPECT_THROW(action.LoadFromStream(bad), EActionItemErr);
   bad.SetPosition(0);
-  TActionGroup group;
+  TActionGroup group(random);
   EXPECT_NO_THROW(group.LoadFromStream(bad));
   EXPECT_EQ(group.ActionCount(), 0);
 
@@ -92,7 +93,8 @@ TEST(ScriptAction, WrongHeadersAndHostileLengths) {
 
 // A damaged script inside an action, or inside an action of a group, leaves no half-read entry behind.
 TEST(ScriptAction, ADamagedNestedEntryIsNotKept) {
-  TActionGroup group;
+  kv::TRandomSource random;
+  TActionGroup group(random);
   TActionItem& action = group.AddAction();
   action.Caption = "Open";
   action.AddScript().AddText("page.htm");
@@ -115,13 +117,14 @@ TEST(ScriptAction, ADamagedNestedEntryIsNotKept) {
   EXPECT_EQ(loadedAction.ScriptCount(), 0);
 
   TMemoryStream badGroup = damaged(groupStream);
-  TActionGroup loadedGroup;
+  TActionGroup loadedGroup(random);
   EXPECT_THROW(loadedGroup.LoadFromStream(badGroup), EScriptItemErr);
   EXPECT_EQ(loadedGroup.ActionCount(), 0);
 }
 
 TEST(ScriptAction, GroupRoundTripKeepsIdsAndCaptions) {
-  TActionGroup group;
+  kv::TRandomSource random;
+  TActionGroup group(random);
   group.Caption = "Start";
   TActionItem& a = group.AddAction();
   a.Caption = "Open page";
@@ -135,7 +138,7 @@ TEST(ScriptAction, GroupRoundTripKeepsIdsAndCaptions) {
 
   TMemoryStream s;
   group.SaveToStream(s);
-  TActionGroup back;
+  TActionGroup back(random);
   s.SetPosition(0);
   back.LoadFromStream(s);
   EXPECT_EQ(back.Caption, "Start");
@@ -154,8 +157,9 @@ TEST(ScriptAction, GroupRoundTripKeepsIdsAndCaptions) {
 }
 
 TEST(ScriptAction, ActionIdsStayUniqueInAGroup) {
-  TKVStandardFunc::Instance().Seed(1);
-  TActionGroup group;
+  kv::TRandomSource random;
+  random.Seed(1);
+  TActionGroup group(random);
   std::set<int32_t> ids;
   for (int i = 0; i < 200; ++i) ids.insert(group.AddAction().ID());
   EXPECT_EQ(ids.size(), 200u);
@@ -203,6 +207,7 @@ TEST(ScriptAction, ItemsAreEqualByCommandAndParameters) {
 }
 
 TEST(ScriptAction, ActionsAndGroupsAreEqualWholeAndDeep) {
+  kv::TRandomSource random;
   const auto fill = [](TActionGroup& group, const std::string& text) {
     group.Caption = "Start";
     TActionItem& action = group.AddAction();
@@ -210,11 +215,11 @@ TEST(ScriptAction, ActionsAndGroupsAreEqualWholeAndDeep) {
     action.AddScript().ID = 13;
     action.Scripts(0).AddText(text);
   };
-  TKVStandardFunc::Instance().Seed(5);
-  TActionGroup a;
+  random.Seed(5);
+  TActionGroup a(random);
   fill(a, "intro.htm");
-  TKVStandardFunc::Instance().Seed(5);
-  TActionGroup b;
+  random.Seed(5);
+  TActionGroup b(random);
   fill(b, "intro.htm");
   ASSERT_EQ(a.Actions(0).ID(), b.Actions(0).ID());
   EXPECT_TRUE(a == b);
@@ -231,11 +236,11 @@ TEST(ScriptAction, ActionsAndGroupsAreEqualWholeAndDeep) {
   copy.Assign(a.Actions(0));
   EXPECT_FALSE(copy == a.Actions(0));
 
-  TActionGroup c;
+  TActionGroup c(random);
   fill(c, "intro.htm");
   c.Caption = "Exit";
   EXPECT_FALSE(a == c);
-  TActionGroup d;
+  TActionGroup d(random);
   EXPECT_FALSE(a == d);
-  EXPECT_TRUE(d == TActionGroup());
+  EXPECT_TRUE(d == TActionGroup(random));
 }

@@ -283,12 +283,18 @@ TEST(StandardFunc, TextHelpers) {
   const std::pair<const char*, int32_t> ints[] = {{"42", 42}, {"-7", -7}, {"+5", 5},         {"", 0},
                                                   {"12a", 0}, {" 1", 0},  {"99999999999", 0}};
   for (const auto& [text, value] : ints) EXPECT_EQ(TKVStandardFunc::TextToIntOrZero(text), value) << text;
-  auto& random = TKVStandardFunc::Instance();
+}
+
+TEST(RandomSource, DrawsBelowTheLimitAndRepeatsASeed) {
+  TRandomSource random;
   for (int i = 0; i < 1000; ++i) {
     const int32_t v = random.RandomBelow(3);
     ASSERT_TRUE(v >= 0 && v < 3);
   }
-  EXPECT_EQ(random.RandomBelow(0), 0);
+  for (int32_t limit : {0, -1, INT32_MIN}) EXPECT_EQ(random.RandomBelow(limit), 0) << limit;
+  TRandomSource first(42), second(7);
+  second.Seed(42);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(first.RandomBelow(INT32_MAX), second.RandomBelow(INT32_MAX)) << i;
 }
 
 TEST(Streams, MemoryStreamsAreEqualByContentNotPosition) {

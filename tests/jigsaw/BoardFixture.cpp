@@ -80,7 +80,8 @@ TGamePieces BuildGamePieces(int32_t pictureWidth, int32_t pictureHeight, uint8_t
   options.AreaHeight = areaHeight;
   options.Threads = 1;
   TGamePieces game;
-  BuildPieces(library, cut, carver, options, game.Pieces);
+  TRandomSource random;
+  BuildPieces(library, cut, carver, options, game.Pieces, random);
   game.Cols = cut.Cols(library);
   game.Rows = cut.Rows(library);
   game.CellWidth = cut.CellWidth(library);

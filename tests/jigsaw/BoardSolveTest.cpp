@@ -1,10 +1,12 @@
 // The solving aids: one piece flown next to a neighbour, all pieces flown to their places, the flight in
 // steps of 15 pixels with snapping on the way, and the win that follows.
 #include "jigsaw/BoardFixture.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 
 using namespace kv;
 using kvtest::TBoardScene;
@@ -115,7 +117,7 @@ TEST(BoardSolveDrawsTest, RandomDrawsPickALoosePieceAndFallBackToAScan) {
     std::deque<int32_t> answers(c.Draws.begin(), c.Draws.end());
     std::size_t calls = 0;
     TBoardScene scene(500, 400, [&](TPlatformServices& services) {
-      services.Random = [&](int32_t limit) {
+      services.Random = std::make_shared<kvtest::ScriptedRandom>([&](int32_t limit) {
         ++calls;
         int32_t v = 0;
         if (!answers.empty()) {
@@ -124,7 +126,7 @@ TEST(BoardSolveDrawsTest, RandomDrawsPickALoosePieceAndFallBackToAScan) {
         }
         EXPECT_LT(v, limit);
         return v;
-      };
+      });
     });
     scene.Play(Spread(3, 2));
     scene.Board->Piece(0, 0).Joined = c.OriginJoined ? 1 : 0;

@@ -125,13 +125,13 @@ TEST(CutTest, SetDifficultyTakesTheLastLayoutInRange) {
 }
 
 TEST(CutTest, SingleRowUsesOnlyVerticalTemplates) {
-  kv::TKVStandardFunc::Instance().Seed(1);
+  kv::TRandomSource random(1);
   auto library = CutLibrary();
   auto cut = ScaledCut(5, 1);
   library.Templates.erase(library.Templates.begin()); // the library may lack what the grid does not need
   library.Templates.erase(library.Templates.begin() + 1);
   const TKVJigsawCarver carver;
-  cut.AssignEdges(library, &carver);
+  cut.AssignEdges(library, &carver, random);
   ASSERT_EQ(cut.PieceItems.size(), 5u);
   for (int i = 0; i < 5; ++i) {
     const auto& item = cut.Piece(i);
@@ -146,14 +146,14 @@ TEST(CutTest, SingleRowUsesOnlyVerticalTemplates) {
 }
 
 TEST(CutTest, NeighboursShareTheirEdgeAndOriginsFollowTheTemplates) {
-  auto& random = kv::TKVStandardFunc::Instance();
+  kv::TRandomSource random;
   for (uint64_t seed = 1; seed <= 5; ++seed) {
     random.Seed(seed);
     const int cols = 4, rows = 3;
     const auto library = CutLibrary();
     auto cut = ScaledCut(cols, rows);
     const TKVJigsawCarver carver;
-    cut.AssignEdges(library, &carver);
+    cut.AssignEdges(library, &carver, random);
     ASSERT_EQ(cut.PieceItems.size(), static_cast<std::size_t>(cols * rows));
     for (int row = 0; row < rows; ++row)
       for (int col = 0; col < cols; ++col) {
@@ -202,6 +202,7 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
       {"column with horizontal only", 1, 3, true, false, false},
   };
   const TKVJigsawCarver carver;
+  kv::TRandomSource random(1);
   for (const auto& c : cases) {
     auto library = CutLibrary();
     auto cut = ScaledCut(c.cols, c.rows);
@@ -213,13 +214,13 @@ TEST(CutTest, MissingTemplatesOfANeededOrientationRaise) {
     library.Templates = kept;
     if (c.raises) {
       try {
-        cut.AssignEdges(library, &carver);
+        cut.AssignEdges(library, &carver, random);
         ADD_FAILURE() << c.name;
       } catch (const kv::Exception& e) {
         EXPECT_STREQ(e.what(), "The piece library has no edge templates for the chosen layout.") << c.name;
       }
     } else {
-      EXPECT_NO_THROW(cut.AssignEdges(library, &carver)) << c.name;
+      EXPECT_NO_THROW(cut.AssignEdges(library, &carver, random)) << c.name;
       EXPECT_EQ(cut.PieceItems.size(), static_cast<std::size_t>(c.cols * c.rows)) << c.name;
     }
   }
@@ -229,11 +230,10 @@ TEST(CutTest, CutsShareOneLibraryAndOnlyACarverMakesBitmaps) {
   const TKVJigsawPieceLibrary library = CutLibrary();
   TKVJigsawCut drawn = ScaledCut(4, 3), plain = ScaledCut(4, 3);
   const TKVJigsawCarver carver;
-  auto& random = kv::TKVStandardFunc::Instance();
+  kv::TRandomSource random(7);
+  drawn.AssignEdges(library, &carver, random);
   random.Seed(7);
-  drawn.AssignEdges(library, &carver);
-  random.Seed(7);
-  plain.AssignEdges(library, nullptr);
+  plain.AssignEdges(library, nullptr, random);
   ASSERT_EQ(drawn.PieceItems.size(), 12u);
   ASSERT_EQ(plain.PieceItems.size(), 12u);
   for (int i = 0; i < 12; ++i) {

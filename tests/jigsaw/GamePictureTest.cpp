@@ -48,10 +48,10 @@ double BlockDifference(const kv::TBitmap32& a, const kv::TBitmap32& b) {
 
 // The cut of cut.Picture at a difficulty: layout, scaled picture and piece items, with a fixed seed.
 void Cut(const TKVJigsawPieceLibrary& library, TKVJigsawCut& cut, uint8_t difficulty) {
-  kv::TKVStandardFunc::Instance().Seed(41);
+  kv::TRandomSource random(41);
   cut.SetDifficulty(library, difficulty, false);
   cut.ChooseLayout(library);
-  cut.AssignEdges(library, nullptr);
+  cut.AssignEdges(library, nullptr, random);
 }
 
 class GamePictureTest : public ::testing::Test {

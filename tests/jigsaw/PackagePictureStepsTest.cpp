@@ -63,6 +63,7 @@ kv::TJigsawArrayData States(const kv::TMemoryStream& pieces) {
 // A written package carries its thumbnail, the piece shapes its pictures need, prepared games a player can
 // rebuild with those shapes, and the stored cuts a load completes.
 TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
+  kv::TRandomSource random;
   TJigsawProject2 p;
   AddPictures(p);
   p.EmbedPreparedGame = 1;
@@ -120,7 +121,7 @@ TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
     options.Difficulty = loaded.DifficultyIndex(11);
     options.Saved = &states;
     kv::TPieces pieces;
-    ASSERT_NO_THROW(kv::BuildPieces(library, cut, carver, options, pieces)) << game.name;
+    ASSERT_NO_THROW(kv::BuildPieces(library, cut, carver, options, pieces, random)) << game.name;
     ASSERT_EQ(static_cast<int32_t>(pieces.size()), game.rows) << game.name;
     for (const auto& row : pieces)
       for (const kv::TPiece& piece : row) {
@@ -180,6 +181,7 @@ TEST_F(PackagePictureSteps, PackagesWithoutUsablePictures) {
 // border, each inner edge shared by both neighbours and drawn from the chosen layout's templates of the
 // right orientation. One batch serves every picture of a package.
 TEST_F(PackagePictureSteps, StoredCutsHaveTheGridOfAFullBuild) {
+  kv::TRandomSource random;
   struct Size {
     int32_t Width, Height;
     bool Bmp;
@@ -207,7 +209,7 @@ TEST_F(PackagePictureSteps, StoredCutsHaveTheGridOfAFullBuild) {
     const auto edges = cut(project, *picture, project.PictureCutScale(picture->ID));
     ASSERT_TRUE(edges.has_value());
 
-    kv::TJigsawSpriteCreator creator;
+    kv::TJigsawSpriteCreator creator(random);
     creator.Library = shapes;
     const uint8_t difficulty = project.DifficultyIndex(picture->ID);
     kv::TBitmap32 bitmap;

@@ -17,6 +17,7 @@
 // scaled picture is opaque in exactly one piece. Pixels that are neither opaque nor clear are the dark
 // fringe outside an outline (black with bit 5 of the alpha set), which lies over the neighbouring piece.
 TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
+  kv::TRandomSource random;
   struct Case {
     int width, height;
     uint8_t difficulty;
@@ -36,9 +37,9 @@ TEST(PieceAssemblyTest, EveryPixelBelongsToExactlyOnePiece) {
     cut.Picture = kvtest::PhotoLikeBitmap(c.width, c.height);
     cut.SetDifficulty(library, c.difficulty);
     cut.ChooseLayout(library);
-    kv::TKVStandardFunc::Instance().Seed(c.width * 7 + c.difficulty);
+    random.Seed(c.width * 7 + c.difficulty);
     const kv::TKVJigsawCarver carver;
-    cut.AssignEdges(library, &carver);
+    cut.AssignEdges(library, &carver, random);
     EXPECT_TRUE(errors.empty()) << name;
 
     const int width = cut.PictureWidth(), height = cut.PictureHeight();

@@ -105,13 +105,14 @@ kv::TPieceBuildOptions Options(TBuildLog& log) {
 // A new game: every piece carries its four coded rotations, the shadow of the rotation it shows, its place
 // in the picture and a starting place inside the scatter area.
 TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
+  kv::TRandomSource random;
   TGame game = LoadGame(640, 480);
-  kv::TKVStandardFunc::Instance().Seed(7);
+  random.Seed(7);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
 
   const int rows = game.Cut.Rows(game.Library), cols = game.Cut.Cols(game.Library);
   ASSERT_EQ(pieces.size(), static_cast<std::size_t>(rows));
@@ -170,12 +171,13 @@ TEST(PieceBuilderTest, NewGameCodesEveryRotationAndShadowsTheShownOne) {
 }
 
 TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
+  kv::TRandomSource random;
   TGame game = LoadGame(500, 400);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.NoRotation = true;
   kv::TPieces pieces;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
   ASSERT_FALSE(pieces.empty());
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
@@ -188,13 +190,14 @@ TEST(PieceBuilderTest, WithoutRotationOnlyTheUprightImageExists) {
 // A saved game is rebuilt from its records: the same edges and places whatever the random source does,
 // its own positions and rotations, and a shadow for every rotation of a joined piece.
 TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
+  kv::TRandomSource random;
   TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 2;
-  kv::TKVStandardFunc::Instance().Seed(11);
+  random.Seed(11);
   kv::TPieces first;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first, random);
 
   kv::TJigsawArrayData saved = SavedStates(first);
   saved[0].X = 12345;
@@ -202,10 +205,10 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
   saved[1].Joined = 1;
   saved[2].Width = 1; // sizes come from the rebuilt image
 
-  kv::TKVStandardFunc::Instance().Seed(99);
+  random.Seed(99);
   options.Saved = &saved;
   kv::TPieces again;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again, random);
   ASSERT_EQ(again.size(), first.size());
   for (std::size_t r = 0; r < first.size(); ++r)
     for (std::size_t c = 0; c < first[r].size(); ++c) {
@@ -226,6 +229,7 @@ TEST(PieceBuilderTest, SavedGameRebuildsThePiecesItRecords) {
 }
 
 TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
+  kv::TRandomSource random;
   struct Case {
     const char* name;
     int width;
@@ -244,7 +248,7 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
     if (c.savedRecords > 0) options.Saved = &saved;
     kv::TPieces pieces;
     try {
-      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
       ADD_FAILURE() << c.name << ": no error";
     } catch (const kv::Exception& e) {
       EXPECT_STREQ(e.what(), c.message) << c.name;
@@ -257,7 +261,8 @@ TEST(PieceBuilderTest, FailuresRaiseAndStillFinish) {
 // The creator stores the piece bitmaps as built (no blend), grey-30 shadows, bevel level 0, and rebuilds a
 // saved game from its records.
 TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
-  kv::TJigsawSpriteCreator creator;
+  kv::TRandomSource random;
+  kv::TJigsawSpriteCreator creator(random);
   creator.Library = kvtest::GeneratedGameLibrary(640, 480);
   creator.Carver.BevelLevel = 5;
   creator.AreaWidth = 300;
@@ -283,7 +288,7 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
   saved.PieceStates = creator.PieceStates();
   ASSERT_EQ(saved.PieceStates.size(), static_cast<std::size_t>(creator.Rows() * creator.Cols()));
   EXPECT_EQ(saved.PieceStates[creator.Cols() + 1], kv::PieceState(piece));
-  kv::TJigsawSpriteCreator again;
+  kv::TJigsawSpriteCreator again(random);
   again.Library = kvtest::GeneratedGameLibrary(640, 480);
   again.Build(picture, saved);
   EXPECT_EQ(again.PieceStates(), saved.PieceStates);
@@ -293,19 +298,20 @@ TEST(PieceBuilderTest, SpriteCreatorStoresTheBitmapsAsBuilt) {
 // A new game built into the pieces of the previous one (their storage is reused) is the game a fresh build
 // gives: nothing of the old pieces shows through.
 TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
+  kv::TRandomSource random;
   TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   kv::TPieces reused, fresh;
   options.Difficulty = 3;
   kv::BuildPieces(game.Library, game.Cut, game.Carver, options,
-                  reused); // more, smaller pieces with all four rotations
+                  reused, random); // more, smaller pieces with all four rotations
   options.Difficulty = 1;
   options.NoRotation = true;
-  kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, reused);
-  kv::TKVStandardFunc::Instance().Seed(5);
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, fresh);
+  random.Seed(5);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, reused, random);
+  random.Seed(5);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, fresh, random);
   ASSERT_EQ(reused.size(), fresh.size());
   for (std::size_t r = 0; r < fresh.size(); ++r) {
     ASSERT_EQ(reused[r].size(), fresh[r].size());
@@ -360,6 +366,7 @@ TEST(PieceBuilderTest, ProgressPercentRoundsTheExactValueTiesToEven) {
 // Coding the pieces on several threads gives the game one thread gives, byte for byte, with the same random
 // draws and the hooks called on the calling thread in piece order.
 TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
+  kv::TRandomSource random;
   struct Case {
     const char* name;
     int width, height;
@@ -382,7 +389,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       kv::TPieceBuildOptions options = Options(log);
       options.Difficulty = c.difficulty;
       kv::TPieces pieces;
-      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
       saved = SavedStates(pieces);
       for (std::size_t i = 0; i < saved.size(); i += 3) saved[i].Joined = 1;
     }
@@ -399,9 +406,9 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
       options.Threads = threads[t];
       std::vector<std::thread::id> hookThreads;
       options.OnPieceDone = [&](int32_t, int32_t) { hookThreads.push_back(std::this_thread::get_id()); };
-      kv::TKVStandardFunc::Instance().Seed(21);
-      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, built[t]);
-      nextDraw[t] = kv::TKVStandardFunc::Instance().RandomBelow(1 << 30);
+      random.Seed(21);
+      kv::BuildPieces(game.Library, game.Cut, game.Carver, options, built[t], random);
+      nextDraw[t] = random.RandomBelow(1 << 30);
       EXPECT_TRUE(std::ranges::all_of(hookThreads, [&](std::thread::id id) { return id == caller; }));
     }
     ASSERT_FALSE(built[0].empty());
@@ -426,6 +433,7 @@ TEST(PieceBuilderTest, ThreadsBuildTheGameOneThreadBuilds) {
 // The scatter draws come in piece order after the edge draws: rotation, then x and y within the area less
 // half the piece's own size, which is known before its bitmap is built.
 TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
+  kv::TRandomSource random;
   TGame game = LoadGame(800, 600);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
@@ -433,12 +441,11 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
   options.AreaWidth = 300; // small enough that the piece sizes matter to every draw
   options.AreaHeight = 250;
   kv::TPieces pieces;
-  auto& random = kv::TKVStandardFunc::Instance();
   random.Seed(3);
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
 
   random.Seed(3);
-  game.Cut.AssignEdges(game.Library, nullptr);
+  game.Cut.AssignEdges(game.Library, nullptr, random);
   for (const auto& row : pieces)
     for (const TPiece& piece : row) {
       SCOPED_TRACE("piece " + std::to_string(piece.Row) + "," + std::to_string(piece.Column));
@@ -451,10 +458,11 @@ TEST(PieceBuilderTest, ScatterDrawsFollowThePieceOrder) {
 // A failing piece ends the build with its error after the pieces before it were reported, and so does a
 // failing progress hook; the finish hook runs, whatever the number of threads.
 TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
+  kv::TRandomSource random;
   TGame game = LoadGame(800, 600);
   TBuildLog first;
   kv::TPieces pieces;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, Options(first), pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, Options(first), pieces, random);
   kv::TJigsawArrayData saved = SavedStates(pieces);
   ASSERT_GT(saved.size(), 12u);
   ASSERT_LT(game.Library.TemplateCount(), 250);
@@ -482,7 +490,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
           if (n == 5) throw kv::Exception("hook");
         };
       try {
-        kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+        kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
         ADD_FAILURE() << "no error";
       } catch (const kv::Exception& e) {
         EXPECT_EQ(e.what(), c.message);
@@ -495,6 +503,7 @@ TEST(PieceBuilderTest, AnErrorEndsTheBuildAfterThePiecesBeforeIt) {
 // A library whose layout draws edge shapes beyond what a byte records still cuts and plays a game; only
 // saving it is refused, before anything is written.
 TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
+  kv::TRandomSource random;
   TGame game = LoadGame(640, 480);
   // Shapes of a layout the library does not have, in front: the game's own shapes move up to 300 and beyond.
   kv::TKVPieceTemplate unused = game.Library.Template(0);
@@ -504,7 +513,7 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
 
   const int cols = game.Cut.Cols(game.Library);
   ASSERT_GT(pieces.size(), 1u);
@@ -541,12 +550,13 @@ TEST(PieceBuilderTest, EdgeShapesBeyondAByteStillPlayButCannotBeSaved) {
 
 // The same game with its own shapes in reach of a byte saves, and the file rebuilds it.
 TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
+  kv::TRandomSource random;
   TGame game = LoadGame(640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
   kv::TPieces pieces;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, pieces, random);
   kvtest::TempDir dir;
   const std::string fileName = dir.file("game.jsw");
   kv::TJigsawFile file;
@@ -560,7 +570,7 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
   loaded.LoadFromFile(fileName);
   options.Saved = &loaded.PieceStates;
   kv::TPieces again;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again, random);
   ExpectSamePieces(pieces, again);
 }
 
@@ -568,13 +578,14 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
 // it needs them, and they are byte for byte what a build of all of them makes. Joined pieces of a saved game
 // owe the shadows of every rotation.
 TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
+  kv::TRandomSource random;
   TGame game = LoadGame(640, 480);
   TBuildLog log;
   kv::TPieceBuildOptions options = Options(log);
   options.Difficulty = 1;
-  kv::TKVStandardFunc::Instance().Seed(5);
+  random.Seed(5);
   kv::TPieces first;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first);
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, first, random);
   kv::TJigsawArrayData saved = SavedStates(first);
   for (std::size_t p = 0; p < saved.size(); p += 3) saved[p].Joined = 1;
 
@@ -582,12 +593,12 @@ TEST(PieceBuilderTest, RotationsAndShadowsLeftForLaterComeOutAsBuilt) {
     SCOPED_TRACE(fromSaved ? "saved game" : "new game");
     options.Saved = fromSaved ? &saved : nullptr;
     kv::TPieces all, shown;
-    kv::TKVStandardFunc::Instance().Seed(5);
+    random.Seed(5);
     options.OnlyShownRotation = false;
-    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, all);
-    kv::TKVStandardFunc::Instance().Seed(5);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, all, random);
+    random.Seed(5);
     options.OnlyShownRotation = true;
-    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, shown);
+    kv::BuildPieces(game.Library, game.Cut, game.Carver, options, shown, random);
     kv::TKVJigsawBoardRenderer renderer;
     renderer.ShadowGrey = options.ShadowGrey;
     TBitmap32 target(200, 200);

@@ -98,7 +98,7 @@ protected:
   }
 
   void SetUp() override {
-    kv::TKVStandardFunc::Instance().Seed(7);
+    Services.Random->Seed(7);
     auto surface = std::make_unique<kv::THeadlessPaintBox>();
     kv::THeadlessPaintBox* box = surface.get();
     Engine.CreateSurface(std::move(surface));

@@ -52,7 +52,7 @@ SessionTest::SessionTest() {
 }
 
 void SessionTest::SetUp() {
-  kv::TKVStandardFunc::Instance().Seed(7);
+  Platform.RandomSeed = 7;
   auto surface = std::make_unique<kv::THeadlessPaintBox>();
   Box = surface.get();
   Engine.CreateSurface(std::move(surface));

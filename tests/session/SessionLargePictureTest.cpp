@@ -54,7 +54,7 @@ protected:
       App->LoadGamePicture(*Large->Pictures[0], difficulty, setup);
     setup.PictureName = Large->Pictures[0]->Name;
     setup.Difficulty = difficulty;
-    kv::TKVStandardFunc::Instance().Seed(99);
+    App->Services().Random->Seed(99);
     App->Prepare(std::move(setup));
     App->Start();
   }

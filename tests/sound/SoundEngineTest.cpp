@@ -396,7 +396,7 @@ TEST_F(SoundEngineFiles, AFileThatCannotBeWrittenIsReportedAndLeavesTheEntrySile
   Register(1, kvsfWAV, 1);
   // Every name the random source can give is taken: by folders, which a file cannot replace.
   auto services = Platform.Services();
-  services.Random = [](int32_t) { return 7; };
+  services.Random = std::make_shared<kvtest::ScriptedRandom>([](int32_t) { return 7; });
   Sounds->SetServices(services);
   fs::create_directory(Temp.Dir.path() / "0_7.wav");
   Register(2, kvsfWAV, 2);

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,14 @@ protected:
   TScriptedMessageBoxes Boxes;
   std::deque<int32_t> Draws;
   std::vector<int32_t> Limits;
-  std::function<int32_t(int32_t)> Random = [this](int32_t limit) {
-    Limits.push_back(limit);
-    if (Draws.empty()) return 1;
-    const int32_t value = Draws.front();
-    Draws.pop_front();
-    return value;
-  };
+  std::shared_ptr<kvtest::ScriptedRandom> Random =
+      std::make_shared<kvtest::ScriptedRandom>([this](int32_t limit) {
+        Limits.push_back(limit);
+        if (Draws.empty()) return 1;
+        const int32_t value = Draws.front();
+        Draws.pop_front();
+        return value;
+      });
 
   TemporaryFiles() { Store.SetText("TemporaryFolder", Dir.path().string()); }
   std::string Folder() const { return Dir.path().string() + "/"; }

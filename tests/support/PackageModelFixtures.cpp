@@ -44,7 +44,7 @@ void FillEveryRecord(TJigsawProject2& p, TModelFilling filling) {
   const auto pick = [pinned](auto varied, auto fixed) { return pinned ? fixed : varied; };
   using TBytes = std::vector<uint8_t>;
 
-  if (pinned) TKVStandardFunc::Instance().Seed(20240611);
+  if (pinned) p.Random().Seed(20240611);
   p.Title = pick("Full \x80 Game", "Pinned \xE9t\xE9 \x80");
 
   const TIdPair pictureIds = pick(TIdPair{11, 12}, TIdPair{301, 302});
@@ -147,7 +147,7 @@ void FillEveryRecord(TJigsawProject2& p, TModelFilling filling) {
   p.WindowPosition = pick(2, 1);
 
   for (int i = 0; i < pick(2, 1); ++i) {
-    auto group = std::make_unique<TActionGroup>();
+    auto group = std::make_unique<TActionGroup>(p.Random());
     group->Caption = pinned ? std::string("Group") : "Group" + std::to_string(i);
     TActionItem& action = group->AddAction();
     action.Caption = pick("Action", "Open page");
@@ -212,7 +212,7 @@ void FillEveryRecord(TJigsawProject2& p, TModelFilling filling) {
   p.ClockDisplays.push_back(std::move(clock));
 
   for (int i = 0; i < pick(2, 1); ++i) {
-    TBanner& banner = p.Banners.Add();
+    TBanner& banner = p.Banners.Add(p.Random());
     if (pinned) banner.ID = 901;
     banner.Name = pinned ? std::string("Visit") : "Banner" + std::to_string(i);
     banner.URL = pinned ? "https://example.org/" : i == 0 ? "http://example.org" : "";
@@ -225,7 +225,7 @@ void FillEveryRecord(TJigsawProject2& p, TModelFilling filling) {
     // The pinned banner's bytes are no picture: its size stays 0.
     if (!pinned) banner.ComputeSize();
   }
-  TBannerContainer& container = p.BannerContainers.Add();
+  TBannerContainer& container = p.BannerContainers.Add(p.Random());
   if (pinned) container.ID = 902;
   container.Name = "Top";
   container.SkinID = p.Skins[0]->ID;

@@ -1,16 +1,29 @@
 // Helpers shared by the tests: byte builders and private temporary folders.
 #pragma once
 
+#include "core/uRandomSource.h"
 #include "data/uKVStream.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kvtest {
+
+// A random source whose draws the test decides: Draw(limit) answers every RandomBelow.
+class ScriptedRandom : public kv::TRandomSource {
+public:
+  explicit ScriptedRandom(std::function<int32_t(int32_t limit)> draw) : Draw(std::move(draw)) {}
+  int32_t RandomBelow(int32_t limit) override { return Draw(limit); }
+
+private:
+  std::function<int32_t(int32_t)> Draw;
+};
 
 // Little-endian byte builder for hand-made fixtures.
 class Bytes {

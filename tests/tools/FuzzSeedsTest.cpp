@@ -96,7 +96,8 @@ void ReadScriptStream(const std::vector<uint8_t>& bytes) {
     TActionItem action;
     action.LoadFromStream(stream);
   } else {
-    TActionGroup group;
+    TRandomSource random(1);
+    TActionGroup group(random);
     group.LoadFromStream(stream);
   }
 }

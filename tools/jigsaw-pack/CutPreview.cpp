@@ -58,7 +58,7 @@ kv::TBitmap32 RenderCutPreview(const kv::TJigsawProject2& project, uint32_t pict
   options.ShadowGrey = static_cast<uint8_t>(30 + 5 * std::min<int>(project.BevelLevel, 7));
   options.NoRotation = true;
   kv::TPieces pieces;
-  kv::BuildPieces(library, cut, carver, options, pieces);
+  kv::BuildPieces(library, cut, carver, options, pieces, project.Random());
 
   const int32_t rows = static_cast<int32_t>(pieces.size());
   const int32_t cols = rows > 0 ? static_cast<int32_t>(pieces.front().size()) : 0;

@@ -3,7 +3,6 @@
 #include "SoundCheck.h"
 #include "core/uKVErrors.h"
 #include "data/uKVProjectReflection.h"
-#include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
 #include "platform/uCp1252.h"
@@ -497,7 +496,7 @@ private:
 
   // Pictures first, then wallpapers, each in manifest order; ids not given are drawn among the unused ones.
   void StorePictures(std::size_t pictureCount) {
-    auto& random = TKVStandardFunc::Instance();
+    TRandomSource& random = P.Random();
     for (std::size_t i = 0; i < Pictures.size(); ++i) {
       TPictureEntry& entry = Pictures[i];
       const bool wallpaper = i >= pictureCount;

@@ -1,7 +1,6 @@
 #include "PlayRender.h"
 
 #include "core/uKVErrors.h"
-#include "data/uKVStandardFunc.h"
 #include "gui/uHeadlessPaintBox.h"
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
@@ -65,7 +64,6 @@ kv::TBitmap32 RenderPlayedGame(kv::TJigsawProject2& project, const PlayOptions& 
   kv::TMemoryStream skin(project.SkinData.Bytes());
   surface.Skin.LoadThemeOrDefault(skin);
 
-  kv::TKVStandardFunc::Instance().Seed(options.Seed);
   kv::THeadlessPlatform platform;
   platform.RandomSeed = options.Seed;
   kv::TKVJigsawApplication session(platform.Services(), surface.Engine);

@@ -77,14 +77,14 @@ void BuildSample(TJigsawProject2& p) {
   start.Parameter.AddInteger(1);
   p.EndActions.AddScript().ID = 5;
 
-  TBanner& banner = p.Banners.Add();
+  TBanner& banner = p.Banners.Add(p.Random());
   banner.Name = "Visit";
   banner.Data = Stream(kvtest::MakeJpeg(120, 30));
   banner.URL = "https://example.org/";
   banner.Interval = 3000;
   banner.SetEventID(11);
   banner.ComputeSize();
-  TBannerContainer& container = p.BannerContainers.Add();
+  TBannerContainer& container = p.BannerContainers.Add(p.Random());
   container.Name = "Top";
   container.AddBanner(&banner);
   p.Language = {"quit=Quit the sample jigsaw?"};

@@ -122,7 +122,7 @@ std::vector<TSeed> PackageSeeds() {
   std::vector<TSeed> seeds;
   TJigsawProject2 project;
   BuildSample(project);
-  TActionGroup& group = *project.ActionGroups.emplace_back(std::make_unique<TActionGroup>());
+  TActionGroup& group = *project.ActionGroups.emplace_back(std::make_unique<TActionGroup>(project.Random()));
   group.Caption = "Group";
   TActionItem& action = group.AddAction();
   action.Caption = "Open";
