@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
   } saveAtExit{config};
 
   kv::TfrmMain window(kv::TGameDataLocator::OwnExecutablePath(), std::move(arguments));
+  window.SetViewStore(&config);
   const char* firstFrameExit = std::getenv("JIGSAW_FIRST_FRAME_EXIT");
   const char* firstFrameShot = std::getenv("JIGSAW_FIRST_FRAME_SHOT");
   const bool report = firstFrameExit && std::strcmp(firstFrameExit, "1") == 0;

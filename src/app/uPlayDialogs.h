@@ -52,6 +52,8 @@ public:
   virtual void HideWindow() = 0;
   // Shown, with the input focus on the playing area.
   virtual void ShowWindow() = 0;
+  // A game has just started (new, restored or resumed): the player's own view choices go onto it.
+  virtual void GameStarted() = 0;
   // Closes the window; the close query decides.
   virtual void CloseWindow() = 0;
   // Ends the program once control returns to the message loop.

@@ -50,6 +50,7 @@ void TPlayFlow::SetKeeper(TGameKeeper* keeper) {
 }
 
 void TPlayFlow::GameStarted() {
+  FDialogs.GameStarted();
   if (FKeeper) FKeeper->KeepNow();
 }
 
@@ -89,6 +90,7 @@ bool TPlayFlow::ResumeKeptGame() {
   FCurrentPicture = index;
   FCurrentPictureID = kept->PictureId;
   FDialogs.ShowWindow();
+  GameStarted();
   return true;
 }
 

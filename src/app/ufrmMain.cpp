@@ -16,6 +16,7 @@
 #include "app/ufrmWin.h"
 #include "core/uKVErrors.h"
 #include "data/uEGameExport.h"
+#include "data/uKVConfig.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uKVGUIAnimatedImage.h"
@@ -279,7 +280,8 @@ void TfrmMain::FormDestroy() {
   }
   SetScriptCommandHook({});
   FEngine.SetPopupMenu(nullptr);
-  // A game left unfinished is kept for the next start.
+  // A game left unfinished is kept for the next start, and how the player last looked at it.
+  RememberViewChoices();
   if (FKeeper) FKeeper->KeepNow();
   if (FFlow) FFlow->SetKeeper(nullptr);
   FKeeper.reset();
@@ -425,6 +427,50 @@ void TfrmMain::ShowWindow() {
   show();
   FPlayingArea->setFocus();
   UpdateTicks();
+}
+
+void TfrmMain::GameStarted() {
+  ApplyViewChoices();
+  UpdateTicks();
+}
+
+// ---- the player's view choices
+
+namespace {
+
+const char* const ViewPreview = "ShowPreview";
+const char* const ViewGhost = "ShowGhost";
+const char* const ViewEdges = "EdgesOnly";
+const char* const ViewSound = "SoundOn";
+
+} // namespace
+
+void TfrmMain::SetViewStore(TKVCustomConfig* store) {
+  FViewStore = store;
+  ApplyViewChoices();
+  UpdateTicks();
+}
+
+void TfrmMain::ApplyViewChoices() {
+  if (!FViewStore || !FSession || !FSession->Board()) return;
+  // A choice never made leaves the package's own setting.
+  const auto choice = [this](const char* name) { return FViewStore->GetInteger(name, -1); };
+  if (const int32_t sound = choice(ViewSound); sound >= 0) FSession->SetSoundOn(sound != 0);
+  if (const int32_t edges = choice(ViewEdges); edges >= 0) FSession->SetEdgesOnly(edges != 0);
+  if (TKVGUIAnimatedImage* ghost = FSession->GhostImage(); ghost && choice(ViewGhost) >= 0)
+    if (ghost->Visible() != (choice(ViewGhost) != 0)) FSession->ToggleGhost();
+  if (TKVGUIForm* preview = FSession->PreviewWindow(); preview && choice(ViewPreview) >= 0)
+    preview->SetVisible(choice(ViewPreview) != 0);
+}
+
+void TfrmMain::RememberViewChoices() {
+  if (!FViewStore || !FSession || !FSession->Board()) return;
+  FViewStore->SetInteger(ViewSound, FSession->SoundOn() ? 1 : 0);
+  FViewStore->SetInteger(ViewEdges, FSession->EdgesOnly() ? 1 : 0);
+  if (const TKVGUIAnimatedImage* ghost = FSession->GhostImage())
+    FViewStore->SetInteger(ViewGhost, ghost->Visible() ? 1 : 0);
+  if (const TKVGUIForm* preview = FSession->PreviewWindow())
+    FViewStore->SetInteger(ViewPreview, preview->Visible() ? 1 : 0);
 }
 
 void TfrmMain::CloseWindow() {
@@ -662,6 +708,7 @@ void TfrmMain::AboutCommand(void*, const TScriptParameter&) {
 void TfrmMain::ShowPreviewCommand(void*, const TScriptParameter&) {
   FSession->PlaySoundEvent(TGameEvent::Preview, 1);
   if (TKVGUIForm* preview = FSession->PreviewWindow()) preview->SetVisible(!preview->Visible());
+  RememberViewChoices();
 }
 
 void TfrmMain::SolveAll(uint8_t confirm) {
@@ -684,6 +731,7 @@ void TfrmMain::OnePieceSolveCommand(void*, const TScriptParameter&) {
 void TfrmMain::SoundCommand(void* sender, const TScriptParameter&) {
   FSession->SetSoundOn(!FSession->SoundOn());
   CheckSender(sender, FSession->SoundOn());
+  RememberViewChoices();
 }
 
 void TfrmMain::RunFileCommand(void*, const TScriptParameter& parameter) {
@@ -726,11 +774,13 @@ void TfrmMain::DeselectAllCommand(void*, const TScriptParameter&) {
 
 void TfrmMain::GhostCommand(void* sender, const TScriptParameter&) {
   CheckSender(sender, FSession->ToggleGhost());
+  RememberViewChoices();
 }
 
 void TfrmMain::EdgesOnlyCommand(void* sender, const TScriptParameter&) {
   FSession->SetEdgesOnly(!FSession->EdgesOnly());
   CheckSender(sender, FSession->EdgesOnly());
+  RememberViewChoices();
 }
 
 void TfrmMain::SavePictureCommand(void*, const TScriptParameter&) {

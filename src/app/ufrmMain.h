@@ -32,6 +32,8 @@ class QMenu;
 
 namespace kv {
 
+class TKVCustomConfig;
+
 class TBannerPanel;
 class TQtPaintBox;
 class TfrmProgressInfo;
@@ -50,6 +52,9 @@ public:
   TPlayFlow& Flow() { return *FFlow; }
   TGameDataLocator& Locator() { return FLocator; }
   TQtPaintBox* PlayingArea() const { return FPlayingArea; }
+  // Where the player's view choices (preview shown, ghost picture, edges only, sound) are kept between runs;
+  // null keeps none. Each game takes them as it starts, the running one at once; each change is kept.
+  void SetViewStore(TKVCustomConfig* store);
   // The keeper of the unfinished game; null before a package was read.
   TGameKeeper* Keeper() const { return FKeeper.get(); }
   THighScore& HighScores() { return FHighScores; }
@@ -150,6 +155,7 @@ private:
   void ApplyPackageStyle() override;
   void HideWindow() override;
   void ShowWindow() override;
+  void GameStarted() override;
   void CloseWindow() override;
   void EndProgram() override;
 
@@ -199,6 +205,9 @@ private:
   std::optional<bool> TickState(int32_t id) const;
   // Every check-mark entry shows the state that holds.
   void UpdateTicks();
+  // The kept view choices onto the running game, and the running game's choices into the store.
+  void ApplyViewChoices();
+  void RememberViewChoices();
 
   IMessageBoxes* FBoxesOverride;
   // The playing area's skin and engine outlive the session that draws with them.
@@ -213,6 +222,7 @@ private:
   std::unique_ptr<TPlayFlow> FFlow;
   // The unfinished game kept in the user's state folder; made once the package is known.
   std::unique_ptr<TGameKeeper> FKeeper;
+  TKVCustomConfig* FViewStore = nullptr;
   std::unique_ptr<TfrmProgressInfo> FProgress;
   // The quiet start of a progress run: the window shows once the cut takes longer than a glance.
   int64_t FProgressBegun = -1;

@@ -253,6 +253,17 @@ std::string TKVCustomConfig::GetText(const std::string& name, const std::string&
   return defaultText;
 }
 
+int32_t TKVCustomConfig::GetInteger(const std::string& name, int32_t defaultValue) const {
+  for (auto it = Items.rbegin(); it != Items.rend(); ++it) {
+    if (it->Type != TKVConfigItem::ctInteger || !SameText(it->Name, name)) continue;
+    int32_t value = 0;
+    const char* last = it->Value.data() + it->Value.size();
+    const auto [ptr, ec] = std::from_chars(it->Value.data(), last, value);
+    return ec == std::errc() && ptr == last && !it->Value.empty() ? value : defaultValue;
+  }
+  return defaultValue;
+}
+
 const TKVClassInfo& TKVConfig::StaticClassInfo() {
   static const TKVClassInfo info{"TKVConfig",
                                  &TPersistent::StaticClassInfo(),

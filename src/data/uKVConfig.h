@@ -62,6 +62,8 @@ public:
   void SetInteger(const std::string& name, int32_t value);
   // The value of the last text item (type 1) of that name, else defaultText.
   std::string GetText(const std::string& name, const std::string& defaultText) const;
+  // The value of the last integer item (type 3) of that name, else defaultValue.
+  int32_t GetInteger(const std::string& name, int32_t defaultValue) const;
 
   // The file the values persist in; empty when there is no configuration folder or no key name.
   std::string FileName() const;

@@ -8,6 +8,7 @@
 #include "app/ufrmMain.h"
 #include "data/uExecData.h"
 #include "data/uJigsawFile.h"
+#include "data/uKVConfig.h"
 #include "gui/uKVGraphicEngine.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
@@ -340,6 +341,34 @@ private slots:
     QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text),
              QString("Unable to save game. No game is being played."));
     QVERIFY(!std::filesystem::exists(Dir.file("nogame.jsw")));
+  }
+
+  // Sound, ghost picture, edges only and the preview as the player left them, at the next start.
+  void theViewChoicesHoldOnTheNextStart() {
+    const std::string package = WritePackage(Dir, "view.kvj");
+    kv::TKVConfig store("ViewTest");
+    {
+      TfrmMain window(Self(), {package}, Boxes.get());
+      window.SetViewStore(&store);
+      const bool sound = window.Session().SoundOn();
+      window.ExecuteCommand(nullptr, 8, kv::TScriptParameter());  // sound
+      window.ExecuteCommand(nullptr, 28, kv::TScriptParameter()); // edges only
+      QCOMPARE(window.Session().SoundOn(), !sound);
+      QCOMPARE(store.GetInteger("SoundOn", -1), sound ? 0 : 1);
+      QCOMPARE(store.GetInteger("EdgesOnly", -1), 1);
+      window.Flow().SetQuitConfirmed(true);
+    }
+    TfrmMain again(Self(), {package}, Boxes.get());
+    again.SetViewStore(&store);
+    QCOMPARE(again.Session().SoundOn(), store.GetInteger("SoundOn", -1) == 1);
+    QVERIFY(again.Session().EdgesOnly());
+    // A new game takes them too.
+    again.ExecuteCommand(nullptr, 15, kv::TScriptParameter());
+    QVERIFY(again.Session().EdgesOnly());
+    QCOMPARE(again.Session().SoundOn(), store.GetInteger("SoundOn", -1) == 1);
+    QAction* sound = FindEntry(again.menuBar()->actions(), "&Sound");
+    QCOMPARE(sound->isChecked(), again.Session().SoundOn());
+    again.Flow().SetQuitConfirmed(true);
   }
 
   void aHelpFileOrLinkThatCannotBeOpenedSaysSo() {

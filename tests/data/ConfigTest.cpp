@@ -222,6 +222,17 @@ TEST_F(ConfigTest, LoadIgnoresLinesThatAreNotValues) {
   EXPECT_EQ(config.Items, expected);
 }
 
+TEST_F(ConfigTest, GetIntegerReadsOnlyIntegerItems) {
+  TKVConfig config("Game");
+  config.SetInteger("Sound", 0);
+  config.SetText("Name", "12");
+  config.Items.push_back(Item{"junk", "Bad", Item::ctInteger});
+  EXPECT_EQ(config.GetInteger("sound", 1), 0);
+  EXPECT_EQ(config.GetInteger("Name", 5), 5);
+  EXPECT_EQ(config.GetInteger("Bad", 7), 7);
+  EXPECT_EQ(config.GetInteger("Missing", -1), -1);
+}
+
 TEST_F(ConfigTest, SaveSwallowsErrors) {
   // The key's folder cannot be made: a file is in the way.
   kvtest::WriteFileBytes(Dir.file("Game"), {'x'});

@@ -69,6 +69,8 @@ public:
   void ApplyPackageStyle() override {}
   void HideWindow() override { Visible = false; }
   void ShowWindow() override { Visible = true; }
+  void GameStarted() override { ++Started; }
+  int Started = 0;
   void CloseWindow() override {
     Log.push_back("close");
     Visible = false;
