@@ -9,6 +9,7 @@
 #include "core/uKVErrors.h"
 #include "data/uGameData.h"
 #include "data/uKVConfig.h"
+#include "data/uKVStream.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   // The program's own store, loaded before any window and saved when the program ends. The player keeps
   // nothing of its own there; what the store holds is carried over.
   kv::TKVConfig config(kv::TGameDataLocator::OwnExecutablePath());
+  if (!config.FileName().empty()) kv::RemoveStaleTemporaries(config.FileName());
   try {
     config.Load();
   } catch (const kv::Exception& error) {

@@ -233,6 +233,7 @@ void TfrmMain::AttachProject() {
   FSession->SetProject(project);
   const std::string path = FLocator.HighScorePath();
   FHighScoresRefused.clear();
+  if (!path.empty()) RemoveStaleTemporaries(path);
   if (!path.empty() && std::filesystem::exists(path)) {
     try {
       FHighScores.LoadFromFile(path);
@@ -255,6 +256,7 @@ void TfrmMain::KeepGames() {
   FKeeper = std::make_unique<TGameKeeper>(*FSession, FPlatform->Services().Timers,
                                           TGameKeeper::FileFor(project->Title, package));
   FKeeper->ProgramName = FLocator.ExecutablePath();
+  if (!FKeeper->FileName().empty()) RemoveStaleTemporaries(FKeeper->FileName());
   FFlow->SetKeeper(FKeeper.get());
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -208,6 +209,27 @@ std::vector<uint8_t> ReadRegularFile(const std::string& fileName, int64_t maxByt
   }
   bytes.resize(done);
   return bytes;
+}
+
+int RemoveStaleTemporaries(const std::string& fileName, int64_t olderThanSeconds) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target(fileName);
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  // The names mkstemp makes from ".<name>.XXXXXX".
+  const std::string prefix = "." + target.filename().string() + ".";
+  const auto now = fs::file_time_type::clock::now();
+  int removed = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
+    const auto written = it->last_write_time(ec);
+    if (ec || now - written < std::chrono::seconds(olderThanSeconds)) continue;
+    if (fs::remove(it->path(), ec)) ++removed;
+  }
+  return removed;
 }
 
 bool AbsentOrRegularFile(const std::string& fileName) {

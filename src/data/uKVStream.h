@@ -131,5 +131,9 @@ bool AbsentOrRegularFile(const std::string& fileName);
 // reason.
 void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes,
                          mode_t newFileMode = 0666);
+// Removes what a write of fileName that was cut short (the program killed mid-write) left beside it: the
+// temporary files WriteFileAtomically names after it, when older than olderThanSeconds (a write of another
+// instance may be under way). Returns how many went; never raises.
+int RemoveStaleTemporaries(const std::string& fileName, int64_t olderThanSeconds = 60);
 
 } // namespace kv

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -369,6 +371,21 @@ TEST(Streams, AtomicWriteRespectsWhatTheNameIs) {
   WriteFileAtomically(first, std::vector<uint8_t>{5});
   EXPECT_EQ(kvtest::ReadFileBytes(second), std::vector<uint8_t>{5});
   WriteFileAtomically(first, bytes);
+
+  // What a write cut short left behind goes at the next start; a fresh one (another writer's) and other
+  // files stay.
+  const std::string table = dir.file("table.dat");
+  kvtest::WriteFileBytes(dir.file(".table.dat.a1B2c3"), {1});
+  kvtest::WriteFileBytes(dir.file(".table.dat.x9Y8z7"), {2});
+  kvtest::WriteFileBytes(dir.file(".table.dat.toolong1"), {3});
+  kvtest::WriteFileBytes(dir.file("table.dat.a1B2c3"), {4});
+  fs::last_write_time(dir.file(".table.dat.a1B2c3"), fs::file_time_type::clock::now() - std::chrono::hours(1));
+  EXPECT_EQ(RemoveStaleTemporaries(table), 1);
+  EXPECT_FALSE(fs::exists(dir.file(".table.dat.a1B2c3")));
+  EXPECT_TRUE(fs::exists(dir.file(".table.dat.x9Y8z7")));
+  EXPECT_TRUE(fs::exists(dir.file(".table.dat.toolong1")));
+  EXPECT_TRUE(fs::exists(dir.file("table.dat.a1B2c3")));
+  EXPECT_EQ(RemoveStaleTemporaries(dir.file("no/such/folder/x")), 0);
 
   // A pipe is written, not replaced by a file.
   const std::string fifo = dir.file("pipe");
