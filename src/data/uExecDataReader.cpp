@@ -638,7 +638,10 @@ void TExecDataReader::ReadSkinBitmaps(TStream& data) {
 void TExecDataReader::ReadPublishedProperties(TStream& data) {
   Project.PublishedXml = ReadBlob(data, ReadCount(data));
   // An empty record carries no properties to apply.
-  if (!Project.PublishedXml.Empty()) Project.ApplyPublishedXml(Project.Services().ErrorReporter);
+  // Compression inside the compressed package gets no allowance of its own: the values inflate within what
+  // the data section may still grow to, one budget for the whole load.
+  if (!Project.PublishedXml.Empty())
+    Project.ApplyPublishedXml(Project.Services().ErrorReporter, Inflated ? Inflated->Room() : -1);
 }
 
 // ---- completion after the records

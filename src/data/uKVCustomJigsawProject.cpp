@@ -23,9 +23,10 @@ const TKVClassInfo& TKVCustomJigsawProject::StaticClassInfo() {
 }
 
 void TKVCustomJigsawProject::ApplyPublishedXml(
-    const std::function<void(const std::string& message)>& reporter) {
+    const std::function<void(const std::string& message)>& reporter, int64_t inflateBudget) {
   if (PublishedXml.Empty()) return;
   TKVProjectReflection reflection(reporter);
+  reflection.InflateBudget = inflateBudget;
   reflection.LoadFromBytes(PublishedXml.Bytes(), *this);
 }
 

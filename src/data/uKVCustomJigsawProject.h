@@ -57,7 +57,9 @@ public:
   // Applies PublishedXml to the published properties; raises EXmlError for malformed XML. Elements that are
   // missing leave their properties as they are; an empty PublishedXml (no record) changes nothing. The
   // errors the reader goes on from ("Cannot create object X") go to reporter, if any.
-  void ApplyPublishedXml(const std::function<void(const std::string& message)>& reporter = {});
+  // inflateBudget: as TKVProjectReflection's InflateBudget.
+  void ApplyPublishedXml(const std::function<void(const std::string& message)>& reporter = {},
+                         int64_t inflateBudget = -1);
   // The text of the quit confirmation: the rest of the last Language line that begins with "quit=" (case
   // ignored), at most 255 characters; nothing when no line does. An empty text means: close without asking.
   std::optional<std::string> LanguageQuitText() const;

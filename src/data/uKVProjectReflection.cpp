@@ -99,14 +99,6 @@ bool IsPropertyElement(const TPersistent& object, const pugi::xml_node& child) {
 
 // ---- value forms
 
-TMemoryStream DecodeCompressed(const std::string& text) {
-  TMemoryStream encoded;
-  TKVStreamFunc::DecodeBase64(text, encoded); // on bad text, what was decoded so far
-  TMemoryStream plain;
-  TKVStreamFunc::DecompressStream(encoded, plain);
-  return plain;
-}
-
 std::string EncodeCompressed(std::vector<uint8_t> bytes) {
   TMemoryStream plain(std::move(bytes));
   TMemoryStream packed;
@@ -229,6 +221,16 @@ void TKVProjectReflection::LoadFromBytes(std::span<const uint8_t> bytes, TPersis
   if (!root) throw EXmlError("No document element found");
   FDepth = 0;
   ReadObject(object, root);
+}
+
+TMemoryStream TKVProjectReflection::DecodeCompressed(const std::string& text) {
+  TMemoryStream encoded;
+  TKVStreamFunc::DecodeBase64(text, encoded); // on bad text, what was decoded so far
+  TMemoryStream plain;
+  TKVStreamFunc::DecompressBuffer(std::span<const uint8_t>(encoded.Memory(), encoded.Bytes().size()), plain,
+                                  false, InflateBudget);
+  if (InflateBudget >= 0) InflateBudget -= std::min(InflateBudget, plain.Size());
+  return plain;
 }
 
 void TKVProjectReflection::ReadObject(TPersistent& object, pugi::xml_node element) {

@@ -41,6 +41,10 @@ public:
   // Receives the errors the reader reports and goes on from ("Cannot create object X"); every reported
   // message is also kept in Errors().
   TKVErrorReporter OnError;
+  // The most that the compressed values of one document inflate to together (a package's data section has
+  // taken its share of the same budget already); negative: each value is bounded by its own size only. A
+  // value past the budget reads as empty.
+  int64_t InflateBudget = -1;
   const std::vector<std::string>& Errors() const { return FErrors; }
 
   // Parses the XML from the stream's position to its end and reads the root element into object (the root's
@@ -67,6 +71,8 @@ private:
   pugi::xml_node AddObjectElement(const std::string& name, const std::string& prefix, pugi::xml_node element);
   bool Excluded(const TPersistent& object, const TKVPropInfo& prop) const;
   void Report(const std::string& message);
+  // A compressed value's bytes, inflated within what is left of the budget.
+  TMemoryStream DecodeCompressed(const std::string& text);
 
   std::unique_ptr<pugi::xml_document> FDocument;
   std::vector<std::string> FErrors;

@@ -131,16 +131,17 @@ void TKVStreamFunc::DecompressStream(const TMemoryStream& source, TMemoryStream&
 }
 
 void TKVStreamFunc::DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
-                                     bool discardSource) {
+                                     bool discardSource, int64_t limit) {
   destination.Clear();
-  TInflateStream inflated(source, discardSource);
+  const int64_t cap = limit < 0 ? InflateLimit(source.size()) : std::min(limit, InflateLimit(source.size()));
+  TInflateStream inflated(source, discardSource, cap);
   // Packages are mostly JPEG data that deflate hardly shrinks: room a little above the input size, doubled
   // when that is not enough, so that a typical section inflates without moving its output. The room is
   // taken a slice at a time as the output grows, so that the pages of a source given back meanwhile are not
   // held together with the whole output. One byte beyond the limit lets the end of a stream that fills it
   // exactly be seen.
   constexpr std::size_t Slice = std::size_t{1} << 20;
-  const auto room = static_cast<std::size_t>(InflateLimit(source.size())) + 1;
+  const auto room = static_cast<std::size_t>(cap) + 1;
   std::vector<uint8_t> out;
   out.reserve(std::min(room, std::max<std::size_t>(65536, source.size() + source.size() / 8 + 4096)));
   std::size_t size = 0;

@@ -49,8 +49,9 @@ public:
   // their content with 32-bit lengths); a larger result counts as invalid data.
   // discardSource: the source is never read afterwards, and its pages go back to the system as they are
   // inflated (see DiscardPages).
+  // limit, when not negative, lowers the cap further (what is left of a budget several streams share).
   static void DecompressBuffer(std::span<const uint8_t> source, TMemoryStream& destination,
-                               bool discardSource = false);
+                               bool discardSource = false, int64_t limit = -1);
   // Gives the whole memory pages within [begin, end) back to the system; they read as zeros afterwards. For
   // buffers of which that part is never read again; nothing where the system has no such call.
   static void DiscardPages(const uint8_t* begin, const uint8_t* end);
@@ -102,6 +103,8 @@ public:
   bool Finish();
   // Bytes inflated so far.
   int64_t TotalOut() const;
+  // The output still allowed under the limit.
+  int64_t Room() const { return Limit > TotalOut() ? Limit - TotalOut() : 0; }
   // The zlib stream has ended cleanly.
   bool Ended() const { return State == TState::Ended; }
 

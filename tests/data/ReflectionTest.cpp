@@ -376,6 +376,33 @@ TEST(ProjectReflection, LanguageElementGivesItsLines) {
   EXPECT_EQ(AsText(project.PublishedXml), xml) << "the stored text is kept unchanged";
 }
 
+TEST(ProjectReflection, CompressedValuesInflateWithinOneBudget) {
+  // A list that inflates to 4000 bytes: taken within a budget that holds it, read as empty past one that
+  // does not, and a budget used up by one value leaves nothing for the next.
+  const std::string lines(4000, 'x');
+  const std::string xml = ProjectXml("<Language>" + Packed(lines) + "</Language>");
+  const struct {
+    int64_t Budget;
+    std::size_t Lines;
+  } cases[] = {{-1, 1}, {5000, 1}, {3999, 0}, {0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Budget);
+    TKVCustomJigsawProject project;
+    project.PublishedXml = TMemoryStream(ToBytes(xml));
+    project.ApplyPublishedXml({}, c.Budget);
+    EXPECT_EQ(project.Language.size(), c.Lines);
+  }
+  TKVProjectReflection reflection;
+  reflection.InflateBudget = 6000;
+  TKVCustomJigsawProject project;
+  reflection.LoadFromBytes(ToBytes(xml), project);
+  EXPECT_EQ(project.Language.size(), 1u);
+  EXPECT_EQ(reflection.InflateBudget, 2000);
+  project.Language.clear();
+  reflection.LoadFromBytes(ToBytes(xml), project);
+  EXPECT_TRUE(project.Language.empty());
+}
+
 TEST(ProjectReflection, MissingElementsLeaveTheirPropertiesAsTheyWere) {
   TKVCustomJigsawProject project;
   const std::string splash = Animation(320, 200, 0, 1, ShowFrame);
