@@ -82,7 +82,8 @@ std::string TfrmMain::FormatClock(int64_t seconds) {
 }
 
 TfrmMain::TfrmMain(std::string executablePath, std::vector<std::string> arguments, IMessageBoxes* boxes)
-    : FBoxesOverride(boxes), FLocator(std::move(executablePath), std::move(arguments)) {
+    : FBoxesOverride(boxes),
+      FLocator(std::move(executablePath), std::move(arguments), ProgramPackageServices()) {
   FormCreate();
 }
 
@@ -93,7 +94,7 @@ TfrmMain::~TfrmMain() {
 // ---- creation and destruction
 
 void TfrmMain::FormCreate() {
-  // The package's banners and the saved games' pictures are measured through the picture codecs.
+  // Extra BMP pictures are merged as JPEG through the picture codecs.
   InstallPictureConverters();
   setWindowTitle(QApplication::applicationDisplayName());
   FPlatform = std::make_unique<TPlayerServices>(this, FBoxesOverride);

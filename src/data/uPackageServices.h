@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/uRandomSource.h"
+#include "data/uImageInfo.h"
 
 #include <functional>
 #include <memory>
@@ -17,6 +18,9 @@ struct TPackageServices {
   // Receives the errors a load goes on from (an unknown class in the published properties); without one
   // they are dropped.
   std::function<void(const std::string& message)> ErrorReporter;
+  // Measures banners, extra pictures and old saved games' pictures; without one, measuring fails as a
+  // picture that cannot be read.
+  TImageSizeReader SizeReader;
 };
 
 } // namespace kv

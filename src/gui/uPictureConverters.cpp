@@ -25,10 +25,6 @@ TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind) {
   return kind == TImageKind::ikJPEG ? ReadJpegSize(data) : ReadBmpSize(data);
 }
 
-void InstallPictureSizeReader() {
-  SetImageSizeReader(ReadPictureSize);
-}
-
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
   // Row by row: a large bitmap is never held decoded next to its file image.
   std::optional<TJpegRowEncoder> encoder;
@@ -42,8 +38,12 @@ TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
 }
 
 void InstallPictureConverters() {
-  InstallPictureSizeReader();
   TExtJigsawImage::SetBmpToJpegConverter(ConvertBmpToJpeg);
+}
+
+TPackageServices PictureConverterServices(TPackageServices services) {
+  services.SizeReader = ReadPictureSize;
+  return services;
 }
 
 TThumbnailSize ThumbnailSize(int32_t width, int32_t height) {

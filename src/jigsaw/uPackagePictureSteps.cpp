@@ -241,6 +241,10 @@ TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& projec
   };
 }
 
+TPackageServices ProgramPackageServices() {
+  return PictureConverterServices();
+}
+
 void InstallPackagePictureSteps(const std::string& libraryFile) {
   auto steps = std::make_shared<TEnginePictureSteps>(libraryFile);
   TExecDataWriter::SetPictureSteps(steps);

@@ -5,6 +5,7 @@
 
 #include "data/uExecDataWriter.h"
 #include "data/uImageInfo.h"
+#include "data/uPackageServices.h"
 #include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include <memory>
@@ -55,6 +56,9 @@ std::string ProgramLibraryFile();
 // Installs the steps above for every package writer, their cut completion for every load, and the BMP to
 // JPEG conversion of extra pictures.
 void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryFile());
+
+// What the program hands every package model it makes: the picture codecs' work.
+TPackageServices ProgramPackageServices();
 
 // Decodes a package picture (JPEG, or BMP in old packages) at its own size. Raises EImageError when it
 // cannot.

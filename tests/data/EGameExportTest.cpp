@@ -5,6 +5,7 @@
 #include "data/uExtJigsawImages.h"
 #include "data/uGameData.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -55,7 +56,7 @@ const std::vector<std::pair<uint32_t, std::string>> ThreeAndWallpaper = {
     {1, "a"}, {2, "b"}, {0x10000, "wall"}, {3, "c"}};
 
 std::unique_ptr<TJigsawProject2> LoadedProject(const ByteVec& package) {
-  auto project = std::make_unique<TJigsawProject2>();
+  auto project = std::make_unique<TJigsawProject2>(PictureConverterServices());
   TMemoryStream stream(package);
   project->LoadFromStream(&stream);
   return project;
@@ -352,7 +353,7 @@ TEST_F(EGameExport, BmpIsCheckedWithTheInstalledConverter) {
 
 TEST_F(EGameExport, FreshIdsAreDistinctAmongThePackageAndTheList) {
   // Only ids 100 and 200 are free: two pictures must take exactly those, a third finds none.
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   for (uint32_t id = 1; id <= 65535; ++id)
     if (id != 100 && id != 200) project.AddPicture(0, id);
   const TExtJigsawImages images = ExtraPicturesFromFiles(project, {JpegFile, JpegFile});
