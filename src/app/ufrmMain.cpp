@@ -94,8 +94,6 @@ TfrmMain::~TfrmMain() {
 // ---- creation and destruction
 
 void TfrmMain::FormCreate() {
-  // Extra BMP pictures are merged as JPEG through the picture codecs.
-  InstallPictureConverters();
   setWindowTitle(QApplication::applicationDisplayName());
   FPlatform = std::make_unique<TPlayerServices>(this, FBoxesOverride);
   CreateSession();

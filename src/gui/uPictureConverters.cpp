@@ -1,6 +1,5 @@
 #include "gui/uPictureConverters.h"
 
-#include "data/uExtJigsawImages.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uResamplers.h"
@@ -37,12 +36,9 @@ TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
   return result;
 }
 
-void InstallPictureConverters() {
-  TExtJigsawImage::SetBmpToJpegConverter(ConvertBmpToJpeg);
-}
-
 TPackageServices PictureConverterServices(TPackageServices services) {
   services.SizeReader = ReadPictureSize;
+  services.BmpToJpeg = ConvertBmpToJpeg;
   return services;
 }
 

@@ -19,11 +19,8 @@ TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind);
 // BMP that cannot be decoded.
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp);
 
-// Installs ConvertBmpToJpeg as the extra pictures' BMP to JPEG converter, so that extra BMP pictures can be
-// merged into a package.
-void InstallPictureConverters();
-
-// services with the codecs' picture work: ReadPictureSize measures the package's pictures.
+// services with the codecs' picture work: ReadPictureSize measures the package's pictures, ConvertBmpToJpeg
+// stores extra BMP pictures as JPEG.
 TPackageServices PictureConverterServices(TPackageServices services = {});
 
 // The size of a package thumbnail for a picture: unchanged when both sides are at most 64; otherwise the

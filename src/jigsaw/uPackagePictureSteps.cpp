@@ -250,7 +250,6 @@ void InstallPackagePictureSteps(const std::string& libraryFile) {
   TExecDataWriter::SetPictureSteps(steps);
   TJigsawProject2::SetPictureCutBatch(
       [steps](const TJigsawProject2& project) { return steps->CutBuilder(project); });
-  InstallPictureConverters();
 }
 
 } // namespace kv

@@ -53,8 +53,7 @@ private:
 // The file all.kvjc in the folder of the running program.
 std::string ProgramLibraryFile();
 
-// Installs the steps above for every package writer, their cut completion for every load, and the BMP to
-// JPEG conversion of extra pictures.
+// Installs the steps above for every package writer and their cut completion for every load.
 void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryFile());
 
 // What the program hands every package model it makes: the picture codecs' work.

@@ -55,8 +55,9 @@ ByteVec MakePackage(const std::vector<std::pair<uint32_t, std::string>>& picture
 const std::vector<std::pair<uint32_t, std::string>> ThreeAndWallpaper = {
     {1, "a"}, {2, "b"}, {0x10000, "wall"}, {3, "c"}};
 
-std::unique_ptr<TJigsawProject2> LoadedProject(const ByteVec& package) {
-  auto project = std::make_unique<TJigsawProject2>(PictureConverterServices());
+std::unique_ptr<TJigsawProject2> LoadedProject(const ByteVec& package,
+                                               TPackageServices services = PictureConverterServices()) {
+  auto project = std::make_unique<TJigsawProject2>(std::move(services));
   TMemoryStream stream(package);
   project->LoadFromStream(&stream);
   return project;
@@ -78,15 +79,12 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   return names;
 }
 
-class ConverterGuard {
-public:
-  explicit ConverterGuard(TBmpToJpegConverter converter) {
-    TExtJigsawImage::SetBmpToJpegConverter(std::move(converter));
-  }
-  ~ConverterGuard() { TExtJigsawImage::SetBmpToJpegConverter(nullptr); }
-  ConverterGuard(const ConverterGuard&) = delete;
-  ConverterGuard& operator=(const ConverterGuard&) = delete;
-};
+// The codecs' services with another BMP to JPEG converter.
+TPackageServices Converting(TBmpToJpegConverter converter) {
+  TPackageServices services = PictureConverterServices();
+  services.BmpToJpeg = std::move(converter);
+  return services;
+}
 
 class EGameExport : public ::testing::Test {
 protected:
@@ -335,15 +333,17 @@ TEST_F(EGameExport, GameIsExecutableAndNoTemporaryFileStays) {
   EXPECT_THROW(WriteGameImage(Dir.file("no-folder/game"), Player), EFCreateError);
 }
 
-TEST_F(EGameExport, BmpIsCheckedWithTheInstalledConverter) {
-  const auto project = LoadedProject(MakePackage(ThreeAndWallpaper));
+TEST_F(EGameExport, BmpIsCheckedWithThePackageConverter) {
   {
     // A BMP the game's converter rejects would keep the game from starting.
-    ConverterGuard guard([](const TMemoryStream&) -> TMemoryStream { throw EImageError("bad BMP"); });
+    const auto project = LoadedProject(
+        MakePackage(ThreeAndWallpaper),
+        Converting([](const TMemoryStream&) -> TMemoryStream { throw EImageError("bad BMP"); }));
     EXPECT_THROW(ExtraPicturesFromFiles(*project, {BmpFile}), EExportError);
   }
   {
-    ConverterGuard guard([](const TMemoryStream& bmp) { return bmp; });
+    const auto project = LoadedProject(MakePackage(ThreeAndWallpaper),
+                                       Converting([](const TMemoryStream& bmp) { return bmp; }));
     const TExtJigsawImages images = ExtraPicturesFromFiles(*project, {BmpFile});
     ASSERT_EQ(images.Count(), 1);
     EXPECT_EQ(images[0].Stream.Bytes(), Bmp) << "stored as chosen";
