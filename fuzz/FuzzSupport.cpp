@@ -8,13 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-// Every program installs the picture size reader at start (banners, extra pictures and old saved games are
-// measured through it); libFuzzer calls this once before the first input.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kv::InstallPictureSizeReader();
-  return 0;
-}
-
 namespace kvfuzz {
 
 using namespace kv;
@@ -63,7 +56,8 @@ TMemoryStream PackageWithRecord(uint16_t tag, const uint8_t* data, std::size_t s
 
 void LoadTolerant(TMemoryStream& package) {
   try {
-    TJigsawProject2 project;
+    // Banners are measured with the codecs, as the player measures them.
+    TJigsawProject2 project(PictureConverterServices());
     project.LoadFromStream(&package);
   } catch (const Exception&) {
     // Every error the readers raise derives from kv::Exception: read errors, format errors, bad pictures.

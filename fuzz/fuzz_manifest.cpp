@@ -6,6 +6,7 @@
 #include "data/uKVStandardFunc.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
+#include "gui/uPictureConverters.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fs::path manifest = folder.Path / "game.json";
   WriteFile(manifest, std::vector<uint8_t>(data, data + size));
   // Pictures without an id draw one at random: the same every run.
-  TJigsawProject2 project;
+  TJigsawProject2 project(kv::PictureConverterServices());
   project.Random().Seed(1);
   try {
     kvtools::LoadManifest(manifest.string(), project);

@@ -116,7 +116,8 @@ std::optional<TJigsawFile> TGameKeeper::Kept(std::string& notice) {
   if (FFileName.empty() || !std::filesystem::exists(FFileName, error)) return std::nullopt;
   TJigsawFile file;
   try {
-    file.LoadFromFile(FFileName);
+    // Kept in the current version, which carries no picture to measure.
+    file.LoadFromFile(FFileName, {});
   } catch (const std::exception&) {
     SetAside();
     notice = "The unfinished puzzle could not be read and was set aside.";

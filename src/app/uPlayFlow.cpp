@@ -248,7 +248,7 @@ bool TPlayFlow::PlayPicture(int32_t n) {
 
 bool TPlayFlow::LoadSavedGame(const std::string& fileName) {
   TJigsawFile saved;
-  saved.LoadFromFile(fileName);
+  saved.LoadFromFile(fileName, FLocator.Services().SizeReader);
   TJigsawProject2* project = Project();
   if (!project) return false;
   int32_t index = -1;

@@ -83,7 +83,8 @@ std::string TfrmMain::FormatClock(int64_t seconds) {
 }
 
 TfrmMain::TfrmMain(std::string executablePath, std::vector<std::string> arguments, IMessageBoxes* boxes)
-    : FBoxesOverride(boxes), FLocator(std::move(executablePath), std::move(arguments)) {
+    : FBoxesOverride(boxes),
+      FLocator(std::move(executablePath), std::move(arguments), ProgramPackageServices()) {
   FormCreate();
 }
 
@@ -94,8 +95,6 @@ TfrmMain::~TfrmMain() {
 // ---- creation and destruction
 
 void TfrmMain::FormCreate() {
-  // The package's banners and the saved games' pictures are measured through the picture codecs.
-  InstallPictureConverters();
   setWindowTitle(QApplication::applicationDisplayName());
   FPlatform = std::make_unique<TPlayerServices>(this, FBoxesOverride);
   CreateSession();

@@ -35,16 +35,16 @@ void TBanner::SetEventID(int32_t value) {
   if (value == kEventOpenUrl) Click.AddText(URL);
 }
 
-void TBanner::ComputeSize() {
+void TBanner::ComputeSize(const TImageSizeReader& reader) {
   W = 0;
   H = 0;
   TImageInfo info;
   switch (TypeData) {
   case static_cast<uint8_t>(TTypeData::tdJPG):
-    info = ReadImageSize(Data, TImageKind::ikJPEG);
+    info = ReadImageSize(reader, Data, TImageKind::ikJPEG);
     break;
   case static_cast<uint8_t>(TTypeData::tdBMP):
-    info = ReadImageSize(Data, TImageKind::ikBMP);
+    info = ReadImageSize(reader, Data, TImageKind::ikBMP);
     break;
   default:
     return;
@@ -53,7 +53,7 @@ void TBanner::ComputeSize() {
   H = info.Height;
 }
 
-void TBanner::Assign(const TBanner& source) {
+void TBanner::Assign(const TBanner& source, const TImageSizeReader& reader) {
   if (&source == this) return;
   ID = source.ID;
   Data = source.Data;
@@ -66,7 +66,7 @@ void TBanner::Assign(const TBanner& source) {
   TypeData = source.TypeData;
   Click.Assign(source.Click);
   Name = source.Name;
-  ComputeSize();
+  ComputeSize(reader);
 }
 
 // ---- TBanners
@@ -123,17 +123,17 @@ void TBanners::Clear() {
   IndexValid = false;
 }
 
-void TBanners::Assign(const TBanners& source) {
+void TBanners::Assign(const TBanners& source, const TImageSizeReader& reader) {
   if (&source == this) return;
   Clear();
   for (const auto& banner : source.List) {
     // The copy takes the source's id, so no fresh id is drawn for it.
     List.push_back(std::make_unique<TBanner>());
-    List.back()->Assign(*banner);
+    List.back()->Assign(*banner, reader);
   }
 }
 
-void TBanners::ReadRecord(TStream& stream) {
+void TBanners::ReadRecord(TStream& stream, const TImageSizeReader& reader) {
   SF::ReadInteger(stream); // length: does not measure the payload
   auto banner = std::make_unique<TBanner>();
   banner->ID = SF::ReadCardinal(stream);
@@ -145,7 +145,7 @@ void TBanners::ReadRecord(TStream& stream) {
   banner->Interval = SF::ReadInteger(stream);
   banner->TypeData = SF::ReadByte(stream);
   SF::ReadSizedStream(banner->Data, stream);
-  banner->ComputeSize();
+  banner->ComputeSize(reader);
   Append(std::move(banner));
 }
 
@@ -191,7 +191,7 @@ void TBannerContainer::AddBanner(TBanner* banner) {
   if (banner) Refs.push_back(banner);
 }
 
-void TBannerContainer::Assign(const TBannerContainer& source) {
+void TBannerContainer::Assign(const TBannerContainer& source, const TImageSizeReader& reader) {
   if (&source == this) return;
   Left = source.Left;
   Top = source.Top;
@@ -202,7 +202,7 @@ void TBannerContainer::Assign(const TBannerContainer& source) {
   Owned.clear();
   for (const TBanner* banner : source.Refs) {
     auto copy = std::make_unique<TBanner>();
-    copy->Assign(*banner);
+    copy->Assign(*banner, reader);
     Refs.push_back(copy.get());
     Owned.push_back(std::move(copy));
   }
@@ -226,13 +226,13 @@ TBannerContainer* TBannerContainerManager::Items(int32_t index) const {
   return List[static_cast<std::size_t>(index)].get();
 }
 
-void TBannerContainerManager::Assign(const TBannerContainerManager& source) {
+void TBannerContainerManager::Assign(const TBannerContainerManager& source, const TImageSizeReader& reader) {
   if (&source == this) return;
   Clear();
   for (const auto& container : source.List) {
     // The copy takes the source's id, so no fresh id is drawn for it.
     List.push_back(std::make_unique<TBannerContainer>(Banners));
-    List.back()->Assign(*container);
+    List.back()->Assign(*container, reader);
   }
 }
 

@@ -2,6 +2,7 @@
 // and their package records (7888, 7889).
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 #include "data/uScriptAction.h"
 
@@ -40,10 +41,11 @@ public:
   const TScriptItem& Script() const { return Click; }
   TScriptItem& Script() { return Click; }
 
-  // Decodes the header of Data by TypeData to find Width and Height; raises EImageError when it cannot.
-  void ComputeSize();
+  // Reads the header of Data by TypeData with reader to find Width and Height; raises EImageError when it
+  // cannot.
+  void ComputeSize(const TImageSizeReader& reader);
   // Copies everything but the size, then computes the size (and fails like ComputeSize).
-  void Assign(const TBanner& source);
+  void Assign(const TBanner& source, const TImageSizeReader& reader);
 
   bool operator==(const TBanner&) const = default;
 
@@ -64,11 +66,12 @@ public:
   TBanner* FindById(uint32_t id) const;
   int32_t Count() const { return static_cast<int32_t>(List.size()); }
   void Clear();
-  void Assign(const TBanners& source);
+  void Assign(const TBanners& source, const TImageSizeReader& reader);
 
-  // Reads one 7888 record, the stream standing just after the tag, and appends the banner. A damaged record
-  // raises EReadError, an undecodable picture EImageError; either way nothing is appended.
-  void ReadRecord(TStream& stream);
+  // Reads one 7888 record, the stream standing just after the tag, and appends the banner measured with
+  // reader. A damaged record raises EReadError, an undecodable picture EImageError; either way nothing is
+  // appended.
+  void ReadRecord(TStream& stream, const TImageSizeReader& reader);
   // Writes the whole 7888 record (tag included) of one banner.
   static void WriteRecord(const TBanner& banner, TStream& stream);
 
@@ -112,7 +115,7 @@ public:
   // Appends a reference (not owned); none is ignored.
   void AddBanner(TBanner* banner);
   // Copies the fields, then fills the container with copies of the source's banners that it owns itself.
-  void Assign(const TBannerContainer& source);
+  void Assign(const TBannerContainer& source, const TImageSizeReader& reader);
 
 private:
   std::vector<TBanner*> Refs;
@@ -130,7 +133,7 @@ public:
   TBannerContainer* Items(int32_t index) const;
   int32_t Count() const { return static_cast<int32_t>(List.size()); }
   void Clear() { List.clear(); }
-  void Assign(const TBannerContainerManager& source);
+  void Assign(const TBannerContainerManager& source, const TImageSizeReader& reader);
 
   // Reads one 7889 record, the stream standing just after the tag; ids that no banner has are left out.
   // A damaged record raises EReadError and appends nothing.

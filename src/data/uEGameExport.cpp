@@ -98,7 +98,8 @@ std::optional<TImageFormat> ExtraPictureFormat(const std::string& fileName) {
   return std::nullopt;
 }
 
-TExtJigsawImage ReadExtraPictureFile(const std::string& fileName, uint32_t imageId) {
+TExtJigsawImage ReadExtraPictureFile(const std::string& fileName, uint32_t imageId,
+                                     const TPackageServices& services) {
   const std::optional<TImageFormat> format = ExtraPictureFormat(fileName);
   if (!format) throw EExportError(fileName + " is not a picture a game can carry: use a .bmp or .jpg file.");
   TExtJigsawImage image;
@@ -111,8 +112,8 @@ TExtJigsawImage ReadExtraPictureFile(const std::string& fileName, uint32_t image
   // The game merges its extra pictures at every start: a picture it cannot read would keep it from starting.
   const bool bmp = *format == TImageFormat::ifBMP;
   try {
-    ReadImageSize(image.Stream, bmp ? TImageKind::ikBMP : TImageKind::ikJPEG);
-    if (bmp && TExtJigsawImage::BmpToJpegConverter()) image.JpegData();
+    ReadImageSize(services.SizeReader, image.Stream, bmp ? TImageKind::ikBMP : TImageKind::ikJPEG);
+    if (bmp && services.BmpToJpeg) image.JpegData(services.BmpToJpeg);
   } catch (const Exception&) {
     throw EExportError(fileName + (bmp ? " is not a BMP picture the game can read."
                                        : " is not a JPEG picture the game can read."));
@@ -136,7 +137,7 @@ TExtJigsawImages ExtraPicturesFromFiles(const TJigsawProject2& project,
     do id = static_cast<uint32_t>(random.RandomBelow(static_cast<int32_t>(PictureIdLimit))) + 1;
     while (used.contains(id));
     used.insert(id);
-    images.Add() = ReadExtraPictureFile(file, id);
+    images.Add() = ReadExtraPictureFile(file, id, project.Services());
   }
   return images;
 }

@@ -10,6 +10,7 @@
 #include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 
 #include <cstdint>
@@ -53,10 +54,11 @@ void StripAppendedData(const std::string& fileName, TMemoryStream& stream);
 std::optional<TImageFormat> ExtraPictureFormat(const std::string& fileName);
 
 // One extra picture read from a file: itPicture with the given id and the format of ExtraPictureFormat.
-// The file must be a picture start-up can merge: a JPEG (or BMP) whose header gives a size, and, when a
-// BMP to JPEG converter is installed, a BMP it converts. Other files raise EExportError; an unreadable one
-// EFOpenError.
-TExtJigsawImage ReadExtraPictureFile(const std::string& fileName, uint32_t imageId);
+// The file must be a picture start-up can merge: a JPEG (or BMP) whose header the services' SizeReader reads,
+// and, when they have a BMP to JPEG converter, a BMP it converts. Other files raise EExportError; an
+// unreadable one EFOpenError.
+TExtJigsawImage ReadExtraPictureFile(const std::string& fileName, uint32_t imageId,
+                                     const TPackageServices& services);
 
 // Extra pictures for the files of the list, in order, skipping files ExtraPictureFormat does not know. Each
 // gets a fresh picture id of the package, distinct from the others of the list.

@@ -521,7 +521,7 @@ void TExecDataReader::ReadCutUse(TStream& data) {
 }
 
 void TExecDataReader::ReadBanner(TStream& data) {
-  Project.Banners.ReadRecord(data);
+  Project.Banners.ReadRecord(data, Project.Services().SizeReader);
 }
 
 void TExecDataReader::ReadBannerContainer(TStream& data) {

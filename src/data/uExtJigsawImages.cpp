@@ -12,11 +12,6 @@ namespace {
 
 using SF = TKVStreamFunc;
 
-TBmpToJpegConverter& ConverterSlot() {
-  static TBmpToJpegConverter converter;
-  return converter;
-}
-
 bool IdInUse(const TJigsawProject2& project, uint32_t id) {
   for (const auto& picture : project.Pictures)
     if (picture->ID == id) return true;
@@ -35,24 +30,15 @@ uint32_t IdToUse(const TJigsawProject2& project, uint32_t id, int kind) {
 
 // ---- TExtJigsawImage
 
-void TExtJigsawImage::SetBmpToJpegConverter(TBmpToJpegConverter converter) {
-  ConverterSlot() = std::move(converter);
-}
-
-const TBmpToJpegConverter& TExtJigsawImage::BmpToJpegConverter() {
-  return ConverterSlot();
-}
-
-TMemoryStream TExtJigsawImage::JpegData() const {
+TMemoryStream TExtJigsawImage::JpegData(const TBmpToJpegConverter& converter) const {
   TMemoryStream result;
   switch (ImgFormat) {
   case TImageFormat::ifJPEG:
     result = Stream;
     break;
   case TImageFormat::ifBMP: {
-    const auto& converter = BmpToJpegConverter();
     if (!converter)
-      throw EImageError("An extra BMP picture cannot be stored: no BMP to JPEG converter is installed.");
+      throw EImageError("An extra BMP picture cannot be stored: no BMP to JPEG converter was handed in.");
     TMemoryStream bmp = Stream;
     bmp.SetPosition(0);
     result = converter(bmp);
@@ -66,8 +52,8 @@ TMemoryStream TExtJigsawImage::JpegData() const {
   return result;
 }
 
-void TExtJigsawImage::CopyTo(TBMPData& entry) const {
-  TMemoryStream data = JpegData();
+void TExtJigsawImage::CopyTo(TBMPData& entry, const TBmpToJpegConverter& converter) const {
+  TMemoryStream data = JpegData(converter);
   entry.Data = std::move(data);
   entry.Data.SetPosition(0);
 }
@@ -129,7 +115,7 @@ void TExtJigsawImages::AssignTo(TJigsawProject2& project) const {
   if (Items.empty()) return;
   std::vector<TMemoryStream> jpegs;
   jpegs.reserve(Items.size());
-  for (const auto& item : Items) jpegs.push_back(item.JpegData());
+  for (const auto& item : Items) jpegs.push_back(item.JpegData(project.Services().BmpToJpeg));
 
   auto& pictures = project.Pictures;
   const int32_t start = project.StartWallpaperIndex;

@@ -23,23 +23,17 @@ inline constexpr uint16_t ExtraBlockMarker = 3240;
 inline constexpr uint16_t ExtraBlockEndTag = 3241;
 inline constexpr uint16_t ExtraPictureTag = 3242;
 
-// Turns a complete BMP file into a complete JPEG file (the encoder's default quality); raises on bad data.
-using TBmpToJpegConverter = std::function<TMemoryStream(const TMemoryStream& bmp)>;
-
 struct TExtJigsawImage {
   TMemoryStream Stream; // a complete BMP or JPEG file
   TImageFormat ImgFormat = TImageFormat::ifBMP;
   TExtJigsawImageType ImgType = TExtJigsawImageType::itPicture;
   uint32_t ImageID = 0; // 0: the package draws a fresh id
 
-  // Replaces the entry's data with this picture as a JPEG file, rewound. BMP data goes through the installed
-  // converter; without one, or with an unknown format, raises EImageError: the package holds JPEG only.
-  void CopyTo(TBMPData& entry) const;
+  // Replaces the entry's data with this picture as a JPEG file, rewound. BMP data goes through converter;
+  // without one, or with an unknown format, raises EImageError: the package holds JPEG only.
+  void CopyTo(TBMPData& entry, const TBmpToJpegConverter& converter) const;
   // The JPEG file this picture becomes in the package.
-  TMemoryStream JpegData() const;
-
-  static void SetBmpToJpegConverter(TBmpToJpegConverter converter);
-  static const TBmpToJpegConverter& BmpToJpegConverter();
+  TMemoryStream JpegData(const TBmpToJpegConverter& converter) const;
 };
 
 class TExtJigsawImages {
@@ -64,7 +58,8 @@ public:
   // Merges the collection into the package: the package's playable pictures are replaced by the pictures
   // of the collection (range 0..24), wallpapers are kept and the start wallpaper still points at the same
   // entry. Nothing happens when the collection is empty. All conversions are made before the package is
-  // touched, so a picture that cannot be converted leaves the package unchanged.
+  // touched, so a picture that cannot be converted leaves the package unchanged. BMP pictures are converted
+  // with the package services' BmpToJpeg.
   void AssignTo(TJigsawProject2& project) const;
 
 private:

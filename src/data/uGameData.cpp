@@ -33,8 +33,10 @@ std::string StartupErrorMessage(const std::exception& error) {
   return InvalidProjectDataMessage;
 }
 
-TGameDataLocator::TGameDataLocator(std::string executablePath, std::vector<std::string> arguments)
-    : FExecutablePath(std::move(executablePath)), FArguments(std::move(arguments)) {}
+TGameDataLocator::TGameDataLocator(std::string executablePath, std::vector<std::string> arguments,
+                                   TPackageServices services)
+    : FExecutablePath(std::move(executablePath)), FArguments(std::move(arguments)),
+      FServices(std::move(services)) {}
 
 void TGameDataLocator::LocateGameData() {
   TMemoryStream package;
@@ -65,7 +67,7 @@ void TGameDataLocator::LoadProject(TStream* package, const std::string& fileName
                                    bool fromStream) {
   ResetSession();
   if (FProject) return;
-  FProject = std::make_unique<TJigsawProject2>();
+  FProject = std::make_unique<TJigsawProject2>(FServices);
   // A half-read package is no game: nothing of it may run later (exit actions, high scores).
   TScopeFail discard([this] {
     PlayablePictures.clear();

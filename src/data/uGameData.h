@@ -30,8 +30,9 @@ std::string StartupErrorMessage(const std::exception& error);
 
 class TGameDataLocator {
 public:
-  // arguments: the command-line arguments after the program name.
-  TGameDataLocator(std::string executablePath, std::vector<std::string> arguments);
+  // arguments: the command-line arguments after the program name; services: what the model is made with.
+  TGameDataLocator(std::string executablePath, std::vector<std::string> arguments,
+                   TPackageServices services = {});
 
   // ---- hooks into the window layer; each may stay empty
   std::function<void()> OnResetSession;                         // reset the game session
@@ -48,6 +49,7 @@ public:
   TJigsawProject2* Project() const { return FProject.get(); }
   const std::string& ExecutablePath() const { return FExecutablePath; }
   const std::vector<std::string>& Arguments() const { return FArguments; }
+  const TPackageServices& Services() const { return FServices; }
 
   // Own file first, then argument 1 (deleted afterwards when argument 2 is exactly "-T"), else requests
   // termination. Raises as described at the top of this file.
@@ -73,6 +75,7 @@ private:
   bool FPackageDisposable = false;
   std::string FExecutablePath;
   std::vector<std::string> FArguments;
+  TPackageServices FServices;
   std::unique_ptr<TJigsawProject2> FProject;
 };
 

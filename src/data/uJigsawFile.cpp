@@ -134,13 +134,13 @@ void TJigsawFile::ResetFields() {
   Picture.Clear();
 }
 
-void TJigsawFile::LoadFromFile(const std::string& fileName) {
+void TJigsawFile::LoadFromFile(const std::string& fileName, const TImageSizeReader& sizeReader) {
   // A name that is no regular file (missing, a folder, a pipe that would block) is not opened at all.
   if (!FileExists(fileName))
     throw EJigsawFileError("cannot open " + fileName + ": " + NoFileReason(fileName));
   try {
     TFileStream file(fileName, TFileMode::fmOpenRead);
-    LoadFromStream(file);
+    LoadFromStream(file, sizeReader);
   } catch (const EJigsawFileError&) {
     throw;
   } catch (const std::exception& e) {
@@ -148,7 +148,7 @@ void TJigsawFile::LoadFromFile(const std::string& fileName) {
   }
 }
 
-void TJigsawFile::LoadFromStream(TStream& stream) {
+void TJigsawFile::LoadFromStream(TStream& stream, const TImageSizeReader& sizeReader) {
   // What is being read, and where it begins, for the reason a failure gives.
   const char* field = "magic number";
   int64_t fieldStart = 0;
@@ -203,7 +203,7 @@ void TJigsawFile::LoadFromStream(TStream& stream) {
       Picture.CopyFrom(stream, stream.Remaining());
       Picture.SetPosition(0);
       try {
-        ReadImageSize(Picture, TImageKind::ikBMP);
+        ReadImageSize(sizeReader, Picture, TImageKind::ikBMP);
       } catch (const std::exception& e) {
         throw EJigsawFileError("the " + std::to_string(Picture.Size()) +
                                " bytes after the piece states at byte " + std::to_string(fieldStart) +
@@ -258,9 +258,9 @@ void TJigsawFile::SaveToFile(const std::string& fileName) {
   WriteFileAtomically(fileName, image.Bytes());
 }
 
-void TJigsawFile::Resave(const std::string& fileName) {
+void TJigsawFile::Resave(const std::string& fileName, const TImageSizeReader& sizeReader) {
   TResavingScope scope(Resaving);
-  LoadFromFile(fileName);
+  LoadFromFile(fileName, sizeReader);
   SaveToFile(fileName);
 }
 

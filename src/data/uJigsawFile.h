@@ -2,6 +2,7 @@
 // difficulty. Also the 40-byte piece state that prepared games inside a package share with it.
 #pragma once
 
+#include "data/uImageInfo.h"
 #include "data/uKVStream.h"
 
 #include <array>
@@ -95,9 +96,10 @@ public:
   const IPieceStateSource* Pieces() const { return Source; }
 
   // Reads a file of any version 1..6. Every failure raises EJigsawFileError; the fields read before the
-  // failure keep their values, the others their defaults.
-  void LoadFromFile(const std::string& fileName);
-  void LoadFromStream(TStream& stream);
+  // failure keep their values, the others their defaults. The picture of an old version is measured with
+  // sizeReader: without one, such a file fails to load.
+  void LoadFromFile(const std::string& fileName, const TImageSizeReader& sizeReader);
+  void LoadFromStream(TStream& stream, const TImageSizeReader& sizeReader);
 
   // Writes version 6. Unless Resaving is set, PieceStates is first rebuilt from Pieces. The file is replaced
   // in one step: a save that fails leaves the previous file as it was.
@@ -108,7 +110,7 @@ public:
   void SaveToStream(TStream& stream);
 
   // Rewrites a file of an old version as version 6 with the piece states it holds (its picture is dropped).
-  void Resave(const std::string& fileName);
+  void Resave(const std::string& fileName, const TImageSizeReader& sizeReader);
 
 private:
   void RebuildPieceStates();

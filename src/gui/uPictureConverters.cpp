@@ -1,6 +1,5 @@
 #include "gui/uPictureConverters.h"
 
-#include "data/uExtJigsawImages.h"
 #include "gui/uBmpCodec.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uResamplers.h"
@@ -25,10 +24,6 @@ TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind) {
   return kind == TImageKind::ikJPEG ? ReadJpegSize(data) : ReadBmpSize(data);
 }
 
-void InstallPictureSizeReader() {
-  SetImageSizeReader(ReadPictureSize);
-}
-
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
   // Row by row: a large bitmap is never held decoded next to its file image.
   std::optional<TJpegRowEncoder> encoder;
@@ -41,9 +36,10 @@ TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp) {
   return result;
 }
 
-void InstallPictureConverters() {
-  InstallPictureSizeReader();
-  TExtJigsawImage::SetBmpToJpegConverter(ConvertBmpToJpeg);
+TPackageServices PictureConverterServices(TPackageServices services) {
+  services.SizeReader = ReadPictureSize;
+  services.BmpToJpeg = ConvertBmpToJpeg;
+  return services;
 }
 
 TThumbnailSize ThumbnailSize(int32_t width, int32_t height) {

@@ -4,6 +4,7 @@
 
 #include "data/uImageInfo.h"
 #include "data/uKVStream.h"
+#include "data/uPackageServices.h"
 #include "gui/uBitmap32.h"
 
 #include <cstdint>
@@ -13,16 +14,14 @@ namespace kv {
 
 // The size of a picture of the given kind from its headers: ReadJpegSize or ReadBmpSize.
 TImageInfo ReadPictureSize(std::span<const uint8_t> data, TImageKind kind);
-// Installs ReadPictureSize as the data layer's ReadImageSize.
-void InstallPictureSizeReader();
 
 // A complete BMP file turned into a complete JPEG file at the encoder's default quality; EImageError for a
 // BMP that cannot be decoded.
 TMemoryStream ConvertBmpToJpeg(const TMemoryStream& bmp);
 
-// Installs the size reader, and ConvertBmpToJpeg as the extra pictures' BMP to JPEG converter, so that extra
-// BMP pictures can be merged into a package.
-void InstallPictureConverters();
+// services with the codecs' picture work: ReadPictureSize measures the package's pictures, ConvertBmpToJpeg
+// stores extra BMP pictures as JPEG.
+TPackageServices PictureConverterServices(TPackageServices services = {});
 
 // The size of a package thumbnail for a picture: unchanged when both sides are at most 64; otherwise the
 // factor f starts at 1 and shrinks by f := f * 0.95 until both Round(side * f) are below 64 (sides taken as

@@ -241,12 +241,15 @@ TPictureCutBuilder TEnginePictureSteps::CutBuilder(const TJigsawProject2& projec
   };
 }
 
+TPackageServices ProgramPackageServices() {
+  return PictureConverterServices();
+}
+
 void InstallPackagePictureSteps(const std::string& libraryFile) {
   auto steps = std::make_shared<TEnginePictureSteps>(libraryFile);
   TExecDataWriter::SetPictureSteps(steps);
   TJigsawProject2::SetPictureCutBatch(
       [steps](const TJigsawProject2& project) { return steps->CutBuilder(project); });
-  InstallPictureConverters();
 }
 
 } // namespace kv

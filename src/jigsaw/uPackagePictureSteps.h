@@ -5,6 +5,7 @@
 
 #include "data/uExecDataWriter.h"
 #include "data/uImageInfo.h"
+#include "data/uPackageServices.h"
 #include "jigsaw/uKVJigsawPieceLibrary.h"
 
 #include <memory>
@@ -52,9 +53,11 @@ private:
 // The file all.kvjc in the folder of the running program.
 std::string ProgramLibraryFile();
 
-// Installs the steps above for every package writer, their cut completion for every load, and the BMP to
-// JPEG conversion of extra pictures.
+// Installs the steps above for every package writer and their cut completion for every load.
 void InstallPackagePictureSteps(const std::string& libraryFile = ProgramLibraryFile());
+
+// What the program hands every package model it makes: the picture codecs' work.
+TPackageServices ProgramPackageServices();
 
 // Decodes a package picture (JPEG, or BMP in old packages) at its own size. Raises EImageError when it
 // cannot.

@@ -10,6 +10,7 @@
 #include "data/uExecDataWriter.h"
 #include "data/uImageInfo.h"
 #include "gui/uKVGraphicEngine.h"
+#include "gui/uPictureConverters.h"
 #include "jigsaw/uKVJigsawBoard.h"
 #include "jigsaw/uPackagePictureSteps.h"
 #include "platform/uHeadlessPlatform.h"
@@ -127,16 +128,15 @@ private slots:
              QString("Project doesn't contain valid data."));
   }
 
-  // The package's banners are measured as it is read: the player installs the picture size reader itself.
+  // The package's banners are measured as it is read: the player hands the picture codecs to its model.
   void aPackageWithABannerIsRead() {
     std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Banner Jigsaw");
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
     kv::TBanner& banner = project->Banners.Add(project->Random());
     banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(120, 30));
-    banner.ComputeSize();
+    banner.ComputeSize(kv::ReadPictureSize);
     project->BannerContainers.Add(project->Random()).AddBanner(&banner);
     const std::string file = kvapptest::SavePackage(*project, Dir, "banner.kvj");
-    kv::SetImageSizeReader(nullptr);
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.Project() != nullptr);
     QVERIFY(Boxes->Shown.empty());
@@ -150,7 +150,7 @@ private slots:
     project->AddPicture(0, 1).Data = kv::TMemoryStream(kvtest::MakePhotoJpeg(640, 480, 7, 85));
     kv::TBanner& banner = project->Banners.Add(project->Random());
     banner.Data = kv::TMemoryStream(kvtest::MakeJpeg(40, 16000));
-    banner.ComputeSize();
+    banner.ComputeSize(kv::ReadPictureSize);
     project->BannerContainers.Add(project->Random()).AddBanner(&banner);
     const std::string file = kvapptest::SavePackage(*project, Dir, "tall.kvj");
     TfrmMain window(Self(), {file}, Boxes.get());
@@ -175,7 +175,8 @@ private slots:
     TfrmMain window(Self(), {file}, Boxes.get());
     QVERIFY(window.TerminateRequested());
     QCOMPARE(Boxes->Shown.size(), std::size_t{1});
-    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text), QString("Project doesn't contain valid data."));
+    QCOMPARE(QString::fromStdString(Boxes->Shown.front().Text),
+             QString("Project doesn't contain valid data."));
   }
 
   // A package without piece shapes, opened by a player that has no library of its own to cut with.

@@ -2,6 +2,7 @@
 #include "data/uBanners.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -24,7 +25,7 @@ void SetPicture(TBanner& banner, const std::vector<uint8_t>& bytes, TTypeData ty
 // Reads a record the way the package reader does: the tag first, then the record from its length on.
 void ReadBanner(TBanners& banners, TStream& s) {
   ASSERT_EQ(TKVStreamFunc::ReadTag(s), kBannerTag);
-  banners.ReadRecord(s);
+  banners.ReadRecord(s, ReadPictureSize);
 }
 void ReadContainer(TBannerContainerManager& manager, TStream& s) {
   ASSERT_EQ(TKVStreamFunc::ReadTag(s), kBannerContainerTag);
@@ -57,25 +58,25 @@ TEST(Banner, EventIdDrivesTheScript) {
 TEST(Banner, ComputeSizeByType) {
   TBanner banner;
   SetPicture(banner, kvtest::MakeJpeg(4, 3), TTypeData::tdJPG);
-  banner.ComputeSize();
+  banner.ComputeSize(ReadPictureSize);
   EXPECT_EQ(banner.Width(), 4);
   EXPECT_EQ(banner.Height(), 3);
 
   SetPicture(banner, kvtest::MakeBmp(6, 5, true), TTypeData::tdBMP);
-  banner.ComputeSize();
+  banner.ComputeSize(ReadPictureSize);
   EXPECT_EQ(banner.Width(), 6);
   EXPECT_EQ(banner.Height(), 5);
 
   // Other types compute no size, whatever the data.
   banner.TypeData = 2;
-  banner.ComputeSize();
+  banner.ComputeSize(ReadPictureSize);
   EXPECT_EQ(banner.Width(), 0);
   EXPECT_EQ(banner.Height(), 0);
 
   SetPicture(banner, kvtest::MakeBmp(6, 5), TTypeData::tdJPG);
-  EXPECT_THROW(banner.ComputeSize(), EImageError);
+  EXPECT_THROW(banner.ComputeSize(ReadPictureSize), EImageError);
   SetPicture(banner, {}, TTypeData::tdBMP);
-  EXPECT_THROW(banner.ComputeSize(), EImageError);
+  EXPECT_THROW(banner.ComputeSize(ReadPictureSize), EImageError);
 }
 
 TEST(Banner, RecordRoundTrip) {
@@ -188,16 +189,16 @@ TEST(Banner, ReadingFailures) {
     TBanners banners;
     auto s = TMemoryStream(c.Bytes);
     if (c.ImageError)
-      EXPECT_THROW(banners.ReadRecord(s), EImageError);
+      EXPECT_THROW(banners.ReadRecord(s, ReadPictureSize), EImageError);
     else
-      EXPECT_THROW(banners.ReadRecord(s), EReadError);
+      EXPECT_THROW(banners.ReadRecord(s, ReadPictureSize), EReadError);
     EXPECT_EQ(banners.Count(), 0);
   }
 
   // An unknown type reads without a size.
   TBanners banners;
   auto s = TMemoryStream(record(9, {1, 2, 3}).data());
-  banners.ReadRecord(s);
+  banners.ReadRecord(s, ReadPictureSize);
   ASSERT_EQ(banners.Count(), 1);
   EXPECT_EQ(banners.Items(0)->TypeData, 9);
   EXPECT_EQ(banners.Items(0)->Width(), 0);
@@ -387,7 +388,7 @@ TEST(Banner, AssignCopies) {
   source.Data.SetPosition(7);
 
   TBanner copy;
-  copy.Assign(source);
+  copy.Assign(source, ReadPictureSize);
   EXPECT_EQ(copy.ID, 9u);
   EXPECT_EQ(copy.Name, "n");
   EXPECT_EQ(copy.URL, "u");
@@ -405,7 +406,7 @@ TEST(Banner, AssignCopies) {
 
   TBanner broken;
   SetPicture(broken, {1, 2, 3}, TTypeData::tdJPG);
-  EXPECT_THROW(copy.Assign(broken), EImageError);
+  EXPECT_THROW(copy.Assign(broken, ReadPictureSize), EImageError);
 }
 
 TEST(Banner, AssignListsAndContainers) {
@@ -428,7 +429,7 @@ TEST(Banner, AssignListsAndContainers) {
 
   TBanners otherBanners;
   otherBanners.Add(random);
-  otherBanners.Assign(banners);
+  otherBanners.Assign(banners, ReadPictureSize);
   ASSERT_EQ(otherBanners.Count(), 3);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(otherBanners.Items(i)->ID, banners.Items(i)->ID);
@@ -437,7 +438,7 @@ TEST(Banner, AssignListsAndContainers) {
   }
 
   TBannerContainerManager otherManager(&otherBanners);
-  otherManager.Assign(manager);
+  otherManager.Assign(manager, ReadPictureSize);
   ASSERT_EQ(otherManager.Count(), 2);
   TBannerContainer& copy = *otherManager.Items(0);
   EXPECT_EQ(copy.ID, c.ID);
@@ -452,6 +453,6 @@ TEST(Banner, AssignListsAndContainers) {
   manager.Clear();
   banners.Clear();
   EXPECT_EQ(copy.Item(0)->Name, "b2");
-  copy.Assign(copy);
+  copy.Assign(copy, ReadPictureSize);
   EXPECT_EQ(copy.Count(), 2);
 }

@@ -5,6 +5,7 @@
 #include "data/uExtJigsawImages.h"
 #include "data/uGameData.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -54,8 +55,9 @@ ByteVec MakePackage(const std::vector<std::pair<uint32_t, std::string>>& picture
 const std::vector<std::pair<uint32_t, std::string>> ThreeAndWallpaper = {
     {1, "a"}, {2, "b"}, {0x10000, "wall"}, {3, "c"}};
 
-std::unique_ptr<TJigsawProject2> LoadedProject(const ByteVec& package) {
-  auto project = std::make_unique<TJigsawProject2>();
+std::unique_ptr<TJigsawProject2> LoadedProject(const ByteVec& package,
+                                               TPackageServices services = PictureConverterServices()) {
+  auto project = std::make_unique<TJigsawProject2>(std::move(services));
   TMemoryStream stream(package);
   project->LoadFromStream(&stream);
   return project;
@@ -77,15 +79,12 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   return names;
 }
 
-class ConverterGuard {
-public:
-  explicit ConverterGuard(TBmpToJpegConverter converter) {
-    TExtJigsawImage::SetBmpToJpegConverter(std::move(converter));
-  }
-  ~ConverterGuard() { TExtJigsawImage::SetBmpToJpegConverter(nullptr); }
-  ConverterGuard(const ConverterGuard&) = delete;
-  ConverterGuard& operator=(const ConverterGuard&) = delete;
-};
+// The codecs' services with another BMP to JPEG converter.
+TPackageServices Converting(TBmpToJpegConverter converter) {
+  TPackageServices services = PictureConverterServices();
+  services.BmpToJpeg = std::move(converter);
+  return services;
+}
 
 class EGameExport : public ::testing::Test {
 protected:
@@ -334,15 +333,17 @@ TEST_F(EGameExport, GameIsExecutableAndNoTemporaryFileStays) {
   EXPECT_THROW(WriteGameImage(Dir.file("no-folder/game"), Player), EFCreateError);
 }
 
-TEST_F(EGameExport, BmpIsCheckedWithTheInstalledConverter) {
-  const auto project = LoadedProject(MakePackage(ThreeAndWallpaper));
+TEST_F(EGameExport, BmpIsCheckedWithThePackageConverter) {
   {
     // A BMP the game's converter rejects would keep the game from starting.
-    ConverterGuard guard([](const TMemoryStream&) -> TMemoryStream { throw EImageError("bad BMP"); });
+    const auto project = LoadedProject(
+        MakePackage(ThreeAndWallpaper),
+        Converting([](const TMemoryStream&) -> TMemoryStream { throw EImageError("bad BMP"); }));
     EXPECT_THROW(ExtraPicturesFromFiles(*project, {BmpFile}), EExportError);
   }
   {
-    ConverterGuard guard([](const TMemoryStream& bmp) { return bmp; });
+    const auto project = LoadedProject(MakePackage(ThreeAndWallpaper),
+                                       Converting([](const TMemoryStream& bmp) { return bmp; }));
     const TExtJigsawImages images = ExtraPicturesFromFiles(*project, {BmpFile});
     ASSERT_EQ(images.Count(), 1);
     EXPECT_EQ(images[0].Stream.Bytes(), Bmp) << "stored as chosen";
@@ -352,7 +353,7 @@ TEST_F(EGameExport, BmpIsCheckedWithTheInstalledConverter) {
 
 TEST_F(EGameExport, FreshIdsAreDistinctAmongThePackageAndTheList) {
   // Only ids 100 and 200 are free: two pictures must take exactly those, a third finds none.
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   for (uint32_t id = 1; id <= 65535; ++id)
     if (id != 100 && id != 200) project.AddPicture(0, id);
   const TExtJigsawImages images = ExtraPicturesFromFiles(project, {JpegFile, JpegFile});

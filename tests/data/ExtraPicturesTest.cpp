@@ -25,14 +25,12 @@ Bytes& PictureRecord(Bytes& b, uint32_t id, uint8_t type, uint8_t format, const 
   return b.u16(3242).i32(static_cast<int32_t>(data.size())).u32(id).u8(type).u8(format).raw(data);
 }
 
-// Installs a BMP converter for one test and removes it afterwards.
-class ConverterGuard {
-public:
-  explicit ConverterGuard(TBmpToJpegConverter converter) {
-    TExtJigsawImage::SetBmpToJpegConverter(std::move(converter));
-  }
-  ~ConverterGuard() { TExtJigsawImage::SetBmpToJpegConverter(nullptr); }
-};
+// Package services that convert BMP pictures with converter.
+TPackageServices Converting(TBmpToJpegConverter converter) {
+  TPackageServices services;
+  services.BmpToJpeg = std::move(converter);
+  return services;
+}
 
 // Fake conversion that shows what it was given.
 TMemoryStream TaggedConversion(const TMemoryStream& bmp) {
@@ -367,19 +365,18 @@ TEST(ExtraPictures, EmptyCollectionChangesNothing) {
 }
 
 TEST(ExtraPictures, BmpNeedsAConverterAndIsStoredAsJpeg) {
-  TJigsawProject2 project;
-  AddEntry(project, 3, "pic");
   TExtJigsawImages images;
   AddImage(images, 0, itPicture, ifJPEG, Jpeg);
   AddImage(images, 0, itPicture, ifBMP, Bmp);
   // Without a converter the merge fails before touching the package.
-  EXPECT_THROW(images.AssignTo(project), EImageError);
-  EXPECT_EQ(Ids(project), std::vector<uint32_t>{3});
+  TJigsawProject2 bare;
+  AddEntry(bare, 3, "pic");
+  EXPECT_THROW(images.AssignTo(bare), EImageError);
+  EXPECT_EQ(Ids(bare), std::vector<uint32_t>{3});
 
-  {
-    ConverterGuard guard(TaggedConversion);
-    images.AssignTo(project);
-  }
+  TJigsawProject2 project(Converting(TaggedConversion));
+  AddEntry(project, 3, "pic");
+  images.AssignTo(project);
   ASSERT_EQ(project.Pictures.size(), 2u);
   ByteVec expected = {'J', 'P', 'G', ':'};
   expected.insert(expected.end(), Bmp.begin(), Bmp.end());
@@ -390,8 +387,7 @@ TEST(ExtraPictures, BmpNeedsAConverterAndIsStoredAsJpeg) {
   for (TBmpToJpegConverter bad :
        {TBmpToJpegConverter([](const TMemoryStream&) -> TMemoryStream { throw EImageError("bad BMP"); }),
         TBmpToJpegConverter([](const TMemoryStream&) { return TMemoryStream(); })}) {
-    ConverterGuard guard(bad);
-    TJigsawProject2 other;
+    TJigsawProject2 other(Converting(bad));
     AddEntry(other, 3, "pic");
     EXPECT_THROW(images.AssignTo(other), EImageError);
     EXPECT_EQ(Ids(other), std::vector<uint32_t>{3});
@@ -405,14 +401,14 @@ TEST(ExtraPictures, CopyToReplacesTheEntryData) {
   image.ImgFormat = ifJPEG;
   image.Stream = TMemoryStream(Jpeg);
   image.Stream.SetPosition(3);
-  image.CopyTo(entry);
+  image.CopyTo(entry, TaggedConversion);
   EXPECT_EQ(entry.Data.Bytes(), Jpeg);
   EXPECT_EQ(entry.Data.Position(), 0);
 
   image.ImgFormat = static_cast<TImageFormat>(7);
-  EXPECT_THROW(image.CopyTo(entry), EImageError);
+  EXPECT_THROW(image.CopyTo(entry, TaggedConversion), EImageError);
   image.ImgFormat = ifBMP;
-  EXPECT_THROW(image.CopyTo(entry), EImageError);
+  EXPECT_THROW(image.CopyTo(entry, {}), EImageError);
 }
 
 TEST(ExtraPictures, LoadExtraPicturesMergesABlock) {

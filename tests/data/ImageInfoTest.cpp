@@ -16,7 +16,7 @@ namespace {
 
 std::string ErrorOf(std::span<const uint8_t> data, TImageKind kind) {
   try {
-    ReadImageSize(data, kind);
+    ReadImageSize(ReadPictureSize, data, kind);
   } catch (const EImageError& e) {
     return e.what();
   }
@@ -40,7 +40,7 @@ TEST(ImageInfo, Sizes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
-    const auto info = ReadImageSize(TMemoryStream(c.Data), c.Kind);
+    const auto info = ReadImageSize(ReadPictureSize, TMemoryStream(c.Data), c.Kind);
     EXPECT_EQ(info.Width, c.Width);
     EXPECT_EQ(info.Height, c.Height);
   }
@@ -106,21 +106,17 @@ TEST(ImageInfo, EveryCutOfAPictureIsHandled) {
     for (std::size_t n = 0; n <= data.size(); ++n) {
       const std::vector<uint8_t> prefix(data.begin(), data.begin() + static_cast<long>(n));
       try {
-        const auto info = ReadImageSize(prefix, kind);
+        const auto info = ReadImageSize(ReadPictureSize, prefix, kind);
         EXPECT_EQ(info.Width, 4) << n;
         EXPECT_EQ(info.Height, 3) << n;
       } catch (const EImageError&) {
       }
     }
     // The whole picture is always read.
-    EXPECT_EQ(ReadImageSize(data, kind).Width, 4);
+    EXPECT_EQ(ReadImageSize(ReadPictureSize, data, kind).Width, 4);
   }
 }
 
-TEST(ImageInfo, WithoutAnInstalledReaderTheSizeIsAnError) {
-  struct TReinstall {
-    ~TReinstall() { InstallPictureSizeReader(); }
-  } reinstall;
-  SetImageSizeReader(nullptr);
-  EXPECT_THROW(ReadImageSize(kvtest::MakeJpeg(4, 3), TImageKind::ikJPEG), EImageError);
+TEST(ImageInfo, WithoutAReaderTheSizeIsAnError) {
+  EXPECT_THROW(ReadImageSize(TImageSizeReader(), kvtest::MakeJpeg(4, 3), TImageKind::ikJPEG), EImageError);
 }

@@ -1,4 +1,5 @@
 #include "PackageFixture.h"
+#include "gui/uPictureConverters.h"
 
 #include "core/uKVErrors.h"
 #include "data/uExecData.h"
@@ -780,7 +781,7 @@ TEST(PackageReader, BannerRecordsGoToTheBannerLists) {
   container.AddBanner(&inList);
   TBannerContainerManager::WriteRecord(container, records);
 
-  TJigsawProject2 p;
+  TJigsawProject2 p(PictureConverterServices());
   Load(p, Bytes().raw(records.Bytes()));
   ASSERT_EQ(p.Banners.Count(), 1);
   EXPECT_EQ(p.Banners.Items(0)->URL, "http://example.org");
@@ -788,6 +789,10 @@ TEST(PackageReader, BannerRecordsGoToTheBannerLists) {
   ASSERT_EQ(p.BannerContainers.Count(), 1);
   ASSERT_EQ(p.BannerContainers.Items(0)->Count(), 1);
   EXPECT_EQ(p.BannerContainers.Items(0)->Item(0), p.Banners.Items(0));
+
+  // A model made without a size reader cannot measure the banner.
+  TJigsawProject2 bare;
+  EXPECT_THROW(Load(bare, Bytes().raw(records.Bytes())), EImageError);
 }
 
 // ---- completion after loading

@@ -3,6 +3,7 @@
 #include "core/uKVErrors.h"
 #include "data/uExecData.h"
 #include "data/uExecDataWriter.h"
+#include "gui/uPictureConverters.h"
 #include "support/PackageModelFixtures.h"
 
 #include <gtest/gtest.h>
@@ -196,7 +197,7 @@ TEST(PackageWriter, FullModelRoundTrips) {
   ASSERT_EQ(source.Language, (std::vector<std::string>{"quit=Really quit?"}));
   const std::vector<uint8_t> first = Save(source);
 
-  TJigsawProject2 copy;
+  TJigsawProject2 copy(PictureConverterServices());
   kvtest::Load(copy, TMemoryStream(first));
   ExpectSameModel(source, copy);
   EXPECT_EQ(copy.QuitText(), "Really quit?");
@@ -209,7 +210,7 @@ TEST(PackageWriter, APackageReadFromMemoryItMayFreeGivesTheSameModel) {
   kvtest::FillEveryRecord(source, kvtest::TModelFilling::Varied);
   const std::vector<uint8_t> bytes = Save(source);
   TMemoryStream package(bytes);
-  TJigsawProject2 copy;
+  TJigsawProject2 copy(PictureConverterServices());
   copy.LoadFromMemory(std::move(package));
   ExpectSameModel(source, copy);
   EXPECT_TRUE(package.Bytes().empty());

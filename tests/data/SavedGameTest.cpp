@@ -1,5 +1,6 @@
 #include "core/uKVErrors.h"
 #include "data/uJigsawFile.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -69,7 +70,7 @@ Bytes Header(int32_t version, int32_t columns, int32_t rows, float scale = 1.5f)
 // that says what was wrong and begins with `detail`.
 void ExpectLoadError(TJigsawFile& file, const std::string& name, const std::string& detail = {}) {
   try {
-    file.LoadFromFile(name);
+    file.LoadFromFile(name, ReadPictureSize);
     FAIL() << "no error";
   } catch (const EJigsawFileError& e) {
     EXPECT_STREQ(e.what(), "Error");
@@ -155,7 +156,7 @@ TEST(SavedGame, SavesVersion6AndReadsItBack) {
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 35, bytes.end()), StateBytes(3, 3));
 
   TJigsawFile loaded;
-  loaded.LoadFromFile(name);
+  loaded.LoadFromFile(name, ReadPictureSize);
   EXPECT_EQ(loaded.Version, 6);
   EXPECT_EQ(loaded.Columns, 3);
   EXPECT_EQ(loaded.Rows, 3);
@@ -183,7 +184,7 @@ TEST(SavedGame, ProgramNameAndNonSquareGrid) {
   EXPECT_EQ(kvtest::ReadFileBytes(name).size(), 35u + file.ProgramName.size() + 8 * 40);
 
   TJigsawFile loaded;
-  loaded.LoadFromFile(name);
+  loaded.LoadFromFile(name, ReadPictureSize);
   EXPECT_EQ(loaded.ProgramName, file.ProgramName);
   EXPECT_EQ(loaded.Columns, 4);
   EXPECT_EQ(loaded.Rows, 2);
@@ -197,7 +198,7 @@ TEST(SavedGame, EmptyGridNeedsNoPieces) {
   file.SaveToFile(name);
   EXPECT_EQ(kvtest::ReadFileBytes(name).size(), 35u);
   TJigsawFile loaded;
-  loaded.LoadFromFile(name);
+  loaded.LoadFromFile(name, ReadPictureSize);
   EXPECT_TRUE(loaded.PieceStates.empty());
   EXPECT_EQ(loaded.Version, 6);
 }
@@ -289,7 +290,7 @@ TEST(SavedGame, ReadsEveryOldVersion) {
     kvtest::WriteFileBytes(name,
                            Header(c.Version, 3, 2, 0.75f).raw(c.Fields.data()).raw(states).raw(bmp).data());
     TJigsawFile file;
-    file.LoadFromFile(name);
+    file.LoadFromFile(name, ReadPictureSize);
     EXPECT_EQ(file.Version, c.Version);
     EXPECT_EQ(file.Columns, 3);
     EXPECT_EQ(file.Rows, 2);
@@ -315,7 +316,7 @@ TEST(SavedGame, LoadingResetsWhatTheFileDoesNotCarry) {
   file.PictureId = 3;
   file.Difficulty = 0;
   file.CheatCount = 2;
-  file.LoadFromFile(name);
+  file.LoadFromFile(name, ReadPictureSize);
   EXPECT_EQ(file.ElapsedSeconds, 0);
   EXPECT_EQ(file.ProgramName, "");
   EXPECT_EQ(file.PictureId, 0u);
@@ -406,13 +407,13 @@ TEST(SavedGame, ResaveConvertsAnOldFile) {
   TJigsawFile file;
   TGrid unrelated(1, 1); // resaving must not take the states from the board
   file.SetPieces(&unrelated);
-  file.Resave(name);
+  file.Resave(name, ReadPictureSize);
   EXPECT_FALSE(file.Resaving);
 
   const auto bytes = kvtest::ReadFileBytes(name);
   EXPECT_EQ(bytes.size(), 35u + 7 + states.size()); // no BMP any more
   TJigsawFile converted;
-  converted.LoadFromFile(name);
+  converted.LoadFromFile(name, ReadPictureSize);
   EXPECT_EQ(converted.Version, 6);
   EXPECT_EQ(converted.Difficulty, 3);
   EXPECT_EQ(converted.CheatCount, 0);
@@ -426,7 +427,7 @@ TEST(SavedGame, ResaveConvertsAnOldFile) {
   // A file that cannot be read is left alone, and the flag is cleared all the same.
   const auto bad = dir.file("bad.jsw");
   kvtest::WriteFileBytes(bad, {1, 2, 3, 4});
-  EXPECT_THROW(file.Resave(bad), EJigsawFileError);
+  EXPECT_THROW(file.Resave(bad, ReadPictureSize), EJigsawFileError);
   EXPECT_FALSE(file.Resaving);
   EXPECT_EQ(kvtest::ReadFileBytes(bad), (std::vector<uint8_t>{1, 2, 3, 4}));
 }

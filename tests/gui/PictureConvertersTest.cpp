@@ -87,14 +87,8 @@ TEST(PictureConvertersTest, BmpToJpeg) {
   EXPECT_THROW(ConvertBmpToJpeg(TMemoryStream(std::vector<uint8_t>{'B', 'M', 1, 2})), EImageError);
 }
 
-class ConvertersInstalled : public ::testing::Test {
-protected:
-  void SetUp() override { InstallPictureConverters(); }
-  void TearDown() override { TExtJigsawImage::SetBmpToJpegConverter(nullptr); }
-};
-
-TEST_F(ConvertersInstalled, ExtraBmpPictureEndsUpAsJpegInThePackage) {
-  TJigsawProject2 project;
+TEST(PictureConvertersTest, ExtraBmpPictureEndsUpAsJpegInThePackage) {
+  TJigsawProject2 project(PictureConverterServices());
   auto old = std::make_unique<TBMPData>();
   old->ID = 1;
   old->Name = "Old";
@@ -122,8 +116,8 @@ TEST_F(ConvertersInstalled, ExtraBmpPictureEndsUpAsJpegInThePackage) {
   EXPECT_EQ(decoded.Height, 20);
 }
 
-TEST_F(ConvertersInstalled, UndecodableExtraBmpLeavesThePackageUnchanged) {
-  TJigsawProject2 project;
+TEST(PictureConvertersTest, UndecodableExtraBmpLeavesThePackageUnchanged) {
+  TJigsawProject2 project(PictureConverterServices());
   auto old = std::make_unique<TBMPData>();
   old->ID = 1;
   project.Pictures.push_back(std::move(old));

@@ -3,6 +3,7 @@
 #include "jigsaw/BoardFixture.h"
 
 #include "core/uKVErrors.h"
+#include "gui/uPictureConverters.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -260,7 +261,7 @@ TEST_F(BoardModelTest, ASavedGameTakesThePieceStatesFromTheBoard) {
   file.SaveToFile(name);
 
   TJigsawFile loaded;
-  loaded.LoadFromFile(name);
+  loaded.LoadFromFile(name, ReadPictureSize);
   ASSERT_EQ(loaded.PieceStates.size(), 6u);
   EXPECT_EQ(loaded.PieceStates[1].RightEdge, 7);
   EXPECT_EQ(loaded.PieceStates[3].Joined, 1);

@@ -73,7 +73,8 @@ TEST_F(PackagePictureSteps, PackageCarriesThumbnailShapesPreparedGamesAndCuts) {
   Reload(p, loaded);
 
   // Thumbnail of the first picture, and the grid of its range in the playing area.
-  const kv::TImageInfo thumb = kv::ReadImageSize(loaded.Thumbnail, kv::TImageKind::ikBMP);
+  const kv::TImageInfo thumb =
+      kv::ReadImageSize(kv::ReadPictureSize, loaded.Thumbnail, kv::TImageKind::ikBMP);
   const kv::TThumbnailSize expected = kv::ThumbnailSize(640, 480);
   EXPECT_EQ(thumb.Width, expected.Width);
   EXPECT_EQ(thumb.Height, expected.Height);

@@ -1,3 +1,4 @@
+#include "gui/uPictureConverters.h"
 #include "jigsaw/uJigsawSpriteCreator.h"
 #include "jigsaw/uKVJigsawBoardRender.h"
 #include "jigsaw/uKVJigsawPieceBuilder.h"
@@ -304,8 +305,8 @@ TEST(PieceBuilderTest, RebuildingIntoOldPiecesLeavesNothingBehind) {
   kv::TPieceBuildOptions options = Options(log);
   kv::TPieces reused, fresh;
   options.Difficulty = 3;
-  kv::BuildPieces(game.Library, game.Cut, game.Carver, options,
-                  reused, random); // more, smaller pieces with all four rotations
+  kv::BuildPieces(game.Library, game.Cut, game.Carver, options, reused,
+                  random); // more, smaller pieces with all four rotations
   options.Difficulty = 1;
   options.NoRotation = true;
   random.Seed(5);
@@ -567,7 +568,7 @@ TEST(PieceBuilderTest, SavedPiecesRebuildTheGame) {
   file.SaveToFile(fileName);
 
   kv::TJigsawFile loaded;
-  loaded.LoadFromFile(fileName);
+  loaded.LoadFromFile(fileName, kv::ReadPictureSize);
   options.Saved = &loaded.PieceStates;
   kv::TPieces again;
   kv::BuildPieces(game.Library, game.Cut, game.Carver, options, again, random);

@@ -7,6 +7,7 @@
 #include "data/uGameData.h"
 #include "data/uHighScore.h"
 #include "data/uKVStandardFunc.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -392,7 +393,7 @@ TEST_F(KeptGameTest, StartingAnewReplacesTheKeptGame) {
   EXPECT_EQ(Dialogs.Log, std::vector<std::string>{"choose (close takes)"});
   EXPECT_EQ(Flow->CurrentPicture(), 2);
   kv::TJigsawFile kept;
-  kept.LoadFromFile(KeptFile());
+  kept.LoadFromFile(KeptFile(), kv::ReadPictureSize);
   EXPECT_EQ(kept.PictureId, 3u);
 }
 

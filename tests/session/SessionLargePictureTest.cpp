@@ -6,6 +6,7 @@
 #include "data/uKVStandardFunc.h"
 #include "gui/uKVGUIAnimatedImage.h"
 #include "gui/uKVGUIForm.h"
+#include "gui/uPictureConverters.h"
 #include "jigsaw/uPackagePictureSteps.h"
 
 #include <memory>
@@ -147,7 +148,7 @@ TEST_F(LargePictureTest, SavedGamesOfALargePhotoAreRestored) {
     kv::TMemoryStream stream;
     file.SaveToStream(stream);
     stream.SetPosition(0);
-    saved.LoadFromStream(stream);
+    saved.LoadFromStream(stream, kv::ReadPictureSize);
     EXPECT_TRUE(App->SavedGameFits(saved, {kLargeWidth, kLargeHeight}));
 
     Play(0, false);

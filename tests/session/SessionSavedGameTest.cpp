@@ -3,6 +3,7 @@
 
 #include "core/uKVErrors.h"
 #include "data/uHighScore.h"
+#include "gui/uPictureConverters.h"
 #include <climits>
 
 namespace kvtest {
@@ -16,7 +17,7 @@ kv::TJigsawFile SaveAndLoad(const kv::TKVJigsawApplication& app, uint32_t pictur
   file.SaveToStream(stream);
   stream.SetPosition(0);
   kv::TJigsawFile loaded;
-  loaded.LoadFromStream(stream);
+  loaded.LoadFromStream(stream, kv::ReadPictureSize);
   return loaded;
 }
 

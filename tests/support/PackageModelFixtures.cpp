@@ -3,6 +3,7 @@
 #include "data/PackageFixture.h"
 #include "data/uKVStandardFunc.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uPictureConverters.h"
 
 #include <array>
 #include <memory>
@@ -223,7 +224,7 @@ void FillEveryRecord(TJigsawProject2& p, TModelFilling filling) {
     banner.Data = Blob(pick(TinyBmp(5 + i, 2), Pattern(30, 29)));
     banner.SetEventID(i == 0 ? 11 : 3);
     // The pinned banner's bytes are no picture: its size stays 0.
-    if (!pinned) banner.ComputeSize();
+    if (!pinned) banner.ComputeSize(ReadPictureSize);
   }
   TBannerContainer& container = p.BannerContainers.Add(p.Random());
   if (pinned) container.ID = 902;

@@ -10,6 +10,7 @@
 #include "data/uExtJigsawImages.h"
 #include "data/uGameData.h"
 #include "data/uKVStreamFunc.h"
+#include "jigsaw/uPackagePictureSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -144,7 +145,7 @@ TEST_F(ExportTool, GameIsPlayerPackageTrailerAndPictures) {
   EXPECT_EQ(FileMode(Game), 0755 & ~CurrentUmask());
 
   // Started, the game plays the two pictures (the BMP stored as JPEG) beside the package's wallpaper.
-  TGameDataLocator locator(Game, {});
+  TGameDataLocator locator(Game, {}, ProgramPackageServices());
   locator.LocateGameData();
   ASSERT_NE(locator.Project(), nullptr);
   const TJigsawProject2& project = *locator.Project();

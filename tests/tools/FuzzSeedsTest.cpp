@@ -13,6 +13,7 @@
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
 #include "gui/uKVThemeBitmaps.h"
+#include "gui/uPictureConverters.h"
 #include "gui/uPictureFormat.h"
 #include "jigsaw/uKVJigsawPieceLibrary.h"
 #include "jigsaw/uRLE.h"
@@ -52,7 +53,7 @@ void Require(bool condition, const std::string& what) {
 }
 
 void LoadPackage(TMemoryStream package, TJigsawProject2* into = nullptr) {
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   kvtest::Load(into ? *into : project, std::move(package));
 }
 
@@ -71,6 +72,12 @@ TReader RecordReader(uint16_t tag) {
 template <class T> void ReadInto(T& object, const std::vector<uint8_t>& bytes) {
   TMemoryStream stream(bytes);
   object.LoadFromStream(stream);
+}
+
+// An old saved game's picture is measured with the codecs.
+void ReadInto(TJigsawFile& file, const std::vector<uint8_t>& bytes) {
+  TMemoryStream stream(bytes);
+  file.LoadFromStream(stream, ReadPictureSize);
 }
 
 template <class T> void ReadAs(const std::vector<uint8_t>& bytes) {
@@ -223,7 +230,7 @@ TEST(FuzzSeeds, EverySeedReads) {
 // What the seeds hold beyond being readable.
 TEST(FuzzSeeds, SeedsCarryWhatTheyAreFor) {
   // The package carries the published properties.
-  TJigsawProject2 package;
+  TJigsawProject2 package(PictureConverterServices());
   LoadPackage(TMemoryStream(SeedBytes("fuzz_package", "sample")), &package);
   EXPECT_EQ(package.Language, std::vector<std::string>{"quit=Quit?"});
 

@@ -6,6 +6,7 @@
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
 #include "data/uJigsawFile.h"
+#include "gui/uPictureConverters.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -26,7 +27,7 @@ std::string RunTool(const std::vector<std::string>& args, int expectedStatus = 0
 }
 
 json LoadedJson(TMemoryStream package) {
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   package.SetPosition(0);
   project.LoadFromStream(&package);
   return kvtools::ProjectJson(project);
@@ -56,7 +57,7 @@ TEST(SampleGame, FilesShowInThePackageTool) {
   ASSERT_EQ(fromGame["extraPictures"].size(), 1u);
   EXPECT_EQ(fromGame["extraPictures"][0]["format"], "jpeg");
   EXPECT_EQ(fromGame["extraPictures"][0]["imageId"], 4242);
-  TJigsawProject2 merged;
+  TJigsawProject2 merged(PictureConverterServices());
   package.SetPosition(0);
   merged.LoadFromStream(&package);
   LoadExtraPictures(block, merged);
@@ -72,7 +73,7 @@ TEST(SampleGame, FilesShowInThePackageTool) {
 }
 
 TEST(SampleGame, JsonDescribesEveryPartOfThePackage) {
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   BuildSample(project);
   TMemoryStream package;
   project.SaveToStream(package);
@@ -97,7 +98,7 @@ TEST(SampleGame, JsonDescribesEveryPartOfThePackage) {
   EXPECT_EQ(j["bannerContainers"][0]["bannerIds"][0], j["banners"][0]["id"]);
 
   // Loading what was loaded and written again changes nothing.
-  TJigsawProject2 again;
+  TJigsawProject2 again(PictureConverterServices());
   package.SetPosition(0);
   again.LoadFromStream(&package);
   TMemoryStream second;

@@ -4,6 +4,7 @@
 #include "core/uKVErrors.h"
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
+#include "gui/uPictureConverters.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +17,7 @@ using json = nlohmann::ordered_json;
 
 json SavedGameJson(const std::string& fileName) {
   kv::TJigsawFile file;
-  file.LoadFromFile(fileName);
+  file.LoadFromFile(fileName, kv::ReadPictureSize);
   json states = json::array();
   for (const auto& s : file.PieceStates)
     states.push_back(json{{"edges", {s.LeftEdge, s.TopEdge, s.RightEdge, s.BottomEdge}},

@@ -18,6 +18,7 @@
 #include "data/uKVStandardFunc.h"
 #include "gui/uJpegCodec.h"
 #include "gui/uPictureConverters.h"
+#include "jigsaw/uPackagePictureSteps.h"
 
 #include <charconv>
 #include <chrono>
@@ -211,7 +212,7 @@ int Create(const std::vector<std::string>& args, std::ostream& err) {
     return 2;
   }
   TTerminalProgress progress(err, IsTerminal(err));
-  kv::TJigsawProject2 project;
+  kv::TJigsawProject2 project(kv::ProgramPackageServices());
   std::vector<std::string> inputs;
   try {
     progress.Step("Reading pictures");

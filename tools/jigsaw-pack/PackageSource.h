@@ -7,6 +7,7 @@
 #include "data/uEGameExport.h"
 #include "data/uExecData.h"
 #include "data/uExtJigsawImages.h"
+#include "jigsaw/uPackagePictureSteps.h"
 
 #include <cstdint>
 #include <exception>
@@ -29,7 +30,7 @@ struct LoadedPackage {
   kv::TMemoryStream ExtraBlock; // the extra-picture block data of a game executable; empty for none
   kv::TExtJigsawImages Extras;  // the pictures of that block
   // The package as the game plays it: a game executable's extra pictures merged in as its start-up does.
-  kv::TJigsawProject2 Project;
+  kv::TJigsawProject2 Project{kv::ProgramPackageServices()};
 
   bool Appended() const { return Layout.HasPackage; }
 };

@@ -1,8 +1,6 @@
 // fuzz-seeds FOLDER: writes the seed corpus of every fuzz target to FOLDER/<target>/.
 #include "SeedCorpus.h"
 
-#include "gui/uPictureConverters.h"
-
 #include <exception>
 #include <iostream>
 
@@ -11,8 +9,6 @@ int main(int argc, char** argv) {
     std::cerr << "usage: fuzz-seeds FOLDER\n";
     return 2;
   }
-  // The sample game's banner is measured as it is made, through the codecs.
-  kv::InstallPictureConverters();
   try {
     kvtest::WriteSeedCorpus(argv[1], kvtest::SeedCorpus());
   } catch (const std::exception& e) {

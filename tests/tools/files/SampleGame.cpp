@@ -5,6 +5,7 @@
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uPictureConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -83,7 +84,7 @@ void BuildSample(TJigsawProject2& p) {
   banner.URL = "https://example.org/";
   banner.Interval = 3000;
   banner.SetEventID(11);
-  banner.ComputeSize();
+  banner.ComputeSize(ReadPictureSize);
   TBannerContainer& container = p.BannerContainers.Add(p.Random());
   container.Name = "Top";
   container.AddBanner(&banner);
@@ -92,7 +93,7 @@ void BuildSample(TJigsawProject2& p) {
 
 TSampleGameFiles MakeSampleGameFiles() {
   TSampleGameFiles sample;
-  TJigsawProject2 project;
+  TJigsawProject2 project(PictureConverterServices());
   BuildSample(project);
   project.SaveToStream(sample.Package);
   sample.Files.push_back({"sample.kvj", sample.Package.Bytes()});

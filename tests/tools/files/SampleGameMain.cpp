@@ -2,8 +2,6 @@
 // FOLDER, for the package tool to show.
 #include "SampleGame.h"
 
-#include "gui/uPictureConverters.h"
-
 #include <exception>
 #include <iostream>
 
@@ -12,8 +10,6 @@ int main(int argc, char** argv) {
     std::cerr << "usage: sample-game FOLDER\n";
     return 2;
   }
-  // The sample game's banner is measured as it is made, through the codecs.
-  kv::InstallPictureConverters();
   try {
     kvtest::WriteSampleFiles(argv[1], kvtest::MakeSampleGameFiles().Files);
   } catch (const std::exception& e) {
