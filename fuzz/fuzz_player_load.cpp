@@ -10,6 +10,7 @@
 #include "gui/uKVGraphicEngine.h"
 #include "gui/uKVSkinEngine.h"
 #include "jigsaw/uKVJigsawApplication.h"
+#include "jigsaw/uPackagePictureSteps.h"
 #include "platform/uHeadlessPlatform.h"
 
 #include <memory>
@@ -35,8 +36,10 @@ void PlayFirstFrame(kv::TGameDataLocator& locator, kv::TKVGamesSkin& skin) {
     try {
       session.SetProject(project);
       const int32_t index = locator.PlayablePictureIndex(0);
+      const kv::TBMPData& entry = *project->Pictures.at(static_cast<std::size_t>(index));
       kv::TKVGameSetup setup;
-      session.LoadGamePicture(*project->Pictures.at(static_cast<std::size_t>(index)), 0, setup);
+      setup.Difficulty = project->DifficultyIndex(entry.ID);
+      session.LoadGamePicture(entry, setup.Difficulty, setup);
       session.Prepare(std::move(setup));
       session.Start();
       box->Frame();
@@ -52,7 +55,7 @@ void PlayFirstFrame(kv::TGameDataLocator& locator, kv::TKVGamesSkin& skin) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   kv::TMemoryStream package(std::vector<uint8_t>(data, data + size));
   kv::TKVGamesSkin skin;
-  kv::TGameDataLocator locator("", {});
+  kv::TGameDataLocator locator("", {}, kv::ProgramPackageServices());
   locator.OnLoadSkinTheme = [&skin](kv::TMemoryStream& theme) { skin.LoadThemeOrDefault(theme); };
   try {
     locator.LoadProject(&package, "", nullptr, true);

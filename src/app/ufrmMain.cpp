@@ -83,13 +83,21 @@ std::string TfrmMain::FormatClock(int64_t seconds) {
 }
 
 TfrmMain::TfrmMain(std::string executablePath, std::vector<std::string> arguments, IMessageBoxes* boxes)
-    : FBoxesOverride(boxes),
-      FLocator(std::move(executablePath), std::move(arguments), ProgramPackageServices()) {
+    : FBoxesOverride(boxes), FLocator(std::move(executablePath), std::move(arguments), PackageServices()) {
   FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
   FormDestroy();
+}
+
+TPackageServices TfrmMain::PackageServices() {
+  TPackageServices services = ProgramPackageServices();
+  // What a load goes on from ("Cannot create object …") is said, not only recorded.
+  services.ErrorReporter = [this](const std::string& message) {
+    if (FPlatform) FPlatform->Boxes().ShowError(message);
+  };
+  return services;
 }
 
 // ---- creation and destruction

@@ -130,6 +130,8 @@ private:
   bool LoadGameData();
   void AttachProject();
   void RunStartActions();
+  // The program's package services, with this window telling the errors a load goes on from.
+  TPackageServices PackageServices();
   // The keeper of unfinished games for the package that was read.
   void KeepGames();
   void FormDestroy();

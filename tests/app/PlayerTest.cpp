@@ -144,6 +144,18 @@ private slots:
     QCOMPARE(window.Project()->Banners.Items(0)->Width(), 120);
   }
 
+  // What the package reader goes on from (an object of a class the player does not know in the published
+  // properties) reaches the player in a box, not only the reader's record.
+  void theReadersReportsAreSaid() {
+    const std::string file = WritePackage(Dir, "reports.kvj", 0, 24);
+    TfrmMain window(Self(), {file}, Boxes.get());
+    QVERIFY(window.Project() != nullptr);
+    const auto& report = window.Project()->Services().ErrorReporter;
+    QVERIFY(report != nullptr);
+    report("Cannot create object TNoSuchClass");
+    QCOMPARE(QString::fromStdString(Boxes->Shown.back().Text), QString("Cannot create object TNoSuchClass"));
+  }
+
   // A banner whose picture claims a huge height does not push the board off the screen.
   void aTallBannerIsBoundedByTheScreen() {
     std::unique_ptr<kv::TJigsawProject2> project = kvapptest::NewProject("Tall Banner");

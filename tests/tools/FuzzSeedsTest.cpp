@@ -9,14 +9,21 @@
 #include "data/uAppendedData.h"
 #include "data/uEGameExport.h"
 #include "data/uExtJigsawImages.h"
+#include "data/uGameData.h"
 #include "data/uHighScore.h"
 #include "data/uJigsawFile.h"
 #include "data/uKVStreamFunc.h"
+#include "gui/uHeadlessPaintBox.h"
+#include "gui/uKVGraphicEngine.h"
+#include "gui/uKVSkinEngine.h"
 #include "gui/uKVThemeBitmaps.h"
 #include "gui/uPictureConverters.h"
 #include "gui/uPictureFormat.h"
+#include "jigsaw/uKVJigsawApplication.h"
 #include "jigsaw/uKVJigsawPieceLibrary.h"
+#include "jigsaw/uPackagePictureSteps.h"
 #include "jigsaw/uRLE.h"
+#include "platform/uHeadlessPlatform.h"
 #include "sound/usound_id_fmt.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
@@ -25,6 +32,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
@@ -150,11 +158,50 @@ void ReadSoundFile(const std::vector<uint8_t>& bytes, const std::string& name) {
   Require(problem.empty(), problem);
 }
 
+// The player's way to its first frame: the package read with the program's services, a game of its first
+// playable picture prepared, started and painted, or refused with the program's error.
+void PlayFirstFrame(const std::vector<uint8_t>& bytes) {
+  TMemoryStream package(bytes);
+  TKVGamesSkin skin;
+  TGameDataLocator locator("", {}, ProgramPackageServices());
+  locator.OnLoadSkinTheme = [&skin](TMemoryStream& theme) { skin.LoadThemeOrDefault(theme); };
+  locator.LoadProject(&package, "", nullptr, true);
+  TJigsawProject2* project = locator.Project();
+  Require(project && !locator.PlayablePictures.empty(), "no playable picture");
+  THeadlessPlatform platform;
+  const TPlatformServices services = platform.Services();
+  TKVGR32GraphicEngine engine{skin};
+  auto surface = std::make_unique<THeadlessPaintBox>();
+  THeadlessPaintBox* box = surface.get();
+  engine.CreateSurface(std::move(surface));
+  engine.SetSize(320, 240);
+  {
+    // Preparing a game raises the program's own errors when the package's shapes do not serve its picture
+    // (the sample's serve only some difficulties); what is prepared is painted.
+    TKVJigsawApplication session(services, engine);
+    session.SetClientArea(box);
+    session.SetProject(project);
+    const TBMPData& entry = *project->Pictures.at(static_cast<std::size_t>(locator.PlayablePictureIndex(0)));
+    try {
+      TKVGameSetup setup;
+      setup.Difficulty = project->DifficultyIndex(entry.ID);
+      session.LoadGamePicture(entry, setup.Difficulty, setup);
+      session.Prepare(std::move(setup));
+      session.Start();
+      Require(box->Frame(), "no frame");
+    } catch (const Exception&) {
+      Require(session.Board() == nullptr, "a board after a failed preparation");
+    }
+  }
+  engine.DestroySurface();
+}
+
 // Each target's reader as the target reaches it, raising what the reader raises; the name picks the check of
 // a sound file.
 void ReadSeed(const TSeed& seed) {
   const std::map<std::string, TReader> readers = {
       {"fuzz_package", [](const auto& b) { LoadPackage(TMemoryStream(b)); }},
+      {"fuzz_player_load", PlayFirstFrame},
       {"fuzz_preview", [](const auto& b) { LoadPackage(kvtest::PackageWithPreview(AsBytes(b), {})); }},
       {"fuzz_package_records", [](const auto& b) { LoadPackage(kvtest::Package(AsBytes(b))); }},
       {"fuzz_menu_tree", RecordReader(PackageTag::MenuTree)},

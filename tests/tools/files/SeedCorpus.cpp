@@ -132,6 +132,7 @@ std::vector<TSeed> PackageSeeds() {
   project.SaveToStream(package);
   seeds.push_back({"fuzz_package", "sample", package.Bytes()});
   seeds.push_back({"fuzz_package", "tail", TrailingSection()});
+  seeds.push_back({"fuzz_player_load", "sample", package.Bytes()});
 
   // The preview and the data section apart, and the records that have a target of their own.
   const TWrittenPackage parts = SplitPackage(package.Bytes());
