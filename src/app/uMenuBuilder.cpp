@@ -28,7 +28,6 @@ void TMenuBuilder::BuildInto(uint8_t menuNumber, Target& target, TMenuList& reco
       QAction* entry = submenu->menuAction();
       // Nested submenus follow their record's visible flag; those at the top are always shown.
       entry->setVisible(!nested || record.Visible != 0);
-      FEntries.insert(entry);
       // A click on a submenu's entry opens the submenu and is no command, in this toolkit as in the desktop's
       // menus the packages were made for: a script the record carries is never run. The entry still shows
       // the check mark of its command.
@@ -45,7 +44,6 @@ void TMenuBuilder::BuildInto(uint8_t menuNumber, Target& target, TMenuList& reco
     }
     QAction* entry = target.addAction(caption);
     entry->setVisible(record.Visible != 0);
-    FEntries.insert(entry);
     if (script) {
       script->ActualSender = entry;
       FCommandEntries.emplace_back(entry, script->ID);

@@ -1,6 +1,6 @@
 // The package's menus as Qt menus: the records of one menu number become entries of the menu bar or of the
 // popup menu, submenus for records with children, separators for "-"; clicking an entry runs the record's
-// script item with the entry as its sender, so that commands can set the entry's check mark.
+// script item with the entry as its sender; the entries of commands with a check mark can be visited.
 #pragma once
 
 #include "data/uExecData.h"
@@ -10,7 +10,6 @@
 #include <QPointer>
 
 #include <functional>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -18,11 +17,6 @@ namespace kv {
 
 class TMenuBuilder {
 public:
-  // The entries made so far: a command's sender is one of them when it came from a menu.
-  const std::set<const void*>& Entries() const { return FEntries; }
-  bool IsEntry(const void* sender) const { return FEntries.count(sender) != 0; }
-  void Forget() { FEntries.clear(); }
-
   void Build(uint8_t menuNumber, QMenuBar& target, TMenuList& records);
   void Build(uint8_t menuNumber, QMenu& target, TMenuList& records);
 
@@ -34,7 +28,6 @@ private:
   // Adds the records' entries through the target's add functions.
   template <class Target> void BuildInto(uint8_t menuNumber, Target& target, TMenuList& records, bool nested);
 
-  std::set<const void*> FEntries;
   // Guarded: a menu built again deletes the entries of the one before.
   std::vector<std::pair<QPointer<QAction>, int32_t>> FCommandEntries;
 };

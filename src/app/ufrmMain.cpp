@@ -656,13 +656,6 @@ void TfrmMain::UpdateTicks() {
   });
 }
 
-void TfrmMain::CheckSender(void* sender, bool checked) {
-  if (!FMenuEntries.IsEntry(sender)) return;
-  auto* entry = static_cast<QAction*>(sender);
-  entry->setCheckable(true);
-  entry->setChecked(checked);
-}
-
 void TfrmMain::ExecuteCommand(void* sender, int32_t id, const TScriptParameter& parameter) {
   const std::optional<TCommand> command = CommandOfId(id);
   if (!command) return;
@@ -720,26 +713,21 @@ void TfrmMain::ShowPreviewCommand(void*, const TScriptParameter&) {
   RememberViewChoices();
 }
 
-void TfrmMain::SolveAll(uint8_t confirm) {
-  // The session counts the aid; the board may be another one after the question.
-  FSession->SolveAll(confirm);
-}
-
 void TfrmMain::AutoSolveCommand(void*, const TScriptParameter&) {
-  SolveAll(1);
+  // The session asks, counts the aid, and solves only the board it asked about.
+  FSession->SolveAll(1);
 }
 
 void TfrmMain::AutoSolveNoConfirmCommand(void*, const TScriptParameter&) {
-  SolveAll(0);
+  FSession->SolveAll(0);
 }
 
 void TfrmMain::OnePieceSolveCommand(void*, const TScriptParameter&) {
   FSession->SolveOnePiece();
 }
 
-void TfrmMain::SoundCommand(void* sender, const TScriptParameter&) {
+void TfrmMain::SoundCommand(void*, const TScriptParameter&) {
   FSession->SetSoundOn(!FSession->SoundOn());
-  CheckSender(sender, FSession->SoundOn());
   RememberViewChoices();
 }
 
@@ -760,17 +748,15 @@ void TfrmMain::NewGameCommand(void*, const TScriptParameter&) {
   FFlow->ChooseAndStartGame();
 }
 
-void TfrmMain::StopFlagCommand(void* sender, const TScriptParameter&) {
+void TfrmMain::StopFlagCommand(void*, const TScriptParameter&) {
   FSession->SetStopped(!FSession->Stopped());
-  CheckSender(sender, FSession->Stopped());
 }
 
-void TfrmMain::PauseResumeCommand(void* sender, const TScriptParameter&) {
+void TfrmMain::PauseResumeCommand(void*, const TScriptParameter&) {
   if (FSession->State() == TGameState::Running)
     FSession->Pause();
   else
     FSession->Resume();
-  CheckSender(sender, FSession->State() == TGameState::Paused);
 }
 
 void TfrmMain::SelectAllCommand(void*, const TScriptParameter&) {
@@ -781,14 +767,13 @@ void TfrmMain::DeselectAllCommand(void*, const TScriptParameter&) {
   if (TKVJigsawBoard* board = FSession->Board()) board->UnmarkAll();
 }
 
-void TfrmMain::GhostCommand(void* sender, const TScriptParameter&) {
-  CheckSender(sender, FSession->ToggleGhost());
+void TfrmMain::GhostCommand(void*, const TScriptParameter&) {
+  FSession->ToggleGhost();
   RememberViewChoices();
 }
 
-void TfrmMain::EdgesOnlyCommand(void* sender, const TScriptParameter&) {
+void TfrmMain::EdgesOnlyCommand(void*, const TScriptParameter&) {
   FSession->SetEdgesOnly(!FSession->EdgesOnly());
-  CheckSender(sender, FSession->EdgesOnly());
   RememberViewChoices();
 }
 

@@ -200,9 +200,6 @@ private:
   void GhostCommand(void* sender, const TScriptParameter& parameter);
   void EdgesOnlyCommand(void* sender, const TScriptParameter& parameter);
   void NoCommand(void* sender, const TScriptParameter& parameter);
-  void SolveAll(uint8_t confirm);
-  // Sets the check mark of a menu entry that sent a command.
-  void CheckSender(void* sender, bool checked);
   // The state a check-mark command's entries show; nothing for commands without a check mark.
   std::optional<bool> TickState(int32_t id) const;
   // Every check-mark entry shows the state that holds.

@@ -22,11 +22,17 @@ bool SameText(std::string_view a, std::string_view b) {
   return TKVStandardFunc::LowerText(a) == TKVStandardFunc::LowerText(b);
 }
 
-bool IsInteger(std::string_view text) {
+// The whole text as a decimal 32-bit integer, or nothing.
+std::optional<int32_t> ParseInteger(std::string_view text) {
   int32_t value = 0;
   const char* last = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), last, value);
-  return !text.empty() && ec == std::errc() && ptr == last;
+  if (text.empty() || ec != std::errc() || ptr != last) return std::nullopt;
+  return value;
+}
+
+bool IsInteger(std::string_view text) {
+  return ParseInteger(text).has_value();
 }
 
 std::string Escape(std::string_view text) {
@@ -256,10 +262,7 @@ std::string TKVCustomConfig::GetText(const std::string& name, const std::string&
 int32_t TKVCustomConfig::GetInteger(const std::string& name, int32_t defaultValue) const {
   for (auto it = Items.rbegin(); it != Items.rend(); ++it) {
     if (it->Type != TKVConfigItem::ctInteger || !SameText(it->Name, name)) continue;
-    int32_t value = 0;
-    const char* last = it->Value.data() + it->Value.size();
-    const auto [ptr, ec] = std::from_chars(it->Value.data(), last, value);
-    return ec == std::errc() && ptr == last && !it->Value.empty() ? value : defaultValue;
+    return ParseInteger(it->Value).value_or(defaultValue);
   }
   return defaultValue;
 }
